@@ -1,0 +1,43 @@
+"""Build of the zorvana extension module.
+
+Package metadata lives here rather than in a [project] table so that the
+setuptools releases that still run on CPython 3.6 read it too.
+"""
+from glob import glob
+
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext, naive_recompile
+from setuptools import setup
+
+# Compile translation units in parallel and skip objects newer than their
+# source (a header change needs a clean build: `rm -rf build`).
+ParallelCompile("NPY_NUM_BUILD_JOBS", default=2, needs_recompile=naive_recompile).install()
+
+# Every density, probability and quantile is fixed to the last bit by the
+# order of its floating-point operations: the compiler must neither fuse a*b+c
+# nor reassociate anything.
+BIT_EXACT_FLAGS = ["-O2", "-ffp-contract=off", "-fno-fast-math", "-Wall", "-Wextra"]
+
+ext = Pybind11Extension(
+    "zorvana",
+    sorted(glob("src/**/*.cpp", recursive=True)),
+    include_dirs=["src"],
+    cxx_std=17,
+    extra_compile_args=BIT_EXACT_FLAGS,
+)
+
+setup(
+    name="zorvana",
+    version="0.1.0",
+    description="Densities, distribution functions, quantiles and seeded draws of seventeen distributions",
+    long_description=open("README.md").read() if glob("README.md") else "",
+    long_description_content_type="text/markdown",
+    python_requires=">=3.6",
+    ext_modules=[ext],
+    cmdclass={"build_ext": build_ext},
+    install_requires=["numpy>=1.19"],
+    extras_require={
+        "test": ["pytest", "hypothesis", "scipy", "mpmath"],
+        "bench": ["scipy", "matplotlib"],
+    },
+    zip_safe=False,
+)
