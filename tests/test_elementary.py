@@ -7,7 +7,6 @@ import math
 import time
 from fractions import Fraction
 
-import mpmath
 import numpy as np
 import pytest
 from conftest import ext_from_hex
@@ -38,14 +37,24 @@ def rx(v):
     return sign * Fraction(q) * Fraction(2) ** (e - 63)
 
 
-def mp_fraction(value):
-    mpmath.mp.prec = 200
-    man, exp = mpmath.mpf(value).man_exp
-    return Fraction(man) * Fraction(2) ** exp
+def e_series():
+    """e to far beyond 64 bits: sum of 1/k! for k < 40."""
+    total, term = Fraction(0), Fraction(1)
+    for k in range(1, 41):
+        total += term
+        term /= k
+    return total
 
 
-E_EXT = rx(mp_fraction(mpmath.e))
-PI_EXT = rx(mp_fraction(mpmath.pi))
+def pi_machin():
+    """pi to far beyond 64 bits: 16 atan(1/5) - 4 atan(1/239)."""
+    def atan_inv(n):
+        return sum(Fraction((-1) ** j, (2 * j + 1) * n ** (2 * j + 1)) for j in range(40))
+    return 16 * atan_inv(5) - 4 * atan_inv(239)
+
+
+E_EXT = rx(e_series())
+PI_EXT = rx(pi_machin())
 HALF_PI_EXT = PI_EXT / 2
 
 
