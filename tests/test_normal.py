@@ -148,6 +148,8 @@ def test_quantiles_with_infinite_location():
     # An infinite result where F is NaN is kept.
     assert zorvana.qnorm(0.3, INF, 1.0) == INF
     assert zorvana.qnorm(0.3, -INF, 1.0) == -INF
+    # mu = -inf: exp(-inf) = 0, but plnorm is 0 below 2^-52 and 1 from there.
+    assert zorvana.qlnorm(0.3, -INF, 1.0) == 2.0 ** -52
 
 
 XS = np.linspace(-6.0, 6.0, 97)

@@ -27,7 +27,7 @@ double dlnorm(double x, double mu, double sigma, bool log) {
         if (!log) return dnorm(l, mu, sigma, false) / x;
         const double z = (l - mu) / sigma;
         const double y = (z * z) * -0.5 + (kNegLogSqrt2Pi - math_log(sigma));
-        return y - math_log(x);
+        return y - l;  // l is math_log(x)
     }
     double v;
     if (is_pinf(sigma)) {
