@@ -1,7 +1,6 @@
 // Log-normal distribution, built on the normal functions of log x.
 #include "dist/distributions.hpp"
 #include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/precision.hpp"
@@ -55,11 +54,7 @@ double qlnorm(double p, double mu, double sigma) {
     if (p == 0) return is_pinf(mu) ? kNaN : 0.0;
     if (p == 1) return is_ninf(mu) ? kNaN : kInf;
     const double q = mu + math_erf_inv((p + p) - 1) * (sigma * kSqrt2);
-    const double x = math_exp(q);  // NaN stays NaN, -inf gives 0
-    // The inverse error function is an iteration: its answer is kept when the
-    // distribution function confirms it, otherwise found by bisection.
-    return checked_quantile(
-        x, p, [mu, sigma](double t) { return plnorm(t, mu, sigma, false); }, 0.0, kInf);
+    return math_exp(q);  // NaN stays NaN, -inf gives 0
 }
 
 }  // namespace zorvana
