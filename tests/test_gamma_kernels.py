@@ -163,6 +163,25 @@ def test_quadrature_regime(kernel, a, x, k_lo, k_hi, window):
     assert kernel("math_gamma_p", a, x) == expected
 
 
+# Each row of the window table starts just above its bound: (a, k_lo, k_hi).
+WINDOW_ROWS = [(30.0, 4, 5), (40.0, 5, 5), (50.0, 6, 5), (70.0, 7, 6), (90.0, 8, 7), (100.0, 9, 8),
+               (300.0, 9, 8), (500.0, 10, 9), (800.0, 10, 9), (1000.0, 11, 10)]
+NEXT_ROW = {30.0: (5, 5), 40.0: (6, 5), 50.0: (7, 6), 70.0: (8, 7), 90.0: (9, 8), 100.0: (9, 8),
+            300.0: (10, 9), 500.0: (10, 9), 800.0: (11, 10), 1000.0: (11, 10)}
+
+
+@pytest.mark.parametrize("bound, k_lo, k_hi", WINDOW_ROWS)
+def test_quadrature_window_rows_at_their_bounds(kernel, bound, k_lo, k_hi):
+    # x beyond the upper edge, so both window edges lie inside (0, x): the
+    # value depends on both multipliers. A bound belongs to the row below it.
+    above = float(np.nextafter(bound, INF))
+    for a, (lo, hi) in ((bound, (k_lo, k_hi)), (above, NEXT_ROW[bound])):
+        x = 2.5 * a
+        expected, (lb, ub) = quadrature_replay(kernel, a, x, lo, hi)
+        assert 0 < lb and ub < x
+        assert kernel("math_gamma_p", a, x) == expected
+
+
 def test_quadrature_drops_mass_beyond_window(kernel):
     # Above a + 9 sqrt(a) = 580 the integral stops growing.
     assert kernel("math_gamma_p", 400.0, 700.0) == kernel("math_gamma_p", 400.0, 580.0)
@@ -241,13 +260,24 @@ def gamma_p_inv_replay(kernel, a, p):
     (0.5, 0.2),      # small shape, p below t
     (0.4, 0.9),      # small shape, p above t
     (1.5, 1e-12),    # start held at the floor 1e-4
-    (1.5, 0.001),    # diverges to NaN: a NaN correction factor is not clamped
+    (1.5, 0.001),    # step 2 overshoots below 0; the density there is NaN
 ])
 def test_gamma_p_inv_replays_halley(kernel, a, p):
     x0, expected = gamma_p_inv_replay(kernel, a, p)
     if p == 1e-12:
         assert x0 == 1e-4
     assert same(kernel("math_gamma_p_inv", a, p), expected)
+
+
+def test_gamma_p_inv_nan_correction_factor_is_not_clamped(kernel):
+    # a = 0.001, p = 1e-15: the start exp(log(p/t)/a) underflows to 0, so the
+    # density there is exp(+inf) = inf. Step 1: P(a, 0) = 0, e = -p/inf = -0,
+    # q = (inf*(a1/0 - 1))/inf = NaN, so h is NaN. Held at 1.2 it would give
+    # x' = 0 - (-0)/1.2 = 0 for every step and return 0; the NaN propagates.
+    a, p = 0.001, 1e-15
+    t = ((-0.12) * a) * a + ((-0.253) * a + 1)
+    assert p < t and kernel("math_exp", kernel("math_log", p / t) * (1 / a)) == 0.0
+    assert math.isnan(kernel("math_gamma_p_inv", a, p))
 
 
 # --- Gauss-Legendre table ---------------------------------------------------------
