@@ -402,6 +402,8 @@ def test_small_shape_gamma_boosts_through_shape_two():
     ("rcauchy", "qcauchy", (1.0, 2.0)), ("rweibull", "qweibull", (1.5, 2.0)), ("rpois", "qpois", (4.0,)),
     # sigma = +inf passes the draw's test; the quantile then gives NaN after one output
     ("rlogis", "qlogis", (0.0, INF)), ("rlaplace", "qlaplace", (0.0, INF)),
+    # rate +inf: the draw ends with whatever the Poisson quantile gives there
+    ("rpois", "qpois", (INF,)),
 ])
 def test_inverse_transform_draws_use_one_uniform(name, quantile, params):
     e, f = z.Engine(14), z.Engine(14)
