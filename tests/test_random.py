@@ -141,6 +141,7 @@ def test_fresh_process_first_uniform():
 
 
 def test_default_engine_is_one_stream_and_engine_none_declines():
+    # The process has not imported NumPy before its first array call.
     code = """
 for call in (lambda: z.rnorm(0.0, 1.0, engine=None), lambda: z.rnorm(0.0, 1.0, size=3, engine=None),
              lambda: z.rgamma(2.0, 1.0, [2], None)):
