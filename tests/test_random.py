@@ -349,12 +349,14 @@ def test_negative_zero_shape_or_scale_gives_zero_draws():
         assert (draws == 0.0).all()
 
 
+@pytest.mark.parametrize("scale", [0.0, 1e-310])
 @pytest.mark.parametrize("shape", [0.0, 0.01, 0.5, 2.0, INF])
-def test_rinvgamma_zero_scale_is_point_mass_at_zero(shape):
-    # the gamma of scale +inf behind it may be 0 * inf = NaN; the draw is 0
-    # all the same, after the same outputs
+def test_rinvgamma_zero_scale_is_point_mass_at_zero(shape, scale):
+    # the gamma of scale +inf behind it (1 / scale overflows for a subnormal
+    # scale too) may be 0 * inf = NaN; the draw is 0 all the same, after the
+    # same outputs
     e, f, n = z.Engine(17), z.Engine(17), 10000
-    assert (z.rinvgamma(shape, 0.0, size=n, engine=e) == 0.0).all()
+    assert (z.rinvgamma(shape, scale, size=n, engine=e) == 0.0).all()
     z.rgamma(shape, INF, size=n, engine=f)
     assert same_state(e, f)
 
