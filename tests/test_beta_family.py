@@ -103,13 +103,18 @@ def test_df_small_x_through_zero_exponent():
     assert zv.df(1e-300, 2, 4) == pytest.approx(1.0, rel=1e-12)
 
 
-@pytest.mark.parametrize("p, a, b", [
-    (1.99109e-11, 13.4133, 3.16383),
-    (3.79973e-05, 84.1737, 1.29243),
-    (0.9506408159585593, 0.0526, 3.2114),
+@pytest.mark.parametrize("p, a, b, rel", [
+    (1.99109e-11, 13.4133, 3.16383, 1e-9),        # the iteration ends in NaN
+    (3.79973e-05, 84.1737, 1.29243, 1e-9),        # it stops early, far off
+    (0.9506408159585593, 0.0526, 3.2114, 1e-9),   # it collapses to 0
+    (1e-13, 50.0, 1.5, 1e-9),                     # the start is returned unrefined
+    # near 1 the distribution function resolves 1 - p = 1e-13 to about 1e-3
+    (1 - 1e-13, 1.5, 50.0, 1e-4),
 ])
-def test_qbeta_repaired_tails(p, a, b):
-    assert zv.qbeta(p, a, b) == pytest.approx(sc.betaincinv(a, b, p), rel=1e-9)
+def test_qbeta_repaired_tails(p, a, b, rel):
+    q = zv.qbeta(p, a, b)
+    assert q == pytest.approx(sc.betaincinv(a, b, p), rel=rel)
+    assert_quantile(q, p, lambda x: zv.pbeta(x, a, b))
 
 
 def test_qbeta_tail_sweep_has_no_nan_and_inverts():

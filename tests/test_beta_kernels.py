@@ -154,11 +154,16 @@ def test_beta_i_inv_replays_start_and_halley_steps(kernel, a, b, p):
     assert got == pytest.approx(sc.betaincinv(a, b, p), rel=1e-9)
 
 
-def test_beta_i_inv_returns_start_whose_density_vanishes(kernel):
-    # Large a, tiny p: the normal-approximation start sits where the density
-    # is below eps, so it comes back unrefined.
-    a, b, p = 400.0, 1.5, 1e-300
-    assert kernel("math_beta_i_inv", a, b, p) == replay_beta_i_inv(kernel, a, b, p)
+@pytest.mark.parametrize("a, b, p", [(50.0, 1.5, 1e-13), (5.0, 1.01, 1e-15), (1.5, 50.0, 1 - 1e-13)])
+def test_beta_i_inv_returns_start_whose_density_vanishes(kernel, a, b, p):
+    # The normal-approximation start lands where the density is below eps,
+    # far from the quantile, and comes back unrefined.
+    got = kernel("math_beta_i_inv", a, b, p)
+    assert got == replay_beta_i_inv(kernel, a, b, p)
+    lb = kernel("math_lbeta", a, b)
+    density = kernel("math_exp", (kernel("math_log", 1 - got) * (b - 1) + kernel("math_log", got) * (a - 1)) - lb)
+    assert density < EPS
+    assert abs(got / sc.betaincinv(a, b, p) - 1) > 0.2
 
 
 @pytest.mark.parametrize("a, b, p, expected", [
