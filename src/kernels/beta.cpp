@@ -12,11 +12,11 @@ namespace {
 
 // Lentz stopping test: |Q*D - 1| below this ends the fraction.
 constexpr double kLentzTolerance = 1e-15;
-// Depth by which the fraction has met the tolerance for all moderate shapes.
+// The fraction's regular depth: levels 2 to 206, enough for moderate shapes.
 constexpr long kLentzUsualLastLevel = 206;
 // Large shapes need more: about 0.2*sqrt(a + b) levels near the split point
-// (some 9,400 for a = b = 1e9). Levels beyond kLentzUsualLastLevel run only
-// while the tolerance has not been met, up to this cap.
+// (some 9,400 for a = b = 1e9). A fraction that has not met the tolerance by
+// the regular depth goes on until it does, up to this cap.
 constexpr long kLentzLastLevel = 1L << 16;
 
 // Normal-quantile rational approximation (Abramowitz and Stegun 26.2.23):
