@@ -275,6 +275,20 @@ def test_qbinom_beyond_the_reach_of_the_partial_sums():
     assert zv.qbinom(p, n, prob) == n
 
 
+@pytest.mark.parametrize("n, prob, p", [(30000, 0.5, 0.5), (40000, 0.3, 0.8), (30000, 0.5, "tie")])
+def test_qbinom_large_answer_is_found_quickly(n, prob, p):
+    # Recomputing every partial sum up to an answer near 15000 takes some
+    # 10^8 masses; the answer must still be the least count whose partial
+    # sum reaches p (a p equal to a partial sum stops there).
+    if p == "tie":
+        p = zv.pbinom(15011, n, prob)
+    start = time.perf_counter()
+    q = zv.qbinom(p, n, prob)
+    assert time.perf_counter() - start < 10
+    k = int(q)
+    assert zv.pbinom(k, n, prob) >= p > zv.pbinom(k - 1, n, prob)
+
+
 def test_qbinom_certain_success_returns_n_at_once():
     start = time.perf_counter()
     assert zv.qbinom(0.5, 10 ** 12, 1.0) == 1e12

@@ -60,23 +60,59 @@ double qbinom(double p, std::int64_t n, double prob) {
     // log(1 - prob) = -inf), so no partial sum below n reaches p.
     if (prob == 1) return static_cast<double>(n);
 
-    // The least i whose partial sum reaches p, each sum recomputed from the
-    // mass at i down. When the new mass is absorbed by the previous one
-    // (m_i + m_(i-1) == m_(i-1), as for a mass that is exactly 0), the
-    // recomputed sum repeats the previous sum operation for operation, so the
-    // previous sum is reused: the answer is the same, and a tail of
-    // negligible masses costs one mass per step instead of a whole sum.
+    // The answer is the least i with F(i) >= p, F(i) being the partial sum
+    // S(i) = (((m_i + m_(i-1)) + m_(i-2)) + ... + m_0) recomputed from the mass
+    // at i down (and 1 from n on). Two exact facts make a faster search give
+    // that same i:
+    // - S is non-decreasing in i, rounding included: the masses are >= 0, so
+    //   m_i + m_(i-1) rounds to at least m_(i-1), and every later rounded
+    //   addition is monotone in its running sum.
+    // - When m_i + m_(i-1) == m_(i-1) (the new mass is absorbed, as a mass of
+    //   exactly 0 always is), S(i) repeats S(i-1) operation for operation.
+    //   Call i a base when it is 0 or its mass is not absorbed; S is constant
+    //   from one base to the next, so only sums at bases need computing.
+    // The masses are scanned once in ascending order; the sum at the latest
+    // base is computed only when the scan has doubled the last index known to
+    // stay below p, and a bracket is closed by bisection. The cost is a few
+    // times i log i masses instead of the i^2 / 2 of recomputing every sum.
+    const auto reaches = [&](std::int64_t i) { return binom_partial_sum(i, n, prob) >= p; };
+    const auto bisect = [&](std::int64_t below, std::int64_t above) {
+        // S(below) < p <= S(above)
+        while (above - below > 1) {
+            const std::int64_t mid = below + (above - below) / 2;
+            if (reaches(mid)) {
+                above = mid;
+            } else {
+                below = mid;
+            }
+        }
+        return static_cast<double>(above);
+    };
+    std::int64_t known_below = -1;  // largest base known to have S < p
+    std::int64_t base = -1;         // latest base of the scan
+    std::int64_t base_before = -1;  // the base before it
     double previous_mass = 0;
-    double previous_sum = 0;
-    for (std::int64_t i = 0;; ++i) {
-        if (i >= n) return static_cast<double>(i);
+    for (std::int64_t i = 0; i < n; ++i) {
         const double mass = dbinom(i, n, prob, false);
-        const double sum = (i > 0 && mass + previous_mass == previous_mass) ? previous_sum
-                                                                            : binom_partial_sum(i, n, prob);
-        if (sum >= p) return static_cast<double>(i);
+        if (i == 0 || mass + previous_mass != previous_mass) {
+            base_before = base;
+            base = i;
+        }
         previous_mass = mass;
-        previous_sum = sum;
+        // i >= 2 * known_below + 1, written without overflow
+        if (base > known_below && i - known_below > known_below) {
+            if (reaches(base)) {
+                // S is constant from base_before up to base - 1.
+                return base_before == known_below ? static_cast<double>(base) : bisect(known_below, base);
+            }
+            known_below = base;
+        }
     }
+    // No partial sum checked so far reaches p; the last base decides.
+    if (base > known_below && reaches(base)) {
+        return base_before == known_below ? static_cast<double>(base) : bisect(known_below, base);
+    }
+    return static_cast<double>(n);
 }
 
 }  // namespace zorvana
