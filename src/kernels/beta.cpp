@@ -3,6 +3,7 @@
 #include "kernels/beta.hpp"
 
 #include "kernels/elementary.hpp"
+#include "kernels/halley.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"
 
@@ -19,20 +20,10 @@ constexpr long kLentzUsualLastLevel = 206;
 // the regular depth goes on until it does, up to this cap.
 constexpr long kLentzLastLevel = 1L << 16;
 
-// Normal-quantile rational approximation (Abramowitz and Stegun 26.2.23):
-// numerator c0, c1, c2 and denominator d1, d2, d3.
-constexpr double kNormC0 = 2.515517;
-constexpr double kNormC1 = 0.802853;
-constexpr double kNormC2 = 0.010328;
-constexpr double kNormD1 = 1.432788;
-constexpr double kNormD2 = 0.189269;
-constexpr double kNormD3 = 0.001308;
 // 5/6 as a double, in the large-shape start value (Abramowitz and Stegun 26.5.22).
 constexpr double kFiveSixths = 0.8333333333333334;
 
-// Halley refinement: the correction factor is held in [0.8, 1.2]; at most 36 steps.
-constexpr double kHalleyLow = 0.8;
-constexpr double kHalleyHigh = 1.2;
+// Halley refinement: at most 36 steps.
 constexpr int kHalleySteps = 36;
 
 // x^a (1 - x)^b / (a B(a, b)) times the continued fraction
@@ -88,8 +79,8 @@ double small_shape_start(double A, double B, double q, double t, double u) {
 double large_shape_start(double a, double b, double p) {
     const double q = p > 0.5 ? 1 - p : p;
     const double t = math_sqrt(math_log(q) * (-2));
-    const double z = t - ((kNormC2 * t) * t + (kNormC0 + kNormC1 * t)) /
-                             (((kNormD3 * t) * t) * t + ((kNormD1 * t + 1) + (kNormD2 * t) * t));
+    const double z = t - ((kNormQuantileC2 * t) * t + (kNormQuantileC0 + kNormQuantileC1 * t)) /
+                             (((kNormQuantileD3 * t) * t) * t + ((kNormQuantileD1 * t + 1) + (kNormQuantileD2 * t) * t));
     const double y = p < 0.5 ? z : -z;
     const double lambda = (y * y - 3) / 6;
     const double ra = 1 / (2 * a - 1);
@@ -133,10 +124,7 @@ double math_beta_i_inv(double a, double b, double p) {
         const double P = is_nan(x) ? kNaN : (x < kEps ? 0.0 : math_beta_i(a, b, x));
         const double e = (P - p) / d;
         const double r = (((a - 1) / x - (b - 1) / (1 - x)) * d) / d;
-        double h = (e * (-0.5)) * r + 1;
-        // Clamp into [0.8, 1.2]; a NaN h stays NaN.
-        if (h > kHalleyHigh) h = kHalleyHigh;
-        if (h < kHalleyLow) h = kHalleyLow;
+        const double h = clamp_halley_factor((e * (-0.5)) * r + 1);
         const double next = x - e / h;
         if (step == kHalleySteps) return next;
         if (abs0(x) < kEps || abs0(1 - x) < kEps) return next;
