@@ -60,10 +60,7 @@ double pcauchy(double x, double mu, double sigma, bool log_p) {
 }
 
 double qcauchy(double p, double mu, double sigma) {
-    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
-    if (sigma == 0) return mu;
-    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
-    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    if (const auto limit = location_scale_quantile_limit(p, mu, sigma)) return *limit;
     // mu + sigma tan((p - 1/2) pi), in extended precision.
     const ext e = static_cast<ext>(p - 0.5) * kPiExt;
     ext t = 0;

@@ -27,10 +27,7 @@ double plaplace(double x, double mu, double sigma, bool log_p) {
 }
 
 double qlaplace(double p, double mu, double sigma) {
-    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
-    if (sigma == 0) return mu;
-    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
-    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    if (const auto limit = location_scale_quantile_limit(p, mu, sigma)) return *limit;
     const double a = p - 0.5;
     const double sgn = a > 0 ? 1.0 : (a < 0 ? -1.0 : 0.0);
     return mu - math_log(1 - 2 * abs0(a)) * (sgn * sigma);

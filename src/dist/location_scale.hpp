@@ -3,6 +3,8 @@
 // scale is 0 or +inf.
 #pragma once
 
+#include <optional>
+
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -44,6 +46,18 @@ inline double symmetric_cdf_limit(double x, double mu, double sigma) {
         return d > 0 ? 1.0 : (d < 0 ? 0.0 : 0.5);
     }
     return (is_pinf(x) || is_ninf(mu)) ? 1.0 : 0.0;
+}
+
+// Quantile of the normal, Laplace, logistic and Cauchy families where the
+// regular formula does not apply: NaN for an invalid scale or p outside
+// [0, 1] (an infinite scale included), mu for a zero scale, -inf and +inf at
+// p = 0 and 1 (NaN where mu is the opposite infinity). Empty otherwise.
+inline std::optional<double> location_scale_quantile_limit(double p, double mu, double sigma) {
+    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
+    if (sigma == 0) return mu;
+    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
+    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    return std::nullopt;
 }
 
 }  // namespace zorvana

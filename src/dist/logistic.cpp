@@ -39,10 +39,7 @@ double plogis(double x, double mu, double sigma, bool log_p) {
 }
 
 double qlogis(double p, double mu, double sigma) {
-    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
-    if (sigma == 0) return mu;
-    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
-    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    if (const auto limit = location_scale_quantile_limit(p, mu, sigma)) return *limit;
     return math_log(p / (1 - p)) * sigma + mu;
 }
 

@@ -56,12 +56,7 @@ double pnorm(double x, double mu, double sigma, bool log_p) {
 }
 
 double qnorm(double p, double mu, double sigma) {
-    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || p < 0 || p > 1 || is_nan(p) || is_pinf(sigma)) {
-        return kNaN;
-    }
-    if (sigma == 0) return mu;
-    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
-    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    if (const auto limit = location_scale_quantile_limit(p, mu, sigma)) return *limit;
     return math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + mu;
 }
 
