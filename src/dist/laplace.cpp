@@ -1,11 +1,74 @@
-// PLACEHOLDER: not yet implemented; every function returns NaN.
+// Laplace distribution with location mu and scale sigma.
 #include "dist/distributions.hpp"
+#include "dist/flags.hpp"
+#include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
+namespace {
 
-double dlaplace(double /*x*/, double /*mu*/, double /*sigma*/, bool /*log*/) { return kNaN; }
-double plaplace(double /*x*/, double /*mu*/, double /*sigma*/, bool /*log_p*/) { return kNaN; }
-double qlaplace(double /*p*/, double /*mu*/, double /*sigma*/) { return kNaN; }
+// x and mu both +inf or both -inf: their difference is undefined.
+bool same_infinity(double x, double mu) {
+    return (is_pinf(x) && is_pinf(mu)) || (is_ninf(x) && is_ninf(mu));
+}
+
+bool invalid_location_scale(double x, double mu, double sigma) {
+    return is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma);
+}
+
+bool degenerate(double x, double mu, double sigma) {
+    return is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma);
+}
+
+}  // namespace
+
+double dlaplace(double x, double mu, double sigma, bool log) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (degenerate(x, mu, sigma)) {
+        double v = 0;
+        if (is_pinf(sigma)) {
+            v = 0;
+        } else if (same_infinity(x, mu)) {
+            v = kNaN;
+        } else if (sigma == 0 && x == mu) {
+            v = kInf;
+        }
+        return log_of_value(v, log);
+    }
+    // -log(2 sigma) - |x - mu| / sigma
+    return log_domain(-math_log(sigma + sigma) - abs0(x - mu) / sigma, log);
+}
+
+double plaplace(double x, double mu, double sigma, bool log_p) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    double v;
+    if (degenerate(x, mu, sigma)) {
+        if (same_infinity(x, mu)) {
+            v = kNaN;
+        } else if (is_pinf(sigma)) {
+            v = (is_inf(x) || is_inf(mu)) ? kNaN : 0.5;
+        } else if (sigma == 0) {
+            const double d = x - mu;
+            v = d > 0 ? 1.0 : (d < 0 ? 0.0 : 0.5);
+        } else {
+            v = (is_pinf(x) || is_ninf(mu)) ? 1.0 : 0.0;
+        }
+    } else {
+        const double s = x > mu ? 0.5 : (x < mu ? -0.5 : 0.0);
+        const double e = math_exp(-abs0(x - mu) / sigma);
+        v = clamp_probability(s * (1 - e) + 0.5);
+    }
+    return log_of_value(v, log_p);
+}
+
+double qlaplace(double p, double mu, double sigma) {
+    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
+    if (sigma == 0) return mu;
+    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
+    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    const double a = p - 0.5;
+    const double sgn = a > 0 ? 1.0 : (a < 0 ? -1.0 : 0.0);
+    return mu - math_log(1 - 2 * abs0(a)) * (sgn * sigma);
+}
 
 }  // namespace zorvana

@@ -1,11 +1,69 @@
-// PLACEHOLDER: not yet implemented; every function returns NaN.
+// Logistic distribution with location mu and scale sigma.
 #include "dist/distributions.hpp"
+#include "dist/flags.hpp"
+#include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
+namespace {
 
-double dlogis(double /*x*/, double /*mu*/, double /*sigma*/, bool /*log*/) { return kNaN; }
-double plogis(double /*x*/, double /*mu*/, double /*sigma*/, bool /*log_p*/) { return kNaN; }
-double qlogis(double /*p*/, double /*mu*/, double /*sigma*/) { return kNaN; }
+bool same_infinity(double x, double mu) {
+    return (is_pinf(x) && is_pinf(mu)) || (is_ninf(x) && is_ninf(mu));
+}
+
+bool invalid_location_scale(double x, double mu, double sigma) {
+    return is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma);
+}
+
+}  // namespace
+
+double dlogis(double x, double mu, double sigma, bool log) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (is_inf(x) || is_inf(mu) || is_pinf(sigma)) {
+        double v = 0;
+        if (is_pinf(sigma)) {
+            v = 0;
+        } else if (same_infinity(x, mu)) {
+            v = kNaN;
+        }
+        return log_of_value(v, log);
+    }
+    const double z = (x - mu) / sigma;
+    if (is_nan(z)) return kNaN;
+    const double e = math_exp(-z);
+    // -z - log(sigma) - 2 log(1 + e^-z)
+    return log_domain((-z - math_log(sigma)) - 2 * math_log(e + 1), log);
+}
+
+double plogis(double x, double mu, double sigma, bool log_p) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    double v;
+    if (is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma)) {
+        if (same_infinity(x, mu)) {
+            v = kNaN;
+        } else if (is_pinf(sigma)) {
+            v = (is_inf(x) || is_inf(mu)) ? kNaN : 0.5;
+        } else if (sigma == 0) {
+            const double d = x - mu;
+            v = d > 0 ? 1.0 : (d < 0 ? 0.0 : 0.5);
+        } else {
+            v = (is_pinf(x) || is_ninf(mu)) ? 1.0 : 0.0;
+        }
+    } else {
+        // (1 + tanh(z)) / 2 with z = (x - mu) / (2 sigma).
+        const double z = (x - mu) / (sigma + sigma);
+        if (is_nan(z)) return kNaN;
+        v = near_zero(z) ? 0.5 : clamp_probability((math_tanh(z) + 1) * 0.5);
+    }
+    return log_of_value(v, log_p);
+}
+
+double qlogis(double p, double mu, double sigma) {
+    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
+    if (sigma == 0) return mu;
+    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
+    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    return math_log(p / (1 - p)) * sigma + mu;
+}
 
 }  // namespace zorvana

@@ -1,11 +1,83 @@
-// PLACEHOLDER: not yet implemented; every function returns NaN.
+// Normal distribution: density, distribution function and quantile.
 #include "dist/distributions.hpp"
+#include "dist/flags.hpp"
+#include "kernels/elementary.hpp"
+#include "kernels/erf.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
+namespace {
 
-double dnorm(double /*x*/, double /*mu*/, double /*sigma*/, bool /*log*/) { return kNaN; }
-double pnorm(double /*x*/, double /*mu*/, double /*sigma*/, bool /*log_p*/) { return kNaN; }
-double qnorm(double /*p*/, double /*mu*/, double /*sigma*/) { return kNaN; }
+// -log(sqrt(2 pi)), the double nearest.
+constexpr double kNegLogSqrt2Pi = -0.9189385332046728;
+// sqrt(2), the double nearest (quantiles).
+constexpr double kSqrt2 = 1.4142135623730951;
+// sqrt(2) rounded to nearest to a 64-bit significand (distribution function).
+constexpr ext kSqrt2Ext = 0x1.6a09e667f3bcc908p+0L;
+
+bool both_same_infinity(double a, double b) {
+    return (is_pinf(a) && is_pinf(b)) || (is_ninf(a) && is_ninf(b));
+}
+
+}  // namespace
+
+double dnorm(double x, double mu, double sigma, bool log) {
+    if (is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma)) return kNaN;
+    if (is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma)) {
+        double v;
+        if (is_pinf(sigma)) {
+            v = 0.0;
+        } else if (both_same_infinity(x, mu)) {
+            v = kNaN;
+        } else if (sigma == 0 && x == mu) {
+            v = kInf;
+        } else {
+            v = 0.0;
+        }
+        return log_of_value(v, log);
+    }
+    const double c = kNegLogSqrt2Pi - math_log(sigma);
+    const double z = (x - mu) / sigma;
+    const double y = (z * z) * -0.5 + c;
+    return log_domain(y, log);
+}
+
+double pnorm(double x, double mu, double sigma, bool log_p) {
+    if (is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma)) return kNaN;
+    if (is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma)) {
+        double v;
+        if (both_same_infinity(x, mu)) {
+            v = kNaN;
+        } else if (is_pinf(sigma)) {
+            if (is_pinf(x) || is_ninf(mu)) {
+                v = 1.0;
+            } else if (is_ninf(x) || is_pinf(mu)) {
+                v = 0.0;
+            } else {
+                v = 0.5;
+            }
+        } else if (sigma == 0) {
+            v = mu <= x ? 1.0 : 0.0;
+        } else {
+            v = (is_pinf(x) || is_ninf(mu)) ? 1.0 : 0.0;
+        }
+        return log_of_value(v, log_p);
+    }
+    const double z = (x - mu) / sigma;
+    const ext f = static_cast<ext>(z) / kSqrt2Ext;
+    const ext g = math_erf_ext(f);
+    const double v = static_cast<double>((g + 1) * 0.5L);
+    return log_of_value(v, log_p);
+}
+
+double qnorm(double p, double mu, double sigma) {
+    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || p < 0 || p > 1 || is_nan(p) || is_pinf(sigma)) {
+        return kNaN;
+    }
+    if (sigma == 0) return mu;
+    if (p == 0) return is_pinf(mu) ? kNaN : -kInf;
+    if (p == 1) return is_ninf(mu) ? kNaN : kInf;
+    return math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + mu;
+}
 
 }  // namespace zorvana

@@ -1,11 +1,142 @@
-// PLACEHOLDER: not yet implemented; every kernel returns NaN.
+// Error function in double and in extended precision, and the inverse error
+// function. Both error functions split at 2.1: below it a 60-level continued
+// fraction for erf itself, above it a 60-level continued fraction for erfc.
+// The inverse starts from a polynomial and takes a fixed number of Halley
+// steps whose derivative term lags one step behind the iterate.
 #include "kernels/erf.hpp"
+
+#include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
+namespace {
 
-double math_erf(double /*x*/) { return kNaN; }
-ext math_erf_ext(ext /*x*/) { return kNaN; }
-double math_erf_inv(double /*p*/) { return kNaN; }
+// Above this argument the erfc fraction is used, at or below it the erf one.
+constexpr double kErfSplit = 2.1;
+// Levels of both continued fractions (the last one is the constant term).
+constexpr int kErfDepth = 60;
+
+// sqrt(pi), the double nearest, and negated.
+constexpr double kSqrtPi = 1.772453850905516;
+constexpr double kNegSqrtPi = -1.772453850905516;
+// sqrt(pi) rounded to nearest to a 64-bit significand (1.7724538509055160273), and negated.
+constexpr ext kSqrtPiExt = 0x1.c5bf891b4ef6aa7ap+0L;
+constexpr ext kNegSqrtPiExt = -0x1.c5bf891b4ef6aa7ap+0L;
+
+// Starting polynomials of the inverse, highest power first: one in
+// t = w - 2.5 for w < 5, one in t = sqrt(w) - 3 for the tails, where
+// w = -log((1 - p)(1 + p)).
+constexpr int kInvStartTerms = 9;
+constexpr double kInvCentre[kInvStartTerms] = {
+    2.81022636e-08, 3.43273939e-07, -3.5233877e-06, -4.39150654e-06, 0.00021858087,
+    -0.00125372503, -0.00417768164, 0.246640727,    1.50140941};
+constexpr double kInvTail[kInvStartTerms] = {
+    -0.000200214257, 0.000100950558, 0.00134934322,  -0.00367342844, 0.00573950773,
+    -0.0076224613,   0.00943887047,  1.00167406,     2.83297682};
+constexpr double kInvTailSwitch = 5.0;
+constexpr double kInvCentreShift = -2.5;
+constexpr double kInvTailShift = -3.0;
+
+// Bounds of the Halley factor, and the number of Halley steps.
+constexpr double kHalleyLow = 0.8;
+constexpr double kHalleyHigh = 1.2;
+constexpr int kHalleySteps = 55;
+
+// erf(x) for x > 0 in double.
+double erf_core(double x) {
+    const double a = (-x) * x;
+    const double e = math_exp(a);
+    if (x > kErfSplit) {
+        // sqrt(pi) e^(x^2) erfc(x) = 2 / G(1), G(k) = y + 2k / G(k + 1), G(60) = y.
+        const double y = x + x;
+        double g = y;
+        for (int k = kErfDepth - 1; k >= 1; --k) g = y + static_cast<double>(2 * k) / g;
+        return 1.0 + (2.0 * (e / kNegSqrtPi)) / g;
+    }
+    // erf(x) = 2x e^(-x^2) / (sqrt(pi) K(1)),
+    // K(k) = ((2k - 1) - 2s) + 4ks / K(k + 1), K(60) = 119 - 2s, s = x^2.
+    const double s = x * x;
+    double kf = static_cast<double>(2 * kErfDepth - 1) - (s + s);
+    for (int k = kErfDepth - 1; k >= 1; --k) {
+        kf = (static_cast<double>(2 * k - 1) - (s + s)) + (static_cast<double>(4 * k) * s) / kf;
+    }
+    return ((x + x) * (e / kSqrtPi)) / kf;
+}
+
+// erf(x) for x > 0, every operation in extended precision.
+ext erf_core_ext(ext x) {
+    const ext a = x * (-x);
+    const ext e = math_exp_ext(a);
+    if (x > kErfSplit) {
+        const ext y = x + x;
+        ext g = y;
+        for (int k = kErfDepth - 1; k >= 1; --k) g = y + static_cast<ext>(2 * k) / g;
+        return ((e / kNegSqrtPiExt) * 2) / g + 1;
+    }
+    const ext s = x * x;
+    ext kf = static_cast<ext>(2 * kErfDepth - 1) - (s + s);
+    for (int k = kErfDepth - 1; k >= 1; --k) {
+        kf = (static_cast<ext>(2 * k - 1) - (s + s)) + (s * static_cast<ext>(4 * k)) / kf;
+    }
+    return ((x + x) * (e / kSqrtPiExt)) / kf;
+}
+
+// Horner's scheme over a table whose first entry is the highest power.
+double horner(const double (&coef)[kInvStartTerms], double t) {
+    double c = coef[0];
+    for (int i = 1; i < kInvStartTerms; ++i) c = c * t + coef[i];
+    return c;
+}
+
+}  // namespace
+
+double math_erf(double x) {
+    if (is_nan(x)) return kNaN;
+    if (is_pinf(x)) return 1.0;
+    if (is_ninf(x)) return -1.0;
+    if (near_zero(x)) return 0.0;
+    if (x < 0) return -erf_core(-x);
+    return erf_core(x);
+}
+
+ext math_erf_ext(ext x) {
+    if (is_nan(x)) return kNaNExt;
+    if (is_pinf(x)) return 1.0L;
+    if (is_ninf(x)) return -1.0L;
+    if (near_zero(x)) return 0.0L;
+    if (x < 0) return -erf_core_ext(-x);
+    return erf_core_ext(x);
+}
+
+double math_erf_inv(double p) {
+    if (is_nan(p)) return kNaN;
+    if (abs0(p) > 1) return kNaN;
+    if (abs0(1 - p) < kEps) return kInf;
+    if (abs0(1 + p) < kEps) return -kInf;
+
+    const double w = -math_log((1 - p) * (1 + p));
+    double c;
+    if (w < kInvTailSwitch) {
+        c = horner(kInvCentre, w + kInvCentreShift);
+    } else {
+        c = horner(kInvTail, math_sqrt(w) + kInvTailShift);
+    }
+    double x = c * p;
+    // The derivative term exp(-x^2) (without the factor 2/sqrt(pi)) is taken
+    // at the iterate before the current one: steps 1 and 2 both use x0.
+    double d = math_exp((-x) * x);
+    for (int k = 1;; ++k) {
+        const double f = math_erf(x);
+        const double r = (f - p) / d;
+        double h = (r * 0.5) * (((x + x) * d) / d) + 1;
+        // Clamp to [0.8, 1.2]; written so that a NaN h stays NaN.
+        if (h > kHalleyHigh) h = kHalleyHigh;
+        if (h < kHalleyLow) h = kHalleyLow;
+        const double next = x - r / h;
+        if (k == kHalleySteps) return next;
+        d = math_exp((-x) * x);
+        x = next;
+    }
+}
 
 }  // namespace zorvana
