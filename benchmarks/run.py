@@ -77,6 +77,10 @@ PARAMS = {
 # [0.01, 0.99]; 10 % in each tail, log-uniform down to 1e-12 from 0 and 1.
 CENTRAL_LO, CENTRAL_HI, TAIL_MIN = 0.01, 0.99, 1e-12
 TAIL_SHARE = 0.1
+# Differences from the reference larger than this are listed with their
+# arguments after the table.
+WORST_SHOWN = 1e-9
+
 # Reference families: name shown in the headline and the chart, bar colour.
 FAMILIES = OrderedDict([
     ("special", ("scipy.special", "tab:blue")),
@@ -291,18 +295,19 @@ def median(xs):
 
 
 def compare(a, b):
-    """Largest relative difference where both are finite, and the number of
-    elements where exactly one is NaN (a quick check that both compute the
-    same function)."""
+    """Largest relative difference where both are finite, the index where it
+    occurs, and the number of elements where exactly one is NaN (a quick
+    check that both compute the same function)."""
     a = np.asarray(a, dtype=float)
     b = np.asarray(b, dtype=float)
     both = np.isfinite(a) & np.isfinite(b)
     nan_mismatch = int(np.count_nonzero(np.isnan(a) != np.isnan(b)))
     if not both.any():
-        return float("nan"), nan_mismatch
-    diff = np.abs(a[both] - b[both])
-    scale = np.maximum(np.abs(b[both]), np.finfo(float).tiny)
-    return float(np.max(diff / scale)), nan_mismatch
+        return float("nan"), None, nan_mismatch
+    rel = np.zeros(a.shape)
+    rel[both] = np.abs(a[both] - b[both]) / np.maximum(np.abs(b[both]), np.finfo(float).tiny)
+    worst = int(np.argmax(rel))
+    return float(rel[worst]), worst, nan_mismatch
 
 
 # ---------------------------------------------------------------- one function
@@ -314,6 +319,7 @@ class Row(object):
         self.note = ""
         self.impls = []
         self.maxrel = None
+        self.worst = None
         self.nan_mismatch = None
 
 
@@ -389,7 +395,12 @@ def run_row(row, z, refs, cfg):
             elif row.kind != "r":
                 rout = np.concatenate([np.ravel(refs[0].array_call(x, ps))
                                        for x, ps in zip(probe_inputs, sets)])
-                row.maxrel, row.nan_mismatch = compare(zflat, rout)
+                row.maxrel, worst, row.nan_mismatch = compare(zflat, rout)
+                if worst is not None:
+                    k, i = divmod(worst, probe_n)
+                    row.worst = "%s(%r, %s) = %r, ref1 %r" % (
+                        row.name, probe_inputs[k][i].item(), ", ".join(repr(v) for v in sets[k]),
+                        zflat[worst].item(), rout[worst].item())
                 if row.nan_mismatch:
                     row.note = "NaN in one of zorvana, ref1 only at %d of %d probe inputs" % (
                         row.nan_mismatch, zflat.size)
@@ -652,6 +663,12 @@ def main(argv=None):
 
     print_table(rows)
     print("")
+    far = [r for r in rows if r.maxrel is not None and r.maxrel > WORST_SHOWN]
+    if far:
+        print("largest relative differences from ref1 above %g (probe inputs):" % WORST_SHOWN)
+        for r in far:
+            print("  %-10s %8.2g  at %s" % (r.name, r.maxrel, r.worst))
+        print("")
     for line in headline(rows):
         print(line)
     print("total run time %.0f s" % (time.time() - start))
