@@ -203,6 +203,16 @@ def test_qcauchy_extended_tangent(kernel, p, mu, sigma):
 
 
 # ---------------------------------------------------------------- departures from the literal formulas
+@pytest.mark.parametrize("x, shape, scale", [(1e300, 1.0, 1e-10), (1.7976931348623157e308, 1.0, 0.5),
+                                            (1e300, 2.0, 1e-10)])
+@pytest.mark.parametrize("log", [False, True])
+def test_dweibull_overflowing_ratio_stays_nan(x, shape, scale, log):
+    # r = x / scale overflows to +inf, so log r = +inf (not the -inf of an r
+    # below eps): (k - 1) log r is +inf * 0 = NaN for k = 1, and
+    # +inf - e^(+inf) is NaN for k = 2.
+    assert math.isnan(z.dweibull(x, shape, scale, log))
+
+
 @pytest.mark.parametrize("x", [0.0, 1e-17, 2e-16])
 @pytest.mark.parametrize("scale", [1.0, 2.5])
 def test_dweibull_shape_one_is_exponential_at_zero(kernel, x, scale):

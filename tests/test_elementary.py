@@ -338,6 +338,18 @@ def test_exp_ext_guards(kernel, x, want):
     assert kernel.ext("math_exp_ext", x) == want
 
 
+@pytest.mark.parametrize("x, want", [
+    # f = 2^63 - 1, r = 1/2: n rounds up to 2^63, past the 64-bit range; e^n overflows.
+    ("0x1.fffffffffffffffep62", INF),
+    # f = -2^63, r = 1/2: n = -2^63 - 1; e^n underflows.
+    ("-0x1.fffffffffffffffep62", 0),
+    # the largest n that still fits: f = 2^63 - 2, r = 1/2, n = 2^63 - 1 (the +inf power).
+    ("0x1.fffffffffffffffap62", INF),
+])
+def test_exp_ext_split_rounding_out_of_64_bits(kernel, x, want):
+    assert kernel.ext("math_exp_ext", x) == want
+
+
 def test_exp_ext_nan(kernel):
     assert math.isnan(kernel.ext("math_exp_ext", "nan"))
 

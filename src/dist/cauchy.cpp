@@ -1,6 +1,7 @@
 // Cauchy distribution with location mu and scale sigma.
 #include "dist/distributions.hpp"
 #include "dist/flags.hpp"
+#include "dist/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
@@ -12,14 +13,6 @@ constexpr double kPi = 3.141592653589793;
 constexpr ext kPiExt = 0x1.921fb54442d1846ap+1L;
 // Below this magnitude the tangent of the quantile's angle is taken as 0.
 constexpr ext kTanCutoff = 0x1p-63L;
-
-bool same_infinity(double x, double mu) {
-    return (is_pinf(x) && is_pinf(mu)) || (is_ninf(x) && is_ninf(mu));
-}
-
-bool invalid_location_scale(double x, double mu, double sigma) {
-    return is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma);
-}
 
 }  // namespace
 

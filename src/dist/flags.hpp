@@ -26,7 +26,7 @@ inline double clamp_probability(double v) { return v < 0 ? 0.0 : (v > 1 ? 1.0 : 
 // is -inf; with an exponent of exactly 0 the factor is v^0 = 1, so the
 // product is taken as 0 rather than the NaN of -inf * 0.
 inline double log_power(double log_v, double exponent) {
-    return (exponent == 0 && is_inf(log_v)) ? 0.0 : log_v * exponent;
+    return (exponent == 0 && is_ninf(log_v)) ? 0.0 : log_v * exponent;
 }
 
 }  // namespace zorvana

@@ -1,40 +1,14 @@
 // Laplace distribution with location mu and scale sigma.
 #include "dist/distributions.hpp"
 #include "dist/flags.hpp"
+#include "dist/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
-namespace {
-
-// x and mu both +inf or both -inf: their difference is undefined.
-bool same_infinity(double x, double mu) {
-    return (is_pinf(x) && is_pinf(mu)) || (is_ninf(x) && is_ninf(mu));
-}
-
-bool invalid_location_scale(double x, double mu, double sigma) {
-    return is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma);
-}
-
-bool degenerate(double x, double mu, double sigma) {
-    return is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma);
-}
-
-}  // namespace
-
 double dlaplace(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
-    if (degenerate(x, mu, sigma)) {
-        double v = 0;
-        if (is_pinf(sigma)) {
-            v = 0;
-        } else if (same_infinity(x, mu)) {
-            v = kNaN;
-        } else if (sigma == 0 && x == mu) {
-            v = kInf;
-        }
-        return log_of_value(v, log);
-    }
+    if (location_scale_limit(x, mu, sigma)) return log_of_value(point_density_limit(x, mu, sigma), log);
     // -log(2 sigma) - |x - mu| / sigma
     return log_domain(-math_log(sigma + sigma) - abs0(x - mu) / sigma, log);
 }
@@ -42,17 +16,8 @@ double dlaplace(double x, double mu, double sigma, bool log) {
 double plaplace(double x, double mu, double sigma, bool log_p) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     double v;
-    if (degenerate(x, mu, sigma)) {
-        if (same_infinity(x, mu)) {
-            v = kNaN;
-        } else if (is_pinf(sigma)) {
-            v = (is_inf(x) || is_inf(mu)) ? kNaN : 0.5;
-        } else if (sigma == 0) {
-            const double d = x - mu;
-            v = d > 0 ? 1.0 : (d < 0 ? 0.0 : 0.5);
-        } else {
-            v = (is_pinf(x) || is_ninf(mu)) ? 1.0 : 0.0;
-        }
+    if (location_scale_limit(x, mu, sigma)) {
+        v = symmetric_cdf_limit(x, mu, sigma);
     } else {
         const double s = x > mu ? 0.5 : (x < mu ? -0.5 : 0.0);
         const double e = math_exp(-abs0(x - mu) / sigma);

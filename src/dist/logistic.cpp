@@ -1,22 +1,11 @@
 // Logistic distribution with location mu and scale sigma.
 #include "dist/distributions.hpp"
 #include "dist/flags.hpp"
+#include "dist/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
-namespace {
-
-bool same_infinity(double x, double mu) {
-    return (is_pinf(x) && is_pinf(mu)) || (is_ninf(x) && is_ninf(mu));
-}
-
-bool invalid_location_scale(double x, double mu, double sigma) {
-    return is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma);
-}
-
-}  // namespace
-
 double dlogis(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (is_inf(x) || is_inf(mu) || is_pinf(sigma)) {
@@ -38,17 +27,8 @@ double dlogis(double x, double mu, double sigma, bool log) {
 double plogis(double x, double mu, double sigma, bool log_p) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     double v;
-    if (is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma)) {
-        if (same_infinity(x, mu)) {
-            v = kNaN;
-        } else if (is_pinf(sigma)) {
-            v = (is_inf(x) || is_inf(mu)) ? kNaN : 0.5;
-        } else if (sigma == 0) {
-            const double d = x - mu;
-            v = d > 0 ? 1.0 : (d < 0 ? 0.0 : 0.5);
-        } else {
-            v = (is_pinf(x) || is_ninf(mu)) ? 1.0 : 0.0;
-        }
+    if (location_scale_limit(x, mu, sigma)) {
+        v = symmetric_cdf_limit(x, mu, sigma);
     } else {
         // (1 + tanh(z)) / 2 with z = (x - mu) / (2 sigma).
         const double z = (x - mu) / (sigma + sigma);

@@ -1,6 +1,7 @@
 // Log-normal distribution, built on the normal functions of log x.
 #include "dist/distributions.hpp"
 #include "dist/flags.hpp"
+#include "dist/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/precision.hpp"
@@ -18,7 +19,7 @@ bool is_finite(double v) { return !is_nan(v) && !is_inf(v); }
 }  // namespace
 
 double dlnorm(double x, double mu, double sigma, bool log) {
-    if (is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma)) return kNaN;
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (x < 0) return zero_or_ninf(log);
     // -inf for every x below eps, +inf for x = +inf.
     const double l = math_log(x);
@@ -32,8 +33,7 @@ double dlnorm(double x, double mu, double sigma, bool log) {
     if (is_pinf(sigma)) {
         v = 0.0;
     } else if (sigma == 0) {
-        const bool same_infinity = (is_pinf(l) && is_pinf(mu)) || (is_ninf(l) && is_ninf(mu));
-        v = same_infinity ? kInf : 0.0;
+        v = same_infinity(l, mu) ? kInf : 0.0;
     } else {
         v = (is_pinf(l) && is_pinf(mu)) ? kNaN : 0.0;
     }
@@ -41,7 +41,7 @@ double dlnorm(double x, double mu, double sigma, bool log) {
 }
 
 double plnorm(double x, double mu, double sigma, bool log_p) {
-    if (is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma)) return kNaN;
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (x < kEps) return zero_or_ninf(log_p);
     return pnorm(math_log(x), mu, sigma, log_p);
 }

@@ -1,6 +1,7 @@
 // Normal distribution: density, distribution function and quantile.
 #include "dist/distributions.hpp"
 #include "dist/flags.hpp"
+#include "dist/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/precision.hpp"
@@ -15,27 +16,11 @@ constexpr double kSqrt2 = 1.4142135623730951;
 // sqrt(2) rounded to nearest to a 64-bit significand (distribution function).
 constexpr ext kSqrt2Ext = 0x1.6a09e667f3bcc908p+0L;
 
-bool both_same_infinity(double a, double b) {
-    return (is_pinf(a) && is_pinf(b)) || (is_ninf(a) && is_ninf(b));
-}
-
 }  // namespace
 
 double dnorm(double x, double mu, double sigma, bool log) {
-    if (is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma)) return kNaN;
-    if (is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma)) {
-        double v;
-        if (is_pinf(sigma)) {
-            v = 0.0;
-        } else if (both_same_infinity(x, mu)) {
-            v = kNaN;
-        } else if (sigma == 0 && x == mu) {
-            v = kInf;
-        } else {
-            v = 0.0;
-        }
-        return log_of_value(v, log);
-    }
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (location_scale_limit(x, mu, sigma)) return log_of_value(point_density_limit(x, mu, sigma), log);
     const double c = kNegLogSqrt2Pi - math_log(sigma);
     const double z = (x - mu) / sigma;
     const double y = (z * z) * -0.5 + c;
@@ -43,10 +28,10 @@ double dnorm(double x, double mu, double sigma, bool log) {
 }
 
 double pnorm(double x, double mu, double sigma, bool log_p) {
-    if (is_nan(x) || sigma < 0 || is_nan(mu) || is_nan(sigma)) return kNaN;
-    if (is_inf(x) || is_inf(mu) || sigma == 0 || is_pinf(sigma)) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (location_scale_limit(x, mu, sigma)) {
         double v;
-        if (both_same_infinity(x, mu)) {
+        if (same_infinity(x, mu)) {
             v = kNaN;
         } else if (is_pinf(sigma)) {
             if (is_pinf(x) || is_ninf(mu)) {

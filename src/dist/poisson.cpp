@@ -1,11 +1,122 @@
-// PLACEHOLDER: not yet implemented; every function returns NaN.
+// Poisson distribution with mean rate lambda, on the counts 0, 1, 2, ...
+#include <cstdint>
+#include <limits>
+
 #include "dist/distributions.hpp"
+#include "dist/flags.hpp"
+#include "kernels/elementary.hpp"
+#include "kernels/erf.hpp"
+#include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
+namespace {
 
-double dpois(std::int64_t /*x*/, double /*rate*/, bool /*log*/) { return kNaN; }
-double ppois(std::int64_t /*x*/, double /*rate*/, bool /*log_p*/) { return kNaN; }
-double qpois(double /*p*/, double /*rate*/) { return kNaN; }
+// The distribution function sums the mass directly only up to this count and
+// this rate; beyond either it uses the incomplete gamma function.
+constexpr std::int64_t kLargestSummedCount = 15;
+constexpr double kLargestSummedRate = 10;
+// From this rate on the quantile search starts below a normal approximation.
+constexpr double kNormalStartRate = 11;
+constexpr double kNormalStartOffset = 3;
+constexpr double kSqrt2 = 1.4142135623730951;
+// A quantile search that has walked this many counts one by one switches to
+// galloping and bisection over the counts.
+constexpr std::int64_t kLinearSearchSteps = 10000;
+constexpr std::int64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
+
+// count + 1 as a double, without overflowing the 64-bit count.
+double count_plus_one(std::int64_t count) {
+    return static_cast<double>(static_cast<std::uint64_t>(count) + 1u);
+}
+
+// P(X <= count) for 0 <= count and 0 <= rate < inf, as computed, not clamped.
+double poisson_cdf(std::int64_t count, double rate) {
+    if (count > kLargestSummedCount || rate > kLargestSummedRate) {
+        return 1 - math_gamma_p(count_plus_one(count), rate);
+    }
+    return math_exp(-rate) * math_poisson_sum(count, rate);
+}
+
+// Truncation toward zero of a start value, held within [0, kMaxCount].
+std::int64_t start_count(double g) {
+    const double v = g - kNormalStartOffset;
+    if (!(v > 0)) return 0;
+    if (v >= 0x1p63) return kMaxCount;
+    return static_cast<std::int64_t>(v);
+}
+
+// The least count c > lo with cdf(c) > p, given cdf(lo) <= p: the distances
+// double from kLinearSearchSteps until a count passes p, then the bracket is
+// halved. The counts end at kMaxCount; if even that one does not pass p, the
+// answer is the next count, 2^63.
+double least_count_beyond(std::int64_t lo, double p, double rate) {
+    std::int64_t step = kLinearSearchSteps;
+    std::int64_t hi;
+    for (;;) {
+        hi = lo > kMaxCount - step ? kMaxCount : lo + step;
+        if (poisson_cdf(hi, rate) > p) break;
+        if (hi == kMaxCount) return 0x1p63;
+        lo = hi;
+        if (step <= kMaxCount / 2) step += step;
+    }
+    while (hi - lo > 1) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        if (poisson_cdf(mid, rate) > p) {
+            hi = mid;
+        } else {
+            lo = mid;
+        }
+    }
+    return static_cast<double>(hi);
+}
+
+}  // namespace
+
+double dpois(std::int64_t x, double rate, bool log) {
+    if (rate < 0 || is_nan(rate)) return kNaN;
+    if (x < 0) return zero_or_ninf(log);
+    if (rate == 0) return x == 0 ? one_or_zero(log) : zero_or_ninf(log);
+    if (is_pinf(rate)) return zero_or_ninf(log);
+    // A rate below eps has log -inf; at count 0 the factor rate^0 is 1.
+    const double y = (log_power(math_log(rate), static_cast<double>(x)) - rate) - math_lgamma(count_plus_one(x));
+    return log_domain(y, log);
+}
+
+double ppois(std::int64_t x, double rate, bool log_p) {
+    if (rate < 0 || is_nan(rate)) return kNaN;
+    if (x < 0 || is_pinf(rate)) return zero_or_ninf(log_p);
+    return log_of_value(clamp_probability(poisson_cdf(x, rate)), log_p);
+}
+
+// The least count i with P(X <= i) > p.
+double qpois(double p, double rate) {
+    if (rate < 0 || is_nan(rate) || !(p >= 0 && p <= 1)) return kNaN;
+    if (p == 0 || rate < kEps) return 0.0;
+    if (p == 1) return kInf;
+    // With an infinite mean every count has probability 0 of being reached:
+    // the limit of the quantile is +inf.
+    if (is_pinf(rate)) return kInf;
+
+    std::int64_t start = 0;
+    double start_cdf = 0;
+    if (rate >= kNormalStartRate) {
+        const double sigma = math_sqrt(rate);
+        const double g = math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + rate;
+        start = start_count(g);
+        start_cdf = poisson_cdf(start, rate);
+    }
+    if (p < start_cdf) return start > 0 ? static_cast<double>(start - 1) : 0.0;
+
+    // Walk up from the start; a walk that grows long (the normal start failed,
+    // for p so small that (p + p) - 1 rounds to -1) is finished by bisection.
+    std::int64_t i = start;
+    for (std::int64_t walked = 0; walked < kLinearSearchSteps; ++walked) {
+        if (poisson_cdf(i, rate) > p) return static_cast<double>(i);
+        if (i == kMaxCount) return 0x1p63;
+        ++i;
+    }
+    return least_count_beyond(i - 1, p, rate);
+}
 
 }  // namespace zorvana

@@ -265,6 +265,9 @@ ext math_exp_ext(ext x) {
         n = f + s;
         y = (x - f) - s;
     }
+    // Rounding away from f can carry n out of the 64-bit range (x = 2^63 - 1/2
+    // gives n = 2^63): e^n is then beyond the extended range either way.
+    if (abs0(n) >= kTwo63Ext) return n > 0 ? kInfExt : 0.0L;
     return math_pow_int_ext(kE, static_cast<std::int64_t>(n)) * (1 / exp_fraction(y));
 }
 

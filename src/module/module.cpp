@@ -8,6 +8,14 @@
 
 PYBIND11_MODULE(zorvana, m) {
     m.doc() = "pybind11 wrapper for mervel/zorvana";
+#if PY_VERSION_HEX < 0x03070000
+    // Before 3.7 the interpreter lock is created lazily, on the first thread.
+    // pybind11 looks NumPy up once, with the lock released around a
+    // once-only guard; NumPy's import creates the lock in between, and the
+    // first array call of a process that had not imported NumPy deadlocks.
+    // Creating the lock here (what 3.7 and later do at start-up) avoids it.
+    PyEval_InitThreads();
+#endif
     zorvana::register_densities(m);
     zorvana::register_draws(m);  // Engine, the default engine, r-functions
     zorvana::register_distribution_functions(m);

@@ -1,0 +1,183 @@
+#include "random/draws.hpp"
+
+#include <cmath>
+
+#include "dist/distributions.hpp"
+#include "kernels/elementary.hpp"
+#include "kernels/precision.hpp"
+#include "random/variates.hpp"
+
+namespace zorvana {
+
+namespace {
+
+// -0 + 0 = +0 and every other value is unchanged. A parameter of -0 passes
+// the "< 0" tests and must then draw as +0 does (1 / -0 = -inf would not).
+double plus_zero(double v) { return v + 0.0; }
+
+// Location-scale families: sigma >= 0, neither parameter NaN.
+bool location_scale_valid(double mu, double sigma) { return !(sigma < 0 || is_nan(mu) || is_nan(sigma)); }
+
+// Chi-squared variate with dof degrees of freedom: gamma of shape dof / 2, scale 2.
+double chisq_variate(double dof, Mt19937_64& gen) { return draw_gamma(gen, 0.5 * dof, 2.0); }
+
+}  // namespace
+
+// ---- Parameter tests ----------------------------------------------------
+
+bool rnorm_valid(double mu, double sigma) { return location_scale_valid(mu, sigma); }
+bool rbern_valid(double prob) { return !(is_nan(prob) || prob < 0 || prob > 1); }
+bool rbeta_valid(double a, double b) { return !(a < 0 || b < 0 || is_nan(a) || is_nan(b)); }
+bool rbinom_valid(std::int64_t n_trials, double prob) {
+    return !(is_nan(prob) || prob < 0 || prob > 1 || n_trials < 0);
+}
+bool rcauchy_valid(double mu, double sigma) { return location_scale_valid(mu, sigma); }
+bool rchisq_valid(double dof) { return dof >= 0; }
+bool rexp_valid(double rate) { return rate >= 0; }
+bool rf_valid(double df1, double df2) { return !(df2 < kEps || df1 < kEps || is_nan(df1) || is_nan(df2)); }
+// The test of draw_gamma itself.
+bool rgamma_valid(double shape, double scale) {
+    return !(scale < kEps || shape < 0 || is_nan(shape) || is_nan(scale));
+}
+bool rinvgamma_valid(double shape, double scale) {
+    return !(shape < 0 || scale < 0 || is_nan(shape) || is_nan(scale));
+}
+bool rlaplace_valid(double mu, double sigma) { return location_scale_valid(mu, sigma); }
+bool rlnorm_valid(double mu, double sigma) { return location_scale_valid(mu, sigma); }
+bool rlogis_valid(double mu, double sigma) { return location_scale_valid(mu, sigma); }
+bool rpois_valid(double rate) { return rate >= 0; }
+bool rt_valid(double dof) { return !(dof < kEps || is_nan(dof)); }
+bool runif_valid(double a, double b) { return a < b; }
+bool rweibull_valid(double shape, double scale) {
+    return !(scale < kEps || shape < kEps || is_nan(shape) || is_nan(scale));
+}
+
+// ---- Draws for parameters that passed their test ----------------------
+
+// Normal and log-normal: Z * sigma + mu, the product first.
+double rnorm_unchecked(double mu, double sigma, Mt19937_64& gen) {
+    return draw_std_normal(gen) * plus_zero(sigma) + mu;
+}
+double rlnorm_unchecked(double mu, double sigma, Mt19937_64& gen) {
+    return math_exp(draw_std_normal(gen) * plus_zero(sigma) + mu);
+}
+
+// Uniform on (a, b]: a itself is never returned.
+double runif_unchecked(double a, double b, Mt19937_64& gen) { return draw_uniform(gen, a, b); }
+
+// Inverse transform: the quantile function at one unit uniform U in
+// [2^-1074, 1]. U = 1 reaches the quantiles' p = 1 branches; the quantile
+// functions' own tests still apply (sigma = +inf gives NaN after the draw).
+double rexp_unchecked(double rate, Mt19937_64& gen) { return qexp(draw_unit(gen), plus_zero(rate)); }
+double rlaplace_unchecked(double mu, double sigma, Mt19937_64& gen) {
+    return qlaplace(draw_unit(gen), mu, plus_zero(sigma));
+}
+double rlogis_unchecked(double mu, double sigma, Mt19937_64& gen) {
+    return qlogis(draw_unit(gen), mu, plus_zero(sigma));
+}
+double rcauchy_unchecked(double mu, double sigma, Mt19937_64& gen) {
+    return qcauchy(draw_unit(gen), mu, plus_zero(sigma));
+}
+double rweibull_unchecked(double shape, double scale, Mt19937_64& gen) {
+    return qweibull(draw_unit(gen), shape, scale);
+}
+double rpois_unchecked(double rate, Mt19937_64& gen) { return qpois(draw_unit(gen), plus_zero(rate)); }
+
+// Bernoulli trial: success when U <= prob (U is never 0, so prob = 0 never
+// succeeds and prob = 1 always does).
+double rbern_unchecked(double prob, Mt19937_64& gen) { return draw_unit(gen) <= prob ? 1.0 : 0.0; }
+
+// Binomial: n_trials Bernoulli trials summed, one output each.
+double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen) {
+    double successes = 0.0;
+    for (std::int64_t t = 0; t < n_trials; ++t) successes += draw_unit(gen) <= prob ? 1.0 : 0.0;
+    return successes;
+}
+
+double rgamma_unchecked(double shape, double scale, Mt19937_64& gen) { return draw_gamma(gen, shape, scale); }
+
+double rchisq_unchecked(double dof, Mt19937_64& gen) { return chisq_variate(dof, gen); }
+
+// 1 / G with G gamma of scale 1 / scale. Scale 0 is the point mass at 0:
+// G is then +inf, or NaN where the small-shape boost multiplies an underflowed
+// U^(1/k) by +inf, so 0 is returned after consuming G's outputs.
+double rinvgamma_unchecked(double shape, double scale, Mt19937_64& gen) {
+    const double s = plus_zero(scale);
+    const double g = draw_gamma(gen, shape, 1.0 / s);
+    if (s == 0) return 0.0;
+    return 1.0 / g;
+}
+
+// X / (Y + X), X of shape a drawn before Y of shape b. An infinite shape
+// dominates (X or Y is +inf): the limits 1 for a = +inf, 0 for b = +inf and
+// 0.5 for both replace inf / inf.
+double rbeta_unchecked(double a, double b, Mt19937_64& gen) {
+    const double x = draw_gamma(gen, a, 1.0);
+    const double y = draw_gamma(gen, b, 1.0);
+    if (is_pinf(a)) return is_pinf(b) ? 0.5 : 1.0;
+    if (is_pinf(b)) return 0.0;
+    return x / (y + x);
+}
+
+// Z / sqrt(V / dof), the normal drawn before the chi-squared V. As dof grows
+// without bound V / dof tends to 1, so dof = +inf returns Z itself (the
+// chi-squared variate of infinite dof consumes nothing).
+double rt_unchecked(double dof, Mt19937_64& gen) {
+    const double z = draw_std_normal(gen);
+    if (is_pinf(dof)) return z;
+    const double v = chisq_variate(dof, gen);
+    return z / std::sqrt(v / dof);
+}
+
+// ((df2 / df1) * X1) / X2, X1 (df1) drawn before X2 (df2). An infinite
+// degree of freedom makes its X / df tend to 1: df1 = +inf gives df2 / X2,
+// df2 = +inf gives X1 / df1, both give 1 (instead of 0 * inf or inf / inf).
+double rf_unchecked(double df1, double df2, Mt19937_64& gen) {
+    const double x1 = chisq_variate(df1, gen);
+    const double x2 = chisq_variate(df2, gen);
+    if (is_pinf(df1)) return is_pinf(df2) ? 1.0 : df2 / x2;
+    if (is_pinf(df2)) return x1 / df1;
+    return ((df2 / df1) * x1) / x2;
+}
+
+// ---- Scalar draws: test, then draw -------------------------------------
+
+double rnorm(double mu, double sigma, Mt19937_64& gen) {
+    return rnorm_valid(mu, sigma) ? rnorm_unchecked(mu, sigma, gen) : kNaN;
+}
+double rbern(double prob, Mt19937_64& gen) { return rbern_valid(prob) ? rbern_unchecked(prob, gen) : kNaN; }
+double rbeta(double a, double b, Mt19937_64& gen) { return rbeta_valid(a, b) ? rbeta_unchecked(a, b, gen) : kNaN; }
+double rbinom(std::int64_t n_trials, double prob, Mt19937_64& gen) {
+    return rbinom_valid(n_trials, prob) ? rbinom_unchecked(n_trials, prob, gen) : kNaN;
+}
+double rcauchy(double mu, double sigma, Mt19937_64& gen) {
+    return rcauchy_valid(mu, sigma) ? rcauchy_unchecked(mu, sigma, gen) : kNaN;
+}
+double rchisq(double dof, Mt19937_64& gen) { return rchisq_valid(dof) ? rchisq_unchecked(dof, gen) : kNaN; }
+double rexp(double rate, Mt19937_64& gen) { return rexp_valid(rate) ? rexp_unchecked(rate, gen) : kNaN; }
+double rf(double df1, double df2, Mt19937_64& gen) {
+    return rf_valid(df1, df2) ? rf_unchecked(df1, df2, gen) : kNaN;
+}
+double rgamma(double shape, double scale, Mt19937_64& gen) {
+    return rgamma_valid(shape, scale) ? rgamma_unchecked(shape, scale, gen) : kNaN;
+}
+double rinvgamma(double shape, double scale, Mt19937_64& gen) {
+    return rinvgamma_valid(shape, scale) ? rinvgamma_unchecked(shape, scale, gen) : kNaN;
+}
+double rlaplace(double mu, double sigma, Mt19937_64& gen) {
+    return rlaplace_valid(mu, sigma) ? rlaplace_unchecked(mu, sigma, gen) : kNaN;
+}
+double rlnorm(double mu, double sigma, Mt19937_64& gen) {
+    return rlnorm_valid(mu, sigma) ? rlnorm_unchecked(mu, sigma, gen) : kNaN;
+}
+double rlogis(double mu, double sigma, Mt19937_64& gen) {
+    return rlogis_valid(mu, sigma) ? rlogis_unchecked(mu, sigma, gen) : kNaN;
+}
+double rpois(double rate, Mt19937_64& gen) { return rpois_valid(rate) ? rpois_unchecked(rate, gen) : kNaN; }
+double rt(double dof, Mt19937_64& gen) { return rt_valid(dof) ? rt_unchecked(dof, gen) : kNaN; }
+double runif(double a, double b, Mt19937_64& gen) { return runif_valid(a, b) ? runif_unchecked(a, b, gen) : kNaN; }
+double rweibull(double shape, double scale, Mt19937_64& gen) {
+    return rweibull_valid(shape, scale) ? rweibull_unchecked(shape, scale, gen) : kNaN;
+}
+
+}  // namespace zorvana

@@ -1,0 +1,70 @@
+// Scalar draws of the seventeen distributions. For each distribution:
+//   r<dist>_valid(params)       the parameter test (false: the draw is NaN);
+//   r<dist>_unchecked(params, g) the draw itself, for parameters that passed;
+//   r<dist>(params, g)           test, then draw: NaN without consuming output
+//                                when the test fails.
+// Array fills test once and call the unchecked draw per element, which gives
+// exactly what successive scalar draws give.
+#pragma once
+
+#include <cstdint>
+
+#include "random/mt19937_64.hpp"
+
+namespace zorvana {
+
+bool rnorm_valid(double mu, double sigma);
+bool rbern_valid(double prob);
+bool rbeta_valid(double a, double b);
+bool rbinom_valid(std::int64_t n_trials, double prob);
+bool rcauchy_valid(double mu, double sigma);
+bool rchisq_valid(double dof);
+bool rexp_valid(double rate);
+bool rf_valid(double df1, double df2);
+bool rgamma_valid(double shape, double scale);
+bool rinvgamma_valid(double shape, double scale);
+bool rlaplace_valid(double mu, double sigma);
+bool rlnorm_valid(double mu, double sigma);
+bool rlogis_valid(double mu, double sigma);
+bool rpois_valid(double rate);
+bool rt_valid(double dof);
+bool runif_valid(double a, double b);
+bool rweibull_valid(double shape, double scale);
+
+double rnorm_unchecked(double mu, double sigma, Mt19937_64& gen);
+double rbern_unchecked(double prob, Mt19937_64& gen);
+double rbeta_unchecked(double a, double b, Mt19937_64& gen);
+double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen);
+double rcauchy_unchecked(double mu, double sigma, Mt19937_64& gen);
+double rchisq_unchecked(double dof, Mt19937_64& gen);
+double rexp_unchecked(double rate, Mt19937_64& gen);
+double rf_unchecked(double df1, double df2, Mt19937_64& gen);
+double rgamma_unchecked(double shape, double scale, Mt19937_64& gen);
+double rinvgamma_unchecked(double shape, double scale, Mt19937_64& gen);
+double rlaplace_unchecked(double mu, double sigma, Mt19937_64& gen);
+double rlnorm_unchecked(double mu, double sigma, Mt19937_64& gen);
+double rlogis_unchecked(double mu, double sigma, Mt19937_64& gen);
+double rpois_unchecked(double rate, Mt19937_64& gen);
+double rt_unchecked(double dof, Mt19937_64& gen);
+double runif_unchecked(double a, double b, Mt19937_64& gen);
+double rweibull_unchecked(double shape, double scale, Mt19937_64& gen);
+
+double rnorm(double mu, double sigma, Mt19937_64& gen);
+double rbern(double prob, Mt19937_64& gen);
+double rbeta(double a, double b, Mt19937_64& gen);
+double rbinom(std::int64_t n_trials, double prob, Mt19937_64& gen);
+double rcauchy(double mu, double sigma, Mt19937_64& gen);
+double rchisq(double dof, Mt19937_64& gen);
+double rexp(double rate, Mt19937_64& gen);
+double rf(double df1, double df2, Mt19937_64& gen);
+double rgamma(double shape, double scale, Mt19937_64& gen);
+double rinvgamma(double shape, double scale, Mt19937_64& gen);
+double rlaplace(double mu, double sigma, Mt19937_64& gen);
+double rlnorm(double mu, double sigma, Mt19937_64& gen);
+double rlogis(double mu, double sigma, Mt19937_64& gen);
+double rpois(double rate, Mt19937_64& gen);
+double rt(double dof, Mt19937_64& gen);
+double runif(double a, double b, Mt19937_64& gen);
+double rweibull(double shape, double scale, Mt19937_64& gen);
+
+}  // namespace zorvana

@@ -1,0 +1,61 @@
+// Runs the generator and the word-level conversions outside Python. Reads
+// lines from stdin and prints one line per command:
+//   mt <seed> <n>    the first n outputs of Mt19937_64, decimal
+//   std <seed> <n>   the first n outputs of the standard library's
+//                    std::mt19937_64, decimal (an independent reference)
+//   word <w>         canonical_of(w) and unit_of(w), hexadecimal
+//   polar <u> <s>    polar_value(u, s), hexadecimal
+// Seeds and words are unsigned 64-bit decimals; u and s any strtod form.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "random/mt19937_64.hpp"
+#include "random/variates.hpp"
+
+using namespace zorvana;
+
+template <class Gen>
+static void print_outputs(Gen& gen, long n) {
+    for (long k = 0; k < n; ++k) std::printf(k ? " %llu" : "%llu", static_cast<unsigned long long>(gen()));
+    std::printf("\n");
+}
+
+int main() {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        std::istringstream in(line);
+        std::string cmd;
+        in >> cmd;
+        if (cmd == "mt" || cmd == "std") {
+            std::string seed_text;
+            long n = 0;
+            in >> seed_text >> n;
+            const std::uint64_t seed = std::strtoull(seed_text.c_str(), nullptr, 10);
+            if (cmd == "mt") {
+                Mt19937_64 gen(seed);
+                auto next = [&gen]() { return gen.next(); };
+                print_outputs(next, n);
+            } else {
+                std::mt19937_64 gen(seed);
+                print_outputs(gen, n);
+            }
+        } else if (cmd == "word") {
+            std::string w;
+            in >> w;
+            const std::uint64_t word = std::strtoull(w.c_str(), nullptr, 10);
+            std::printf("%a %a\n", canonical_of(word), unit_of(word));
+        } else if (cmd == "polar") {
+            std::string u, s;
+            in >> u >> s;
+            std::printf("%a\n", polar_value(std::strtod(u.c_str(), nullptr), std::strtod(s.c_str(), nullptr)));
+        } else {
+            std::printf("unknown\n");
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,378 @@
+"""Engine, generator, primitive variates and the seventeen draw functions.
+
+Exact expectations come from the C++ standard library's mt19937_64, from a
+Python replay of the variates on the generator's raw words (the same platform
+log, pow and sqrt through the math module), or from identities between draws
+on engines of equal seed. Distributions are checked against scipy.stats."""
+import math
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+from scipy import stats
+
+import zorvana as z
+from conftest import ROOT, build_cpp
+
+MASK64 = (1 << 64) - 1
+INF, NAN = math.inf, math.nan
+LEAST_SUBNORMAL = float(np.nextafter(0.0, 1.0))
+
+
+@pytest.fixture(scope="module")
+def mt_check(tmp_path_factory):
+    exe = build_cpp(tmp_path_factory.mktemp("mt"), "mt_check", ["tests/cpp/mt_check.cpp", "src/random/variates.cpp"])
+
+    def run(*lines):
+        out = subprocess.run([exe], input=("\n".join(lines) + "\n").encode(), stdout=subprocess.PIPE, check=True)
+        return out.stdout.decode().splitlines()
+    return run
+
+
+def raw_words(mt_check, seed, n):
+    return [int(w) for w in mt_check("mt %d %d" % (seed & MASK64, n))[0].split()]
+
+
+class Replay:
+    """The variates written out in Python on a list of raw generator words."""
+
+    def __init__(self, words):
+        self.words = iter(words)
+
+    def canonical(self):
+        return float(next(self.words)) * 2.0 ** -64  # int -> float rounds to nearest even
+
+    def uniform(self, a, b):
+        lo = float(np.nextafter(a, b))
+        return self.canonical() * (b - lo) + lo
+
+    def std_normal(self):
+        while True:
+            u, v = 2.0 * self.canonical() - 1.0, 2.0 * self.canonical() - 1.0
+            s = u * u + v * v
+            if not (s > 1.0 or s == 0.0):
+                return u * math.sqrt((math.log(s) * -2.0) / s) + 0.0
+
+    def gamma(self, k, theta):
+        if k <= 1:
+            u = self.uniform(0.0, 1.0)
+            g = self.gamma(k + 1.0, theta)
+            return math.pow(u, INF if k == 0 else 1.0 / k) * g
+        d = k - 0.3333333333333333
+        c = 0.3333333333333333 / math.sqrt(d)
+        while True:
+            x = self.std_normal()
+            if not x > -1.0 / c:
+                continue
+            v = math.pow(c * x + 1.0, 3.0)
+            u = self.uniform(0.0, 1.0)
+            if math.log(u) < (math.log(v) + (1.0 - v)) * d + (x * 0.5) * x:
+                return (d * v) * theta
+
+
+def bits_equal(a, b):
+    """Same doubles, zeros by sign; any NaN equals any NaN."""
+    a, b = np.asarray(a, dtype=float), np.asarray(b, dtype=float)
+    same = (a == b) & (np.signbit(a) == np.signbit(b))
+    return a.shape == b.shape and bool(np.all(same | (np.isnan(a) & np.isnan(b))))
+
+
+def same_state(e, f):
+    return bits_equal(z.runif(0.0, 1.0, size=4, engine=e), z.runif(0.0, 1.0, size=4, engine=f))
+
+
+# ---------------------------------------------------------------------------
+# Generator, word conversions and replayed variates.
+
+def test_generator_check_values(mt_check):
+    outputs = raw_words(mt_check, 5489, 10000)
+    assert (outputs[0], outputs[9999]) == (14514284786278117030, 9981545732273789042)
+    assert raw_words(mt_check, 1, 3) == [2469588189546311528, 2516265689700432462, 8323445853463659930]
+
+
+@pytest.mark.parametrize("seed", [0, 1, 5489, 2 ** 31 - 1, -1, -2, -2 ** 31, -123456789])
+def test_generator_equals_standard_library(mt_check, seed):
+    ours, ref = mt_check("mt %d 1000" % (seed & MASK64), "std %d 1000" % (seed & MASK64))
+    assert ours == ref
+    # the engine sign-extends its 32-bit seed
+    r = Replay(int(w) for w in ours.split())
+    assert list(z.runif(0.0, 1.0, 5, z.Engine(seed))) == [r.uniform(0.0, 1.0) for _ in range(5)]
+
+
+@pytest.mark.parametrize("word", [0, 1, 2 ** 11, 2 ** 63, 2 ** 64 - 1025, 2 ** 64 - 1024, 2 ** 64 - 1])
+def test_word_conversions(mt_check, word):
+    canonical, unit = (float.fromhex(t) for t in mt_check("word %d" % word)[0].split())
+    assert canonical == float(word) * 2.0 ** -64
+    assert unit == canonical * (1.0 - LEAST_SUBNORMAL) + LEAST_SUBNORMAL  # uniform on (0, 1), written out
+    assert (canonical == 1.0) == (word >= 2 ** 64 - 1024) and unit > 0
+
+
+def test_polar_value_has_no_negative_zero(mt_check):
+    # u = +-1, v = 0 (outputs 2^64 - 1 or 0, then 2^63): s = 1 and sqrt(-0) = -0
+    for line in mt_check("polar 1 1", "polar -1 1"):
+        assert float.fromhex(line) == 0.0 and math.copysign(1.0, float.fromhex(line)) > 0
+
+
+def test_replayed_values(mt_check):
+    e, r = z.Engine(77), Replay(raw_words(mt_check, 77, 20000))
+    for _ in range(20):
+        assert z.runif(-2.0, 5.0, engine=e) == r.uniform(-2.0, 5.0)
+        assert z.rnorm(1.5, 2.0, engine=e) == r.std_normal() * 2.0 + 1.5
+        assert z.rgamma(2.5, 1.5, engine=e) == r.gamma(2.5, 1.5)
+        assert z.rgamma(0.3, 2.0, engine=e) == r.gamma(0.3, 2.0)
+        x1, x2 = r.gamma(2.5, 2.0), r.gamma(3.5, 2.0)
+        assert z.rf(5.0, 7.0, engine=e) == ((7.0 / 5.0) * x1) / x2
+        x, v = r.std_normal(), r.gamma(1.5, 2.0)
+        assert z.rt(3.0, engine=e) == x / math.sqrt(v / 3.0)
+
+
+# ---------------------------------------------------------------------------
+# Engine, default engine and overloads.
+
+def run_fresh(code):
+    out = subprocess.run([sys.executable, "-c", "import zorvana as z\n" + code], cwd=ROOT, stdout=subprocess.PIPE,
+                         check=True, timeout=60)
+    return out.stdout.decode().split()
+
+
+def test_fresh_process_first_uniform():
+    assert run_fresh("print(repr(z.runif(0, 1)))") == ["0.13387664401253274"]
+
+
+def test_default_engine_is_one_stream_and_engine_none_declines():
+    # The process has not imported NumPy before its first array call.
+    code = """
+for call in (lambda: z.rnorm(0.0, 1.0, engine=None), lambda: z.rnorm(0.0, 1.0, size=3, engine=None),
+             lambda: z.rgamma(2.0, 1.0, [2], None)):
+    try:
+        call()
+        print("accepted")
+    except TypeError:
+        pass
+got = [z.runif(0, 1), z.rnorm(), *z.rgamma(2.5, 1.0, size=2), *z.rnorm(1.0, 2.0, size=[1, 2]).ravel()]
+e = z.Engine(1)
+ref = [z.runif(0, 1, e), z.rnorm(engine=e), *z.rgamma(2.5, 1.0, 2, e), *z.rnorm(1.0, 2.0, [1, 2], e).ravel()]
+print(got == ref)
+"""
+    assert run_fresh(code) == ["True"]
+
+
+@pytest.mark.parametrize("call", [
+    "Engine(2**31)", "Engine(-2**31 - 1)", "Engine(1.5)", "Engine()", "Engine(seed=1)", "Engine(arg0=1)",
+    "rnorm(0.0, 1.0, size=-1)", "rnorm(0.0, 1.0, size=2.0)", "rnorm(0.0, 1.0, size='3')",
+    "rnorm(0.0, 1.0, size=[2, -3])", "rnorm(0.0, 1.0, size=[2.0])", "rbinom(10.0, 0.5)",
+    "rnorm(0.0, 1.0, engine=None)", "rnorm(0.0, 1.0, size=3, engine=None)", "rnorm(0.0, 1.0, [3], None)",
+    "rexp(1.0, engine=3.0)", "rexp(rate=1.0, scale=2.0)", "rexp()",
+])
+def test_unmatched_calls_raise_type_error(call):
+    with pytest.raises(TypeError):
+        eval("z." + call)
+
+
+def test_overload_choice():
+    e, f = z.Engine(11), z.Engine(11)
+    assert isinstance(z.rnorm(), float) and isinstance(z.Engine(-2 ** 31), z.Engine)
+    assert z.rnorm(5, engine=e) == z.rnorm(5.0, 1.0, engine=f)  # scalar form, mu = 5
+    assert z.rnorm(0.0, 1.0, e) == z.rnorm(0.0, 1.0, engine=f)
+    assert bits_equal(z.rnorm(0.0, 1.0, 3, e), z.rnorm(0.0, 1.0, size=3, engine=f))
+    assert same_state(e, f)
+    shapes = [z.rnorm(size=5), z.rexp(1.0, 10), z.rnorm(0, 1, 5), z.rnorm(0.0, 1.0, [2, 3]), z.rnorm(size=(2, 3)),
+              z.rnorm(size=range(1, 3)), z.rbinom(10, 0.5, 3), z.rnorm(size=[])]
+    assert [a.shape for a in shapes] == [(5,), (10,), (5,), (2, 3), (2, 3), (1, 2), (3,), ()]
+    assert all(a.dtype == np.float64 and a.flags.c_contiguous and a.flags.owndata for a in shapes)
+    assert np.isfinite(shapes[-1])  # the zero-dimensional array holds one draw
+
+
+@pytest.mark.parametrize("size", [0, [0], [2, 0, 3]])
+@pytest.mark.parametrize("sigma", [1.0, -1.0])
+def test_empty_arrays_draw_and_test_nothing(size, sigma):
+    e, f = z.Engine(4), z.Engine(4)
+    assert z.rnorm(0.0, sigma, size=size, engine=e).shape == np.zeros(size).shape
+    with pytest.raises((ValueError, MemoryError)):  # a dimension the array library refuses
+        z.rnorm(0.0, sigma, size=[2 ** 63], engine=e)
+    assert same_state(e, f)
+
+
+# ---------------------------------------------------------------------------
+# Array forms, parameter tests and consumption, for every distribution.
+
+TYPICAL = {
+    "rnorm": (1.5, 2.0), "rbern": (0.3,), "rbeta": (2.0, 3.0), "rbinom": (10, 0.3), "rcauchy": (1.0, 2.0),
+    "rchisq": (3.0,), "rexp": (2.0,), "rf": (5.0, 7.0), "rgamma": (2.5, 1.5), "rinvgamma": (3.0, 2.0),
+    "rlaplace": (1.0, 2.0), "rlnorm": (0.5, 0.75), "rlogis": (1.0, 2.0), "rpois": (4.0,), "rt": (5.0,),
+    "runif": (-1.0, 3.0), "rweibull": (1.5, 2.0),
+}
+
+
+@pytest.mark.parametrize("name", sorted(TYPICAL))
+def test_array_forms_equal_successive_scalar_draws(name):
+    draw, params = getattr(z, name), TYPICAL[name]
+    e, f = z.Engine(2024), z.Engine(2024)
+    grid, line = draw(*params, size=[2, 3], engine=e), draw(*params, 4, e)
+    scalars = [draw(*params, engine=f) for _ in range(10)]
+    assert bits_equal(grid, np.reshape(scalars[:6], (2, 3))) and bits_equal(line, scalars[6:])
+    assert same_state(e, f)
+
+
+@pytest.mark.parametrize("name,params", [
+    ("rnorm", (0.0, -1.0)), ("rnorm", (NAN, 1.0)), ("rlnorm", (0.0, NAN)), ("runif", (2.0, 2.0)),
+    ("runif", (3.0, 1.0)), ("runif", (NAN, 1.0)), ("rexp", (-1.0,)), ("rexp", (NAN,)), ("rlaplace", (0.0, -1.0)),
+    ("rlogis", (NAN, 1.0)), ("rcauchy", (0.0, NAN)), ("rweibull", (1e-17, 1.0)), ("rweibull", (1.0, 1e-17)),
+    ("rpois", (NAN,)), ("rbern", (1.5,)), ("rbern", (-0.1,)), ("rbern", (NAN,)), ("rbern", (INF,)),
+    ("rbinom", (-1, 0.3)), ("rbinom", (5, NAN)), ("rgamma", (2.0, 1e-17)), ("rgamma", (-1.0, 1.0)),
+    ("rgamma", (NAN, 1.0)), ("rgamma", (2.0, -0.0)), ("rchisq", (-1.0,)), ("rinvgamma", (1.0, -1.0)),
+    ("rinvgamma", (NAN, 1.0)), ("rbeta", (-1.0, 1.0)), ("rbeta", (1.0, NAN)), ("rt", (1e-17,)), ("rt", (NAN,)),
+    ("rf", (1e-17, 1.0)), ("rf", (1.0, 0.0)),
+    # pass the draw's test, but the gamma's scale 1/scale is below 2^-52: NaN before drawing
+    ("rinvgamma", (2.0, 1e16)), ("rinvgamma", (2.0, INF)),
+])
+def test_invalid_parameters_give_nan_without_drawing(name, params):
+    draw, e, f = getattr(z, name), z.Engine(9), z.Engine(9)
+    assert math.isnan(draw(*params, engine=e)) and np.isnan(draw(*params, size=[2, 2], engine=e)).all()
+    assert same_state(e, f)
+
+
+def unit(f):
+    return z.runif(0.0, 1.0, engine=f)
+
+
+# (draw on e, the same value built from other draws on f): equal values, equal end states.
+CONSUMPTION = {
+    "rt": (lambda e: z.rt(5.0, engine=e),
+           lambda f: z.rnorm(0.0, 1.0, engine=f) / math.sqrt(z.rchisq(5.0, engine=f) / 5.0)),
+    "rf": (lambda e: z.rf(3.0, 8.0, engine=e),
+           lambda f: ((8.0 / 3.0) * z.rchisq(3.0, engine=f)) / z.rchisq(8.0, engine=f)),
+    "rbeta": (lambda e: z.rbeta(2.0, 0.5, engine=e),
+              lambda f: (lambda x, y: x / (y + x))(z.rgamma(2.0, 1.0, engine=f), z.rgamma(0.5, 1.0, engine=f))),
+    "rinvgamma": (lambda e: z.rinvgamma(3.0, 4.0, engine=e), lambda f: 1.0 / z.rgamma(3.0, 0.25, engine=f)),
+    "rchisq": (lambda e: z.rchisq(1.5, engine=e), lambda f: z.rgamma(0.75, 2.0, engine=f)),
+    # shape 1: one uniform, then a shape-2 gamma; U^(1/1) = U
+    "rgamma shape 1": (lambda e: z.rgamma(1.0, 3.0, engine=e), lambda f: unit(f) * z.rgamma(2.0, 3.0, engine=f)),
+    # shape 0: uniforms for shapes 0 and 1, then a shape-2 gamma; U^inf = 0
+    "rgamma shape 0": (lambda e: z.rgamma(0.0, 3.0, engine=e),
+                       lambda f: 0.0 * unit(f) * unit(f) * z.rgamma(2.0, 3.0, engine=f)),
+    "rnorm sigma 0": (lambda e: z.rnorm(1.5, 0.0, engine=e), lambda f: 1.5 + 0.0 * z.rnorm(engine=f)),
+    "rbern 0": (lambda e: z.rbern(0.0, engine=e), lambda f: 0.0 * unit(f)),
+    "rbern 1": (lambda e: z.rbern(1.0, engine=e), lambda f: 1.0 + 0.0 * unit(f)),
+    "rbern": (lambda e: z.rbern(0.4, engine=e), lambda f: float(unit(f) <= 0.4)),
+    "rbinom": (lambda e: z.rbinom(5, 0.3, engine=e), lambda f: float(sum(z.runif(0.0, 1.0, 5, f) <= 0.3))),
+    "rbinom 0": (lambda e: z.rbinom(0, 0.3, engine=e), lambda f: 0.0),
+    "rlnorm sigma 0": (lambda e: z.rlnorm(0.5, 0.0, engine=e),
+                       lambda f: 0.0 * z.rnorm(engine=f) + z.rlnorm(0.5, 0.0, engine=z.Engine(1))),
+    # inverse transform: the quantile at one unit uniform
+    "rexp": (lambda e: z.rexp(2.0, engine=e), lambda f: z.qexp(unit(f), 2.0)),
+    "rlaplace": (lambda e: z.rlaplace(1.0, 2.0, engine=e), lambda f: z.qlaplace(unit(f), 1.0, 2.0)),
+    "rlogis": (lambda e: z.rlogis(1.0, 2.0, engine=e), lambda f: z.qlogis(unit(f), 1.0, 2.0)),
+    "rcauchy": (lambda e: z.rcauchy(1.0, 2.0, engine=e), lambda f: z.qcauchy(unit(f), 1.0, 2.0)),
+    "rweibull": (lambda e: z.rweibull(1.5, 2.0, engine=e), lambda f: z.qweibull(unit(f), 1.5, 2.0)),
+    "rpois": (lambda e: z.rpois(4.0, engine=e), lambda f: z.qpois(unit(f), 4.0)),
+    "rpois inf": (lambda e: z.rpois(INF, engine=e), lambda f: z.qpois(unit(f), INF)),
+    # sigma = +inf passes the draw's test; the quantile gives NaN after one output
+    "rlogis sigma inf": (lambda e: z.rlogis(0.0, INF, engine=e), lambda f: NAN + unit(f)),
+    "rcauchy sigma inf": (lambda e: z.rcauchy(0.0, INF, engine=e), lambda f: NAN + unit(f)),
+}
+
+
+@pytest.mark.parametrize("case", sorted(CONSUMPTION))
+def test_consumption_and_order_of_draws(case):
+    on_e, on_f = CONSUMPTION[case]
+    e, f = z.Engine(12), z.Engine(12)
+    got = [on_e(e) for _ in range(30)]
+    assert bits_equal(got, [on_f(f) for _ in range(30)])
+    assert same_state(e, f)
+
+
+def test_runif_never_returns_lower_end():
+    b = float(np.nextafter(1.0, 2.0))
+    assert (z.runif(1.0, b, size=50) == b).all()
+
+
+def test_rlnorm_exponentiates_the_normal_draw():
+    e, f = z.Engine(15), z.Engine(15)
+    want = np.exp(z.rnorm(0.5, 0.75, size=200, engine=f))
+    np.testing.assert_allclose(z.rlnorm(0.5, 0.75, size=200, engine=e), want, rtol=1e-14)
+
+
+# ---------------------------------------------------------------------------
+# Negative zero, zero scale and infinite shapes.
+
+@pytest.mark.parametrize("name,params", [
+    ("rgamma", (0.0, 1.0)), ("rchisq", (0.0,)), ("rinvgamma", (2.0, 0.0)), ("rinvgamma", (0.0, 1.0)),
+    ("rbeta", (0.0, 2.0)), ("rbeta", (2.0, 0.0)), ("rnorm", (0.0, 0.0)), ("rnorm", (-0.0, 0.0)),
+    ("rlnorm", (0.0, 0.0)), ("rexp", (0.0,)), ("rpois", (0.0,)), ("rbern", (0.0,)), ("rbinom", (3, 0.0)),
+    ("runif", (0.0, 1.0)), ("runif", (-1.0, 0.0)), ("rlaplace", (0.0, 0.0)), ("rlogis", (0.0, 0.0)),
+    ("rcauchy", (0.0, 0.0)),
+])
+def test_negative_zero_parameter_draws_as_positive_zero(name, params):
+    draw, e, f = getattr(z, name), z.Engine(16), z.Engine(16)
+    location = name in ("rnorm", "rlnorm", "rlaplace", "rlogis", "rcauchy")
+    for k in range(len(params)):
+        if params[k] == 0.0 and not (location and k == 0):  # a location of -0 may keep its sign
+            neg = params[:k] + (-0.0,) + params[k + 1:]
+            assert bits_equal(draw(*neg, size=300, engine=e), draw(*params, size=300, engine=f))
+    assert same_state(e, f)
+
+
+def test_negative_zero_shape_or_scale_gives_zero_draws():
+    # 1 / -0 = -inf would make these +inf or NaN
+    for draws in (z.rgamma(-0.0, 1.0, size=300), z.rchisq(-0.0, size=300), z.rinvgamma(2.0, -0.0, size=300)):
+        assert (draws == 0.0).all()
+
+
+@pytest.mark.parametrize("shape", [0.0, 0.01, 0.5, 2.0, INF])
+def test_rinvgamma_zero_scale_is_point_mass_at_zero(shape):
+    # the gamma of scale +inf behind it may be 0 * inf = NaN; the draw is 0
+    # all the same, after the same outputs
+    e, f, n = z.Engine(17), z.Engine(17), 10000
+    assert (z.rinvgamma(shape, 0.0, size=n, engine=e) == 0.0).all()
+    z.rgamma(shape, INF, size=n, engine=f)
+    assert same_state(e, f)
+
+
+def test_infinite_shapes_return_limits():
+    e, f = z.Engine(18), z.Engine(18)
+    # no output for an infinite shape itself
+    assert [z.rgamma(INF, 2.0, engine=e), z.rchisq(INF, engine=e), z.rinvgamma(INF, 2.0, engine=e),
+            z.rf(INF, INF, engine=e), z.rbeta(INF, INF, engine=e)] == [INF, INF, 0.0, 1.0, 0.5]
+    assert same_state(e, f)
+    for _ in range(20):
+        assert z.rt(INF, engine=e) == z.rnorm(0.0, 1.0, engine=f)
+        assert z.rf(INF, 6.0, engine=e) == 6.0 / z.rchisq(6.0, engine=f)
+        assert z.rf(4.0, INF, engine=e) == z.rchisq(4.0, engine=f) / 4.0
+        assert z.rbeta(INF, 2.0, engine=e) == 1.0 + 0.0 * z.rgamma(2.0, 1.0, engine=f)
+        assert z.rbeta(3.0, INF, engine=e) == 0.0 * z.rgamma(3.0, 1.0, engine=f)
+    assert same_state(e, f)
+
+
+# ---------------------------------------------------------------------------
+# Goodness of fit against scipy.stats (fixed seed).
+
+N_FIT = 20000
+
+
+@pytest.mark.parametrize("name,params,ref", [
+    ("rnorm", (1.5, 2.0), stats.norm(1.5, 2.0)), ("runif", (-1.0, 3.0), stats.uniform(-1.0, 4.0)),
+    ("rgamma", (2.5, 1.5), stats.gamma(2.5, scale=1.5)), ("rgamma", (0.4, 2.0), stats.gamma(0.4, scale=2.0)),
+    ("rchisq", (3.0,), stats.chi2(3.0)), ("rinvgamma", (3.0, 2.0), stats.invgamma(3.0, scale=2.0)),
+    ("rbeta", (2.0, 3.0), stats.beta(2.0, 3.0)), ("rbeta", (0.5, 0.7), stats.beta(0.5, 0.7)),
+    ("rt", (5.0,), stats.t(5.0)), ("rt", (0.8,), stats.t(0.8)), ("rf", (5.0, 7.0), stats.f(5.0, 7.0)),
+    ("rlnorm", (0.5, 0.75), stats.lognorm(0.75, scale=math.exp(0.5))), ("rexp", (2.0,), stats.expon(scale=0.5)),
+    ("rlaplace", (1.0, 2.0), stats.laplace(1.0, 2.0)), ("rlogis", (1.0, 2.0), stats.logistic(1.0, 2.0)),
+    ("rcauchy", (1.0, 2.0), stats.cauchy(1.0, 2.0)), ("rweibull", (1.5, 2.0), stats.weibull_min(1.5, scale=2.0)),
+])
+def test_continuous_draws_fit(name, params, ref):
+    x = getattr(z, name)(*params, size=N_FIT, engine=z.Engine(31337))
+    assert stats.kstest(x, ref.cdf).pvalue > 1e-3
+
+
+@pytest.mark.parametrize("name,params,ref", [
+    ("rbern", (0.3,), stats.bernoulli(0.3)), ("rbinom", (10, 0.3), stats.binom(10, 0.3)),
+    ("rpois", (4.0,), stats.poisson(4.0)), ("rpois", (30.0,), stats.poisson(30.0)),
+])
+def test_discrete_draws_fit(name, params, ref):
+    x = getattr(z, name)(*params, size=N_FIT, engine=z.Engine(31337)).astype(np.int64)
+    lo, top = int(ref.ppf(0.001)), int(ref.ppf(0.999))
+    observed = np.bincount(np.clip(x, lo, top) - lo, minlength=top - lo + 1)
+    expected = np.concatenate(([ref.cdf(lo)], ref.pmf(np.arange(lo + 1, top)), [ref.sf(top - 1)])) * N_FIT
+    assert stats.chisquare(observed, expected).pvalue > 1e-3
