@@ -77,9 +77,17 @@ PARAMS = {
 # [0.01, 0.99]; 10 % in each tail, log-uniform down to 1e-12 from 0 and 1.
 CENTRAL_LO, CENTRAL_HI, TAIL_MIN = 0.01, 0.99, 1e-12
 TAIL_SHARE = 0.1
+# Probe inputs per parameter set (checks of the values), and how many of
+# them time one call to choose the array size.
+PROBE_N, CALIBRATION_N = 2000, 200
+
 # Differences from the reference larger than this are listed with their
 # arguments after the table.
 WORST_SHOWN = 1e-9
+
+# Per-parameter-set costs of zorvana are listed when the slowest set costs
+# more than this many times the fastest.
+UNEVEN = 3.0
 
 # Reference families: name shown in the headline and the chart, bar colour.
 FAMILIES = OrderedDict([
@@ -271,6 +279,7 @@ class Impl(object):
         self.array_call = array_call      # (x_or_n, params) -> array
         self.scalar_call = scalar_call    # (x_scalar, params) -> float
         self.ns = None
+        self.ns_sets = None
         self.us = None
         self.error = None
 
@@ -370,7 +379,7 @@ def run_row(row, z, refs, cfg):
     """Probe, size, then time throughput and latency of z beside refs."""
     sets = PARAMS[row.dist]
     rng = np.random.RandomState(cfg.seed)
-    probe_n = 2000
+    probe_n = PROBE_N
     if row.kind == "r":
         probe_inputs = [probe_n] * len(sets)
     else:
@@ -410,23 +419,25 @@ def run_row(row, z, refs, cfg):
 
     # Size: 10^6 elements per parameter set unless one call of the slowest
     # implementation would exceed the call budget.
-    # The cost per element of each call is the best of two timed runs after
-    # a warm-up run (imports, caches), so that one hiccup does not shrink n.
+    # The cost per element of each call is the best of two timed runs on the
+    # first CALIBRATION_N probe inputs after a warm-up run (imports, caches),
+    # so that one hiccup does not shrink n.
     per_elem = 0.0
     for im in impls:
         for x, ps in zip(probe_inputs, sets):
+            x = CALIBRATION_N if row.kind == "r" else x[:CALIBRATION_N]
             try:
                 im.array_call(x, ps)
                 t = min(timed(im.array_call, (x, ps))[0] for _ in range(2))
             except Exception as exc:
                 im.error = str(exc).splitlines()[0][:60]
                 continue
-            per_elem = max(per_elem, t / probe_n)
+            per_elem = max(per_elem, t / CALIBRATION_N)
     impls = [im for im in impls if im.error is None]
     n = cfg.size
     if per_elem > 0:
         n = int(min(cfg.size, max(cfg.min_size, cfg.call_seconds / per_elem)))
-        n = max(probe_n, int(float("%.1g" % n)))  # round to one significant digit
+        n = int(float("%.1g" % n))  # one significant digit
     row.n = n
     if row.kind == "r":
         inputs = [n] * len(sets)
@@ -438,11 +449,12 @@ def run_row(row, z, refs, cfg):
 
         def throughput(im):
             def run():
-                return sum(timed(im.array_call, (x, ps))[0] for x, ps in zip(inputs, sets))
+                return [timed(im.array_call, (x, ps))[0] for x, ps in zip(inputs, sets)]
             return run
         res = interleaved(impls, throughput, cfg.reps)
         for im in impls:
-            im.ns = median(res[im.label]) / (n * len(sets)) * 1e9
+            im.ns = median([sum(ts) for ts in res[im.label]]) / (n * len(sets)) * 1e9
+            im.ns_sets = [median([ts[k] for ts in res[im.label]]) / n * 1e9 for k in range(len(sets))]
 
         x0 = scalar_arg(inputs[0])
 
@@ -612,10 +624,10 @@ def main(argv=None):
     ap.add_argument("--seed", type=int, default=12345, help="seed of every generator (default 12345)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
-        cfg.size, cfg.min_size, cfg.reps = 20000, 2000, 3
+        cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
         cfg.call_seconds, cfg.batch_seconds = 0.01, 0.002
     else:
-        cfg.size, cfg.min_size, cfg.reps = 10 ** 6, 2000, 5
+        cfg.size, cfg.min_size, cfg.reps = 10 ** 6, 500, 5
         cfg.call_seconds, cfg.batch_seconds = 0.15, 0.01
 
     zv = import_zorvana()
@@ -668,6 +680,14 @@ def main(argv=None):
         print("largest relative differences from ref1 above %g (probe inputs):" % WORST_SHOWN)
         for r in far:
             print("  %-10s %8.2g  at %s" % (r.name, r.maxrel, r.worst))
+        print("")
+    uneven = [r for r in rows if split(r)[0] is not None
+              and max(split(r)[0].ns_sets) > UNEVEN * min(split(r)[0].ns_sets)]
+    if uneven:
+        print("zorvana ns per element by parameter set, where the sets differ more than %gx:" % UNEVEN)
+        for r in uneven:
+            print("  %-10s %s" % (r.name, "  ".join(
+                "%s %.3g" % (ps, v) for ps, v in zip(PARAMS[r.dist], split(r)[0].ns_sets))))
         print("")
     for line in headline(rows):
         print(line)
