@@ -80,6 +80,7 @@ TAIL_SHARE = 0.1
 # Probe inputs per parameter set (checks of the values), and how many of
 # them time one call to choose the array size.
 PROBE_N, CALIBRATION_N = 2000, 200
+SLOPE_LIMIT_SECONDS = 0.02
 
 # Differences from the reference larger than this are listed with their
 # arguments after the table.
@@ -419,20 +420,25 @@ def run_row(row, z, refs, cfg):
 
     # Size: 10^6 elements per parameter set unless one call of the slowest
     # implementation would exceed the call budget.
-    # The cost per element of each call is the best of two timed runs on the
-    # first CALIBRATION_N probe inputs after a warm-up run (imports, caches),
-    # so that one hiccup does not shrink n.
+    # Cost per element of each implementation: the best of two timed runs
+    # (after a warm-up run: imports, caches) on CALIBRATION_N inputs; for
+    # the cheap ones the slope between that and the PROBE_N inputs, so that
+    # the fixed cost of a call (large for scipy.stats) does not shrink n.
     per_elem = 0.0
     for im in impls:
         for x, ps in zip(probe_inputs, sets):
-            x = CALIBRATION_N if row.kind == "r" else x[:CALIBRATION_N]
+            small = CALIBRATION_N if row.kind == "r" else x[:CALIBRATION_N]
             try:
-                im.array_call(x, ps)
-                t = min(timed(im.array_call, (x, ps))[0] for _ in range(2))
+                im.array_call(small, ps)
+                t_small = min(timed(im.array_call, (small, ps))[0] for _ in range(2))
+                cost = t_small / CALIBRATION_N
+                if t_small * PROBE_N / CALIBRATION_N < SLOPE_LIMIT_SECONDS:
+                    t_big = min(timed(im.array_call, (x, ps))[0] for _ in range(2))
+                    cost = max((t_big - t_small) / (PROBE_N - CALIBRATION_N), 1e-9)
             except Exception as exc:
                 im.error = str(exc).splitlines()[0][:60]
                 continue
-            per_elem = max(per_elem, t / CALIBRATION_N)
+            per_elem = max(per_elem, cost)
     impls = [im for im in impls if im.error is None]
     n = cfg.size
     if per_elem > 0:
@@ -628,7 +634,7 @@ def main(argv=None):
         cfg.call_seconds, cfg.batch_seconds = 0.01, 0.002
     else:
         cfg.size, cfg.min_size, cfg.reps = 10 ** 6, 500, 5
-        cfg.call_seconds, cfg.batch_seconds = 0.15, 0.01
+        cfg.call_seconds, cfg.batch_seconds = 0.25, 0.01
 
     zv = import_zorvana()
     import scipy
