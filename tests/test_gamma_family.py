@@ -160,6 +160,14 @@ def test_qpois_step_past_exact_probability():
     assert z.qpois(below(p), 3.0) == 2.0
 
 
+@pytest.mark.parametrize("p, rate", [(0.5, 1e300), (0.975, 1e19), (0.01, 4e19)])
+def test_qpois_beyond_64_bit_counts_is_the_normal_quantile(p, rate):
+    # Counts past 2^63 cannot be searched; the normal quantile is exact to the
+    # spacing of the doubles there (not a count clamped at 2^63).
+    want = stats.norm.ppf(p, rate, math.sqrt(rate))
+    assert z.qpois(p, rate) == pytest.approx(want, rel=1e-15)
+
+
 @pytest.mark.parametrize("p, rate", [(1e-300, 1e10), (1e-20, 1e6), (1e-18, 1e4)])
 def test_qpois_tiny_p_terminates_quickly(p, rate):
     start = time.time()

@@ -127,6 +127,35 @@ def test_replayed_values(mt_check):
         assert z.rt(3.0, engine=e) == x / math.sqrt(v / 3.0)
 
 
+def _ratio(x, y):
+    return math.copysign(INF, x) if y == 0.0 and x != 0.0 else x / y
+
+
+# Shapes at the ends of each branch of the gamma variate, and the composite
+# draws built on it; each row gives the draw's own formula on the replay.
+BOUNDARY_REPLAYS = [
+    ("rgamma", (1e-17, 1.5), lambda r: r.gamma(1e-17, 1.5)),  # 1 + k rounds to 1: U, U, then shape 2
+    ("rgamma", (2.0 ** -53, 1.0), lambda r: r.gamma(2.0 ** -53, 1.0)),
+    ("rgamma", (1.0000000000000002, 1.0), lambda r: r.gamma(1.0000000000000002, 1.0)),  # z <= -1/c retries
+    ("rgamma", (1e300, 1.0), lambda r: r.gamma(1e300, 1.0)),
+    ("rchisq", (2.0,), lambda r: r.gamma(2.0 * 0.5, 2.0)),
+    ("rinvgamma", (0.5, 3.0), lambda r: 1.0 / r.gamma(0.5, 1.0 / 3.0)),
+    ("rbeta", (0.3, 1e-17), lambda r: (lambda x, y: x / (y + x))(r.gamma(0.3, 1.0), r.gamma(1e-17, 1.0))),
+    ("rt", (2.0 ** -52,), lambda r: (lambda x, v: _ratio(x, math.sqrt(v / 2.0 ** -52)))(
+        r.std_normal(), r.gamma(0.5 * 2.0 ** -52, 2.0))),
+    ("rf", (0.7, 2.0 ** -52), lambda r: (lambda x1, x2: _ratio((2.0 ** -52 / 0.7) * x1, x2))(
+        r.gamma(0.5 * 0.7, 2.0), r.gamma(0.5 * 2.0 ** -52, 2.0))),
+]
+
+
+@pytest.mark.parametrize("name,params,replay", BOUNDARY_REPLAYS, ids=[b[0] + repr(b[1]) for b in BOUNDARY_REPLAYS])
+def test_boundary_shapes_replay_exactly(mt_check, name, params, replay):
+    e, r = z.Engine(-7), Replay(raw_words(mt_check, -7, 4000))
+    want = [replay(r) for _ in range(40)]
+    assert bits_equal(getattr(z, name)(*params, size=40, engine=e), want)
+    assert unit(e) == r.uniform(0.0, 1.0)  # and exactly as many outputs consumed
+
+
 # ---------------------------------------------------------------------------
 # Engine, default engine and overloads.
 
@@ -320,12 +349,14 @@ def test_negative_zero_shape_or_scale_gives_zero_draws():
         assert (draws == 0.0).all()
 
 
+@pytest.mark.parametrize("scale", [0.0, 1e-310])
 @pytest.mark.parametrize("shape", [0.0, 0.01, 0.5, 2.0, INF])
-def test_rinvgamma_zero_scale_is_point_mass_at_zero(shape):
-    # the gamma of scale +inf behind it may be 0 * inf = NaN; the draw is 0
-    # all the same, after the same outputs
+def test_rinvgamma_zero_scale_is_point_mass_at_zero(shape, scale):
+    # the gamma of scale +inf behind it (1 / scale overflows for a subnormal
+    # scale too) may be 0 * inf = NaN; the draw is 0 all the same, after the
+    # same outputs
     e, f, n = z.Engine(17), z.Engine(17), 10000
-    assert (z.rinvgamma(shape, 0.0, size=n, engine=e) == 0.0).all()
+    assert (z.rinvgamma(shape, scale, size=n, engine=e) == 0.0).all()
     z.rgamma(shape, INF, size=n, engine=f)
     assert same_state(e, f)
 

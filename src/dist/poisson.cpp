@@ -103,6 +103,9 @@ double qpois(double p, double rate) {
     if (rate >= kNormalStartRate) {
         const double sigma = math_sqrt(rate);
         const double g = math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + rate;
+        // Counts beyond the 64-bit range: the normal start itself is the
+        // answer, its error far below the spacing of the doubles there.
+        if (g - kNormalStartOffset >= 0x1p63) return g - kNormalStartOffset;
         start = start_count(g);
         start_cdf = poisson_cdf(start, rate);
     }

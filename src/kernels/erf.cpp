@@ -6,6 +6,7 @@
 #include "kernels/erf.hpp"
 
 #include "kernels/elementary.hpp"
+#include "kernels/halley.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -37,9 +38,7 @@ constexpr double kInvTailSwitch = 5.0;
 constexpr double kInvCentreShift = -2.5;
 constexpr double kInvTailShift = -3.0;
 
-// Bounds of the Halley factor, and the number of Halley steps.
-constexpr double kHalleyLow = 0.8;
-constexpr double kHalleyHigh = 1.2;
+// Number of Halley steps.
 constexpr int kHalleySteps = 55;
 
 // erf(x) for x > 0 in double.
@@ -128,10 +127,7 @@ double math_erf_inv(double p) {
     for (int k = 1;; ++k) {
         const double f = math_erf(x);
         const double r = (f - p) / d;
-        double h = (r * 0.5) * (((x + x) * d) / d) + 1;
-        // Clamp to [0.8, 1.2]; written so that a NaN h stays NaN.
-        if (h > kHalleyHigh) h = kHalleyHigh;
-        if (h < kHalleyLow) h = kHalleyLow;
+        const double h = clamp_halley_factor((r * 0.5) * (((x + x) * d) / d) + 1);
         const double next = x - r / h;
         if (k == kHalleySteps) return next;
         d = math_exp((-x) * x);

@@ -6,6 +6,7 @@
 
 #include "kernels/elementary.hpp"
 #include "kernels/gauss_legendre_table.hpp"
+#include "kernels/halley.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -127,13 +128,6 @@ double quadrature(double a, double x) {
 // ---------------------------------------------------------------------------
 // Inverse of P.
 
-// Rational approximation of the normal quantile (numerator, denominator).
-constexpr double kNormQ0 = 2.515517;
-constexpr double kNormQ1 = 0.802853;
-constexpr double kNormQ2 = 0.010328;
-constexpr double kNormD1 = 1.432788;
-constexpr double kNormD2 = 0.189269;
-constexpr double kNormD3 = 0.001308;
 // Wilson-Hilferty start: h = 1 - 1/(9a) - z/(3 sqrt a), x0 = a h^3.
 constexpr double kWilsonNine = -9;
 constexpr double kWilsonThree = -3;
@@ -142,25 +136,16 @@ constexpr double kStartFloor = 1e-4;
 // Small shapes: P(a, 1) is approximated by 1 - 0.253 a - 0.12 a^2.
 constexpr double kSmallShapeLinear = -0.253;
 constexpr double kSmallShapeQuadratic = -0.12;
-// Halley's correction factor is held within [0.8, 1.2].
-constexpr double kHalleyMin = 0.8;
-constexpr double kHalleyMax = 1.2;
+// Halley's correction uses half the step's ratio (sign folded in).
 constexpr double kHalleyHalf = -0.5;
 constexpr int kHalleySteps = 36;
-
-// v held within [lo, hi]; a NaN v stays NaN.
-double clamp_keep_nan(double v, double lo, double hi) {
-    if (v > hi) return hi;
-    if (v < lo) return lo;
-    return v;
-}
 
 double start_value(double a, double p) {
     if (a > 1) {
         const double q = p > 0.5 ? 1 - p : p;
         const double t = math_sqrt(math_log(q) * (-2));
-        double z = t - ((kNormQ1 * t + kNormQ0) + (kNormQ2 * t) * t) /
-                           (((kNormD3 * t) * t) * t + ((kNormD2 * t) * t + (kNormD1 * t + 1)));
+        double z = t - ((kNormQuantileC1 * t + kNormQuantileC0) + (kNormQuantileC2 * t) * t) /
+                           (((kNormQuantileD3 * t) * t) * t + ((kNormQuantileD2 * t) * t + (kNormQuantileD1 * t + 1)));
         if (p > 0.5) z = -z;
         const double h = (1 / (kWilsonNine * a) + 1) + z / (math_sqrt(a) * kWilsonThree);
         const double x0 = ((h * h) * h) * a;
@@ -223,7 +208,7 @@ double math_gamma_p_inv(double a, double p) {
         const double r = math_gamma_p(a, x);
         const double e = (r - p) / d;
         const double q = (d * (a1 / x - 1)) / d;
-        const double h = clamp_keep_nan((e * kHalleyHalf) * q + 1, kHalleyMin, kHalleyMax);
+        const double h = clamp_halley_factor((e * kHalleyHalf) * q + 1);
         const double next = x - e / h;
         if (step == kHalleySteps) return next;
         d = math_exp((math_log(x) * a1 - x) - lg);

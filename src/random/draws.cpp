@@ -98,13 +98,14 @@ double rgamma_unchecked(double shape, double scale, Mt19937_64& gen) { return dr
 
 double rchisq_unchecked(double dof, Mt19937_64& gen) { return chisq_variate(dof, gen); }
 
-// 1 / G with G gamma of scale 1 / scale. Scale 0 is the point mass at 0:
-// G is then +inf, or NaN where the small-shape boost multiplies an underflowed
-// U^(1/k) by +inf, so 0 is returned after consuming G's outputs.
+// 1 / G with G gamma of scale 1 / scale. A scale of 0 (or a subnormal one,
+// whose reciprocal overflows) is the point mass at 0: G is then +inf, or NaN
+// where the small-shape boost multiplies an underflowed U^(1/k) by +inf, so 0
+// is returned after consuming G's outputs.
 double rinvgamma_unchecked(double shape, double scale, Mt19937_64& gen) {
-    const double s = plus_zero(scale);
-    const double g = draw_gamma(gen, shape, 1.0 / s);
-    if (s == 0) return 0.0;
+    const double gamma_scale = 1.0 / plus_zero(scale);
+    const double g = draw_gamma(gen, shape, gamma_scale);
+    if (is_pinf(gamma_scale)) return 0.0;
     return 1.0 / g;
 }
 
