@@ -56,7 +56,7 @@ def main():
 
     print("\nDistribution functions (p), log with log_p=True")
     show("pnorm(1.96)", "pnorm", 1.96)
-    show("pnorm(-40.0, log_p=True)", "pnorm", -40.0, log_p=True)
+    show("pnorm(-3.0, log_p=True)", "pnorm", -3.0, log_p=True)
     show("pexp([0.5, 1.0, 2.0], 1.0)", "pexp", np.array([0.5, 1.0, 2.0]), 1.0)
     show("pchisq(3.84, 1.0)", "pchisq", 3.84, 1.0)
     show("pf(2.5, 5.0, 12.0)", "pf", 2.5, 5.0, 12.0)
