@@ -607,6 +607,26 @@ def chart(rows, path):
 
 # ---------------------------------------------------------------- main
 
+def module_version():
+    try:
+        from importlib.metadata import version
+        return version("zorvana")
+    except Exception:  # Python 3.6, or an in-place build without metadata
+        return "(version unknown)"
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    import platform
+    return platform.processor() or platform.machine()
+
+
 def import_zorvana():
     """The installed module, or else an in-place build in the checkout that
     holds this script."""
@@ -648,8 +668,10 @@ def main(argv=None):
                 wanted.append((kind, dist))
 
     print("zorvana %s (%s) | numpy %s | scipy %s | Python %s"
-          % (getattr(zv, "__version__", "?"), os.path.basename(zv.__file__), np.__version__,
-             scipy.__version__, sys.version.split()[0]))
+          % (module_version(), zv.__file__, np.__version__, scipy.__version__,
+             sys.version.split()[0]))
+    print("machine: %s, %s logical CPUs, load average %.2f at start"
+          % (cpu_model(), os.cpu_count(), os.getloadavg()[0]))
     print("throughput: up to %d elements per parameter set (column n), median of %d interleaved runs;"
           % (cfg.size, cfg.reps))
     print("  n is reduced so that one call of the slowest implementation takes about %.2f s"
