@@ -419,8 +419,7 @@ def run_row(row, z, refs, cfg):
     row.impls = impls
 
     # Size: 10^6 elements per parameter set unless one call of the slowest
-    # implementation would exceed the call budget.
-    # Cost per element of each implementation: the best of two timed runs
+    # implementation would exceed the call budget. Cost per element of each implementation: the best of two timed runs
     # (after a warm-up run: imports, caches) on CALIBRATION_N inputs; for
     # the cheap ones the slope between that and the PROBE_N inputs, so that
     # the fixed cost of a call (large for scipy.stats) does not shrink n.
@@ -439,7 +438,11 @@ def run_row(row, z, refs, cfg):
                 im.error = str(exc).splitlines()[0][:60]
                 continue
             per_elem = max(per_elem, cost)
+    for im in impls:
+        if im.error is not None:
+            row.note = (row.note + " ; " if row.note else "") + "%s failed: %s" % (im.label, im.error)
     impls = [im for im in impls if im.error is None]
+    row.impls = impls
     n = cfg.size
     if per_elem > 0:
         n = int(min(cfg.size, max(cfg.min_size, cfg.call_seconds / per_elem)))
@@ -450,25 +453,22 @@ def run_row(row, z, refs, cfg):
     else:
         inputs = [element_inputs(row.kind, row.dist, ps, n, rng) for ps in sets]
 
-    with np.errstate(all="ignore"), warnings.catch_warnings():
-        warnings.simplefilter("ignore")
+    def throughput(im):
+        def run():
+            return [timed(im.array_call, (x, ps))[0] for x, ps in zip(inputs, sets)]
+        return run
+    res = interleaved(impls, throughput, cfg.reps)
+    for im in impls:
+        im.ns = median([sum(ts) for ts in res[im.label]]) / (n * len(sets)) * 1e9
+        im.ns_sets = [median([ts[k] for ts in res[im.label]]) / n * 1e9 for k in range(len(sets))]
 
-        def throughput(im):
-            def run():
-                return [timed(im.array_call, (x, ps))[0] for x, ps in zip(inputs, sets)]
-            return run
-        res = interleaved(impls, throughput, cfg.reps)
-        for im in impls:
-            im.ns = median([sum(ts) for ts in res[im.label]]) / (n * len(sets)) * 1e9
-            im.ns_sets = [median([ts[k] for ts in res[im.label]]) / n * 1e9 for k in range(len(sets))]
+    x0 = scalar_arg(inputs[0])
 
-        x0 = scalar_arg(inputs[0])
-
-        def scalar(im):
-            return latency(lambda: im.scalar_call(x0, sets[0]), cfg.batch_seconds)
-        res = interleaved(impls, scalar, cfg.reps)
-        for im in impls:
-            im.us = median(res[im.label]) * 1e6
+    def scalar(im):
+        return latency(lambda: im.scalar_call(x0, sets[0]), cfg.batch_seconds)
+    res = interleaved(impls, scalar, cfg.reps)
+    for im in impls:
+        im.us = median(res[im.label]) * 1e6
     return row
 
 
@@ -692,10 +692,12 @@ def main(argv=None):
     rows = []
     for kind, dist in wanted:
         t0 = time.time()
-        if kind == "r":
-            row = draw_row(zv, dist, cfg)
-        else:
-            row = element_row(zv, kind, dist, cfg)
+        with np.errstate(all="ignore"), warnings.catch_warnings():
+            warnings.simplefilter("ignore")  # scipy's warnings about tail inputs
+            if kind == "r":
+                row = draw_row(zv, dist, cfg)
+            else:
+                row = element_row(zv, kind, dist, cfg)
         rows.append(row)
         sys.stderr.write("  %-10s %5.1f s%s\n" % (row.name, time.time() - t0,
                                                   ("  (" + row.note + ")") if row.note else ""))
