@@ -1,0 +1,730 @@
+"""Speed of every zorvana function beside its nearest scipy / numpy equivalent.
+
+For each of the 51 element-wise functions (d, p, q) and the 17 draw functions
+(r) this measures, in one process:
+
+* throughput: nanoseconds per element of one call on an array (10^6 elements
+  per parameter set, fewer for functions too slow for that: the size used is
+  printed in the column ``n``);
+* latency: microseconds of one call with all-scalar arguments;
+
+each beside the nearest equivalent:
+
+* element-wise functions: ``ref1`` is a scipy.special ufunc expression with
+  the same parameters where one exists (e.g. ``ndtr((x - mu) / sigma)`` for
+  pnorm, ``gdtr(1 / scale, shape, x)`` for pgamma), otherwise the
+  scipy.stats method (``norm.pdf(x, mu, sigma)``); ``ref2`` is the scipy.stats
+  method whenever ``ref1`` is a ufunc;
+* draws: ``ref1`` is ``numpy.random.Generator(numpy.random.MT19937(seed))``,
+  ``ref2`` the legacy ``numpy.random.RandomState(seed)`` (the generator behind
+  the ``numpy.random.*`` functions).
+
+All implementations get the very same input arrays; repetitions are
+interleaved (zorvana, ref1, ref2, then rotated) and the median is reported.
+The ratio columns are zorvana / reference: below 1 means zorvana is faster.
+A PNG bar chart of the ratios (log scale) is written with matplotlib when it
+is installed.
+
+Functions missing from the module, or still returning NaN everywhere, are
+marked and not timed; the run goes on.
+
+Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG]
+"""
+from __future__ import print_function
+
+import argparse
+import gc
+import math
+import os
+import re
+import sys
+import time
+import warnings
+from collections import OrderedDict
+
+import numpy as np
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+DISTS = ["norm", "bern", "beta", "binom", "cauchy", "chisq", "exp", "f", "gamma", "invgamma",
+         "laplace", "lnorm", "logis", "pois", "t", "unif", "weibull"]
+DISCRETE = {"bern", "binom", "pois"}
+
+# Parameter sets per distribution, in zorvana's argument order. Chosen to
+# cover what callers use: standard forms, skewed and near-symmetric shapes,
+# small and large counts, heavy and light tails.
+PARAMS = {
+    "norm": [(0.0, 1.0), (2.5, 0.5), (-10.0, 30.0)],
+    "bern": [(0.1,), (0.5,), (0.9,)],
+    "beta": [(0.5, 0.5), (2.0, 5.0), (30.0, 10.0)],
+    "binom": [(10, 0.3), (100, 0.5), (1000, 0.01)],
+    "cauchy": [(0.0, 1.0), (5.0, 2.0)],
+    "chisq": [(1.0,), (5.0,), (50.0,)],
+    "exp": [(0.5,), (1.0,), (10.0,)],
+    "f": [(2.0, 10.0), (5.0, 20.0), (30.0, 30.0)],
+    "gamma": [(0.5, 1.0), (3.0, 2.0), (50.0, 0.1)],
+    "invgamma": [(1.5, 1.0), (3.0, 2.0), (20.0, 5.0)],
+    "laplace": [(0.0, 1.0), (3.0, 0.5)],
+    "lnorm": [(0.0, 1.0), (1.0, 0.25)],
+    "logis": [(0.0, 1.0), (2.0, 3.0)],
+    "pois": [(0.5,), (4.0,), (100.0,)],
+    "t": [(1.0,), (4.0,), (30.0,)],
+    "unif": [(0.0, 1.0), (-2.0, 5.0)],
+    "weibull": [(0.7, 1.0), (1.5, 2.0), (5.0, 10.0)],
+}
+
+# Probabilities behind every input array: 80 % central, uniform on
+# [0.01, 0.99]; 10 % in each tail, log-uniform down to 1e-12 from 0 and 1.
+CENTRAL_LO, CENTRAL_HI, TAIL_MIN = 0.01, 0.99, 1e-12
+TAIL_SHARE = 0.1
+# Probe inputs per parameter set (checks of the values), and how many of
+# them time one call to choose the array size.
+PROBE_N, CALIBRATION_N = 2000, 200
+SLOPE_LIMIT_SECONDS = 0.02
+
+# Differences from the reference larger than this are listed with their
+# arguments after the table.
+WORST_SHOWN = 1e-9
+
+# Per-parameter-set costs of zorvana are listed when the slowest set costs
+# more than this many times the fastest.
+UNEVEN = 3.0
+
+# Reference families: name shown in the headline and the chart, bar colour.
+FAMILIES = OrderedDict([
+    ("special", ("scipy.special", "tab:blue")),
+    ("stats", ("scipy.stats", "tab:orange")),
+    ("Generator", ("numpy Generator(MT19937)", "tab:green")),
+    ("RandomState", ("numpy RandomState", "tab:red")),
+])
+
+
+def stats_rv(dist, params):
+    """(scipy.stats distribution, shape args, loc/scale kwargs) equal to
+    zorvana's parametrisation of ``dist`` with ``params``."""
+    import scipy.stats as st
+    if dist == "norm":
+        return st.norm, (), dict(loc=params[0], scale=params[1])
+    if dist == "bern":
+        return st.bernoulli, (params[0],), {}
+    if dist == "beta":
+        return st.beta, params, {}
+    if dist == "binom":
+        return st.binom, params, {}
+    if dist == "cauchy":
+        return st.cauchy, (), dict(loc=params[0], scale=params[1])
+    if dist == "chisq":
+        return st.chi2, params, {}
+    if dist == "exp":
+        return st.expon, (), dict(scale=1.0 / params[0])
+    if dist == "f":
+        return st.f, params, {}
+    if dist == "gamma":
+        return st.gamma, (params[0],), dict(scale=params[1])
+    if dist == "invgamma":
+        return st.invgamma, (params[0],), dict(scale=params[1])
+    if dist == "laplace":
+        return st.laplace, (), dict(loc=params[0], scale=params[1])
+    if dist == "lnorm":
+        return st.lognorm, (params[1],), dict(scale=math.exp(params[0]))
+    if dist == "logis":
+        return st.logistic, (), dict(loc=params[0], scale=params[1])
+    if dist == "pois":
+        return st.poisson, params, {}
+    if dist == "t":
+        return st.t, params, {}
+    if dist == "unif":
+        return st.uniform, (), dict(loc=params[0], scale=params[1] - params[0])
+    if dist == "weibull":
+        return st.weibull_min, (params[0],), dict(scale=params[1])
+    raise KeyError(dist)
+
+
+def stats_ref(kind, dist):
+    """The scipy.stats method for one element-wise function, called with
+    zorvana's arguments."""
+    method = {"d": "pmf" if dist in DISCRETE else "pdf", "p": "cdf", "q": "ppf"}[kind]
+    nparams = len(PARAMS[dist][0])
+
+    def call(*args):
+        x, params = args[0], args[1:1 + nparams]
+        rv, shapes, kw = stats_rv(dist, params)
+        return getattr(rv, method)(x, *shapes, **kw)
+
+    rv, _, _ = stats_rv(dist, PARAMS[dist][0])
+    return "stats.%s.%s" % (rv.name, method), call
+
+
+def special_ref(kind, dist):
+    """A scipy.special ufunc expression with the same parameters, or None."""
+    import scipy.special as sp
+    table = {
+        ("p", "norm"): ("special.ndtr", lambda x, mu, s: sp.ndtr((x - mu) / s)),
+        ("p", "beta"): ("special.betainc", lambda x, a, b: sp.betainc(a, b, x)),
+        ("p", "binom"): ("special.bdtr", lambda x, n, pr: sp.bdtr(x, n, pr)),
+        ("p", "chisq"): ("special.chdtr", lambda x, k: sp.chdtr(k, x)),
+        ("p", "f"): ("special.fdtr", lambda x, d1, d2: sp.fdtr(d1, d2, x)),
+        ("p", "gamma"): ("special.gdtr", lambda x, k, th: sp.gdtr(1.0 / th, k, x)),
+        ("p", "invgamma"): ("special.gammaincc", lambda x, k, th: sp.gammaincc(k, th / x)),
+        ("p", "lnorm"): ("special.ndtr", lambda x, mu, s: sp.ndtr((np.log(x) - mu) / s)),
+        ("p", "logis"): ("special.expit", lambda x, mu, s: sp.expit((x - mu) / s)),
+        ("p", "pois"): ("special.pdtr", lambda x, lam: sp.pdtr(x, lam)),
+        ("p", "t"): ("special.stdtr", lambda x, nu: sp.stdtr(nu, x)),
+        ("q", "norm"): ("special.ndtri", lambda p, mu, s: sp.ndtri(p) * s + mu),
+        ("q", "beta"): ("special.betaincinv", lambda p, a, b: sp.betaincinv(a, b, p)),
+        ("q", "chisq"): ("special.gammaincinv", lambda p, k: 2.0 * sp.gammaincinv(0.5 * k, p)),
+        ("q", "f"): ("special.fdtri", lambda p, d1, d2: sp.fdtri(d1, d2, p)),
+        ("q", "gamma"): ("special.gammaincinv", lambda p, k, th: sp.gammaincinv(k, p) * th),
+        ("q", "invgamma"): ("special.gammainccinv", lambda p, k, th: th / sp.gammainccinv(k, p)),
+        ("q", "lnorm"): ("special.ndtri", lambda p, mu, s: np.exp(sp.ndtri(p) * s + mu)),
+        ("q", "logis"): ("special.logit", lambda p, mu, s: sp.logit(p) * s + mu),
+        ("q", "t"): ("special.stdtrit", lambda p, nu: sp.stdtrit(nu, p)),
+    }
+    return table.get((kind, dist))
+
+
+def numpy_draw(dist, legacy):
+    """numpy's sampler for ``dist`` as (label, call(gen, *params, size=None))."""
+    table = {
+        "norm": ("normal", lambda g, mu, s, n: g.normal(mu, s, n)),
+        "bern": ("binomial(1,p)", lambda g, pr, n: g.binomial(1, pr, n)),
+        "beta": ("beta", lambda g, a, b, n: g.beta(a, b, n)),
+        "binom": ("binomial", lambda g, k, pr, n: g.binomial(k, pr, n)),
+        "cauchy": ("standard_cauchy", lambda g, mu, s, n: g.standard_cauchy(n) * s + mu),
+        "chisq": ("chisquare", lambda g, k, n: g.chisquare(k, n)),
+        "exp": ("exponential", lambda g, r, n: g.exponential(1.0 / r, n)),
+        "f": ("f", lambda g, d1, d2, n: g.f(d1, d2, n)),
+        "gamma": ("gamma", lambda g, k, th, n: g.gamma(k, th, n)),
+        "invgamma": ("1/gamma", lambda g, k, th, n: 1.0 / g.gamma(k, 1.0 / th, n)),
+        "laplace": ("laplace", lambda g, mu, s, n: g.laplace(mu, s, n)),
+        "lnorm": ("lognormal", lambda g, mu, s, n: g.lognormal(mu, s, n)),
+        "logis": ("logistic", lambda g, mu, s, n: g.logistic(mu, s, n)),
+        "pois": ("poisson", lambda g, r, n: g.poisson(r, n)),
+        "t": ("standard_t", lambda g, k, n: g.standard_t(k, n)),
+        "unif": ("uniform", lambda g, a, b, n: g.uniform(a, b, n)),
+        "weibull": ("weibull", lambda g, k, th, n: g.weibull(k, n) * th),
+    }
+    label, fn = table[dist]
+    prefix = "RandomState." if legacy else "Generator(MT19937)."
+    return prefix + label, fn
+
+
+# ---------------------------------------------------------------- inputs
+
+def probabilities(n, rng):
+    """n probabilities, central and tail, in shuffled order."""
+    n_tail = int(n * TAIL_SHARE)
+    central = rng.uniform(CENTRAL_LO, CENTRAL_HI, n - 2 * n_tail)
+    lo = np.exp(rng.uniform(math.log(TAIL_MIN), math.log(CENTRAL_LO), n_tail))
+    hi = 1.0 - np.exp(rng.uniform(math.log(TAIL_MIN), math.log(CENTRAL_LO), n_tail))
+    p = np.concatenate([central, lo, hi])
+    rng.shuffle(p)
+    return p
+
+
+def element_inputs(kind, dist, params, n, rng):
+    """The first argument array of a d/p/q call: p itself for quantiles, the
+    quantiles of p under (dist, params) for densities and distribution
+    functions (int64 for the discrete ones)."""
+    p = probabilities(n, rng)
+    if kind == "q":
+        return p
+    rv, shapes, kw = stats_rv(dist, params)
+    x = rv.ppf(p, *shapes, **kw)
+    if dist in DISCRETE:
+        return x.astype(np.int64)
+    return np.ascontiguousarray(x, dtype=np.float64)
+
+
+# ---------------------------------------------------------------- timing
+
+def timed(fn, args):
+    gc_was = gc.isenabled()
+    gc.disable()
+    try:
+        t0 = time.perf_counter()
+        out = fn(*args)
+        t1 = time.perf_counter()
+    finally:
+        if gc_was:
+            gc.enable()
+    return t1 - t0, out
+
+
+def latency(fn, batch_seconds):
+    """A callable returning the seconds of one call fn(), measured over a
+    batch of calls that lasts about batch_seconds."""
+    t, _ = timed(lambda: [fn() for _ in range(20)], ())
+    number = max(1, min(100000, int(batch_seconds / max(t / 20.0, 1e-8))))
+    calls = range(number)
+
+    def run():
+        gc.disable()
+        try:
+            t0 = time.perf_counter()
+            for _ in calls:
+                fn()
+            return (time.perf_counter() - t0) / number
+        finally:
+            gc.enable()
+    return run
+
+
+class Impl(object):
+    """One implementation of a function: a label and a call taking zorvana's
+    arguments (params as scalars)."""
+
+    def __init__(self, label, family, array_call, scalar_call):
+        self.label = label
+        self.family = family              # FAMILIES key, or "zorvana"
+        self.array_call = array_call      # (x_or_n, params) -> array
+        self.scalar_call = scalar_call    # (x_scalar, params) -> float
+        self.ns = None
+        self.ns_sets = None
+        self.us = None
+        self.error = None
+
+
+def interleaved(impls, make_runs, reps):
+    """Run reps rounds; in each round every implementation's run once, the
+    starting implementation rotating. make_runs(impl) returns a callable that
+    returns seconds. Returns {label: [seconds...]}."""
+    runs = [(im, make_runs(im)) for im in impls]
+    results = dict((im.label, []) for im in impls)
+    for r in range(reps):
+        k = r % len(runs)
+        for im, run in runs[k:] + runs[:k]:
+            results[im.label].append(run())
+    return results
+
+
+def median(xs):
+    xs = sorted(xs)
+    m = len(xs) // 2
+    return xs[m] if len(xs) % 2 else 0.5 * (xs[m - 1] + xs[m])
+
+
+def compare(a, b):
+    """Largest relative difference where both are finite, the index where it
+    occurs, and the number of elements where exactly one is NaN (a quick
+    check that both compute the same function)."""
+    a = np.asarray(a, dtype=float)
+    b = np.asarray(b, dtype=float)
+    both = np.isfinite(a) & np.isfinite(b)
+    nan_mismatch = int(np.count_nonzero(np.isnan(a) != np.isnan(b)))
+    if not both.any():
+        return float("nan"), None, nan_mismatch
+    rel = np.zeros(a.shape)
+    rel[both] = np.abs(a[both] - b[both]) / np.maximum(np.abs(b[both]), np.finfo(float).tiny)
+    worst = int(np.argmax(rel))
+    return float(rel[worst]), worst, nan_mismatch
+
+
+# ---------------------------------------------------------------- one function
+
+class Row(object):
+    def __init__(self, name, kind, dist):
+        self.name, self.kind, self.dist = name, kind, dist
+        self.n = None
+        self.note = ""
+        self.impls = []
+        self.maxrel = None
+        self.worst = None
+        self.nan_mismatch = None
+
+
+def zorvana_impl(zv, name, kind, engine):
+    fn = getattr(zv, name)
+    if kind == "r":
+        return Impl("zorvana", "zorvana", lambda n, params: fn(*(params + (n, engine))),
+                    lambda _x, params: fn(*(params + (engine,))))
+    return Impl("zorvana", "zorvana", lambda x, params: fn(x, *params),
+                lambda x, params: fn(x, *params))
+
+
+def element_row(zv, kind, dist, cfg):
+    name = kind + dist
+    row = Row(name, kind, dist)
+    label, stats_call = stats_ref(kind, dist)
+    refs = []
+    special = special_ref(kind, dist)
+    if special is not None:
+        refs.append(Impl(special[0], "special", lambda x, params, f=special[1]: f(x, *params),
+                         lambda x, params, f=special[1]: f(x, *params)))
+    refs.append(Impl(label, "stats", lambda x, params: stats_call(x, *params),
+                     lambda x, params: stats_call(x, *params)))
+    z = zorvana_impl(zv, name, kind, None) if hasattr(zv, name) else None
+    return run_row(row, z, refs, cfg)
+
+
+def draw_row(zv, dist, cfg):
+    name = "r" + dist
+    row = Row(name, "r", dist)
+    refs = []
+    for legacy in (False, True):
+        label, fn = numpy_draw(dist, legacy)
+        gen = (np.random.RandomState(cfg.seed) if legacy
+               else np.random.Generator(np.random.MT19937(cfg.seed)))
+        refs.append(Impl(label, "RandomState" if legacy else "Generator",
+                         lambda n, params, g=gen, f=fn: f(g, *(params + (n,))),
+                         lambda _x, params, g=gen, f=fn: f(g, *(params + (None,)))))
+    z = None
+    if hasattr(zv, name) and hasattr(zv, "Engine"):
+        z = zorvana_impl(zv, name, "r", zv.Engine(cfg.seed))
+    elif hasattr(zv, name):
+        row.note = "no Engine class"
+    return run_row(row, z, refs, cfg)
+
+
+def run_row(row, z, refs, cfg):
+    """Probe, size, then time throughput and latency of z beside refs."""
+    sets = PARAMS[row.dist]
+    rng = np.random.RandomState(cfg.seed)
+    probe_n = PROBE_N
+    if row.kind == "r":
+        probe_inputs = [probe_n] * len(sets)
+    else:
+        probe_inputs = [element_inputs(row.kind, row.dist, ps, probe_n, rng) for ps in sets]
+
+    # Probe: does zorvana's function exist, run, and return numbers?
+    if z is None and not row.note:
+        row.note = "missing"
+    impls = list(refs)
+    if z is not None:
+        try:
+            zout = [z.array_call(x, ps) for x, ps in zip(probe_inputs, sets)]
+            z.scalar_call(scalar_arg(probe_inputs[0]), sets[0])
+        except Exception as exc:  # a half-landed function must not stop the run
+            row.note = "error: %s" % (str(exc).splitlines()[0][:60],)
+            z = None
+        else:
+            zflat = np.concatenate([np.ravel(o) for o in zout])
+            if np.all(np.isnan(zflat)):
+                row.note = "returns NaN (not landed)"
+                z = None
+            elif row.kind != "r":
+                rout = np.concatenate([np.ravel(refs[0].array_call(x, ps))
+                                       for x, ps in zip(probe_inputs, sets)])
+                row.maxrel, worst, row.nan_mismatch = compare(zflat, rout)
+                if worst is not None:
+                    k, i = divmod(worst, probe_n)
+                    row.worst = "%s(%r, %s) = %r, ref1 %r" % (
+                        row.name, probe_inputs[k][i].item(), ", ".join(repr(v) for v in sets[k]),
+                        zflat[worst].item(), rout[worst].item())
+                if row.nan_mismatch:
+                    row.note = "NaN in one of zorvana, ref1 only at %d of %d probe inputs" % (
+                        row.nan_mismatch, zflat.size)
+    if z is not None:
+        impls.insert(0, z)
+    row.impls = impls
+
+    # Size: 10^6 elements per parameter set unless one call of the slowest
+    # implementation would exceed the call budget. Cost per element of each implementation: the best of two timed runs
+    # (after a warm-up run: imports, caches) on CALIBRATION_N inputs; for
+    # the cheap ones the slope between that and the PROBE_N inputs, so that
+    # the fixed cost of a call (large for scipy.stats) does not shrink n.
+    per_elem = 0.0
+    for im in impls:
+        for x, ps in zip(probe_inputs, sets):
+            small = CALIBRATION_N if row.kind == "r" else x[:CALIBRATION_N]
+            try:
+                im.array_call(small, ps)
+                t_small = min(timed(im.array_call, (small, ps))[0] for _ in range(2))
+                cost = t_small / CALIBRATION_N
+                if t_small * PROBE_N / CALIBRATION_N < SLOPE_LIMIT_SECONDS:
+                    t_big = min(timed(im.array_call, (x, ps))[0] for _ in range(2))
+                    cost = max((t_big - t_small) / (PROBE_N - CALIBRATION_N), 1e-9)
+            except Exception as exc:
+                im.error = str(exc).splitlines()[0][:60]
+                continue
+            per_elem = max(per_elem, cost)
+    for im in impls:
+        if im.error is not None:
+            row.note = (row.note + " ; " if row.note else "") + "%s failed: %s" % (im.label, im.error)
+    impls = [im for im in impls if im.error is None]
+    row.impls = impls
+    n = cfg.size
+    if per_elem > 0:
+        n = int(min(cfg.size, max(cfg.min_size, cfg.call_seconds / per_elem)))
+        n = int(float("%.1g" % n))  # one significant digit
+    row.n = n
+    if row.kind == "r":
+        inputs = [n] * len(sets)
+    else:
+        inputs = [element_inputs(row.kind, row.dist, ps, n, rng) for ps in sets]
+
+    def throughput(im):
+        def run():
+            return [timed(im.array_call, (x, ps))[0] for x, ps in zip(inputs, sets)]
+        return run
+    res = interleaved(impls, throughput, cfg.reps)
+    for im in impls:
+        im.ns = median([sum(ts) for ts in res[im.label]]) / (n * len(sets)) * 1e9
+        im.ns_sets = [median([ts[k] for ts in res[im.label]]) / n * 1e9 for k in range(len(sets))]
+
+    x0 = scalar_arg(inputs[0])
+
+    def scalar(im):
+        return latency(lambda: im.scalar_call(x0, sets[0]), cfg.batch_seconds)
+    res = interleaved(impls, scalar, cfg.reps)
+    for im in impls:
+        im.us = median(res[im.label]) * 1e6
+    return row
+
+
+def scalar_arg(x):
+    """A central scalar argument taken from an input array (a Python int or
+    float, as a caller would pass it)."""
+    if isinstance(x, (int, np.integer)):
+        return None
+    v = np.sort(np.asarray(x))[len(x) * 3 // 10]
+    return int(v) if np.issubdtype(np.asarray(x).dtype, np.integer) else float(v)
+
+
+# ---------------------------------------------------------------- report
+
+def fmt(v, width, digits=3):
+    if v is None or (isinstance(v, float) and math.isnan(v)):
+        return "-".rjust(width)
+    if v >= 1000:
+        return ("%.0f" % v).rjust(width)
+    return ("%.*g" % (digits, v)).rjust(width)
+
+
+def ratio(z, r, attr):
+    if z is None or r is None:
+        return None
+    a, b = getattr(z, attr), getattr(r, attr)
+    if a is None or b is None or b <= 0:
+        return None
+    return a / b
+
+
+def split(row):
+    z = row.impls[0] if row.impls and row.impls[0].label == "zorvana" else None
+    refs = [im for im in row.impls if im.label != "zorvana"]
+    return z, (refs + [None, None])[:2]
+
+
+def print_table(rows, out=sys.stdout):
+    head = ("%-10s %8s | %8s %8s %7s %8s %7s | %8s %8s %7s %8s %7s | %8s | %s"
+            % ("function", "n", "zv ns", "ref1 ns", "ratio1", "ref2 ns", "ratio2",
+               "zv us", "ref1 us", "ratio1", "ref2 us", "ratio2", "max rel", "ref1 ; ref2 ; note"))
+    print(head, file=out)
+    print("-" * len(head), file=out)
+    for row in rows:
+        z, (r1, r2) = split(row)
+        labels = " ; ".join(im.label for im in (r1, r2) if im is not None)
+        note = (" ; " + row.note) if row.note else ""
+        cells = [
+            "%-10s" % row.name, fmt(row.n and float(row.n), 8),
+            fmt(z and z.ns, 8), fmt(r1 and r1.ns, 8), fmt(ratio(z, r1, "ns"), 7),
+            fmt(r2 and r2.ns, 8), fmt(ratio(z, r2, "ns"), 7),
+            fmt(z and z.us, 8), fmt(r1 and r1.us, 8), fmt(ratio(z, r1, "us"), 7),
+            fmt(r2 and r2.us, 8), fmt(ratio(z, r2, "us"), 7),
+            fmt(row.maxrel, 8, 2),
+        ]
+        print("%s %s | %s %s %s %s %s | %s %s %s %s %s | %s | %s%s" % tuple(cells + [labels, note]),
+              file=out)
+
+
+def geomean(xs):
+    xs = [x for x in xs if x is not None and x > 0]
+    if not xs:
+        return None
+    return math.exp(sum(math.log(x) for x in xs) / len(xs)), len(xs)
+
+
+def headline(rows):
+    """Per group of functions and per reference family: geometric mean of
+    the ratios zorvana / reference over the functions timed."""
+    lines = []
+    for kind, title in (("d", "densities"), ("p", "distribution functions"),
+                        ("q", "quantiles"), ("r", "draws")):
+        group = [r for r in rows if r.kind == kind]
+        if not group:
+            continue
+        timed_n = sum(1 for r in group if split(r)[0] is not None)
+        lines.append("%-23s %2d/%2d timed; geometric mean of zorvana/ref:" % (title, timed_n, len(group)))
+        for attr, what in (("ns", "array "), ("us", "scalar")):
+            parts = []
+            for fam in FAMILIES:
+                rs = []
+                for r in group:
+                    z, refs = split(r)
+                    rs += [ratio(z, im, attr) for im in refs if im is not None and im.family == fam]
+                g = geomean(rs)
+                if g is not None:
+                    parts.append("vs %s %.3g (%d fn)" % (FAMILIES[fam][0], g[0], g[1]))
+            if parts:
+                lines.append("    %s: %s" % (what, ", ".join(parts)))
+    return lines
+
+
+def chart(rows, path):
+    try:
+        import matplotlib
+        matplotlib.use("Agg")
+        import matplotlib.pyplot as plt
+        from matplotlib.patches import Patch
+        from matplotlib.ticker import NullFormatter
+    except ImportError:
+        print("matplotlib is not installed: no chart written")
+        return
+    rows = [r for r in rows if split(r)[0] is not None]
+    if not rows:
+        print("nothing timed: no chart written")
+        return
+    ypos = np.arange(len(rows))
+    fig, axes = plt.subplots(1, 2, figsize=(12, 2.2 + 0.2 * len(rows)), sharey=True)
+    for ax, attr, title in ((axes[0], "ns", "array throughput (per element)"),
+                            (axes[1], "us", "one all-scalar call")):
+        for i, r in enumerate(rows):
+            z, refs = split(r)
+            for k, im in enumerate(refs):
+                v = ratio(z, im, attr)
+                if v is None:
+                    continue
+                # Bars grow from 1 to the ratio: right of 1 zorvana is slower.
+                ax.barh(i + (k - 0.5) * 0.4, v - 1.0, left=1.0, height=0.4,
+                        color=FAMILIES[im.family][1])
+        ax.set_xscale("log")
+        ax.xaxis.set_minor_formatter(NullFormatter())
+        ax.axvline(1.0, color="black", linewidth=0.8)
+        ax.set_title("zorvana / reference: " + title + "\n(left of 1: zorvana faster)", fontsize=10)
+        ax.grid(axis="x", which="major", alpha=0.4)
+    axes[0].set_yticks(ypos)
+    axes[0].set_yticklabels([r.name for r in rows], fontsize=7)
+    axes[0].set_ylim(len(rows) - 0.5, -0.5)
+    used = set(im.family for r in rows for im in split(r)[1] if im is not None)
+    handles = [Patch(color=FAMILIES[f][1], label="vs " + FAMILIES[f][0]) for f in FAMILIES if f in used]
+    fig.legend(handles=handles, loc="lower center", ncol=len(handles), fontsize=8)
+    fig.tight_layout(rect=(0, 0.03, 1, 1))
+    fig.savefig(path, dpi=110)
+    plt.close(fig)
+    print("chart written to %s" % path)
+
+
+# ---------------------------------------------------------------- main
+
+def module_version():
+    try:
+        from importlib.metadata import version
+        return version("zorvana")
+    except Exception:  # Python 3.6, or an in-place build without metadata
+        return "(version unknown)"
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    import platform
+    return platform.processor() or platform.machine()
+
+
+def import_zorvana():
+    """The installed module, or else an in-place build in the checkout that
+    holds this script."""
+    try:
+        import zorvana
+    except ImportError:
+        sys.path.insert(0, os.path.dirname(HERE))
+        import zorvana
+    return zorvana
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("--quick", action="store_true",
+                    help="small sizes and few repetitions (a smoke run of a few seconds)")
+    ap.add_argument("--only", metavar="REGEX",
+                    help="only functions whose name matches this regular expression "
+                         "(searched: 'norm' gives dnorm, plnorm, ...; '^q' the quantiles)")
+    ap.add_argument("--out", metavar="PATH", default=os.path.join(HERE, "ratios.png"),
+                    help="where to write the bar chart (default benchmarks/ratios.png)")
+    ap.add_argument("--seed", type=int, default=12345, help="seed of every generator (default 12345)")
+    cfg = ap.parse_args(argv)
+    if cfg.quick:
+        cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
+        cfg.call_seconds, cfg.batch_seconds = 0.01, 0.002
+    else:
+        cfg.size, cfg.min_size, cfg.reps = 10 ** 6, 500, 5
+        cfg.call_seconds, cfg.batch_seconds = 0.25, 0.01
+
+    zv = import_zorvana()
+    import scipy
+    start = time.time()
+    pattern = re.compile(cfg.only) if cfg.only else None
+    wanted = []
+    for kind in "dpqr":
+        for dist in DISTS:
+            name = kind + dist
+            if pattern is None or pattern.search(name):
+                wanted.append((kind, dist))
+
+    print("zorvana %s (%s) | numpy %s | scipy %s | Python %s"
+          % (module_version(), zv.__file__, np.__version__, scipy.__version__,
+             sys.version.split()[0]))
+    print("machine: %s, %s logical CPUs, load average %.2f at start"
+          % (cpu_model(), os.cpu_count(), os.getloadavg()[0]))
+    print("throughput: up to %d elements per parameter set (column n), median of %d interleaved runs;"
+          % (cfg.size, cfg.reps))
+    print("  n is reduced so that one call of the slowest implementation takes about %.2f s"
+          % cfg.call_seconds)
+    print("latency: one call with Python-float arguments, first parameter set, a central x")
+    print("inputs: x = quantile of p under each parameter set (p itself for q-functions), p shuffled:")
+    print("  %d%% uniform on [%g, %g], %d%% log-uniform in each tail down to %g from 0 and 1;"
+          % (100 - 200 * TAIL_SHARE, CENTRAL_LO, CENTRAL_HI, 100 * TAIL_SHARE, TAIL_MIN))
+    print("  flags log/log_p False; draws use the same parameter sets, seed %d" % cfg.seed)
+    print("  parameter sets (zorvana's argument order):")
+    for dist in DISTS:
+        if any(d == dist for _, d in wanted):
+            print("    %-9s %s" % (dist, "  ".join(str(ps) for ps in PARAMS[dist])))
+    print("ratio = zorvana / reference (below 1: zorvana faster); max rel = largest relative")
+    print("  difference from ref1 over 2000 probe inputs per parameter set (both finite)")
+    print("")
+
+    rows = []
+    for kind, dist in wanted:
+        t0 = time.time()
+        with np.errstate(all="ignore"), warnings.catch_warnings():
+            warnings.simplefilter("ignore")  # scipy's warnings about tail inputs
+            if kind == "r":
+                row = draw_row(zv, dist, cfg)
+            else:
+                row = element_row(zv, kind, dist, cfg)
+        rows.append(row)
+        sys.stderr.write("  %-10s %5.1f s%s\n" % (row.name, time.time() - t0,
+                                                  ("  (" + row.note + ")") if row.note else ""))
+        sys.stderr.flush()
+
+    print_table(rows)
+    print("")
+    far = [r for r in rows if r.maxrel is not None and r.maxrel > WORST_SHOWN]
+    if far:
+        print("largest relative differences from ref1 above %g (probe inputs):" % WORST_SHOWN)
+        for r in far:
+            print("  %-10s %8.2g  at %s" % (r.name, r.maxrel, r.worst))
+        print("")
+    uneven = [r for r in rows if split(r)[0] is not None
+              and max(split(r)[0].ns_sets) > UNEVEN * min(split(r)[0].ns_sets)]
+    if uneven:
+        print("zorvana ns per element by parameter set, where the sets differ more than %gx:" % UNEVEN)
+        for r in uneven:
+            print("  %-10s %s" % (r.name, "  ".join(
+                "%s %.3g" % (ps, v) for ps, v in zip(PARAMS[r.dist], split(r)[0].ns_sets))))
+        print("")
+    for line in headline(rows):
+        print(line)
+    print("total run time %.0f s" % (time.time() - start))
+    chart(rows, cfg.out)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
