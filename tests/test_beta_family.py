@@ -1,5 +1,5 @@
 """Beta, F, binomial and Bernoulli functions: guards, degenerate shapes, the
-design's limits, and the repairs (checked quantiles, densities with a zero
+limits at infinite arguments, and the repairs (checked quantiles, densities with a zero
 exponent, clamped probabilities, terminating binomial search)."""
 import math
 import time

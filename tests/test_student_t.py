@@ -1,4 +1,4 @@
-"""Student t functions: the design's limits, replays of the distribution
+"""Student t functions: the limits at infinite and degenerate arguments, replays of the distribution
 function's branches and of Hill's quantile, the reflected upper half of the
 quantile and its check against the distribution function."""
 import math
