@@ -141,44 +141,4 @@ double rf_unchecked(double df1, double df2, Mt19937_64& gen) {
     return ((df2 / df1) * x1) / x2;
 }
 
-// ---- Scalar draws: test, then draw -------------------------------------
-
-double rnorm(double mu, double sigma, Mt19937_64& gen) {
-    return rnorm_valid(mu, sigma) ? rnorm_unchecked(mu, sigma, gen) : kNaN;
-}
-double rbern(double prob, Mt19937_64& gen) { return rbern_valid(prob) ? rbern_unchecked(prob, gen) : kNaN; }
-double rbeta(double a, double b, Mt19937_64& gen) { return rbeta_valid(a, b) ? rbeta_unchecked(a, b, gen) : kNaN; }
-double rbinom(std::int64_t n_trials, double prob, Mt19937_64& gen) {
-    return rbinom_valid(n_trials, prob) ? rbinom_unchecked(n_trials, prob, gen) : kNaN;
-}
-double rcauchy(double mu, double sigma, Mt19937_64& gen) {
-    return rcauchy_valid(mu, sigma) ? rcauchy_unchecked(mu, sigma, gen) : kNaN;
-}
-double rchisq(double dof, Mt19937_64& gen) { return rchisq_valid(dof) ? rchisq_unchecked(dof, gen) : kNaN; }
-double rexp(double rate, Mt19937_64& gen) { return rexp_valid(rate) ? rexp_unchecked(rate, gen) : kNaN; }
-double rf(double df1, double df2, Mt19937_64& gen) {
-    return rf_valid(df1, df2) ? rf_unchecked(df1, df2, gen) : kNaN;
-}
-double rgamma(double shape, double scale, Mt19937_64& gen) {
-    return rgamma_valid(shape, scale) ? rgamma_unchecked(shape, scale, gen) : kNaN;
-}
-double rinvgamma(double shape, double scale, Mt19937_64& gen) {
-    return rinvgamma_valid(shape, scale) ? rinvgamma_unchecked(shape, scale, gen) : kNaN;
-}
-double rlaplace(double mu, double sigma, Mt19937_64& gen) {
-    return rlaplace_valid(mu, sigma) ? rlaplace_unchecked(mu, sigma, gen) : kNaN;
-}
-double rlnorm(double mu, double sigma, Mt19937_64& gen) {
-    return rlnorm_valid(mu, sigma) ? rlnorm_unchecked(mu, sigma, gen) : kNaN;
-}
-double rlogis(double mu, double sigma, Mt19937_64& gen) {
-    return rlogis_valid(mu, sigma) ? rlogis_unchecked(mu, sigma, gen) : kNaN;
-}
-double rpois(double rate, Mt19937_64& gen) { return rpois_valid(rate) ? rpois_unchecked(rate, gen) : kNaN; }
-double rt(double dof, Mt19937_64& gen) { return rt_valid(dof) ? rt_unchecked(dof, gen) : kNaN; }
-double runif(double a, double b, Mt19937_64& gen) { return runif_valid(a, b) ? runif_unchecked(a, b, gen) : kNaN; }
-double rweibull(double shape, double scale, Mt19937_64& gen) {
-    return rweibull_valid(shape, scale) ? rweibull_unchecked(shape, scale, gen) : kNaN;
-}
-
 }  // namespace zorvana

@@ -1,10 +1,9 @@
 // Scalar draws of the seventeen distributions. For each distribution:
 //   r<dist>_valid(params)       the parameter test (false: the draw is NaN);
-//   r<dist>_unchecked(params, g) the draw itself, for parameters that passed;
-//   r<dist>(params, g)           test, then draw: NaN without consuming output
-//                                when the test fails.
-// Array fills test once and call the unchecked draw per element, which gives
-// exactly what successive scalar draws give.
+//   r<dist>_unchecked(params, g) the draw itself, for parameters that passed.
+// A scalar draw tests, then draws (NaN without consuming output when the test
+// fails); an array fill tests once and calls the unchecked draw per element,
+// which gives exactly what successive scalar draws give.
 #pragma once
 
 #include <cstdint>
@@ -48,23 +47,5 @@ double rpois_unchecked(double rate, Mt19937_64& gen);
 double rt_unchecked(double dof, Mt19937_64& gen);
 double runif_unchecked(double a, double b, Mt19937_64& gen);
 double rweibull_unchecked(double shape, double scale, Mt19937_64& gen);
-
-double rnorm(double mu, double sigma, Mt19937_64& gen);
-double rbern(double prob, Mt19937_64& gen);
-double rbeta(double a, double b, Mt19937_64& gen);
-double rbinom(std::int64_t n_trials, double prob, Mt19937_64& gen);
-double rcauchy(double mu, double sigma, Mt19937_64& gen);
-double rchisq(double dof, Mt19937_64& gen);
-double rexp(double rate, Mt19937_64& gen);
-double rf(double df1, double df2, Mt19937_64& gen);
-double rgamma(double shape, double scale, Mt19937_64& gen);
-double rinvgamma(double shape, double scale, Mt19937_64& gen);
-double rlaplace(double mu, double sigma, Mt19937_64& gen);
-double rlnorm(double mu, double sigma, Mt19937_64& gen);
-double rlogis(double mu, double sigma, Mt19937_64& gen);
-double rpois(double rate, Mt19937_64& gen);
-double rt(double dof, Mt19937_64& gen);
-double runif(double a, double b, Mt19937_64& gen);
-double rweibull(double shape, double scale, Mt19937_64& gen);
 
 }  // namespace zorvana
