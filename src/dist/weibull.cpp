@@ -19,12 +19,11 @@ double dweibull(double x, double shape, double scale, bool log) {
     if (x == 0 && shape < 1) return kInf;
     if (is_pinf(x)) return zero_or_ninf(log);
     // (k - 1) log r + log(k / lambda) - r^k, r = x / lambda. At r below eps
-    // log r is -inf; with k = 1 the factor r^0 is 1, not NaN. An r that
-    // overflows to +inf keeps the plain product (+inf * 0 is NaN).
+    // log r is -inf; with k = 1 the factor r^0 is 1, not NaN (an r that
+    // overflows to +inf keeps the plain product, +inf * 0 = NaN).
     const double r = x / scale;
     const double l = math_log(r);
-    const double power_term = is_ninf(l) ? log_power(l, shape - 1) : l * (shape - 1);
-    return log_domain((power_term + math_log(shape / scale)) - math_exp(shape * l), log);
+    return log_domain((log_power(l, shape - 1) + math_log(shape / scale)) - math_exp(shape * l), log);
 }
 
 double pweibull(double x, double shape, double scale, bool log_p) {
