@@ -18,7 +18,7 @@ def build_cpp(out_dir, name, extra_sources):
     if compiler is None:
         pytest.skip("no C++ compiler")
     sources = sorted(glob.glob(os.path.join(ROOT, "src", "kernels", "*.cpp")))
-    sources += sorted(glob.glob(os.path.join(ROOT, "src", "dist", "*.cpp")))
+    sources += sorted(glob.glob(os.path.join(ROOT, "src", "distributions", "*.cpp")))
     sources += [os.path.join(ROOT, s) for s in extra_sources]
     exe = os.path.join(str(out_dir), name)
     subprocess.run([compiler] + CXXFLAGS + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,

@@ -2,7 +2,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include "dist/distributions.hpp"
+#include "distributions/distributions.hpp"
 #include "module/registry.hpp"
 
 namespace py = pybind11;

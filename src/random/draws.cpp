@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "dist/distributions.hpp"
+#include "distributions/distributions.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 #include "random/variates.hpp"

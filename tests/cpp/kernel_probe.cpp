@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dist/distributions.hpp"
+#include "distributions/distributions.hpp"
 #include "kernels/beta.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"

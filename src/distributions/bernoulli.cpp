@@ -1,6 +1,6 @@
 // Bernoulli distribution: mass 1 - prob at 0 and prob at 1.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {

@@ -1,8 +1,8 @@
 // Chi-squared distribution with nu degrees of freedom: the gamma distribution
 // with shape nu/2 and scale 2.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/quantile_search.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"

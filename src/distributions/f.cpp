@@ -1,9 +1,9 @@
 // F distribution: through the beta distribution of u = t/(1 + t), t = x d1/d2,
 // and through the gamma and inverse-gamma limits when a degree of freedom is
 // infinite.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/quantile_search.hpp"
 #include "kernels/beta.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"

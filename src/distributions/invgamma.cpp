@@ -1,9 +1,9 @@
 // Inverse-gamma distribution with shape alpha and scale beta:
 // density beta^alpha / Gamma(alpha) x^(-alpha-1) e^(-beta/x), the law of the
 // reciprocal of a gamma variable with shape alpha and scale 1/beta.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/quantile_search.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"

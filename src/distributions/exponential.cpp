@@ -1,6 +1,6 @@
 // Exponential distribution with the given rate.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 

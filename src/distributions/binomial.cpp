@@ -1,7 +1,7 @@
 // Binomial distribution: the mass from log-gamma values, the distribution
 // function as a sum of masses, and the quantile by a search over those sums.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"

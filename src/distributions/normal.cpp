@@ -1,7 +1,7 @@
 // Normal distribution: density, distribution function and quantile.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/location_scale.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/precision.hpp"

@@ -1,7 +1,7 @@
 // Log-normal distribution, built on the normal functions of log x.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/location_scale.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/precision.hpp"

@@ -2,9 +2,9 @@
 // the arctangent (1 dof), a square root (2 dof) or the incomplete beta
 // function, and the quantile by closed forms or Hill's approximation
 // (Algorithm 396, Comm. ACM 13, 1970) with Halley refinement in the tail.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/quantile_search.hpp"
 #include "kernels/beta.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"

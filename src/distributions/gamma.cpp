@@ -1,8 +1,8 @@
 // Gamma distribution with shape k and scale theta:
 // density x^(k-1) e^(-x/theta) / (Gamma(k) theta^k).
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/quantile_search.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"

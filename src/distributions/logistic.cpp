@@ -1,7 +1,7 @@
 // Logistic distribution with location mu and scale sigma.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/location_scale.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 

@@ -1,8 +1,8 @@
 // Beta distribution: density, distribution function and quantile, including
 // the point masses of the degenerate shapes 0 and +inf.
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
-#include "dist/quantile_search.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
+#include "distributions/quantile_search.hpp"
 #include "kernels/beta.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"

@@ -1,6 +1,6 @@
 // e^u - 1 and log(1 + u): fifth-order Taylor polynomials for |u| <= 1e-4,
 // where the kernels' own exp and log would lose the small difference.
-#include "dist/distributions.hpp"
+#include "distributions/distributions.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 

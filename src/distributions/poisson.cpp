@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "dist/distributions.hpp"
-#include "dist/flags.hpp"
+#include "distributions/distributions.hpp"
+#include "distributions/flags.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
