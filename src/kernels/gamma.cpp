@@ -7,6 +7,7 @@
 #include "kernels/elementary.hpp"
 #include "kernels/gauss_legendre_table.hpp"
 #include "kernels/halley.hpp"
+#include "kernels/lanes.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -112,14 +113,15 @@ double quadrature(double a, double x) {
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
     const double a_minus_1 = -1 + a;
-    double term[kGaussLegendrePoints];
+    // The nodes and weights in extended precision, one at a time; the terms
+    // exp((log(t) (a - 1) - t) - lg) w in lanes.
+    double t[kGaussLegendrePoints], w[kGaussLegendrePoints], term[kGaussLegendrePoints];
     for (int i = 0; i < kGaussLegendrePoints; ++i) {
         const ext offset = (static_cast<ext>(width) * kGaussLegendreNodes[i]) * 0.5L;
-        const double t = static_cast<double>(offset + static_cast<ext>(mid));
-        const double v = (math_log(t) * a_minus_1 - t) - lg;
-        const double w = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * 0.5L);
-        term[i] = math_exp(v) * w;
+        t[i] = static_cast<double>(offset + static_cast<ext>(mid));
+        w[i] = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * 0.5L);
     }
+    gamma_quadrature_terms(t, w, a_minus_1, lg, term, kGaussLegendrePoints);
     double sum = term[kGaussLegendrePoints - 1];
     for (int i = kGaussLegendrePoints - 2; i >= 0; --i) sum = sum + term[i];
     return sum;
