@@ -8,6 +8,7 @@
 #include "kernels/gauss_legendre_table.hpp"
 #include "kernels/halley.hpp"
 #include "kernels/lanes.hpp"
+#include "kernels/lanes_variants.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -192,6 +193,8 @@ double math_poisson_sum(std::int64_t n, double x) {
     }
     return sum + 1;
 }
+
+double gamma_p_inv_start(double a, double p) { return start_value(a, p); }
 
 double math_gamma_p_inv(double a, double p) {
     if (is_nan(a) || is_nan(p)) return kNaN;

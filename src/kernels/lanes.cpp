@@ -8,6 +8,7 @@
 
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
+#include "kernels/gamma.hpp"
 #include "kernels/lanes_variants.hpp"
 #include "kernels/precision.hpp"
 
@@ -34,7 +35,15 @@ void gamma_terms_loop(const double* t, const double* w, double a_minus_1, double
     for (std::size_t i = 0; i < n; ++i) term[i] = math_exp((math_log(t[i]) * a_minus_1 - t[i]) - lg) * w[i];
 }
 
-const LaneKernels kLanesScalar = {"scalar", exp_loop, log_loop, erf_loop, erf_inv_loop, gamma_terms_loop};
+void gamma_p_loop(double a, const double* x, double* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p(a, x[i]);
+}
+void gamma_p_inv_loop(double a, const double* p, double* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+}
+
+const LaneKernels kLanesScalar = {"scalar",         exp_loop,     log_loop,        erf_loop,
+                                  erf_inv_loop,     gamma_terms_loop, gamma_p_loop, gamma_p_inv_loop};
 
 const LaneKernels* best_supported() {
     __builtin_cpu_init();
@@ -90,6 +99,13 @@ void math_erf_inv_n(const double* p, double* out, std::size_t n) { lane_kernels(
 void gamma_quadrature_terms(const double* t, const double* w, double a_minus_1, double lg, double* term,
                             std::size_t n) {
     lane_kernels().gamma_terms(t, w, a_minus_1, lg, term, n);
+}
+
+void math_gamma_p_n(double a, const double* x, double* out, std::size_t n) {
+    lane_kernels().gamma_p(a, x, out, n);
+}
+void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n) {
+    lane_kernels().gamma_p_inv(a, p, out, n);
 }
 
 const char* lanes_variant() { return lane_kernels().name; }

@@ -26,6 +26,10 @@ void math_erf_inv_n(const double* p, double* out, std::size_t n);
 void gamma_quadrature_terms(const double* t, const double* w, double a_minus_1, double lg, double* term,
                             std::size_t n);
 
+// out[i] = math_gamma_p(a, x[i]) and math_gamma_p_inv(a, p[i]), for one shape a.
+void math_gamma_p_n(double a, const double* x, double* out, std::size_t n);
+void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n);
+
 // Name of the variant in use: "scalar", "sse2", "avx2" or "avx512".
 const char* lanes_variant();
 

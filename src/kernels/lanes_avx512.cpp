@@ -2,6 +2,7 @@
 #include <cstddef>
 
 #include "kernels/elementary.hpp"
+#include "kernels/gamma.hpp"
 #include "kernels/lanes_variants.hpp"
 #include "kernels/precision.hpp"
 

@@ -495,6 +495,194 @@ void gamma_terms(const double* t, const double* w, double a_minus_1, double lg, 
     }
 }
 
+// ---------------------------------------------------------------------------
+// Incomplete gamma function for one shape.
+
+constexpr double kSmallShape = 10;
+constexpr double kSeriesMaxExcess = 10;
+constexpr double kUpperFractionRatio = 3;
+constexpr int kSeriesLevels = 55;
+constexpr int kUpperLevels = 100;
+constexpr double kHalleyHalf = -0.5;
+constexpr int kGammaHalleySteps = 36;
+
+// S(55) = (55 + a) - 1, S(k) = ((k + a) - 1) + c_k x / S(k + 1).
+ZV_ALWAYS_INLINE P series_fraction(double a, const P& x) {
+    P s = splat((kSeriesLevels + a) - 1);
+    for (int k = kSeriesLevels - 1; k >= 1; --k) {
+        const double level = k;
+        const double c = (k % 2 == 1) ? -(((level + 1) * 0.5) + (a - 1)) : level * 0.5;
+        s = ((level + a) - 1) + (c * x) / s;
+    }
+    return s;
+}
+
+// U(100) = (199 - a) + x, U(k) = (((2k - 1) - a) + x) + ((a - k) k) / U(k + 1).
+ZV_ALWAYS_INLINE P upper_fraction(double a, const P& x) {
+    P u = ((2.0 * kUpperLevels - 1) - a) + x;
+    for (int k = kUpperLevels - 1; k >= 1; --k) {
+        const double level = k;
+        u = (((2 * level - 1) - a) + x) + ((a - level) * level) / u;
+    }
+    return u;
+}
+
+// out[i] = power[i] / S(x[i]) (upper: 1 - power[i] / U(x[i])) over a list.
+void gamma_fraction_array(double a, const double* x, const double* power, double* out, int n, bool upper) {
+    double bx[W], bp[W], bo[W];
+    for (int i = 0; i < n; i += W) {
+        const int m = n - i < W ? n - i : W;
+        for (int j = 0; j < W; ++j) {
+            bx[j] = j < m ? x[i + j] : 1.0;
+            bp[j] = j < m ? power[i + j] : 1.0;
+        }
+        const P v = load(bx);
+        store(bo, upper ? 1.0 - load(bp) / upper_fraction(a, v) : load(bp) / series_fraction(a, v));
+        for (int j = 0; j < m; ++j) out[i + j] = bo[j];
+    }
+}
+
+// out[i] = math_gamma_p(a, x[i]) for n <= kBlock elements and a shape a >= eps
+// that is not NaN, lg = math_lgamma(a). The quadrature regime goes to the
+// scalar kernel, which evaluates its nodes in lanes.
+void gamma_p_block(double a, double lg, const double* x, double* out, int n) {
+    int at[2][kBlock];
+    double xs[2][kBlock], power[2][kBlock];
+    int count[2] = {0, 0};
+    for (int i = 0; i < n; ++i) {
+        const double xi = x[i];
+        if (xi != xi) {
+            out[i] = kNaN;
+        } else if (xi < kEps) {
+            out[i] = 0.0;
+        } else if (a < kSmallShape && xi - a < kSeriesMaxExcess) {
+            at[0][count[0]] = i;
+            xs[0][count[0]++] = xi;
+        } else if (a < kSmallShape || xi / a > kUpperFractionRatio) {
+            at[1][count[1]] = i;
+            xs[1][count[1]++] = xi;
+        } else {
+            out[i] = math_gamma_p(a, xi);
+        }
+    }
+    for (int r = 0; r < 2; ++r) {
+        const int m = count[r];
+        if (m == 0) continue;
+        // x^a e^-x / Gamma(a) = exp((log(x) a - x) - lg)
+        log_array(xs[r], power[r], m);
+        for (int j = 0; j < m; ++j) power[r][j] = (power[r][j] * a - xs[r][j]) - lg;
+        exp_array(power[r], power[r], m);
+        gamma_fraction_array(a, xs[r], power[r], power[r], m, r == 1);
+        for (int j = 0; j < m; ++j) out[at[r][j]] = power[r][j];
+    }
+}
+
+void gamma_p_array(double a, const double* x, double* out, std::size_t n) {
+    if (a < 0 || a != a || a < kEps) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p(a, x[i]);
+        return;
+    }
+    const double lg = math_lgamma(a);
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = x[at + i];
+        gamma_p_block(a, lg, block, out + at, m);
+    }
+}
+
+// out[i] = exp((log(x[i]) a1 - x[i]) - lg): the density factor of the inverse.
+void gamma_density_array(double a1, double lg, const double* x, double* out, int n) {
+    log_array(x, out, n);
+    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1 - x[i]) - lg;
+    exp_array(out, out, n);
+}
+
+// The Halley iteration of math_gamma_p_inv for every element of a block, step
+// by step in lanes, leaving at step 36 or when its state (the iterate and the
+// lagging density) repeats.
+void gamma_p_inv_block(double a, double lg, const double* p, double* out, int n) {
+    int slot[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
+    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
+    const double a1 = a - 1;
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const double pi = p[i];
+        const double to_one = 1 - pi;
+        if (pi != pi) {
+            out[i] = kNaN;
+        } else if (pi < kEps) {
+            out[i] = 0.0;
+        } else if (pi > 1) {
+            out[i] = kNaN;
+        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
+            out[i] = kInf;
+        } else {
+            slot[m] = i;
+            pv[m] = pi;
+            x[m++] = gamma_p_inv_start(a, pi);
+        }
+    }
+    gamma_density_array(a1, lg, x, d, m);
+    for (int j = 0; j < m; ++j) {
+        hx[slot[j]][0] = x[j];
+        hd[slot[j]][0] = d[j];
+    }
+    for (int k = 1; m > 0; ++k) {
+        gamma_p_block(a, lg, x, r, m);
+        gamma_density_array(a1, lg, x, dn, m);
+        int kept = 0;
+        for (int j = 0; j < m; ++j) {
+            const double e = (r[j] - pv[j]) / d[j];
+            const double q = (d[j] * (a1 / x[j] - 1)) / d[j];
+            double h = (e * kHalleyHalf) * q + 1;
+            if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
+            if (h < kHalleyFactorLow) h = kHalleyFactorLow;
+            const double next = x[j] - e / h;
+            const int s = slot[j];
+            if (k == kGammaHalleySteps) {
+                out[s] = next;
+                continue;
+            }
+            int repeat = 0;
+            for (int i = k; i >= 1; --i) {
+                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
+                    repeat = i;
+                    break;
+                }
+            }
+            if (repeat > 0) {
+                const int period = k + 1 - repeat;
+                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
+                continue;
+            }
+            hx[s][k] = next;
+            hd[s][k] = dn[j];
+            slot[kept] = s;
+            pv[kept] = pv[j];
+            x[kept] = next;
+            d[kept++] = dn[j];
+        }
+        m = kept;
+    }
+}
+
+void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
+    // NaN and vanishing shapes: the scalar kernel's guards decide every element.
+    if (a != a || a < kEps) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+        return;
+    }
+    const double lg = math_lgamma(a);
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = p[at + i];
+        gamma_p_inv_block(a, lg, block, out + at, m);
+    }
+}
+
 }  // namespace
 }  // namespace ZV_VARIANT_NS
 
@@ -503,6 +691,8 @@ const LaneKernels ZV_TABLE = {ZV_NAME,
                               ZV_VARIANT_NS::log_array,
                               ZV_VARIANT_NS::erf_array,
                               ZV_VARIANT_NS::erf_inv_array,
-                              ZV_VARIANT_NS::gamma_terms};
+                              ZV_VARIANT_NS::gamma_terms,
+                              ZV_VARIANT_NS::gamma_p_array,
+                              ZV_VARIANT_NS::gamma_p_inv_array};
 
 }  // namespace zorvana

@@ -16,6 +16,8 @@ struct LaneKernels {
     void (*erf_inv)(const double* p, double* out, std::size_t n);
     void (*gamma_terms)(const double* t, const double* w, double a_minus_1, double lg, double* term,
                         std::size_t n);
+    void (*gamma_p)(double a, const double* x, double* out, std::size_t n);
+    void (*gamma_p_inv)(double a, const double* p, double* out, std::size_t n);
 };
 
 extern const LaneKernels kLanesSse2;
@@ -34,5 +36,8 @@ const LaneKernels* lane_kernels_named(const char* name);
 // |n| <= kExpPowerBound. Beyond that bound e^n leaves the double range by far.
 constexpr int kExpPowerBound = 760;
 const ext* exp_integer_powers();
+
+// The start value of math_gamma_p_inv (a > 0, 0 < p < 1).
+double gamma_p_inv_start(double a, double p);
 
 }  // namespace zorvana

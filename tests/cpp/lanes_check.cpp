@@ -91,10 +91,59 @@ struct TermCase {
     std::vector<double> t, w, a, lg, expected;
 };
 
+using ShapeKernel = void (*)(double, const double*, double*, std::size_t);
+
+// Runs of random lengths, each with its own shape: mostly below 10 (the
+// fractions), some above (the quadrature), and the shapes' own edges.
+struct ShapeCase {
+    const char* name;
+    ShapeKernel LaneKernels::*kernel;
+    std::vector<double> shape, x, expected;
+    std::vector<std::size_t> start;
+
+    void run(ShapeKernel k, std::vector<double>& out) const {
+        for (std::size_t r = 0; r < shape.size(); ++r) {
+            k(shape[r], x.data() + start[r], out.data() + start[r], start[r + 1] - start[r]);
+        }
+    }
+};
+
+const double kShapeEdges[] = {0.0, -1.0, 0.0 / 0.0, 1.0 / 0.0, 1e-17, 1.0, 10.0, 9.999999999999998, 10.000000000000002};
+
+ShapeCase shape_case(const char* name, ShapeKernel LaneKernels::*kernel, std::size_t n, bool probabilities) {
+    ShapeCase c{name, kernel, {}, {}, {}, {0}};
+    while (c.x.size() < n) {
+        const unsigned pick = rng() % 32;
+        const double a = pick == 0 ? kShapeEdges[rng() % (sizeof kShapeEdges / sizeof kShapeEdges[0])]
+                         : pick < 4 ? std::pow(10.0, uniform(1, 3))
+                                    : std::pow(10.0, uniform(-3, 1));
+        const std::size_t len = 1 + rng() % 200;
+        for (std::size_t i = 0; i < len; ++i) {
+            const unsigned kind = rng() % 16;
+            double v;
+            if (kind == 0) {
+                v = any_bits();
+            } else if (kind == 1) {
+                v = edge_or_neighbour();
+            } else if (probabilities) {
+                v = kind < 12 ? uniform(0, 1) : kind < 14 ? std::pow(10.0, uniform(-17, 0)) : 1 - std::pow(10.0, uniform(-17, 0));
+            } else {
+                v = kind < 8 ? uniform(0, 3 * (a > 0 ? a : 1) + 30) : a + uniform(-0.1, 0.1) * (kind - 8);
+            }
+            c.x.push_back(v);
+        }
+        c.shape.push_back(a);
+        c.start.push_back(c.x.size());
+    }
+    return c;
+}
+
 }  // namespace
 
-// Usage: lanes_check N VARIANT...: compares each variant (if this processor
-// runs it) with the scalar kernels on N inputs per kernel and prints
+// Usage: lanes_check N [--inverse N_INVERSE] VARIANT...: compares each
+// variant (if this processor runs it) with the scalar kernels on N inputs per
+// kernel (N_INVERSE for the inverse of the incomplete gamma function, whose
+// scalar loop takes tens of microseconds an element) and prints
 // "variant kernel inputs differing" per line. lanes_check --chosen prints the
 // variant in use.
 int main(int argc, char** argv) {
@@ -103,6 +152,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const std::size_t n = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+    const std::size_t n_inverse = argc > 2 && std::strcmp(argv[2], "--inverse") == 0 ? std::strtoull(argv[3], nullptr, 10) : 0;
     std::vector<Case> cases;
     cases.push_back({"exp", &LaneKernels::exp, inputs(n, [] {
                          return rng() % 2 ? uniform(-2.5, 2.5) : signed_log_uniform(-20, 3.0);
@@ -140,7 +190,15 @@ int main(int argc, char** argv) {
                            kGaussLegendrePoints);
     }
 
-    for (int v = 2; v < argc; ++v) {
+    std::vector<ShapeCase> shaped;
+    shaped.push_back(shape_case("gamma_p", &LaneKernels::gamma_p, n, false));
+    shaped.push_back(shape_case("gamma_p_inv", &LaneKernels::gamma_p_inv, n_inverse, true));
+    for (ShapeCase& c : shaped) {
+        c.expected.resize(c.x.size());
+        c.run(scalar.*c.kernel, c.expected);
+    }
+
+    for (int v = n_inverse ? 4 : 2; v < argc; ++v) {
         const LaneKernels* lanes = lane_kernels_named(argv[v]);
         if (lanes == nullptr) {
             std::printf("%s unsupported\n", argv[v]);
@@ -149,6 +207,11 @@ int main(int argc, char** argv) {
         for (const Case& c : cases) {
             std::vector<double> got(c.x.size());
             in_runs(lanes->*c.kernel, c.x, got);
+            std::printf("%s %s %zu %zu\n", lanes->name, c.name, c.x.size(), differing(got, c.expected));
+        }
+        for (const ShapeCase& c : shaped) {
+            std::vector<double> got(c.x.size());
+            c.run(lanes->*c.kernel, got);
             std::printf("%s %s %zu %zu\n", lanes->name, c.name, c.x.size(), differing(got, c.expected));
         }
         std::vector<double> got(terms.t.size());
