@@ -10,6 +10,7 @@
 #include "kernels/lanes.hpp"
 #include "kernels/lanes_variants.hpp"
 #include "kernels/precision.hpp"
+#include "kernels/prefetch.hpp"
 
 namespace zorvana {
 namespace {
@@ -174,6 +175,8 @@ double math_lgamma(double x) {
 }
 
 double math_gamma_p(double a, double x) {
+    double ahead;
+    if (prefetched(Prefetch::gamma_p, a, x, ahead)) return ahead;
     if (a < 0 || is_nan(a) || is_nan(x)) return kNaN;
     if (x < kEps) return 0.0;
     if (a < kEps) return 1.0;
@@ -197,6 +200,8 @@ double math_poisson_sum(std::int64_t n, double x) {
 double gamma_p_inv_start(double a, double p) { return start_value(a, p); }
 
 double math_gamma_p_inv(double a, double p) {
+    double ahead;
+    if (prefetched(Prefetch::gamma_p_inv, a, p, ahead)) return ahead;
     if (is_nan(a) || is_nan(p)) return kNaN;
     if (p < kEps) return 0.0;
     if (p > 1) return kNaN;
