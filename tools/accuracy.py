@@ -628,10 +628,10 @@ occurs:
 Quantiles are evaluated at p = F(x) rounded to double (discrete distributions: at the levels
 themselves, p or 1 - p) against the true quantile of that double (for the discrete ones the least
 count k with F(k) >= p; their error is the difference in counts over the larger of 1 and the true
-count). A relative error of about 1e-16
-is the rounding of a double; `0` means exact; `inf` means a finite true value was answered with
-0 where it should not, with an infinity, or with a value where the truth is 0. The pictures
-(`accuracy-<family>.png`) draw the same errors over F(x), one curve per parameter set.
+count). A relative error of about 1e-16 is the rounding of a double; `0` means exact; `1.0e+00`
+is mostly a 0 where the truth is not (the 2^-52 rule); `inf` an infinity where the truth is
+finite, or a non-zero value where the truth is 0. The pictures (`accuracy-<family>.png`) draw the
+same errors over F(x), one curve per parameter set.
 
 Regenerate with `python tools/accuracy.py` (a few minutes); `tests/test_accuracy.py`
 recomputes some rows and compares them with this page.
