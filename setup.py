@@ -36,8 +36,9 @@ setup(
     cmdclass={"build_ext": build_ext},
     install_requires=["numpy>=1.19"],
     extras_require={
-        "test": ["pytest", "hypothesis", "scipy", "mpmath"],
+        "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib"],
         "bench": ["scipy", "matplotlib"],
+        "plots": ["matplotlib"],
     },
     zip_safe=False,
 )
