@@ -46,9 +46,11 @@ const LaneKernels kLanesScalar = {"scalar",         exp_loop,     log_loop,     
                                   erf_inv_loop,     gamma_terms_loop, gamma_p_loop, gamma_p_inv_loop};
 
 const LaneKernels* best_supported() {
+#if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f")) return &kLanesAvx512;
     if (__builtin_cpu_supports("avx2")) return &kLanesAvx2;
+#endif
     return &kLanesSse2;
 }
 

@@ -1,4 +1,5 @@
-// Lane kernels for baseline x86-64 (SSE2): 2 doubles per register, two registers per pack.
+// Lane kernels for baseline x86-64 (SSE2), and for any other processor its
+// baseline vectors: 2 doubles per register, two registers per pack.
 #include <cstddef>
 
 #include "kernels/elementary.hpp"
