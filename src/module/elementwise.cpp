@@ -319,10 +319,13 @@ namespace {
 // ---- The loop ---------------------------------------------------------------
 
 // Elements per run at most: the loop looks at the cancel flag (and the
-// calling thread at the clock) between runs.
+// calling thread at the clock) between runs, so a run is also cut to about
+// kRunSeconds of work as measured on the first elements.
 constexpr std::size_t kBlock = 4096;
+constexpr std::size_t kMinBlock = 8;
+constexpr double kRunSeconds = 2e-3;
 // Elements timed on the calling thread before deciding to share the rest.
-constexpr std::size_t kProbe = 256;
+constexpr std::size_t kProbe = 64;
 // Estimated work below which a call stays on one thread: waking the workers
 // and waiting for the last of them costs tens of microseconds.
 constexpr double kParallelSeconds = 150e-6;
@@ -337,6 +340,7 @@ struct Plan {
     std::vector<std::vector<std::ptrdiff_t>> stride;  // per argument, per dimension
     std::vector<Column> base;
     double* out;
+    std::size_t block = kBlock;
 
     // Evaluates elements [begin, end) of the output (in memory order).
     void run(std::size_t begin, std::size_t end, CallWatch& watch) const {
@@ -354,7 +358,7 @@ struct Plan {
                 }
                 cols[a] = Column{p, stride[a][dims - 1], base[a].kind};
             }
-            const std::size_t n = std::min({inner - i, end - k, kBlock});
+            const std::size_t n = std::min({inner - i, end - k, block});
             batch(n, cols, out + k);
             k += n;
             if (watch.stop()) return;
@@ -414,7 +418,7 @@ Plan make_plan(const Row& row, ArgValue* const* args, std::size_t nargs, const s
 
 // Evaluates every element with the interpreter lock released; false when a
 // signal handler raised (its exception is set).
-bool evaluate(const Plan& plan, std::size_t size) {
+bool evaluate(Plan& plan, std::size_t size) {
     std::atomic<bool> cancel{false};
     PyThreadState* released = PyEval_SaveThread();
     {
@@ -425,8 +429,12 @@ bool evaluate(const Plan& plan, std::size_t size) {
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
         const std::size_t rest = size - probe;
         const int threads = num_threads();
+        const double per_element = took.count() / static_cast<double>(probe);
+        if (per_element * kBlock > kRunSeconds) {
+            plan.block = std::max(kMinBlock, static_cast<std::size_t>(kRunSeconds / per_element));
+        }
         if (rest > 0 && !cancel.load()) {
-            const double estimate = took.count() / static_cast<double>(probe) * static_cast<double>(rest);
+            const double estimate = per_element * static_cast<double>(rest);
             if (threads > 1 && estimate > kParallelSeconds && rest >= 2 * kMinChunk) {
                 const std::size_t chunks =
                     std::max<std::size_t>(2, std::min(kChunksPerThread * threads, rest / kMinChunk));
@@ -502,7 +510,7 @@ py::object call(const Row& row, ArgValue* const* args, std::size_t nargs) {
     py::array result = fortran ? py::array(py::array_t<double, py::array::f_style>(shape))
                                : py::array(py::array_t<double>(shape));
     if (size == 0) return std::move(result);
-    const Plan plan = make_plan(row, args, nargs, shape, fortran, static_cast<double*>(result.mutable_data()));
+    Plan plan = make_plan(row, args, nargs, shape, fortran, static_cast<double*>(result.mutable_data()));
     if (!evaluate(plan, size)) throw py::error_already_set();
     return std::move(result);
 }
