@@ -116,7 +116,7 @@ template <int I>
 PyObject* entry(PyObject*, PyObject* tuple, PyObject* kwargs) {
     const Slot& s = g_slots[I];
     const Py_ssize_t nargs = PyTuple_GET_SIZE(tuple);
-    const Py_ssize_t nkw = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
+    const Py_ssize_t nkw = kwargs ? PyDict_Size(kwargs) : 0;
     if (nargs + nkw <= 8) {
         PyObject* values[8];
         for (Py_ssize_t i = 0; i < nargs; ++i) values[i] = PyTuple_GET_ITEM(tuple, i);
@@ -347,7 +347,7 @@ struct Plan {
         const std::size_t dims = shape.size();
         const std::size_t inner = shape[dims - 1];
         Column cols[8];
-        for (std::size_t k = begin; k < end;) {
+        for (std::size_t k = begin; k < end && !watch.stop();) {
             const std::size_t i = k % inner;
             for (std::size_t a = 0; a < nargs; ++a) {
                 std::size_t rest = k / inner;
@@ -361,7 +361,6 @@ struct Plan {
             const std::size_t n = std::min({inner - i, end - k, block});
             batch(n, cols, out + k);
             k += n;
-            if (watch.stop()) return;
         }
     }
 };

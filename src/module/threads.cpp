@@ -1,5 +1,7 @@
 #include "module/threads.hpp"
 
+#include <pythread.h>
+
 #include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
@@ -25,7 +27,7 @@ unsigned long g_main_thread = 0;
 
 thread_local CallWatch* t_watch = nullptr;
 
-bool is_main_thread() { return PyThread_get_thread_ident() == g_main_thread; }
+bool is_main_thread() { return static_cast<unsigned long>(PyThread_get_thread_ident()) == g_main_thread; }
 
 // The check behind interrupt_requested(). A thread with no watch is serving
 // an all-scalar call with the interpreter lock held: it looks at the signals
@@ -171,13 +173,17 @@ CallWatch::~CallWatch() { t_watch = outer_; }
 
 bool CallWatch::stop() {
     if (cancel_.load(std::memory_order_relaxed)) return true;
-    if (!looks_at_signals_) return false;
+    // Not while a look is under way: a signal handler that calls the module
+    // again runs with the interpreter lock held.
+    if (!looks_at_signals_ || looking_) return false;
     const auto now = std::chrono::steady_clock::now();
     if (now < next_look_) return false;
     next_look_ = now + kSignalLookInterval;
+    looking_ = true;
     PyEval_RestoreThread(*released_);
     const bool raised = PyErr_CheckSignals() != 0;
     *released_ = PyEval_SaveThread();
+    looking_ = false;
     if (raised) cancel_.store(true);
     return raised;
 }
@@ -191,10 +197,10 @@ void record_main_thread() {
     PyObject* threading = PyImport_ImportModule("threading");
     PyObject* main = threading ? PyObject_CallMethod(threading, "main_thread", nullptr) : nullptr;
     PyObject* ident = main ? PyObject_GetAttrString(main, "ident") : nullptr;
-    g_main_thread = ident ? PyLong_AsUnsignedLong(ident) : PyThread_get_thread_ident();
+    g_main_thread = ident ? PyLong_AsUnsignedLong(ident) : static_cast<unsigned long>(PyThread_get_thread_ident());
     if (PyErr_Occurred()) {
         PyErr_Clear();
-        g_main_thread = PyThread_get_thread_ident();
+        g_main_thread = static_cast<unsigned long>(PyThread_get_thread_ident());
     }
     Py_XDECREF(ident);
     Py_XDECREF(main);
@@ -203,7 +209,8 @@ void record_main_thread() {
 
 void run_chunks(std::size_t chunks, const std::function<void(std::size_t)>& chunk, std::atomic<bool>& cancel,
                 CallWatch& caller) {
-    if (chunks > 1 && num_threads() > 1 && pool().try_run(chunks, chunk, cancel, caller)) return;
+    // A call made from a signal handler during another call stays on its thread.
+    if (chunks > 1 && num_threads() > 1 && !caller.nested() && pool().try_run(chunks, chunk, cancel, caller)) return;
     for (std::size_t c = 0; c < chunks; ++c) chunk(c);
 }
 

@@ -38,11 +38,14 @@ public:
     CallWatch& operator=(const CallWatch&) = delete;
 
     bool stop();
+    // Whether this thread was already working for another call.
+    bool nested() const { return outer_ != nullptr; }
 
 private:
     std::atomic<bool>& cancel_;
     PyThreadState** released_;
     bool looks_at_signals_;
+    bool looking_ = false;
     std::chrono::steady_clock::time_point next_look_;
     CallWatch* outer_;
 };
