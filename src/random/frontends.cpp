@@ -1,6 +1,6 @@
 // Python side of the draws: the Engine class, the default engine and the
 // seventeen draw functions, each with a scalar, a shape and a size overload
-// behind a fast entry for all-scalar calls.
+// behind a fast entry for calls with plain Python numbers.
 #include "random/frontends.hpp"
 
 #include <pybind11/numpy.h>
@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <type_traits>
@@ -115,14 +117,17 @@ py::ssize_t dimension(std::uint64_t size) {
     return static_cast<py::ssize_t>(size);
 }
 
-// ---- The all-scalar fast entry -------------------------------------------
+// ---- The fast entry: Python floats and ints, a size of ints ---------------
 
 // One draw function as the fast entry sees it.
 struct DrawRow {
-    std::vector<PyObject*> names;     // parameters, then "engine"
-    std::vector<double> defaults;     // per parameter; NaN: none
-    bool count_first = false;         // n_trials (int) before the float parameters
+    std::vector<PyObject*> names;        // parameters, then "engine"
+    std::vector<PyObject*> array_names;  // parameters, "size", "engine"
+    std::vector<double> defaults;        // per parameter; NaN: none
+    bool count_first = false;            // n_trials (int) before the float parameters
     double (*scalar)(const double* reals, std::int64_t count, Mt19937_64& gen) = nullptr;
+    py::array_t<double> (*array)(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t count,
+                                 Engine& engine) = nullptr;
 };
 
 std::vector<DrawRow> g_draws;
@@ -137,11 +142,45 @@ Engine* engine_of(PyObject* o) {
     return static_cast<Engine*>(inst->simple_value_holder[0]);
 }
 
+// A size as the array forms take it: one non-negative int, or a list or
+// tuple of them, each below 2^63; false for anything else.
+bool dims_of(PyObject* size, std::vector<py::ssize_t>& dims) {
+    const auto one = [&dims](PyObject* o) {
+        if (!PyLong_CheckExact(o)) return false;
+        const long long v = PyLong_AsLongLong(o);
+        if (v == -1 && PyErr_Occurred()) {
+            PyErr_Clear();
+            return false;
+        }
+        if (v < 0) return false;
+        dims.push_back(static_cast<py::ssize_t>(v));
+        return true;
+    };
+    if (PyList_CheckExact(size) || PyTuple_CheckExact(size)) {
+        PyObject* items = PySequence_Fast(size, "");
+        if (items == nullptr) return false;
+        bool ok = true;
+        for (Py_ssize_t i = 0; ok && i < PySequence_Fast_GET_SIZE(items); ++i) ok = one(PySequence_Fast_GET_ITEM(items, i));
+        Py_DECREF(items);
+        return ok;
+    }
+    return one(size);
+}
+
 PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     const DrawRow& row = g_draws[static_cast<std::size_t>(slot)];
-    PyObject* values[8] = {};
-    if (!match_arguments(args, nargs, kwnames, row.names, values)) return nullptr;
     const std::size_t nparams = row.defaults.size();
+    PyObject* values[8] = {};
+    // The scalar form, unless a size is given (by keyword, or as an
+    // argument after the parameters that is no Engine): the array forms.
+    bool array_form = !match_arguments(args, nargs, kwnames, row.names, values) ||
+                      (values[nparams] != nullptr && engine_of(values[nparams]) == nullptr);
+    if (array_form) {
+        std::fill(std::begin(values), std::end(values), nullptr);
+        if (!match_arguments(args, nargs, kwnames, row.array_names, values) || values[nparams] == nullptr) {
+            return nullptr;
+        }
+    }
     double reals[4];
     std::int64_t count = 0;
     std::size_t r = 0;
@@ -171,9 +210,19 @@ PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject*
         }
     }
     Engine* engine = g_default_engine;
-    if (PyObject* o = values[nparams]) {
+    if (PyObject* o = values[array_form ? nparams + 1 : nparams]) {
         engine = engine_of(o);
         if (engine == nullptr) return nullptr;
+    }
+    if (array_form) {
+        std::vector<py::ssize_t> dims;
+        if (!dims_of(values[nparams], dims)) return nullptr;
+        try {
+            return row.array(dims, reals, count, *engine).release().ptr();
+        } catch (py::error_already_set& e) {
+            e.restore();  // NumPy's refusal of the shape, or a Ctrl-C
+            return nullptr;
+        }
     }
     double v;
     {
@@ -192,6 +241,11 @@ struct Unpack<std::int64_t, D...> {
     static double call(const double* reals, std::int64_t count, Mt19937_64& gen, std::index_sequence<I...>) {
         return Valid(count, reals[I]...) ? Draw(count, reals[I]..., gen) : kNaN;
     }
+    template <auto Valid, auto Draw, std::size_t... I>
+    static py::array_t<double> array(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t count,
+                                     Engine& e, std::index_sequence<I...>) {
+        return fill<std::int64_t, D...>(dims, Valid, Draw, e, count, reals[I]...);
+    }
     static constexpr bool count_first = true;
     using seq = std::index_sequence_for<D...>;
 };
@@ -200,6 +254,11 @@ struct Unpack<double, D...> {
     template <auto Valid, auto Draw, std::size_t... I>
     static double call(const double* reals, std::int64_t, Mt19937_64& gen, std::index_sequence<I...>) {
         return Valid(reals[I]...) ? Draw(reals[I]..., gen) : kNaN;
+    }
+    template <auto Valid, auto Draw, std::size_t... I>
+    static py::array_t<double> array(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t,
+                                     Engine& e, std::index_sequence<I...>) {
+        return fill<double, D...>(dims, Valid, Draw, e, reals[I]...);
     }
     static constexpr bool count_first = false;
     using seq = std::index_sequence_for<double, D...>;
@@ -214,6 +273,18 @@ double scalar_draw(const double* reals, std::int64_t count, Mt19937_64& gen) {
 template <auto Valid, auto Draw, class... P>
 constexpr auto scalar_draw_of(bool (*)(P...)) {
     return &scalar_draw<Valid, Draw, P...>;
+}
+
+template <auto Valid, auto Draw, class... P>
+py::array_t<double> array_draw(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t count,
+                               Engine& e) {
+    using U = Unpack<P...>;
+    return U::template array<Valid, Draw>(dims, reals, count, e, typename U::seq());
+}
+
+template <auto Valid, auto Draw, class... P>
+constexpr auto array_draw_of(bool (*)(P...)) {
+    return &array_draw<Valid, Draw, P...>;
 }
 
 const char* const kInterruptNote =
@@ -266,13 +337,15 @@ void def_draw(py::module_& m, const char* name, const py::object& default_engine
     const py::arg_v engine_arg("engine", default_engine, "<default Engine>");
     const py::object general = overloads(m, name, Valid, Draw, engine_arg, params...);
     DrawRow row;
-    for (const char* n : {params.name..., "engine"}) {
+    for (const char* n : {params.name..., "size", "engine"}) {
         PyObject* s = PyUnicode_InternFromString(n);
         if (s == nullptr) throw py::error_already_set();
-        row.names.push_back(s);
+        row.array_names.push_back(s);
+        if (std::strcmp(n, "size") != 0) row.names.push_back(s);
     }
     row.defaults = {default_of(params)...};
     row.scalar = scalar_draw_of<Valid, Draw>(Valid);
+    row.array = array_draw_of<Valid, Draw>(Valid);
     row.count_first = std::is_same<decltype(Valid), bool (*)(std::int64_t, double)>::value;
     g_draws.push_back(row);
     m.attr(name) = make_function(m, name, fast_draw, static_cast<int>(g_draws.size() - 1), general, kInterruptNote);
