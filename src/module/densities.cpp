@@ -1,13 +1,14 @@
 // Registry rows of the d-functions: Python name, scalar function, argument
 // names in positional order with their defaults (see module/batch.hpp).
 #include "distributions/distributions.hpp"
+#include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 
 namespace zorvana {
 
 std::vector<Row> density_rows() {
     return {
-        row<dnorm>("dnorm", {"x", "mu=0", "sigma=1", "log=False"}),
+        row<dnorm>("dnorm", {"x", "mu=0", "sigma=1", "log=False"}, dnorm_lanes<dnorm>),
         row<dbern>("dbern", {"x", "prob", "log=False"}),
         row<dbeta>("dbeta", {"x", "a", "b", "log=False"}),
         row<dbinom>("dbinom", {"x", "n_trials", "prob", "log=False"}),

@@ -1,5 +1,6 @@
 // Registry rows of the p-functions (see densities.cpp for the row layout).
 #include "distributions/distributions.hpp"
+#include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 
 namespace zorvana {
@@ -11,10 +12,10 @@ std::vector<Row> distribution_function_rows() {
         row<pbeta>("pbeta", {"x", "a", "b", "log_p=False"}),
         row<pbinom>("pbinom", {"x", "n_trials", "prob", "log_p=False"}),
         row<pcauchy>("pcauchy", {"x", "mu", "sigma", "log_p=False"}),
-        row<pchisq>("pchisq", {"x", "dof", "log_p=False"}),
+        row<pchisq>("pchisq", {"x", "dof", "log_p=False"}, pchisq_lanes<pchisq>),
         row<pexp>("pexp", {"x", "rate", "log_p=False"}),
         row<pf>("pf", {"x", "df1", "df2", "log_p=False"}),
-        row<pgamma>("pgamma", {"x", "shape", "scale", "log_p=False"}),
+        row<pgamma>("pgamma", {"x", "shape", "scale", "log_p=False"}, pgamma_lanes<pgamma>),
         row<pinvgamma>("pinvgamma", {"x", "shape", "scale", "log_p=False"}),
         row<plaplace>("plaplace", {"x", "mu", "sigma", "log_p=False"}),
         row<plnorm>("plnorm", {"x", "mu", "sigma", "log_p=False"}),

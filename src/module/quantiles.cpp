@@ -1,25 +1,26 @@
 // Registry rows of the q-functions (see densities.cpp for the row layout).
 #include "distributions/distributions.hpp"
+#include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 
 namespace zorvana {
 
 std::vector<Row> quantile_rows() {
     return {
-        row<qnorm>("qnorm", {"p", "mu=0", "sigma=1"}),
+        row<qnorm>("qnorm", {"p", "mu=0", "sigma=1"}, qnorm_lanes<qnorm>),
         row<qbern>("qbern", {"p", "prob"}),
         row<qbeta>("qbeta", {"p", "a", "b"}),
         row<qbinom>("qbinom", {"p", "n_trials", "prob"}),
         row<qcauchy>("qcauchy", {"p", "mu", "sigma"}),
-        row<qchisq>("qchisq", {"p", "dof"}),
+        row<qchisq>("qchisq", {"p", "dof"}, qchisq_lanes<qchisq>),
         row<qexp>("qexp", {"p", "rate"}),
         row<qf>("qf", {"p", "df1", "df2"}),
-        row<qgamma>("qgamma", {"p", "shape", "scale"}),
-        row<qinvgamma>("qinvgamma", {"p", "shape", "scale"}),
+        row<qgamma>("qgamma", {"p", "shape", "scale"}, qgamma_lanes<qgamma>),
+        row<qinvgamma>("qinvgamma", {"p", "shape", "scale"}, qinvgamma_lanes<qinvgamma>),
         row<qlaplace>("qlaplace", {"p", "mu", "sigma"}),
-        row<qlnorm>("qlnorm", {"p", "mu", "sigma"}),
+        row<qlnorm>("qlnorm", {"p", "mu", "sigma"}, qlnorm_lanes<qlnorm>),
         row<qlogis>("qlogis", {"p", "mu", "sigma"}),
-        row<qpois>("qpois", {"p", "rate"}),
+        row<qpois>("qpois", {"p", "rate"}, qpois_lanes<qpois>),
         row<qt>("qt", {"p", "dof"}),
         row<qunif>("qunif", {"p", "a", "b"}),
         row<qweibull>("qweibull", {"p", "shape", "scale"}),
