@@ -64,6 +64,8 @@ void attach_docs(pybind11::module_& m) {
 
 PYBIND11_MODULE(zorvana, m) {
     m.doc() = "pybind11 wrapper for mervel/zorvana";
+    // ZORVANA_VERSION comes from the file VERSION, through setup.py.
+    m.attr("__version__") = ZORVANA_VERSION;
 #if PY_VERSION_HEX < 0x03070000
     // Before 3.7 the interpreter lock is created lazily, on the first thread.
     // pybind11 looks NumPy up once, with the lock released around a
