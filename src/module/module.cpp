@@ -53,7 +53,7 @@ void attach_docs(pybind11::module_& m) {
             PyObject* init = PyDict_GetItemString(type->tp_dict, "__init__");
             if (init != nullptr && PyInstanceMethod_Check(init)) {
                 const std::string args(doc.text_signature + 1);
-                set_function_doc(PyInstanceMethod_GET_FUNCTION(init), "__init__($self, " + args + "\n--\n\n",
+                set_function_doc(PyInstanceMethod_GET_FUNCTION(init), "__init__(self, " + args + "\n--\n\n",
                                  nullptr);
             }
         }
