@@ -280,7 +280,9 @@ so the copy continues the original's stream bit for bit (the pickle carries a
 format version). Engines compare equal when their states are equal; being
 mutable, they are not hashable.
 """
-ENGINE_EXAMPLES = ["e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)"]
+ENGINE_EXAMPLES = ["e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
+                   "import pickle", "f = pickle.loads(pickle.dumps(e))",
+                   "zv.rnorm(engine=e) == zv.rnorm(engine=f)"]
 
 
 # Operators stay on one line with both operands ("1 - p" is never split).

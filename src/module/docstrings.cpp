@@ -2356,7 +2356,13 @@ Examples
 --------
 >>> e = zv.Engine(2024)
 >>> zv.runif(0.0, 1.0, engine=e)
-0.612684545263525)doc"}},
+0.612684545263525
+>>> e
+<zorvana.Engine seed=2024 outputs=1>
+>>> import pickle
+>>> f = pickle.loads(pickle.dumps(e))
+>>> zv.rnorm(engine=e) == zv.rnorm(engine=f)
+True)doc"}},
 };
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include "kernels/precision.hpp"
 #include "random/draws.hpp"
+#include "random/engine.hpp"
+#include "random/engine_python.hpp"
 #include "random/mt19937_64.hpp"
 
 namespace py = pybind11;
@@ -18,18 +20,6 @@ namespace py = pybind11;
 namespace zorvana {
 
 namespace {
-
-// Owns one generator, seeded from a signed 32-bit seed sign-extended to 64
-// bits (-1 seeds with all bits set). Nothing but the constructor is exposed.
-class Engine {
-public:
-    explicit Engine(std::int32_t seed)
-        : gen_(std::make_unique<Mt19937_64>(static_cast<std::uint64_t>(static_cast<std::int64_t>(seed)))) {}
-    Mt19937_64& generator() { return *gen_; }
-
-private:
-    std::unique_ptr<Mt19937_64> gen_;
-};
 
 // The draw's function type, written so that the parameter types P are
 // deduced from the parameter test alone.
@@ -92,8 +82,7 @@ void def_draw(py::module_& m, const char* name, bool (*valid)(P...), typename Dr
 }  // namespace
 
 void register_draws(py::module_& m) {
-    // The seed is positional only: no keyword name.
-    py::class_<Engine>(m, "Engine").def(py::init<std::int32_t>());
+    register_engine(m);
 
     // The one default engine, made through the module's own attribute and
     // shared by every overload of every draw function as its `engine` default.
