@@ -490,8 +490,6 @@ def stubs():
         "",
         "__version__: str",
         "",
-        "_Array = NDArray[np.float64]",
-        "",
         "",
         "class Engine:",
         "    def __init__(self, __seed: int) -> None: ...",
@@ -518,7 +516,7 @@ def stubs():
                 args += [stub_param(fam, n, scalar) for n in fam.names()]
                 if flag:
                     args.append("{}: {} = ...".format(flag, "bool" if scalar else "ArrayLike"))
-                ret = "float" if scalar else "_Array"
+                ret = "float" if scalar else "NDArray[np.float64]"
                 out.append("")
                 out.append("@overload")
                 out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, ignore if scalar else ""))
@@ -530,7 +528,7 @@ def stubs():
         # The scalar form (engine also by position), then size None or left
         # out, then the shape and size forms.
         forms = [(pos + [engine], "float")]
-        for size, ret in (("None", "float"), ("Sequence[int]", "_Array"), ("int", "_Array")):
+        for size, ret in (("None", "float"), ("Sequence[int]", "NDArray[np.float64]"), ("int", "NDArray[np.float64]")):
             forms.append((required + ["size: " + size, engine], ret))
             if fam.defaults:  # size by keyword after the distribution's defaults
                 forms.append((pos + ["*", "size: " + size, engine], ret))
