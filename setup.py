@@ -53,8 +53,9 @@ setup(
     cmdclass={"build_ext": build_ext},
     install_requires=["numpy>=1.19"],
     extras_require={
-        "test": ["pytest", "hypothesis", "scipy", "mpmath", "mypy"],
+        "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib", "mypy"],
         "bench": ["scipy", "matplotlib"],
+        "plots": ["matplotlib"],
     },
     zip_safe=False,
 )
