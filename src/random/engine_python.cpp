@@ -90,7 +90,9 @@ void register_engine(py::module_& m) {
              })
         .def("__copy__", &engine_copy)
         .def("__deepcopy__", [](const Engine& e, const py::object&) { return engine_copy(e); })
-        .def("__getstate__", &engine_getstate)
+        .def("__getstate__", &engine_getstate,
+             "The engine's whole state: (format 1, seed, the 312 generator words as little-endian bytes, "
+             "index of the next word, outputs drawn).")
         // Unpickling calls Engine(seed), then __setstate__ on it, which works
         // for every pickle protocol (pybind11's own pickling constructs in
         // __setstate__ and needs protocol 2 or later).
@@ -100,7 +102,9 @@ void register_engine(py::module_& m) {
         });
     // pybind11 takes a method named __setstate__ for a constructor, which
     // does nothing on an engine that exists; this one restores in place.
-    cls.attr("__setstate__") = py::cpp_function(&engine_setstate, py::name("setstate"), py::is_method(cls));
+    cls.attr("__setstate__") =
+        py::cpp_function(&engine_setstate, py::name("setstate"), py::is_method(cls), py::arg("state"),
+                         "Put the engine, in place, in a state that __getstate__ gave: resumes from a checkpoint.");
 }
 
 }  // namespace zorvana
