@@ -320,7 +320,9 @@ def run_examples(lines):
         if line.startswith("import ") or (" = " in line and "==" not in line.split(" = ")[0]):
             exec(line, glob)
         else:
-            out.append(repr(eval(line, glob)))
+            value = eval(line, glob)
+            if value is not None:
+                out.append(repr(value))
     return "\n".join(out)
 
 
@@ -413,6 +415,22 @@ def draw(fam):
     return name, text_signature(fam, "r"), "\n\n".join(parts)
 
 
+def thread_rows():
+    return [
+        ("set_num_threads", "(n)", wrap(
+            "Sets the number of threads (the calling one included) that share the elements of one large "
+            "element-wise call. The start value is the environment variable ZORVANA_NUM_THREADS read at "
+            "import, or else the number of cores this process may run on. Results are the same bit for bit "
+            "for every number of threads; small calls always run on the calling thread.") +
+         "\n\nParameters\n----------\nn : int\n    At least 1; a smaller number raises ValueError."
+         "\n\nExamples\n--------\n" + run_examples(["zv.set_num_threads(2)", "zv.get_num_threads()"])),
+        ("get_num_threads", "()", wrap(
+            "The number of threads that share the elements of one large element-wise call "
+            "(see set_num_threads).") +
+         "\n\nExamples\n--------\n" + run_examples(["zv.set_num_threads(1)", "zv.get_num_threads()"])),
+    ]
+
+
 def rows():
     """(name, text signature, body) of every documented callable, registry order."""
     out = []
@@ -420,6 +438,7 @@ def rows():
         out += [elementwise(f, prefix) for f in FAMILIES]
     out += [draw(f) for f in FAMILIES]
     out.append(("Engine", "(seed, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
+    out += thread_rows()
     return out
 
 
@@ -489,6 +508,10 @@ def stubs():
         "from numpy.typing import ArrayLike, NDArray",
         "",
         "__version__: str",
+        "",
+        "",
+        "def set_num_threads(n: int) -> None: ...",
+        "def get_num_threads() -> int: ...",
         "",
         "",
         "class Engine:",

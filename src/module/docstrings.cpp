@@ -2368,6 +2368,30 @@ Examples
 >>> f = pickle.loads(pickle.dumps(e))
 >>> zv.rnorm(engine=e) == zv.rnorm(engine=f)
 True)doc"}},
+    {"set_num_threads", {"(n)", R"doc(Sets the number of threads (the calling one included) that share the elements
+of one large element-wise call. The start value is the environment variable
+ZORVANA_NUM_THREADS read at import, or else the number of cores this process
+may run on. Results are the same bit for bit for every number of threads; small
+calls always run on the calling thread.
+
+Parameters
+----------
+n : int
+    At least 1; a smaller number raises ValueError.
+
+Examples
+--------
+>>> zv.set_num_threads(2)
+>>> zv.get_num_threads()
+2)doc"}},
+    {"get_num_threads", {"()", R"doc(The number of threads that share the elements of one large element-wise call
+(see set_num_threads).
+
+Examples
+--------
+>>> zv.set_num_threads(1)
+>>> zv.get_num_threads()
+1)doc"}},
 };
 
 }  // namespace

@@ -29,6 +29,17 @@ void set_function_doc(PyObject* function, const std::string& prefix) {
     def->ml_doc = strdup(text.c_str());
 }
 
+// A function registered by pybind11 with the table's text signature and body.
+void document_function(py::module_& m, const char* name) {
+    const zorvana::Doc doc = zorvana::doc_of(name);
+    if (doc.body == nullptr) return;
+    set_function_doc(m.attr(name).ptr(), std::string(name) + doc.text_signature + "\n--\n\n");
+    PyMethodDef* def = reinterpret_cast<PyCFunctionObject*>(m.attr(name).ptr())->m_ml;
+    const std::string text = std::string(def->ml_doc) + "\n" + doc.body;
+    std::free(const_cast<char*>(def->ml_doc));
+    def->ml_doc = strdup(text.c_str());
+}
+
 // The Engine class's documentation (the functions get theirs when they are
 // made): the signature prefix in its type slot, read by inspect.signature,
 // the body as __doc__, and the text signature of __init__.
@@ -74,17 +85,10 @@ PYBIND11_MODULE(zorvana, m) {
     for (const zorvana::Row& row : zorvana::distribution_function_rows()) zorvana::register_row(m, row);
     for (const zorvana::Row& row : zorvana::quantile_rows()) zorvana::register_row(m, row);
 
-    m.def(
-        "set_num_threads",
-        [](int n) {
-            if (n < 1) throw py::value_error("the number of threads must be at least 1");
-            zorvana::set_num_threads(n);
-        },
-        py::arg("n"),
-        "Sets the number of threads (the calling one included) that share the elements of one large "
-        "element-wise call. The start value is the environment variable ZORVANA_NUM_THREADS read at "
-        "import, or else the number of cores this process may run on. Results are the same for every "
-        "number of threads.");
-    m.def("get_num_threads", &zorvana::num_threads,
-          "The number of threads that share the elements of one large element-wise call.");
+    m.def("set_num_threads", [](int n) {
+        if (n < 1) throw py::value_error("the number of threads must be at least 1");
+        zorvana::set_num_threads(n);
+    }, py::arg("n"));
+    m.def("get_num_threads", &zorvana::num_threads);
+    for (const char* name : {"set_num_threads", "get_num_threads"}) document_function(m, name);
 }
