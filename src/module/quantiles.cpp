@@ -1,5 +1,6 @@
 // Registry rows of the q-functions (see densities.cpp for the row layout).
 #include "distributions/distributions.hpp"
+#include "distributions/sound.hpp"
 #include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 
@@ -7,23 +8,23 @@ namespace zorvana {
 
 std::vector<Row> quantile_rows() {
     return {
-        row<qnorm>("qnorm", {"p", "mu=0", "sigma=1"}, qnorm_lanes<qnorm>),
-        row<qbern>("qbern", {"p", "prob"}),
-        row<qbeta>("qbeta", {"p", "a", "b"}),
-        row<qbinom>("qbinom", {"p", "n_trials", "prob"}),
-        row<qcauchy>("qcauchy", {"p", "mu", "sigma"}),
-        row<qchisq>("qchisq", {"p", "dof"}, qchisq_lanes<qchisq>),
-        row<qexp>("qexp", {"p", "rate"}),
-        row<qf>("qf", {"p", "df1", "df2"}),
-        row<qgamma>("qgamma", {"p", "shape", "scale"}, qgamma_lanes<qgamma>),
-        row<qinvgamma>("qinvgamma", {"p", "shape", "scale"}, qinvgamma_lanes<qinvgamma>),
-        row<qlaplace>("qlaplace", {"p", "mu", "sigma"}),
-        row<qlnorm>("qlnorm", {"p", "mu", "sigma"}, qlnorm_lanes<qlnorm>),
-        row<qlogis>("qlogis", {"p", "mu", "sigma"}),
-        row<qpois>("qpois", {"p", "rate"}, qpois_lanes<qpois>),
-        row<qt>("qt", {"p", "dof"}),
-        row<qunif>("qunif", {"p", "a", "b"}),
-        row<qweibull>("qweibull", {"p", "shape", "scale"}),
+        row<sound<qnorm>>("qnorm", {"p", "mu=0", "sigma=1"}, qnorm_lanes<sound<qnorm>>),
+        row<sound<qbern>>("qbern", {"p", "prob"}),
+        row<sound<qbeta>>("qbeta", {"p", "a", "b"}),
+        row<sound<qbinom>>("qbinom", {"p", "n_trials", "prob"}),
+        row<sound<qcauchy>>("qcauchy", {"p", "mu", "sigma"}),
+        row<sound<qchisq>>("qchisq", {"p", "dof"}, qchisq_lanes<sound<qchisq>>),
+        row<sound<qexp>>("qexp", {"p", "rate"}),
+        row<sound<qf>>("qf", {"p", "df1", "df2"}),
+        row<sound<qgamma>>("qgamma", {"p", "shape", "scale"}, qgamma_lanes<sound<qgamma>>),
+        row<sound<qinvgamma>>("qinvgamma", {"p", "shape", "scale"}, qinvgamma_lanes<sound<qinvgamma>>),
+        row<sound<qlaplace>>("qlaplace", {"p", "mu", "sigma"}),
+        row<sound<qlnorm>>("qlnorm", {"p", "mu", "sigma"}, qlnorm_lanes<sound<qlnorm>>),
+        row<sound<qlogis>>("qlogis", {"p", "mu", "sigma"}),
+        row<sound<qpois>>("qpois", {"p", "rate"}, qpois_lanes<sound<qpois>>),
+        row<sound<qt>>("qt", {"p", "dof"}),
+        row<sound<qunif>>("qunif", {"p", "a", "b"}),
+        row<sound<qweibull>>("qweibull", {"p", "shape", "scale"}),
     };
 }
 
