@@ -125,6 +125,8 @@ def test_broadcast_error_and_empty_results_unchanged():
     with pytest.raises(RuntimeError, match=r"^pybind11::vectorize: incompatible size/dimension of inputs!$"):
         z.pbinom(np.zeros(2, dtype=np.int64), np.array([3, 4, 5]), 0.5)
     assert z.qpois(np.zeros((2, 0)), np.ones((1, 0))).shape == (2, 0)
+    # counts given as floats keep the memory order of their copy, as before
+    assert z.dpois(np.asfortranarray(np.ones((3, 4))), 2.0).flags.f_contiguous
 
 
 # ---------------------------------------------------------------------------
