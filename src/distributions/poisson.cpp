@@ -114,7 +114,17 @@ double qpois(double p, double rate) {
     // Walk up from the start; a walk that grows long (the normal start failed,
     // for p so small that (p + p) - 1 rounds to -1) is finished by bisection.
     std::int64_t i = start;
-    for (std::int64_t walked = 0; walked < kLinearSearchSteps; ++walked) {
+    std::int64_t walked = 0;
+#ifndef ZORVANA_PLAIN_LOOPS
+    // After a normal start the first step's F(start) is start_cdf, which
+    // p < start_cdf has just found not above p (a NaN is not either).
+    if (rate >= kNormalStartRate) {
+        if (i == kMaxCount) return 0x1p63;
+        ++i;
+        ++walked;
+    }
+#endif
+    for (; walked < kLinearSearchSteps; ++walked) {
         if (poisson_cdf(i, rate) > p) return static_cast<double>(i);
         if (i == kMaxCount) return 0x1p63;
         ++i;
