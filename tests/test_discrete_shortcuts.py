@@ -1,7 +1,8 @@
-"""The discrete searches' shortcuts (qbinom computing each mass once, qpois
-reusing its start value) return what the plain searches return: the probe
-built with -DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and
-takes every step, is the reference, bit for bit."""
+"""The discrete searches' shortcuts (qbinom and pbinom computing each mass
+once and keeping them for the next element, qpois reusing its start value)
+return what the plain loops return: the probe built with
+-DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and takes every
+step, is the reference, bit for bit."""
 import subprocess
 
 import numpy as np
@@ -33,13 +34,18 @@ def probability(rng, tie):
     return float(rng.random_sample())
 
 
-def qbinom_rows(rng):
-    for _ in range(2000):
+def binom_rows(rng):
+    # runs of one (n, prob), as an array call passes them: the masses kept
+    # from one element serve the next
+    for _ in range(250):
         n = int(rng.randint(2, 200))
         prob = float(rng.choice([rng.random_sample(), 10.0 ** -rng.uniform(0, 8), 1 - 10.0 ** -rng.uniform(0, 8),
                                  0.0, 5e-324, 1 - EPS / 2, 0.5]))
-        tie = float(z.pbinom(int(rng.randint(0, n)), n, prob))
-        yield "qbinom %s %d %s" % (probability(rng, tie).hex(), n, prob.hex())
+        for _ in range(rng.randint(1, 16)):
+            x = int(rng.randint(0, n))
+            tie = float(z.pbinom(x, n, prob))
+            yield "qbinom %s %d %s" % (probability(rng, tie).hex(), n, prob.hex())
+            yield "pbinom %d %d %s" % (int(rng.randint(-1, n + 1)), n, prob.hex())
 
 
 def qpois_rows(rng):
@@ -50,7 +56,7 @@ def qpois_rows(rng):
         yield "qpois %s %s" % ((p if p >= 1e-12 else 0.25).hex(), rate.hex())  # tiny p: 10^4-step walks
 
 
-@pytest.mark.parametrize("rows", [qbinom_rows, qpois_rows])
+@pytest.mark.parametrize("rows", [binom_rows, qpois_rows])
 def test_search_matches_plain_search(probes, rows):
     lines = list(rows(np.random.RandomState(20261208)))
     text = ("\n".join(lines) + "\n").encode()
@@ -61,10 +67,11 @@ def test_search_matches_plain_search(probes, rows):
 
 
 @pytest.mark.parametrize("n, prob, p", [(300000, 0.5, 0.5), (300000, 0.3, 1 - 1e-12), (300000, 0.5, 1e-300),
-                                        (200000, 0.5, "tie")])
+                                        (200000, 0.5, "tie"), (140000, 0.5, 1e-300), (140000, 0.5, 0.5)])
 def test_qbinom_large_answer_is_least_count_reaching_p(n, prob, p):
     # Beyond 2^16 stored masses the search drops those that can no longer
-    # change a partial sum; pbinom adds every mass.
+    # change a partial sum (the last case starts from the first 2^14 masses
+    # the one before kept); pbinom from 2^14 on adds every mass from the top.
     if p == "tie":
         p = z.pbinom(100123, n, prob)
     k = int(z.qbinom(p, n, prob))

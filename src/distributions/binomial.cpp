@@ -2,6 +2,8 @@
 // function as a sum of masses, and the quantile by a search over those sums.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "distributions/distributions.hpp"
@@ -58,8 +60,29 @@ double binom_partial_sum(std::int64_t x, const BinomMasses& mass) {
 
 #ifndef ZORVANA_PLAIN_LOOPS
 
-// The partial sums S(i) = (((m_i + m_(i-1)) + m_(i-2)) + ... + m_0) of the
-// quantile search over masses computed once each, in ascending order.
+// The masses of the distribution this thread summed last, from count 0 up
+// (at most kMemoMasses of them), with the largest mass and the ascending sum
+// up to each: an array call repeats (n, prob) for every element. A search
+// holds the vectors while it runs and hands them back when it ends.
+struct MassMemo {
+    std::int64_t n = -1;  // -1: nothing kept
+    std::uint64_t prob_bits = 0;
+    std::vector<double> masses, largest_up_to, ascending;
+};
+thread_local MassMemo mass_memo;
+constexpr std::size_t kMemoMasses = 1 << 14;
+// Masses are dropped from this many stored on (see drop_below).
+constexpr std::size_t kMinDrop = 1 << 16;
+
+std::uint64_t bits_of(double v) {
+    std::uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// The partial sums S(i) = (((m_i + m_(i-1)) + m_(i-2)) + ... + m_0) over
+// masses computed once each, in ascending order, beside the ascending sums
+// T(i) = ((m_0 + m_1) + ...) + m_i.
 //
 // A sum stops adding once the running value r is at least 2^-960 and no mass
 // still to come exceeds r * 2^-54, which is below half the spacing of the
@@ -68,20 +91,59 @@ double binom_partial_sum(std::int64_t x, const BinomMasses& mass) {
 // search can still ask for are therefore never read again, and are dropped.
 class PartialSums {
 public:
-    PartialSums(std::int64_t n, double prob) : mass_(n, prob) {}
+    PartialSums(std::int64_t n, double prob) : n_(n), prob_(prob), prob_bits_(bits_of(prob)) {
+        MassMemo& memo = mass_memo;
+        if (memo.n != n || memo.prob_bits != prob_bits_) {
+            memo.masses.clear();
+            memo.largest_up_to.clear();
+            memo.ascending.clear();
+        }
+        memo.n = -1;
+        masses_.swap(memo.masses);
+        largest_up_to_.swap(memo.largest_up_to);
+        ascending_.swap(memo.ascending);
+        if (!masses_.empty()) {
+            largest_ = largest_up_to_.back();
+            ascending_sum_ = ascending_.back();
+        }
+    }
+
+    // Keeps the masses from count 0 for the next search on the same (n, prob).
+    ~PartialSums() {
+        if (first_ != 0) return;
+        if (masses_.size() > kMemoMasses) {  // keep the first ones, and no more room than they need
+            for (std::vector<double>* v : {&masses_, &largest_up_to_, &ascending_}) {
+                std::vector<double>(v->begin(), v->begin() + kMemoMasses).swap(*v);
+            }
+        }
+        MassMemo& memo = mass_memo;
+        memo.masses.swap(masses_);
+        memo.largest_up_to.swap(largest_up_to_);
+        memo.ascending.swap(ascending_);
+        memo.n = n_;
+        memo.prob_bits = prob_bits_;
+    }
+
+    PartialSums(const PartialSums&) = delete;
+    PartialSums& operator=(const PartialSums&) = delete;
 
     std::int64_t computed() const { return first_ + static_cast<std::int64_t>(masses_.size()); }
 
-    // Computes the next mass and returns it.
-    double extend() {
-        const double m = mass_(computed());
+    // Computes the next mass.
+    void extend() {
+        if (!mass_) mass_.emplace(n_, prob_);  // not needed while the memo serves
+        const double m = (*mass_)(computed());
         if (m > largest_) largest_ = m;
+        ascending_sum_ += m;
         masses_.push_back(m);
         largest_up_to_.push_back(largest_);
-        return m;
+        ascending_.push_back(ascending_sum_);
     }
 
-    // S(i) for i below computed(), not below any count passed to drop_below.
+    // T(i) for i below computed(), not below any count passed to drop_below.
+    double ascending(std::int64_t i) const { return ascending_[static_cast<std::size_t>(i - first_)]; }
+
+    // S(i), likewise.
     double sum(std::int64_t i) const {
         std::size_t k = static_cast<std::size_t>(i - first_);
         double r = masses_[k];
@@ -108,6 +170,7 @@ public:
             if (above >= 0x1p-960 && largest_up_to_[k] <= above * 0x1p-54) {
                 masses_.erase(masses_.begin(), masses_.begin() + k);
                 largest_up_to_.erase(largest_up_to_.begin(), largest_up_to_.begin() + k);
+                ascending_.erase(ascending_.begin(), ascending_.begin() + k);
                 first_ = d;
                 break;
             }
@@ -116,12 +179,16 @@ public:
     }
 
 private:
-    static constexpr std::size_t kMinDrop = 1 << 16;
-    BinomMasses mass_;
+    std::optional<BinomMasses> mass_;
+    std::int64_t n_;
+    double prob_;
+    std::uint64_t prob_bits_;
     std::int64_t first_ = 0;             // count of masses_[0]
     std::vector<double> masses_;         // m_first, m_(first+1), ...
     std::vector<double> largest_up_to_;  // max(m_0, ..., m_k) beside m_k
+    std::vector<double> ascending_;      // T(k) beside m_k
     double largest_ = 0;
+    double ascending_sum_ = 0;
     std::size_t next_drop_ = kMinDrop;
 };
 
@@ -141,11 +208,11 @@ private:
 // masses computed are those up to the answer.
 double least_count_reaching(double p, std::int64_t n, double prob) {
     PartialSums sums(n, prob);
-    double ascending = 0;
     std::int64_t i = 0;
     for (;; ++i) {
         if (i == n) return static_cast<double>(n);
-        ascending += sums.extend();
+        if (i == sums.computed()) sums.extend();
+        const double ascending = sums.ascending(i);
         // A subnormal p would round p * (1 - ...) by more than the margin.
         const double margin = i < (std::int64_t{1} << 48) ? static_cast<double>(4 * i + 8) * 0x1p-53 : 1.0;
         const double proven_below = p >= 0x1p-1000 ? p * (1 - margin) : 0.0;
@@ -175,6 +242,21 @@ double least_count_reaching(double p, std::int64_t n, double prob) {
     return static_cast<double>(above);
 }
 
+// S(x) for 0 <= x < n: from the masses of the memo, extended as far as x
+// when that stays within its size; otherwise summed from the top down.
+double partial_sum(std::int64_t x, std::int64_t n, double prob) {
+    if (static_cast<std::uint64_t>(x) >= kMemoMasses) return binom_partial_sum(x, BinomMasses(n, prob));
+    PartialSums sums(n, prob);
+    while (sums.computed() <= x) sums.extend();
+    return sums.sum(x);
+}
+
+#else
+
+double partial_sum(std::int64_t x, std::int64_t n, double prob) {
+    return binom_partial_sum(x, BinomMasses(n, prob));
+}
+
 #endif
 
 }  // namespace
@@ -200,7 +282,7 @@ double pbinom(std::int64_t x, std::int64_t n, double prob, bool log_p) {
     if (binom_invalid(n, prob)) return kNaN;
     if (x < 0) return zero_or_ninf(log_p);
     if (x >= n) return one_or_zero(log_p);
-    const double v = n == 1 ? 1 - prob : binom_partial_sum(x, BinomMasses(n, prob));
+    const double v = n == 1 ? 1 - prob : partial_sum(x, n, prob);
     return log_of_value(clamp_probability(v), log_p);
 }
 
