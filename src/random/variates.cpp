@@ -32,6 +32,24 @@ double gamma_above_one(Mt19937_64& gen, double k, double theta) {
 
 }  // namespace
 
+double polar_value(double u, double s) { return u * std::sqrt((std::log(s) * -2.0) / s) + 0.0; }
+
+double draw_uniform(Mt19937_64& gen, double a, double b) {
+    const double lo = std::nextafter(a, b);
+    const double u0 = draw_canonical(gen);
+    return u0 * (b - lo) + lo;
+}
+
+double draw_std_normal(Mt19937_64& gen) {
+    for (;;) {
+        const double u = 2.0 * draw_canonical(gen) - 1.0;
+        const double v = 2.0 * draw_canonical(gen) - 1.0;
+        const double s = u * u + v * v;
+        if (s > 1.0 || s == 0.0) continue;
+        return polar_value(u, s);
+    }
+}
+
 bool unit_last_at_most(double prob, std::uint64_t& last) {
     last = 0;
     if (!(unit_of(0) <= prob)) return false;
@@ -57,24 +75,6 @@ bool unit_last_at_most(double prob, std::uint64_t& last) {
     while (unit_of(last + 1) <= prob) ++last;
     while (unit_of(last) > prob) --last;
     return true;
-}
-
-double polar_value(double u, double s) { return u * std::sqrt((std::log(s) * -2.0) / s) + 0.0; }
-
-double draw_uniform(Mt19937_64& gen, double a, double b) {
-    const double lo = std::nextafter(a, b);
-    const double u0 = draw_canonical(gen);
-    return u0 * (b - lo) + lo;
-}
-
-double draw_std_normal(Mt19937_64& gen) {
-    for (;;) {
-        const double u = 2.0 * draw_canonical(gen) - 1.0;
-        const double v = 2.0 * draw_canonical(gen) - 1.0;
-        const double s = u * u + v * v;
-        if (s > 1.0 || s == 0.0) continue;
-        return polar_value(u, s);
-    }
 }
 
 double draw_gamma(Mt19937_64& gen, double k, double theta) {
