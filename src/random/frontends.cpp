@@ -31,13 +31,19 @@ private:
     std::unique_ptr<Mt19937_64> gen_;
 };
 
+// The draw's function type, written so that the parameter types P are
+// deduced from the parameter test alone.
+template <class... P>
+struct DrawFn {
+    using type = double (*)(P..., Mt19937_64&);
+};
+
 // Fills a new float64 array of the given shape (row-major): nothing is tested
 // or drawn when it has no elements; a failing parameter test gives all NaN
-// without drawing; otherwise element i is the (i + 1)-th successive draw,
-// the draw called directly in one loop.
-template <auto Draw, class... P>
-py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P...), Mt19937_64& gen,
-                         P... params) {
+// without drawing; otherwise element i is the (i + 1)-th successive draw.
+template <class... P>
+py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P...),
+                         typename DrawFn<P...>::type draw, Mt19937_64& gen, P... params) {
     py::array_t<double> out(dims);
     const py::ssize_t n = out.size();
     if (n == 0) return out;
@@ -46,7 +52,7 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
         for (py::ssize_t i = 0; i < n; ++i) data[i] = kNaN;
         return out;
     }
-    for (py::ssize_t i = 0; i < n; ++i) data[i] = Draw(params..., gen);
+    for (py::ssize_t i = 0; i < n; ++i) data[i] = draw(params..., gen);
     return out;
 }
 
@@ -55,30 +61,30 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
 // dispatcher tries them in that order. `engine` is taken by reference: None
 // converts to a null reference and the cast then raises the binding layer's
 // reference_cast_error, which makes the dispatcher try the next overload.
-template <auto Draw, class... P, class... Args>
-void def_draw(py::module_& m, const char* name, bool (*valid)(P...), const py::object& default_engine,
-              Args... params) {
+template <class... P, class... Args>
+void def_draw(py::module_& m, const char* name, bool (*valid)(P...), typename DrawFn<P...>::type draw,
+              const py::object& default_engine, Args... params) {
     // The overload listings show this text for the default instead of the
     // default engine's address.
     const py::arg_v engine_arg("engine", default_engine, "<default Engine>");
     m.def(
         name,
-        [valid](P... p, Engine& e) { return valid(p...) ? Draw(p..., e.generator()) : kNaN; },
+        [valid, draw](P... p, Engine& e) { return valid(p...) ? draw(p..., e.generator()) : kNaN; },
         params..., engine_arg);
     m.def(
         name,
-        [valid](P... p, const std::vector<std::uint64_t>& size, Engine& e) {
+        [valid, draw](P... p, const std::vector<std::uint64_t>& size, Engine& e) {
             // A dimension of 2^63 or more turns negative here and the array
             // library refuses it with its own exception.
             const std::vector<py::ssize_t> dims(size.begin(), size.end());
-            return fill<Draw, P...>(dims, valid, e.generator(), p...);
+            return fill<P...>(dims, valid, draw, e.generator(), p...);
         },
         params..., py::arg("size"), engine_arg);
     m.def(
         name,
-        [valid](P... p, std::uint64_t size, Engine& e) {
+        [valid, draw](P... p, std::uint64_t size, Engine& e) {
             const std::vector<py::ssize_t> dims{static_cast<py::ssize_t>(size)};
-            return fill<Draw, P...>(dims, valid, e.generator(), p...);
+            return fill<P...>(dims, valid, draw, e.generator(), p...);
         },
         params..., py::arg("size"), engine_arg);
 }
@@ -94,23 +100,23 @@ void register_draws(py::module_& m) {
     const py::object engine = m.attr("Engine")(1);
 
     using py::arg;
-    def_draw<rnorm_unchecked>(m, "rnorm", rnorm_valid, engine, arg("mu") = 0, arg("sigma") = 1);
-    def_draw<rbern_unchecked>(m, "rbern", rbern_valid, engine, arg("prob"));
-    def_draw<rbeta_unchecked>(m, "rbeta", rbeta_valid, engine, arg("a"), arg("b"));
-    def_draw<rbinom_unchecked>(m, "rbinom", rbinom_valid, engine, arg("n_trials"), arg("prob"));
-    def_draw<rcauchy_unchecked>(m, "rcauchy", rcauchy_valid, engine, arg("mu"), arg("sigma"));
-    def_draw<rchisq_unchecked>(m, "rchisq", rchisq_valid, engine, arg("dof"));
-    def_draw<rexp_unchecked>(m, "rexp", rexp_valid, engine, arg("rate"));
-    def_draw<rf_unchecked>(m, "rf", rf_valid, engine, arg("df1"), arg("df2"));
-    def_draw<rgamma_unchecked>(m, "rgamma", rgamma_valid, engine, arg("shape"), arg("scale"));
-    def_draw<rinvgamma_unchecked>(m, "rinvgamma", rinvgamma_valid, engine, arg("shape"), arg("scale"));
-    def_draw<rlaplace_unchecked>(m, "rlaplace", rlaplace_valid, engine, arg("mu"), arg("sigma"));
-    def_draw<rlnorm_unchecked>(m, "rlnorm", rlnorm_valid, engine, arg("mu"), arg("sigma"));
-    def_draw<rlogis_unchecked>(m, "rlogis", rlogis_valid, engine, arg("mu"), arg("sigma"));
-    def_draw<rpois_unchecked>(m, "rpois", rpois_valid, engine, arg("rate"));
-    def_draw<rt_unchecked>(m, "rt", rt_valid, engine, arg("dof"));
-    def_draw<runif_unchecked>(m, "runif", runif_valid, engine, arg("a"), arg("b"));
-    def_draw<rweibull_unchecked>(m, "rweibull", rweibull_valid, engine, arg("shape"), arg("scale"));
+    def_draw(m, "rnorm", rnorm_valid, rnorm_unchecked, engine, arg("mu") = 0, arg("sigma") = 1);
+    def_draw(m, "rbern", rbern_valid, rbern_unchecked, engine, arg("prob"));
+    def_draw(m, "rbeta", rbeta_valid, rbeta_unchecked, engine, arg("a"), arg("b"));
+    def_draw(m, "rbinom", rbinom_valid, rbinom_unchecked, engine, arg("n_trials"), arg("prob"));
+    def_draw(m, "rcauchy", rcauchy_valid, rcauchy_unchecked, engine, arg("mu"), arg("sigma"));
+    def_draw(m, "rchisq", rchisq_valid, rchisq_unchecked, engine, arg("dof"));
+    def_draw(m, "rexp", rexp_valid, rexp_unchecked, engine, arg("rate"));
+    def_draw(m, "rf", rf_valid, rf_unchecked, engine, arg("df1"), arg("df2"));
+    def_draw(m, "rgamma", rgamma_valid, rgamma_unchecked, engine, arg("shape"), arg("scale"));
+    def_draw(m, "rinvgamma", rinvgamma_valid, rinvgamma_unchecked, engine, arg("shape"), arg("scale"));
+    def_draw(m, "rlaplace", rlaplace_valid, rlaplace_unchecked, engine, arg("mu"), arg("sigma"));
+    def_draw(m, "rlnorm", rlnorm_valid, rlnorm_unchecked, engine, arg("mu"), arg("sigma"));
+    def_draw(m, "rlogis", rlogis_valid, rlogis_unchecked, engine, arg("mu"), arg("sigma"));
+    def_draw(m, "rpois", rpois_valid, rpois_unchecked, engine, arg("rate"));
+    def_draw(m, "rt", rt_valid, rt_unchecked, engine, arg("dof"));
+    def_draw(m, "runif", runif_valid, runif_unchecked, engine, arg("a"), arg("b"));
+    def_draw(m, "rweibull", rweibull_valid, rweibull_unchecked, engine, arg("shape"), arg("scale"));
 }
 
 }  // namespace zorvana
