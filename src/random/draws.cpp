@@ -91,7 +91,9 @@ double rbern_unchecked(double prob, Mt19937_64& gen) { return draw_unit(gen) <= 
 #ifdef ZORVANA_PLAIN_LOOPS
 double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen) {
     double successes = 0.0;
-    for (std::int64_t t = 0; t < n_trials; ++t) successes += draw_unit(gen) <= prob ? 1.0 : 0.0;
+    for (std::int64_t t = 0; t < n_trials; ++t) {
+        successes += draw_unit(gen) <= prob ? 1.0 : 0.0;
+    }
     return successes;
 }
 #else
