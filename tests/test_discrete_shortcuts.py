@@ -1,9 +1,8 @@
 """The discrete searches' shortcuts (qbinom and pbinom computing each mass
 once and keeping them for the next element, qpois reusing its start value
-and its factor e^-rate)
-return what the plain loops return: the probe built with
--DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and takes every
-step, is the reference, bit for bit."""
+and its factor e^-rate) return what the plain loops return: the probe built
+with -DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and takes
+every step, is the reference, bit for bit."""
 import subprocess
 
 import numpy as np
