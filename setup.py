@@ -3,6 +3,7 @@
 Package metadata lives here rather than in a [project] table so that the
 setuptools releases that still run on CPython 3.6 read it too.
 """
+import os
 from glob import glob
 
 from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext, naive_recompile
@@ -11,6 +12,10 @@ from setuptools import setup
 # Compile translation units in parallel and skip objects newer than their
 # source (a header change needs a clean build: `rm -rf build`).
 ParallelCompile("NPY_NUM_BUILD_JOBS", default=2, needs_recompile=naive_recompile).install()
+
+# The one place the version is written; the module reports it as __version__.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "VERSION")) as f:
+    VERSION = f.read().strip()
 
 # Every density, probability and quantile is fixed to the last bit by the
 # order of its floating-point operations: the compiler must neither fuse a*b+c
@@ -23,21 +28,34 @@ ext = Pybind11Extension(
     include_dirs=["src"],
     cxx_std=17,
     extra_compile_args=BIT_EXACT_FLAGS,
+    define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))],
 )
 
 setup(
     name="zorvana",
-    version="0.1.0",
+    version=VERSION,
     description="Densities, distribution functions, quantiles and seeded draws of seventeen distributions",
     long_description=open("README.md").read() if glob("README.md") else "",
     long_description_content_type="text/markdown",
+    license="BSD-3-Clause",
+    license_files=["LICENSE"],
+    classifiers=[
+        "Programming Language :: C++",
+        "Programming Language :: Python :: 3",
+        "Topic :: Scientific/Engineering :: Mathematics",
+    ],
     python_requires=">=3.6",
     ext_modules=[ext],
+    # Type stubs as a stub-only package (PEP 561), found by mypy and pyright.
+    packages=["zorvana-stubs"],
+    package_dir={"zorvana-stubs": "stubs/zorvana-stubs"},
+    package_data={"zorvana-stubs": ["__init__.pyi"]},
     cmdclass={"build_ext": build_ext},
     install_requires=["numpy>=1.19"],
     extras_require={
-        "test": ["pytest", "hypothesis", "scipy", "mpmath"],
+        "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib", "mypy"],
         "bench": ["scipy", "matplotlib"],
+        "plots": ["matplotlib"],
     },
     zip_safe=False,
 )

@@ -8,6 +8,7 @@
 
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
+#include "distributions/interrupt.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"
@@ -15,6 +16,10 @@
 namespace zorvana {
 
 namespace {
+
+// Masses between two looks for a Ctrl-C in the linear loops (well under a
+// millisecond of work).
+constexpr std::int64_t kInterruptMask = 4095;
 
 bool binom_invalid(std::int64_t n, double prob) { return is_nan(prob) || prob > 1 || prob < 0 || n < 0; }
 
@@ -54,7 +59,10 @@ private:
 // Requires 0 <= x < n and n >= 2.
 double binom_partial_sum(std::int64_t x, const BinomMasses& mass) {
     double s = mass(x);
-    for (std::int64_t k = x - 1; k >= 0; --k) s = s + mass(k);
+    for (std::int64_t k = x - 1; k >= 0; --k) {
+        s = s + mass(k);
+        if ((k & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
+    }
     return s;
 }
 
@@ -211,6 +219,7 @@ double least_count_reaching(double p, std::int64_t n, double prob) {
     std::int64_t i = 0;
     for (;; ++i) {
         if (i == n) return static_cast<double>(n);
+        if ((i & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
         if (i == sums.computed()) sums.extend();
         const double ascending = sums.ascending(i);
         // A subnormal p would round p * (1 - ...) by more than the margin.
@@ -227,7 +236,10 @@ double least_count_reaching(double p, std::int64_t n, double prob) {
         if (above == n - 1) return static_cast<double>(n);
         above = above < n - 1 - step ? above + step : n - 1;
         if (step < (std::int64_t{1} << 61)) step += step;
-        while (sums.computed() <= above) sums.extend();
+        while (sums.computed() <= above) {
+            if ((sums.computed() & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
+            sums.extend();
+        }
         sums.drop_below(below + 1);
     }
     // S(below) < p <= S(above)
@@ -247,7 +259,10 @@ double least_count_reaching(double p, std::int64_t n, double prob) {
 double partial_sum(std::int64_t x, std::int64_t n, double prob) {
     if (static_cast<std::uint64_t>(x) >= kMemoMasses) return binom_partial_sum(x, BinomMasses(n, prob));
     PartialSums sums(n, prob);
-    while (sums.computed() <= x) sums.extend();
+    while (sums.computed() <= x) {
+        if ((sums.computed() & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
+        sums.extend();
+    }
     return sums.sum(x);
 }
 
@@ -300,6 +315,7 @@ double qbinom(double p, std::int64_t n, double prob) {
 #ifdef ZORVANA_PLAIN_LOOPS
     const BinomMasses mass(n, prob);
     for (std::int64_t i = 0; i < n; ++i) {
+        if ((i & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
         if (binom_partial_sum(i, mass) >= p) return static_cast<double>(i);
     }
     return static_cast<double>(n);

@@ -4,6 +4,7 @@
 
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
+#include "distributions/interrupt.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
@@ -149,6 +150,7 @@ double qpois(double p, double rate) {
     }
 #endif
     for (; walked < kLinearSearchSteps; ++walked) {
+        if ((walked & 255) == 0 && interrupt_requested()) return kNaN;
         if (cdf(i) > p) return static_cast<double>(i);
         if (i == kMaxCount) return 0x1p63;
         ++i;
