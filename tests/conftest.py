@@ -11,9 +11,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CXXFLAGS = ["-std=c++17", "-O2", "-ffp-contract=off", "-fno-fast-math"]
 
 
-def build_cpp(out_dir, name, extra_sources):
+def build_cpp(out_dir, name, extra_sources, extra_flags=()):
     """Compile the pure C++ layers (kernels and distribution functions) with
-    the given extra sources into one program, with the module's own flags."""
+    the given extra sources into one program, with the module's own flags
+    (and extra_flags, such as a -D switch)."""
     compiler = shutil.which("g++") or shutil.which("c++")
     if compiler is None:
         pytest.skip("no C++ compiler")
@@ -21,7 +22,7 @@ def build_cpp(out_dir, name, extra_sources):
     sources += sorted(glob.glob(os.path.join(ROOT, "src", "distributions", "*.cpp")))
     sources += [os.path.join(ROOT, s) for s in extra_sources]
     exe = os.path.join(str(out_dir), name)
-    subprocess.run([compiler] + CXXFLAGS + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,
+    subprocess.run([compiler] + CXXFLAGS + list(extra_flags) + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,
                    check=True)
     return exe
 

@@ -120,6 +120,9 @@ double math_beta_i_inv(double a, double b, double p) {
     if (abs0(x0) < kEps || abs0(1 - x0) < kEps || abs0(d) < kEps) return x0;
 
     double x = x0;
+    // A step reads x and d only: the early returns below depend on the state
+    // as well, so a repeated state means no early return is ahead either.
+    HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int step = 1;; ++step) {
         const double P = is_nan(x) ? kNaN : (x < kEps ? 0.0 : math_beta_i(a, b, x));
         const double e = (P - p) / d;
@@ -132,6 +135,8 @@ double math_beta_i_inv(double a, double b, double p) {
         d = beta_density(a, b, lbeta, x);
         if (abs0(d) < kEps) return next;
         x = next;
+        double last;
+        if (orbit.repeats(x, d, &last)) return last;
     }
 }
 

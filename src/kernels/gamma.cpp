@@ -204,6 +204,7 @@ double math_gamma_p_inv(double a, double p) {
     // The density lags one step behind the iterate.
     double d = math_exp((math_log(x0) * a1 - x0) - lg);
     double x = x0;
+    HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int step = 1;; ++step) {
         const double r = math_gamma_p(a, x);
         const double e = (r - p) / d;
@@ -213,6 +214,8 @@ double math_gamma_p_inv(double a, double p) {
         if (step == kHalleySteps) return next;
         d = math_exp((math_log(x) * a1 - x) - lg);
         x = next;
+        double last;
+        if (orbit.repeats(x, d, &last)) return last;
     }
 }
 
