@@ -5,6 +5,7 @@
 #include "kernels/elementary.hpp"
 #include "kernels/halley.hpp"
 #include "kernels/gamma.hpp"
+#include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -93,7 +94,12 @@ double large_shape_start(double a, double b, double p) {
 
 }  // namespace
 
-double math_lbeta(double a, double b) { return (math_lgamma(b) + math_lgamma(a)) - math_lgamma(a + b); }
+// Remembered per thread for the last few (a, b): the fraction asks for it at
+// every evaluation, with the shapes of the call (in either order).
+double math_lbeta(double a, double b) {
+    thread_local ParamMemo<2> memo;
+    return memo.get({a, b}, [a, b] { return (math_lgamma(b) + math_lgamma(a)) - math_lgamma(a + b); });
+}
 
 double math_beta_i(double a, double b, double x) {
     if (x < (1 + a) / ((a + b) + 2)) return beta_fraction(a, b, x);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -300,6 +301,13 @@ double math_log(double x) {
     const double tail = (d + d) / log_fraction(d * d);
     const double head = c == 10 ? kLn10 : (c >= 2 ? kLnSmall[c - 2] : 0.0);
     return static_cast<double>(k) * kLn10 + (tail + head);
+}
+
+double math_log_param(double x) {
+    // What the guards settle at once (1 above all) is not worth a look-up.
+    if (!(x >= kEps) || near_one(x) || is_pinf(x)) return math_log(x);
+    thread_local ParamMemo<1> memo;
+    return memo.get({x}, [x] { return math_log(x); });
 }
 
 double math_sqrt(double x) {

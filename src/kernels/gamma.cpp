@@ -7,6 +7,7 @@
 #include "kernels/elementary.hpp"
 #include "kernels/gauss_legendre_table.hpp"
 #include "kernels/halley.hpp"
+#include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -93,7 +94,7 @@ double upper_fraction(double a, double x) {
 
 // x^a e^-x / Gamma(a), through the logarithm.
 double scaled_power(double a, double x) {
-    const double lg = math_lgamma(a);
+    const double lg = math_lgamma_param(a);
     return math_exp((math_log(x) * a - x) - lg);
 }
 
@@ -108,7 +109,7 @@ double quadrature(double a, double x) {
     const double lb = lo_edge > 0 ? lo_edge : 0.0;
     const double hi_edge = r * kWindow[row].k_hi + a;
     const double ub = x < hi_edge ? x : hi_edge;
-    const double lg = math_lgamma(a);
+    const double lg = math_lgamma_param(a);
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
     const double a_minus_1 = -1 + a;
@@ -170,6 +171,13 @@ double math_lgamma(double x) {
     return (math_log(static_cast<double>(s)) + kLnSqrtTwoPi) + p;
 }
 
+double math_lgamma_param(double x) {
+    // What the guards settle at once (1 above all) is not worth a look-up.
+    if (is_nan(x) || near_one(x) || x < kEps) return math_lgamma(x);
+    thread_local ParamMemo<1> memo;
+    return memo.get({x}, [x] { return math_lgamma(x); });
+}
+
 double math_gamma_p(double a, double x) {
     if (a < 0 || is_nan(a) || is_nan(x)) return kNaN;
     if (x < kEps) return 0.0;
@@ -199,7 +207,7 @@ double math_gamma_p_inv(double a, double p) {
     if (a < kEps) return 0.0;
 
     const double x0 = start_value(a, p);
-    const double lg = math_lgamma(a);
+    const double lg = math_lgamma_param(a);
     const double a1 = a - 1;
     // The density lags one step behind the iterate.
     double d = math_exp((math_log(x0) * a1 - x0) - lg);
