@@ -32,11 +32,11 @@ def probabilities(rng, n, signed=False):
     return p
 
 
-def shapes(rng, n):
+def shapes(rng, n, top=4):
     """Runs of repeated shapes (as an array call passes them), drawn from the
-    switch points, specials and random values, so that remembered values are
-    hit, missed and replaced."""
-    pool = SHAPES + SPECIAL[:5] + list(10.0 ** rng.uniform(-3, 4, 40))
+    switch points, specials and random values up to 10^top, so that
+    remembered values are hit, missed and replaced."""
+    pool = SHAPES + SPECIAL[:5] + list(10.0 ** rng.uniform(-3, top, 40))
     run = rng.geometric(0.05, n)
     values = rng.choice(pool, n)
     return values[np.repeat(np.arange(n), run)[:n]]
@@ -52,9 +52,11 @@ def points(rng, n, lo, hi):
 def cases(rng):
     n = N
     yield "math_erf_inv", [probabilities(rng, n, signed=True)]
-    yield "math_exp", [np.concatenate([points(rng, n // 2, -800, 800), points(rng, n // 2, -3, 3)])]
-    yield "math_exp_ext", [points(rng, n // 2, -12000, 12000)]
-    yield "math_gamma_p_inv", [shapes(rng, n), probabilities(rng, n)]
+    # Integer parts around the end of the table of e^n, n = -1024 ... 1024.
+    ends = [v * s for v in (1023.5, 1024.0, 1024.4999999999998, 1024.5, 1025.0) for s in (1, -1)]
+    yield "math_exp", [np.concatenate([points(rng, n // 2, -800, 800), points(rng, n // 2, -3, 3), ends])]
+    yield "math_exp_ext", [np.concatenate([points(rng, n // 2, -12000, 12000), ends])]
+    yield "math_gamma_p_inv", [shapes(rng, n, top=1.2), probabilities(rng, n)]
     yield "math_gamma_p", [shapes(rng, n), points(rng, n, 0, 60)]
     yield "math_beta_i_inv", [shapes(rng, n), shapes(rng, n), probabilities(rng, n)]
     yield "math_lbeta", [shapes(rng, n), shapes(rng, n)]
