@@ -42,6 +42,29 @@ constexpr ext kLanczosCoef[kLanczosTerms] = {
     0x1.ef40a04fc980f860p-19L,   //  3.68991826595316227047e-6
 };
 
+// ln Gamma(x) for x >= eps, away from 1: the Lanczos sum.
+double lgamma_lanczos(double x) {
+    const double a = x - 1;
+    const double p = math_log(a + kLanczosGPlusHalf) * (0.5 + a) - (kLanczosGPlusHalf + a);
+    const ext b = a;
+    ext s = kLanczosCoef[1] / (b + 1) + kLanczosCoef[0];
+    for (int k = 2; k < kLanczosTerms; ++k) s = s + kLanczosCoef[k] / (b + k);
+    return (math_log(static_cast<double>(s)) + kLnSqrtTwoPi) + p;
+}
+
+// The counts of the discrete distributions ask for ln Gamma(n + 1) at small
+// integers again and again: the values for n = 2 ... kLgammaIntegersMax are
+// the Lanczos sum's own, computed once, on first use, into a table that is
+// read-only from then on.
+constexpr int kLgammaIntegersMax = 1024;
+
+struct LgammaIntegers {
+    double value[kLgammaIntegersMax + 1];
+    LgammaIntegers() {
+        for (int n = 2; n <= kLgammaIntegersMax; ++n) value[n] = lgamma_lanczos(n);
+    }
+};
+
 // ---------------------------------------------------------------------------
 // Incomplete gamma function.
 
@@ -163,12 +186,14 @@ double math_lgamma(double x) {
     if (is_nan(x)) return kNaN;
     if (near_one(x)) return 0.0;
     if (x < kEps) return kInf;
-    const double a = x - 1;
-    const double p = math_log(a + kLanczosGPlusHalf) * (0.5 + a) - (kLanczosGPlusHalf + a);
-    const ext b = a;
-    ext s = kLanczosCoef[1] / (b + 1) + kLanczosCoef[0];
-    for (int k = 2; k < kLanczosTerms; ++k) s = s + kLanczosCoef[k] / (b + k);
-    return (math_log(static_cast<double>(s)) + kLnSqrtTwoPi) + p;
+#ifndef ZORVANA_PLAIN_LOOPS
+    if (x <= kLgammaIntegersMax && x == static_cast<double>(static_cast<int>(x))) {
+        // Initialised once, thread-safely, by the first caller.
+        static const LgammaIntegers integers;
+        return integers.value[static_cast<int>(x)];
+    }
+#endif
+    return lgamma_lanczos(x);
 }
 
 double math_lgamma_param(double x) {
