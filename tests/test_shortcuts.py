@@ -56,10 +56,13 @@ def cases(rng):
     ends = [v * s for v in (1023.5, 1024.0, 1024.4999999999998, 1024.5, 1025.0) for s in (1, -1)]
     yield "math_exp", [np.concatenate([points(rng, n // 2, -800, 800), points(rng, n // 2, -3, 3), ends])]
     yield "math_exp_ext", [np.concatenate([points(rng, n // 2, -12000, 12000), ends])]
+    counts = rng.randint(-2, 1100, n // 2).astype(float)
+    yield "math_lgamma", [np.concatenate([counts, np.nextafter(counts, 2000), points(rng, n // 2, 0, 1100)])]
     yield "math_gamma_p_inv", [shapes(rng, n, top=1.2), probabilities(rng, n)]
     yield "math_gamma_p", [shapes(rng, n), points(rng, n, 0, 60)]
     yield "math_beta_i_inv", [shapes(rng, n), shapes(rng, n), probabilities(rng, n)]
     yield "math_lbeta", [shapes(rng, n), shapes(rng, n)]
+    yield "pbeta", [points(rng, n, 0, 1), shapes(rng, n), shapes(rng, n)]
     yield "qbeta", [probabilities(rng, n // 4), shapes(rng, n // 4), shapes(rng, n // 4)]
     yield "pt", [points(rng, n, -20, 20), shapes(rng, n)]
     yield "dt", [points(rng, n, -20, 20), shapes(rng, n)]
