@@ -3,6 +3,7 @@ values remembered per parameter, tables of the exponential) return what the
 plain loops return: the probe built with -DZORVANA_PLAIN_LOOPS, which takes
 every step and recomputes everything, is the reference, bit for bit."""
 import subprocess
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 import pytest
@@ -75,7 +76,9 @@ def cases(rng):
 def probes(tmp_path_factory):
     out = tmp_path_factory.mktemp("shortcuts")
     src = ["tests/cpp/kernel_probe.cpp"]
-    return build_cpp(out, "fast", src), build_cpp(out, "plain", src, ["-DZORVANA_PLAIN_LOOPS"])
+    with ThreadPoolExecutor(2) as pool:
+        return tuple(pool.map(lambda build: build_cpp(out, build[0], src, build[1]),
+                              [("fast", []), ("plain", ["-DZORVANA_PLAIN_LOOPS"])]))
 
 
 def run(exe, text):
@@ -87,7 +90,8 @@ def run(exe, text):
 def test_shortcut_matches_plain_loop(probes, name, columns):
     rows = zip(*[[float(v).hex() for v in col] for col in columns])
     text = "".join(name + " " + " ".join(row) + "\n" for row in rows).encode()
-    fast, plain = (run(exe, text).split(b"\n") for exe in probes)
+    with ThreadPoolExecutor(2) as pool:
+        fast, plain = (out.split(b"\n") for out in pool.map(lambda exe: run(exe, text), probes))
     lines = text.split(b"\n")
     wrong = [(lines[i], fast[i], plain[i]) for i in range(len(fast)) if fast[i] != plain[i]]
     assert not wrong, (len(wrong), wrong[:5])
