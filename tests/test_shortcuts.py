@@ -1,6 +1,6 @@
 """The kernels' shortcuts (Halley iterations ended when their state repeats,
-values remembered per parameter, tables of the exponential) return what the
-plain loops return: the probe built with -DZORVANA_PLAIN_LOOPS, which takes
+values remembered per parameter, the tables of e^n and of log-gamma at
+integers) return what the plain loops return: the probe built with -DZORVANA_PLAIN_LOOPS, which takes
 every step and recomputes everything, is the reference, bit for bit."""
 import subprocess
 from concurrent.futures import ThreadPoolExecutor
