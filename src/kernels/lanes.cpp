@@ -1,5 +1,5 @@
-// Choice of the lane variant, the plain scalar loops, and the table of the
-// exponential's integer powers that the variants share.
+// Choice of the lane variant, and the plain scalar loops every variant must
+// reproduce.
 #include "kernels/lanes.hpp"
 
 #include <cstdint>
@@ -14,9 +14,6 @@
 
 namespace zorvana {
 namespace {
-
-// e rounded to nearest to a 64-bit significand: the exponential's own constant.
-constexpr ext kE = 0x1.5bf0a8b145769536p+1L;
 
 void exp_loop(const double* x, double* out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = math_exp(x[i]);
@@ -80,17 +77,6 @@ const LaneKernels* lane_kernels_named(const char* name) {
         if (k == best) break;
     }
     return nullptr;
-}
-
-const ext* exp_integer_powers() {
-    struct Table {
-        ext v[2 * kExpPowerBound + 1];
-        Table() {
-            for (int n = -kExpPowerBound; n <= kExpPowerBound; ++n) v[n + kExpPowerBound] = math_pow_int_ext(kE, n);
-        }
-    };
-    static const Table table;
-    return table.v;
 }
 
 void math_exp_n(const double* x, double* out, std::size_t n) { lane_kernels().exp(x, out, n); }

@@ -139,10 +139,9 @@ constexpr int kBlock = 64;
 
 constexpr int kExpDepth = 25;
 constexpr double kExpDirect = 2.0;
-// Lanes up to this magnitude take the split with the table of e^n; the
-// kernel's integer n then stays within the table.
+// Lanes up to this magnitude take the split in lanes (beyond it the value
+// is 0 or +inf, from the scalar kernel).
 constexpr double kExpSplitMax = 740.0;
-static_assert(kExpSplitMax + 1 <= kExpPowerBound, "the table must cover every n of the split lanes");
 // Adding and subtracting 2^52 rounds a double of magnitude below 2^51 to an integer.
 constexpr double kRoundShift = 0x1p52;
 
@@ -160,7 +159,7 @@ ZV_ALWAYS_INLINE P exp_fraction(const P& y) {
 }
 
 // out[i] = math_exp(x[i]) for one vector of elements.
-ZV_ALWAYS_INLINE void exp_vector(const double* x, double* out, const ext* powers) {
+ZV_ALWAYS_INLINE void exp_vector(const double* x, double* out) {
     const P v = load(x);
     const P mag = select(v < 0.0, -v, v);
     const PM direct = (mag >= kEps) & (mag < kExpDirect);
@@ -180,7 +179,8 @@ ZV_ALWAYS_INLINE void exp_vector(const double* x, double* out, const ext* powers
         if (on(direct, i)) {
             out[i] = lane(q, i);
         } else if (on(split, i)) {
-            out[i] = static_cast<double>(powers[static_cast<int>(lane(n, i))] * static_cast<ext>(lane(q, i)));
+            const ext p = math_e_power(static_cast<std::int64_t>(lane(n, i)));
+            out[i] = static_cast<double>(p * static_cast<ext>(lane(q, i)));
         } else {
             out[i] = math_exp(lane(v, i));
         }
@@ -188,13 +188,12 @@ ZV_ALWAYS_INLINE void exp_vector(const double* x, double* out, const ext* powers
 }
 
 void exp_array(const double* x, double* out, std::size_t n) {
-    const ext* powers = exp_integer_powers() + kExpPowerBound;
     std::size_t i = 0;
-    for (; i + W <= n; i += W) exp_vector(x + i, out + i, powers);
+    for (; i + W <= n; i += W) exp_vector(x + i, out + i);
     if (i < n) {
         double bx[W] = {}, bo[W];
         for (std::size_t j = i; j < n; ++j) bx[j - i] = x[j];
-        exp_vector(bx, bo, powers);
+        exp_vector(bx, bo);
         for (std::size_t j = i; j < n; ++j) out[j] = bo[j - i];
     }
 }

@@ -31,12 +31,6 @@ const LaneKernels& scalar_lane_kernels();
 // The variant of that name if this processor runs it, else null.
 const LaneKernels* lane_kernels_named(const char* name);
 
-// e^n for the integer n of the exponential's split, as the exponential itself
-// forms it (the extended power of e): entry kExpPowerBound + n for
-// |n| <= kExpPowerBound. Beyond that bound e^n leaves the double range by far.
-constexpr int kExpPowerBound = 760;
-const ext* exp_integer_powers();
-
 // The start value of math_gamma_p_inv (a > 0, 0 < p < 1).
 double gamma_p_inv_start(double a, double p);
 
