@@ -114,6 +114,31 @@ def elementwise_inputs():
             yield name, vals
 
 
+# Parameter sets held constant over a whole array (the calling layer's
+# batch paths take other routes for them than for per-element parameters).
+CONSTANT_PARAMS = {
+    "norm": [(0.0, 1.0), (2.5, 0.5)], "bern": [(0.3,)], "beta": [(2.0, 5.0), (0.5, 0.5)],
+    "binom": [(30, 0.3)], "cauchy": [(0.0, 2.0)], "chisq": [(3.0,), (60.0,)], "exp": [(1.5,)],
+    "f": [(5.0, 20.0)], "gamma": [(0.5, 1.0), (3.0, 2.0), (50.0, 0.1)], "invgamma": [(3.0, 2.0)],
+    "laplace": [(1.0, 2.0)], "lnorm": [(0.0, 1.0)], "logis": [(0.0, 1.0)], "pois": [(4.0,), (100.0,)],
+    "t": [(4.0,), (0.7,)], "unif": [(-1.0, 3.0)], "weibull": [(1.5, 2.0)],
+}
+N_CONSTANT = 4000
+
+
+def constant_inputs():
+    rng = np.random.default_rng(7)
+    for prefix in "dpq":
+        for fam in FAMILIES:
+            name = prefix + fam
+            for k, params in enumerate(CONSTANT_PARAMS[fam]):
+                first = argument(rng, fam, name, "p" if prefix == "q" else "x", N_CONSTANT)
+                if prefix != "q" and fam in INTEGER_X:
+                    first = np.abs(first) % 400
+                flag = [rng.random(N_CONSTANT) < 0.5] if prefix != "q" else []
+                yield "{}@{}".format(name, k), [first] + list(params) + flag
+
+
 # (parameters...) sets per draw function; the first ones are ordinary.
 DRAW_PARAMS = {
     "rnorm": [(0.0, 1.0), (3.0, 1e-3), (0.0, -1.0)],
@@ -152,8 +177,8 @@ def draw_outputs():
 
 def record_all():
     out = {}
-    for name, vals in elementwise_inputs():
-        out[name] = np.asarray(getattr(zv, name)(*vals), dtype=np.float64)
+    for name, vals in list(elementwise_inputs()) + list(constant_inputs()):
+        out[name] = np.asarray(getattr(zv, name.split("@")[0])(*vals), dtype=np.float64)
     out.update(draw_outputs())
     return out
 
@@ -162,10 +187,12 @@ def compare(path, only):
     ref = np.load(path)
     pat = re.compile(only) if only else None
     cur = {}
-    for name, vals in elementwise_inputs():
+    for name, vals in list(elementwise_inputs()) + list(constant_inputs()):
         if pat and not pat.search(name):
             continue
-        cur[name] = (np.asarray(getattr(zv, name)(*vals), dtype=np.float64), vals)
+        if name not in ref.files:
+            continue
+        cur[name] = (np.asarray(getattr(zv, name.split("@")[0])(*vals), dtype=np.float64), vals)
     if not pat or any(pat.search(k) for k in DRAW_PARAMS):
         for k, v in draw_outputs().items():
             if not pat or pat.search(k):
