@@ -3,6 +3,7 @@
 Package metadata lives here rather than in a [project] table so that the
 setuptools releases that still run on CPython 3.6 read it too.
 """
+import os
 from glob import glob
 
 from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext, naive_recompile
@@ -17,12 +18,18 @@ ParallelCompile("NPY_NUM_BUILD_JOBS", default=2, needs_recompile=naive_recompile
 # nor reassociate anything.
 BIT_EXACT_FLAGS = ["-O2", "-ffp-contract=off", "-fno-fast-math", "-Wall", "-Wextra"]
 
+# ZORVANA_SOFT_EXT=1 computes the extended-precision steps with the software
+# x87 type even where long double is the x87 format (x86-64): the same bits,
+# more slowly. Elsewhere the software type is always used.
+SOFT_EXT = os.environ.get("ZORVANA_SOFT_EXT", "") not in ("", "0")
+
 ext = Pybind11Extension(
     "zorvana",
     sorted(glob("src/**/*.cpp", recursive=True)),
     include_dirs=["src"],
     cxx_std=17,
     extra_compile_args=BIT_EXACT_FLAGS,
+    define_macros=[("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else [],
 )
 
 setup(

@@ -104,7 +104,7 @@ constexpr bool low_bits(u128 v, int n) { return n != 0 && (v << (128 - n)) != u1
 
 // A hexadecimal floating literal split into an exact value sig * 2^exp
 // (sig == 0 for zero); ok is false unless the text is one such literal of at
-// most 64 significant bits.
+// most 64 significant bits whose value is zero or in the normal range.
 struct HexValue {
     bool ok = false;
     std::uint64_t sig = 0;
@@ -152,6 +152,8 @@ constexpr HexValue parse_hex(const char* s) {
             ++exp;
         }
         if (hi(m) != 0) return out;  // more than 64 significant bits
+        const int top = exp + 63 - clz64(lo(m));
+        if (top < 1 - kBias || top > kBias) return out;  // outside the normal range
     }
     out.ok = true;
     out.sig = lo(m);
@@ -554,16 +556,6 @@ inline SoftExt SoftExt::parse(const char* s) {
     // A sticky digit can only follow a full 128-bit window.
     return round_pack(neg, exp, m, sticky);
 }
-
-// The value of a hexadecimal floating literal of at most 64 significant bits,
-// checked at compile time: SoftExtLiteral<'0', 'x', '1', '.', '8', 'p', '0'>::value.
-template <char... C>
-struct SoftExtLiteral {
-    static constexpr char text[] = {C..., '\0'};
-    static constexpr soft_ext_detail::HexValue parsed = soft_ext_detail::parse_hex(text);
-    static_assert(parsed.ok, "an extended constant must be a hexadecimal floating literal of at most 64 significant bits");
-    static constexpr SoftExt value = SoftExt::exact(false, parsed.sig, parsed.exp);
-};
 
 }  // namespace zorvana
 

@@ -267,7 +267,9 @@ Bits random_convertible() { return make(static_cast<int>(next() % 75) + 16383 - 
 }  // namespace
 
 // Compile-time evaluation gives the run-time bits.
-static_assert(zorvana::SoftExtLiteral<'0', 'x', '1', '.', '8', 'p', '-', '1'>::value == SoftExt(0.75), "");
+static_assert(zorvana::soft_ext_detail::parse_hex("0x1.8p-1").sig == 3 &&
+                  zorvana::soft_ext_detail::parse_hex("0x1.8p-1").exp == -2, "");
+static_assert(!zorvana::soft_ext_detail::parse_hex("0x1.00000000000000008p0").ok, "65 significant bits");
 static_assert((SoftExt(1) / SoftExt(3)).significand() == 0xaaaaaaaaaaaaaaabULL, "");
 static_assert(static_cast<double>(SoftExt(0.1)) == 0.1, "");
 
