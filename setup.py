@@ -23,6 +23,15 @@ BIT_EXACT_FLAGS = ["-O2", "-ffp-contract=off", "-fno-fast-math", "-Wall", "-Wext
 # more slowly. Elsewhere the software type is always used.
 SOFT_EXT = os.environ.get("ZORVANA_SOFT_EXT", "") not in ("", "0")
 
+
+class BuildExt(build_ext):
+    def finalize_options(self):
+        super().finalize_options()
+        # Objects are reused by date alone: keep those of the two extended
+        # types apart, or switching would link the other type's objects.
+        if SOFT_EXT:
+            self.build_temp += "-soft-ext"
+
 ext = Pybind11Extension(
     "zorvana",
     sorted(glob("src/**/*.cpp", recursive=True)),
@@ -40,7 +49,7 @@ setup(
     long_description_content_type="text/markdown",
     python_requires=">=3.6",
     ext_modules=[ext],
-    cmdclass={"build_ext": build_ext},
+    cmdclass={"build_ext": BuildExt},
     install_requires=["numpy>=1.19"],
     extras_require={
         "test": ["pytest", "hypothesis", "scipy", "mpmath"],
