@@ -20,7 +20,7 @@ ARITHMETIC = ["add", "sub", "mul", "div", "to_double"]
     (("-DZORVANA_SOFT_EXT_NO_INT128",), 10 ** 6),
 ], ids=["int128", "halves"])
 def test_soft_ext_matches_x87(tmp_path, flags, pairs):
-    exe = build_cpp(tmp_path, "soft_ext_check", ["tests/cpp/soft_ext_check.cpp"], layers=False, flags=flags)
+    exe = build_cpp(tmp_path, "soft_ext_check", ["tests/cpp/soft_ext_check.cpp"], extra_flags=flags, layers=False)
     run = subprocess.run([exe, str(pairs)], stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     rows = {r.split()[0]: [int(v) for v in r.split()[1:]] for r in run.stdout.decode().splitlines()}
     assert run.returncode == 0, run.stderr.decode()

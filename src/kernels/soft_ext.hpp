@@ -473,11 +473,14 @@ class SoftExt {
         if (b.is_zero()) return a.is_zero() ? indefinite() : infinity(neg);
         if (a.is_zero()) return signed_zero(neg);
         const Unpacked x = a.unpack(), y = b.unpack();
-        // 65 or 64 quotient bits from the first division, two more from the
-        // remainder; what is left decides the sticky bit.
-        const u128 n = make(x.sig, 0);
-        const u128 q = soft_ext_detail::div(n, y.sig);
-        u128 r = soft_ext_detail::mod(n, y.sig) << 2;
+        // The ratio of the significands lies in (1/2, 2): its integer bit by
+        // comparison, 64 fraction bits from one division whose quotient fits
+        // 64 bits, two more from the remainder; what is left decides the
+        // sticky bit.
+        const bool whole = x.sig >= y.sig;
+        const u128 n = make(whole ? x.sig - y.sig : x.sig, 0);
+        const std::uint64_t q = lo(soft_ext_detail::div(n, y.sig));
+        u128 r = (n - soft_ext_detail::mul(q, y.sig)) << 2;
         std::uint64_t two = 0;
         const u128 d = make(0, y.sig);
         for (int i = 1; i >= 0; --i) {
@@ -487,7 +490,7 @@ class SoftExt {
                 two |= 1ULL << i;
             }
         }
-        return round_pack(neg, x.exp - y.exp - 66, (q << 2) | u128(two), r != u128(0));
+        return round_pack(neg, x.exp - y.exp - 66, (make(whole ? 1 : 0, q) << 2) | u128(two), r != u128(0));
     }
 
     // -1, 0 or 1 by order; 2 when unordered.
