@@ -52,8 +52,9 @@ setup(
     cmdclass={"build_ext": BuildExt},
     install_requires=["numpy>=1.19"],
     extras_require={
-        "test": ["pytest", "hypothesis", "scipy", "mpmath"],
+        "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib"],
         "bench": ["scipy", "matplotlib"],
+        "plots": ["matplotlib"],
     },
     zip_safe=False,
 )

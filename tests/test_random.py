@@ -100,6 +100,15 @@ def test_generator_equals_standard_library(mt_check, seed):
     assert list(z.runif(0.0, 1.0, 5, z.Engine(seed))) == [r.uniform(0.0, 1.0) for _ in range(5)]
 
 
+@pytest.mark.parametrize("k", [0, 1, 311, 312, 313, 1000])
+def test_generator_state_continues_the_stream(mt_check, k):
+    head, tail = mt_check("state 5489 %d 700" % k)
+    nxt, outputs, first_word = (int(t) for t in head.split())
+    assert (nxt, outputs) == ((k - 1) % 312 + 1 if k else 312, k)
+    assert k or first_word == 5489  # fresh: the seeded words, refill due
+    assert [int(w) for w in tail.split()] == raw_words(mt_check, 5489, k + 700)[k:]
+
+
 @pytest.mark.parametrize("word", [0, 1, 2 ** 11, 2 ** 63, 2 ** 64 - 1025, 2 ** 64 - 1024, 2 ** 64 - 1])
 def test_word_conversions(mt_check, word):
     canonical, unit = (float.fromhex(t) for t in mt_check("word %d" % word)[0].split())

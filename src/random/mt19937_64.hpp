@@ -1,34 +1,44 @@
-// The 64-bit Mersenne Twister (Matsumoto and Nishimura's MT19937-64).
-// Each output regenerates exactly one state word, so the stream equals the
-// published block form (all 312 words twisted at once) without its bursts.
+// The 64-bit Mersenne Twister (Matsumoto and Nishimura's MT19937-64) in its
+// published block form: when the 312 words of a block are used up, all of
+// them are twisted in one pass, then handed out one by one, tempered.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace zorvana {
 
 class Mt19937_64 {
 public:
+    static constexpr std::size_t kWords = 312;  // n: state size in words
+
+    // The generator's place in its stream, independent of how the words are
+    // refilled: the words of the current block, the index of the next output
+    // (kWords: a refill is due) and the number of outputs drawn since seeding.
+    struct State {
+        std::array<std::uint64_t, kWords> words;
+        std::size_t next;
+        std::uint64_t outputs;
+    };
+
     explicit Mt19937_64(std::uint64_t seed) { reseed(seed); }
 
-    // Knuth-style linear recurrence filling the 312 words from one value.
+    // Knuth-style linear recurrence filling the 312 words from one value; the
+    // first output twists them.
     void reseed(std::uint64_t seed) {
         x_[0] = seed;
         for (std::size_t k = 1; k < kWords; ++k) {
             x_[k] = kSeedMultiplier * (x_[k - 1] ^ (x_[k - 1] >> 62)) + k;
         }
-        i_ = 0;
+        i_ = kWords;
+        block_start_ = 0 - static_cast<std::uint64_t>(kWords);
     }
 
-    // Next 64-bit output: twist word i, then temper it.
+    // Next 64-bit output: the next word of the block, tempered.
     std::uint64_t next() {
-        const std::size_t j = i_ + 1 == kWords ? 0 : i_ + 1;
-        const std::size_t mid = i_ + kMiddle < kWords ? i_ + kMiddle : i_ + kMiddle - kWords;
-        const std::uint64_t y = (x_[i_] & kUpperMask) | (x_[j] & kLowerMask);
-        x_[i_] = x_[mid] ^ (y >> 1) ^ ((y & 1) ? kTwist : 0);
-        std::uint64_t z = x_[i_];
-        i_ = j;
+        if (i_ == kWords) refill();
+        std::uint64_t z = x_[i_++];
         z ^= (z >> kShiftU) & kMaskD;
         z ^= (z << kShiftS) & kMaskB;
         z ^= (z << kShiftT) & kMaskC;
@@ -36,8 +46,16 @@ public:
         return z;
     }
 
+    State state() const { return State{x_, i_, block_start_ + i_}; }
+
+    // Requires s.next <= kWords.
+    void set_state(const State& s) {
+        x_ = s.words;
+        i_ = s.next;
+        block_start_ = s.outputs - s.next;  // modulo 2^64, as outputs itself
+    }
+
 private:
-    static constexpr std::size_t kWords = 312;   // n: state size in words
     static constexpr std::size_t kMiddle = 156;  // m: offset of the word mixed in
     // r = 31: the upper 33 bits of word i meet the lower 31 bits of word i + 1.
     static constexpr std::uint64_t kUpperMask = 0xFFFFFFFF80000000ULL;
@@ -50,8 +68,28 @@ private:
     static constexpr std::uint64_t kMaskB = 0x71D67FFFEDA60000ULL;
     static constexpr std::uint64_t kMaskC = 0xFFF7EEE000000000ULL;
 
+    // The twist of one word; the odd case selects the matrix row by a mask,
+    // not a branch, whose outcome would be a coin toss.
+    static std::uint64_t twist(std::uint64_t upper_from, std::uint64_t lower_from, std::uint64_t mid) {
+        const std::uint64_t y = (upper_from & kUpperMask) | (lower_from & kLowerMask);
+        return mid ^ (y >> 1) ^ ((0 - (y & 1)) & kTwist);
+    }
+
+    // Word k becomes twist(x[k], x[k + 1], x[k + 156]), indices modulo 312,
+    // in ascending k: the words past k are still the old block's, those
+    // before it already the new one's. Split so no index wraps.
+    void refill() {
+        std::size_t k = 0;
+        for (; k < kWords - kMiddle; ++k) x_[k] = twist(x_[k], x_[k + 1], x_[k + kMiddle]);
+        for (; k < kWords - 1; ++k) x_[k] = twist(x_[k], x_[k + 1], x_[k + kMiddle - kWords]);
+        x_[kWords - 1] = twist(x_[kWords - 1], x_[0], x_[kMiddle - 1]);
+        i_ = 0;
+        block_start_ += kWords;
+    }
+
     std::array<std::uint64_t, kWords> x_;
-    std::size_t i_;
+    std::size_t i_;               // index of the next output; kWords: refill due
+    std::uint64_t block_start_;   // outputs drawn before word 0 of this block, modulo 2^64
 };
 
 }  // namespace zorvana

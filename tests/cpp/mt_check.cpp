@@ -3,6 +3,9 @@
 //   mt <seed> <n>    the first n outputs of Mt19937_64, decimal
 //   std <seed> <n>   the first n outputs of the standard library's
 //                    std::mt19937_64, decimal (an independent reference)
+//   state <seed> <k> <n>  after k outputs: the state's next index, output
+//                    count and first word, then the n outputs of another
+//                    generator given that state
 //   word <w>         canonical_of(w) and unit_of(w), hexadecimal
 //   polar <u> <s>    polar_value(u, s), hexadecimal
 // Seeds and words are unsigned 64-bit decimals; u and s any strtod form.
@@ -44,6 +47,19 @@ int main() {
                 std::mt19937_64 gen(seed);
                 print_outputs(gen, n);
             }
+        } else if (cmd == "state") {
+            std::string seed_text;
+            long k = 0, n = 0;
+            in >> seed_text >> k >> n;
+            Mt19937_64 gen(std::strtoull(seed_text.c_str(), nullptr, 10));
+            for (long t = 0; t < k; ++t) gen.next();
+            const Mt19937_64::State s = gen.state();
+            std::printf("%zu %llu %llu\n", s.next, static_cast<unsigned long long>(s.outputs),
+                        static_cast<unsigned long long>(s.words[0]));
+            Mt19937_64 other(0);
+            other.set_state(s);
+            auto next = [&other]() { return other.next(); };
+            print_outputs(next, n);
         } else if (cmd == "word") {
             std::string w;
             in >> w;
