@@ -28,7 +28,12 @@ is installed.
 Functions missing from the module, or still returning NaN everywhere, are
 marked and not timed; the run goes on.
 
-Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG]
+After the table, a section on the calling layer: all-scalar latency beside
+scipy.special and numpy in one run (minimum of interleaved repetitions), and
+thread scaling: nanoseconds per element with 1 thread and with every
+available thread (zorvana.set_num_threads) at several sizes.
+
+Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling]
 """
 from __future__ import print_function
 
@@ -638,6 +643,90 @@ def import_zorvana():
     return zorvana
 
 
+def best_of(fn, reps, number):
+    """Least seconds per call of fn over reps batches of number calls."""
+    best = float("inf")
+    for _ in range(reps):
+        gc.disable()
+        try:
+            t0 = time.perf_counter()
+            for _ in range(number):
+                fn()
+            best = min(best, (time.perf_counter() - t0) / number)
+        finally:
+            gc.enable()
+    return best
+
+
+# All-scalar calls timed beside their nearest equivalent, with the targets
+# of the calling layer (zorvana / reference at most this).
+LATENCY_PAIRS = [
+    ("punif(0.5, 0, 1)", lambda zv: lambda: zv.punif(0.5, 0, 1),
+     "special.ndtr(0.5)", lambda: __import__("scipy.special").special.ndtr, 1.2),
+    ("pgamma(3, 2, 1)", lambda zv: lambda: zv.pgamma(3, 2, 1),
+     "special.gammainc(2, 3)", lambda: __import__("scipy.special").special.gammainc, 1.5),
+    ("rnorm(0, 1)", lambda zv: lambda: zv.rnorm(0, 1),
+     "Generator.normal()", lambda: np.random.Generator(np.random.MT19937(1)).normal, 1.0),
+]
+
+# Thread scaling: (function, input maker, sizes).
+SCALING = [
+    ("qnorm", lambda n, rng: (probabilities(n, rng), 0.0, 1.0), [10 ** 3, 2 * 10 ** 4, 10 ** 5]),
+    ("pnorm", lambda n, rng: (rng.normal(0, 2, n), 0.0, 1.0), [10 ** 3, 10 ** 4, 2 * 10 ** 4, 10 ** 5, 10 ** 6]),
+    ("punif", lambda n, rng: (rng.uniform(-1, 2, n), 0.0, 1.0), [10 ** 3, 10 ** 4, 10 ** 5, 10 ** 6, 10 ** 7]),
+    ("dgamma", lambda n, rng: (rng.gamma(3.0, 2.0, n), 3.0, 2.0), [10 ** 3, 10 ** 4, 10 ** 5, 10 ** 6]),
+    ("dbinom", lambda n, rng: (rng.integers(0, 100, n), 100, 0.3), [10 ** 3, 10 ** 4, 10 ** 5, 10 ** 6]),
+]
+
+
+def calling_section(zv, cfg):
+    print("calling layer")
+    reps = 3 if cfg.quick else 7
+    print("  all-scalar latency, least of %d interleaved batches (us per call):" % reps)
+    print("    %-18s %8s   %-24s %8s %7s %7s" % ("zorvana", "us", "reference", "us", "ratio", "target"))
+    for zname, zmake, rname, rmake, target in LATENCY_PAIRS:
+        zfn = zmake(zv)
+        ref = rmake()
+        if rname.startswith("special.ndtr"):
+            rfn = lambda: ref(0.5)  # noqa: E731
+        elif rname.startswith("special.gammainc"):
+            rfn = lambda: ref(2.0, 3.0)  # noqa: E731
+        else:
+            rfn = ref
+        number = 2000 if cfg.quick else 20000
+        zt, rt = float("inf"), float("inf")
+        for _ in range(reps):
+            zt = min(zt, best_of(zfn, 1, number))
+            rt = min(rt, best_of(rfn, 1, number))
+        print("    %-18s %8.3f   %-24s %8.3f %7.2f %7.2f" % (zname, zt * 1e6, rname, rt * 1e6, zt / rt, target))
+    if not hasattr(zv, "set_num_threads"):
+        print("  (no thread control in this build)")
+        return
+    before = zv.get_num_threads()
+    many = max(before, 2)
+    print("  thread scaling: ns per element with 1 and %d threads (least of up to %d calls), speed-up:" % (many, reps))
+    print("    %-8s %10s %10s %10s %8s" % ("function", "elements", "1 thread", "%d threads" % many, "speed-up"))
+    rng = np.random.default_rng(cfg.seed)
+    try:
+        for name, make, sizes in SCALING:
+            fn = getattr(zv, name)
+            for n in sizes:
+                if cfg.quick and n > 10 ** 5:
+                    continue
+                args = make(n, rng)
+                times = []
+                for threads in (1, many):
+                    zv.set_num_threads(threads)
+                    once, _ = timed(fn, args)
+                    calls = max(1, min(reps, int(1.0 / max(once, 1e-9))))
+                    times.append(min(once, best_of(lambda: fn(*args), calls, 1)))
+                print("    %-8s %10d %10.2f %10.2f %8.2f" % (name, n, times[0] / n * 1e9, times[1] / n * 1e9,
+                                                            times[0] / times[1]))
+    finally:
+        zv.set_num_threads(before)
+    print("")
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--quick", action="store_true",
@@ -648,6 +737,8 @@ def main(argv=None):
     ap.add_argument("--out", metavar="PATH", default=os.path.join(HERE, "ratios.png"),
                     help="where to write the bar chart (default benchmarks/ratios.png)")
     ap.add_argument("--seed", type=int, default=12345, help="seed of every generator (default 12345)")
+    ap.add_argument("--calling", action="store_true",
+                    help="only the calling-layer section (scalar latency, thread scaling)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -657,6 +748,9 @@ def main(argv=None):
         cfg.call_seconds, cfg.batch_seconds = 0.25, 0.01
 
     zv = import_zorvana()
+    if cfg.calling:
+        calling_section(zv, cfg)
+        return 0
     import scipy
     start = time.time()
     pattern = re.compile(cfg.only) if cfg.only else None
@@ -721,6 +815,8 @@ def main(argv=None):
         print("")
     for line in headline(rows):
         print(line)
+    print("")
+    calling_section(zv, cfg)
     print("total run time %.0f s" % (time.time() - start))
     chart(rows, cfg.out)
     return 0

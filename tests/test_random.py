@@ -228,7 +228,7 @@ def test_empty_arrays_draw_and_test_nothing(size, sigma):
     e, f = z.Engine(4), z.Engine(4)
     assert z.rnorm(0.0, sigma, size=size, engine=e).shape == np.zeros(size).shape
     with pytest.raises((ValueError, MemoryError)):  # a dimension the array library refuses
-        z.rnorm(0.0, sigma, size=[2 ** 63], engine=e)
+        z.rnorm(0.0, sigma, size=[2 ** 62], engine=e)
     assert same_state(e, f)
 
 

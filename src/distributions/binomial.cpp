@@ -2,6 +2,7 @@
 // function as a sum of masses, and the quantile by a search over those sums.
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
+#include "distributions/interrupt.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"
@@ -10,13 +11,20 @@ namespace zorvana {
 
 namespace {
 
+// Masses between two looks for a Ctrl-C in the linear loops (well under a
+// millisecond of work).
+constexpr std::int64_t kInterruptMask = 4095;
+
 bool binom_invalid(std::int64_t n, double prob) { return is_nan(prob) || prob > 1 || prob < 0 || n < 0; }
 
 // Masses at x, x - 1, ..., 0 summed in that order (the mass at x first).
 // Requires 0 <= x < n.
 double binom_partial_sum(std::int64_t x, std::int64_t n, double prob) {
     double s = dbinom(x, n, prob, false);
-    for (std::int64_t k = x - 1; k >= 0; --k) s = s + dbinom(k, n, prob, false);
+    for (std::int64_t k = x - 1; k >= 0; --k) {
+        s = s + dbinom(k, n, prob, false);
+        if ((k & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
+    }
     return s;
 }
 
@@ -93,6 +101,7 @@ double qbinom(double p, std::int64_t n, double prob) {
     std::int64_t base_before = -1;  // the base before it
     double previous_mass = 0;
     for (std::int64_t i = 0; i < n; ++i) {
+        if ((i & kInterruptMask) == 0 && interrupt_requested()) return kNaN;
         const double mass = dbinom(i, n, prob, false);
         if (i == 0 || mass + previous_mass != previous_mass) {
             base_before = base;

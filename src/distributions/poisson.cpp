@@ -4,6 +4,7 @@
 
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
+#include "distributions/interrupt.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
@@ -115,6 +116,7 @@ double qpois(double p, double rate) {
     // for p so small that (p + p) - 1 rounds to -1) is finished by bisection.
     std::int64_t i = start;
     for (std::int64_t walked = 0; walked < kLinearSearchSteps; ++walked) {
+        if ((walked & 255) == 0 && interrupt_requested()) return kNaN;
         if (poisson_cdf(i, rate) > p) return static_cast<double>(i);
         if (i == kMaxCount) return 0x1p63;
         ++i;

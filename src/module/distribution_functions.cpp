@@ -1,33 +1,29 @@
 // Registry rows of the p-functions (see densities.cpp for the row layout).
-#include <pybind11/numpy.h>
-#include <pybind11/pybind11.h>
-
 #include "distributions/distributions.hpp"
 #include "module/registry.hpp"
 
-namespace py = pybind11;
-
 namespace zorvana {
 
-void register_distribution_functions(py::module_& m) {
-    using py::arg;
-    m.def("pnorm", py::vectorize(pnorm), arg("x"), arg("mu") = 0, arg("sigma") = 1, arg("log_p") = false);
-    m.def("pbern", py::vectorize(pbern), arg("x"), arg("prob"), arg("log_p") = false);
-    m.def("pbeta", py::vectorize(pbeta), arg("x"), arg("a"), arg("b"), arg("log_p") = false);
-    m.def("pbinom", py::vectorize(pbinom), arg("x"), arg("n_trials"), arg("prob"), arg("log_p") = false);
-    m.def("pcauchy", py::vectorize(pcauchy), arg("x"), arg("mu"), arg("sigma"), arg("log_p") = false);
-    m.def("pchisq", py::vectorize(pchisq), arg("x"), arg("dof"), arg("log_p") = false);
-    m.def("pexp", py::vectorize(pexp), arg("x"), arg("rate"), arg("log_p") = false);
-    m.def("pf", py::vectorize(pf), arg("x"), arg("df1"), arg("df2"), arg("log_p") = false);
-    m.def("pgamma", py::vectorize(pgamma), arg("x"), arg("shape"), arg("scale"), arg("log_p") = false);
-    m.def("pinvgamma", py::vectorize(pinvgamma), arg("x"), arg("shape"), arg("scale"), arg("log_p") = false);
-    m.def("plaplace", py::vectorize(plaplace), arg("x"), arg("mu"), arg("sigma"), arg("log_p") = false);
-    m.def("plnorm", py::vectorize(plnorm), arg("x"), arg("mu"), arg("sigma"), arg("log_p") = false);
-    m.def("plogis", py::vectorize(plogis), arg("x"), arg("mu"), arg("sigma"), arg("log_p") = false);
-    m.def("ppois", py::vectorize(ppois), arg("x"), arg("rate"), arg("log_p") = false);
-    m.def("pt", py::vectorize(pt), arg("x"), arg("dof"), arg("log_p") = false);
-    m.def("punif", py::vectorize(punif), arg("x"), arg("a"), arg("b"), arg("log_p") = false);
-    m.def("pweibull", py::vectorize(pweibull), arg("x"), arg("shape"), arg("scale"), arg("log_p") = false);
+std::vector<Row> distribution_function_rows() {
+    return {
+        row<pnorm>("pnorm", {"x", "mu=0", "sigma=1", "log_p=False"}),
+        row<pbern>("pbern", {"x", "prob", "log_p=False"}),
+        row<pbeta>("pbeta", {"x", "a", "b", "log_p=False"}),
+        row<pbinom>("pbinom", {"x", "n_trials", "prob", "log_p=False"}),
+        row<pcauchy>("pcauchy", {"x", "mu", "sigma", "log_p=False"}),
+        row<pchisq>("pchisq", {"x", "dof", "log_p=False"}),
+        row<pexp>("pexp", {"x", "rate", "log_p=False"}),
+        row<pf>("pf", {"x", "df1", "df2", "log_p=False"}),
+        row<pgamma>("pgamma", {"x", "shape", "scale", "log_p=False"}),
+        row<pinvgamma>("pinvgamma", {"x", "shape", "scale", "log_p=False"}),
+        row<plaplace>("plaplace", {"x", "mu", "sigma", "log_p=False"}),
+        row<plnorm>("plnorm", {"x", "mu", "sigma", "log_p=False"}),
+        row<plogis>("plogis", {"x", "mu", "sigma", "log_p=False"}),
+        row<ppois>("ppois", {"x", "rate", "log_p=False"}),
+        row<pt>("pt", {"x", "dof", "log_p=False"}),
+        row<punif>("punif", {"x", "a", "b", "log_p=False"}),
+        row<pweibull>("pweibull", {"x", "shape", "scale", "log_p=False"}),
+    };
 }
 
 }  // namespace zorvana

@@ -1,13 +1,15 @@
-// Registration of the element-wise functions, one group per call, in the
-// order the module's attributes are created.
+// The registry of the element-wise functions: one table of rows per group,
+// in the order the module's attributes are created.
 #pragma once
 
-#include <pybind11/pybind11.h>
+#include <vector>
+
+#include "module/batch.hpp"
 
 namespace zorvana {
 
-void register_densities(pybind11::module_& m);
-void register_distribution_functions(pybind11::module_& m);
-void register_quantiles(pybind11::module_& m);
+std::vector<Row> density_rows();
+std::vector<Row> distribution_function_rows();
+std::vector<Row> quantile_rows();
 
 }  // namespace zorvana

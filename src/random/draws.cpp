@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "distributions/distributions.hpp"
+#include "distributions/interrupt.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 #include "random/variates.hpp"
@@ -90,7 +91,10 @@ double rbern_unchecked(double prob, Mt19937_64& gen) { return draw_unit(gen) <= 
 // Binomial: n_trials Bernoulli trials summed, one output each.
 double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen) {
     double successes = 0.0;
-    for (std::int64_t t = 0; t < n_trials; ++t) successes += draw_unit(gen) <= prob ? 1.0 : 0.0;
+    for (std::int64_t t = 0; t < n_trials; ++t) {
+        successes += draw_unit(gen) <= prob ? 1.0 : 0.0;
+        if ((t & 0xffff) == 0xffff && interrupt_requested()) return kNaN;  // a Ctrl-C: the caller discards it
+    }
     return successes;
 }
 

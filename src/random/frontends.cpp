@@ -1,15 +1,24 @@
 // Python side of the draws: the Engine class, the default engine and the
-// seventeen draw functions, each with a scalar, a shape and a size overload.
+// seventeen draw functions, each with a scalar, a shape and a size overload
+// behind a fast entry for calls with plain Python numbers.
 #include "random/frontends.hpp"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 #include <memory>
+#include <mutex>
+#include <type_traits>
 #include <vector>
 
 #include "kernels/precision.hpp"
+#include "module/elementwise.hpp"
+#include "module/threads.hpp"
 #include "random/draws.hpp"
 #include "random/mt19937_64.hpp"
 
@@ -21,15 +30,42 @@ namespace {
 
 // Owns one generator, seeded from a signed 32-bit seed sign-extended to 64
 // bits (-1 seeds with all bits set). Nothing but the constructor is exposed.
+// A draw holds the engine's lock for the length of the call, so that two
+// threads drawing from one engine take turns, each call's draws consecutive.
 class Engine {
 public:
     explicit Engine(std::int32_t seed)
         : gen_(std::make_unique<Mt19937_64>(static_cast<std::uint64_t>(static_cast<std::int64_t>(seed)))) {}
     Mt19937_64& generator() { return *gen_; }
+    std::mutex& lock() { return lock_; }
 
 private:
     std::unique_ptr<Mt19937_64> gen_;
+    std::mutex lock_;
 };
+
+// Takes an engine's lock from a thread that holds the interpreter lock,
+// releasing the interpreter lock while it waits (the holder of the engine may
+// need the interpreter lock before it lets go).
+class EngineHold {
+public:
+    explicit EngineHold(Engine& e) : e_(e) {
+        if (!e_.lock().try_lock()) {
+            PyThreadState* released = PyEval_SaveThread();
+            e_.lock().lock();
+            PyEval_RestoreThread(released);
+        }
+    }
+    ~EngineHold() { e_.lock().unlock(); }
+    EngineHold(const EngineHold&) = delete;
+    EngineHold& operator=(const EngineHold&) = delete;
+
+private:
+    Engine& e_;
+};
+
+// Draws per run of the fill: between runs the fill looks for a Ctrl-C.
+constexpr py::ssize_t kFillBlock = 4096;
 
 // The draw's function type, written so that the parameter types P are
 // deduced from the parameter test alone.
@@ -40,10 +76,12 @@ struct DrawFn {
 
 // Fills a new float64 array of the given shape (row-major): nothing is tested
 // or drawn when it has no elements; a failing parameter test gives all NaN
-// without drawing; otherwise element i is the (i + 1)-th successive draw.
+// without drawing; otherwise element i is the (i + 1)-th successive draw,
+// made with the interpreter lock released and the engine held. A Ctrl-C
+// ends the fill with KeyboardInterrupt; the engine keeps what was drawn.
 template <class... P>
 py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P...),
-                         typename DrawFn<P...>::type draw, Mt19937_64& gen, P... params) {
+                         typename DrawFn<P...>::type draw, Engine& engine, P... params) {
     py::array_t<double> out(dims);
     const py::ssize_t n = out.size();
     if (n == 0) return out;
@@ -52,41 +90,265 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
         for (py::ssize_t i = 0; i < n; ++i) data[i] = kNaN;
         return out;
     }
-    for (py::ssize_t i = 0; i < n; ++i) data[i] = draw(params..., gen);
+    std::atomic<bool> cancel{false};
+    PyThreadState* released = PyEval_SaveThread();
+    {
+        std::lock_guard<std::mutex> hold(engine.lock());
+        CallWatch watch(cancel, &released);
+        Mt19937_64& gen = engine.generator();
+        for (py::ssize_t i = 0; i < n;) {
+            const py::ssize_t end = std::min(n, i + kFillBlock);
+            for (; i < end; ++i) data[i] = draw(params..., gen);
+            if (watch.stop()) break;
+        }
+    }
+    PyEval_RestoreThread(released);
+    if (cancel.load()) throw py::error_already_set();
     return out;
 }
 
-// Registers one draw function: scalar form, shape form (size a list of
-// integers), size form (size one integer), in that order, so that the
+// The largest size and dimension: NumPy sees 2^63 and more as negative.
+constexpr std::uint64_t kLargestDimension = 0x7fffffffffffffffu;
+
+// Makes a dimension, or declines the overload (as for 2^64, which does not
+// convert at all) for one that NumPy could not take.
+py::ssize_t dimension(std::uint64_t size) {
+    if (size > kLargestDimension) throw py::reference_cast_error("");
+    return static_cast<py::ssize_t>(size);
+}
+
+// ---- The fast entry: Python floats and ints, a size of ints ---------------
+
+// One draw function as the fast entry sees it.
+struct DrawRow {
+    std::vector<PyObject*> names;        // parameters, then "engine"
+    std::vector<PyObject*> array_names;  // parameters, "size", "engine"
+    std::vector<double> defaults;        // per parameter; NaN: none
+    bool count_first = false;            // n_trials (int) before the float parameters
+    double (*scalar)(const double* reals, std::int64_t count, Mt19937_64& gen) = nullptr;
+    py::array_t<double> (*array)(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t count,
+                                 Engine& engine) = nullptr;
+};
+
+std::vector<DrawRow> g_draws;
+PyTypeObject* g_engine_type = nullptr;
+Engine* g_default_engine = nullptr;
+
+// The Engine behind a Python object of exactly the Engine class, or nullptr.
+Engine* engine_of(PyObject* o) {
+    if (Py_TYPE(o) != g_engine_type) return nullptr;
+    auto* inst = reinterpret_cast<py::detail::instance*>(o);
+    if (!inst->simple_layout || !inst->simple_holder_constructed) return nullptr;
+    return static_cast<Engine*>(inst->simple_value_holder[0]);
+}
+
+// A size as the array forms take it: one non-negative int, or a list or
+// tuple of them, each below 2^63; false for anything else.
+bool dims_of(PyObject* size, std::vector<py::ssize_t>& dims) {
+    const auto one = [&dims](PyObject* o) {
+        if (!PyLong_CheckExact(o)) return false;
+        const long long v = PyLong_AsLongLong(o);
+        if (v == -1 && PyErr_Occurred()) {
+            PyErr_Clear();
+            return false;
+        }
+        if (v < 0) return false;
+        dims.push_back(static_cast<py::ssize_t>(v));
+        return true;
+    };
+    if (PyList_CheckExact(size) || PyTuple_CheckExact(size)) {
+        PyObject* items = PySequence_Fast(size, "");
+        if (items == nullptr) return false;
+        bool ok = true;
+        for (Py_ssize_t i = 0; ok && i < PySequence_Fast_GET_SIZE(items); ++i) ok = one(PySequence_Fast_GET_ITEM(items, i));
+        Py_DECREF(items);
+        return ok;
+    }
+    return one(size);
+}
+
+PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    const DrawRow& row = g_draws[static_cast<std::size_t>(slot)];
+    const std::size_t nparams = row.defaults.size();
+    PyObject* values[8] = {};
+    // The scalar form, unless a size is given (by keyword, or as an
+    // argument after the parameters that is no Engine): the array forms.
+    bool array_form = !match_arguments(args, nargs, kwnames, row.names, values) ||
+                      (values[nparams] != nullptr && engine_of(values[nparams]) == nullptr);
+    if (array_form) {
+        std::fill(std::begin(values), std::end(values), nullptr);
+        if (!match_arguments(args, nargs, kwnames, row.array_names, values) || values[nparams] == nullptr) {
+            return nullptr;
+        }
+    }
+    double reals[4];
+    std::int64_t count = 0;
+    std::size_t r = 0;
+    for (std::size_t a = 0; a < nparams; ++a) {
+        PyObject* o = values[a];
+        if (o == nullptr) {
+            if (is_nan(row.defaults[a])) return nullptr;
+            reals[r++] = row.defaults[a];
+        } else if (a == 0 && row.count_first) {
+            if (!PyLong_Check(o)) return nullptr;
+            count = PyLong_AsLongLong(o);
+            if (count == -1 && PyErr_Occurred()) {
+                PyErr_Clear();
+                return nullptr;
+            }
+        } else if (PyFloat_Check(o)) {
+            reals[r++] = PyFloat_AS_DOUBLE(o);
+        } else if (PyLong_Check(o)) {
+            const double d = PyLong_AsDouble(o);
+            if (d == -1.0 && PyErr_Occurred()) {
+                PyErr_Clear();
+                return nullptr;
+            }
+            reals[r++] = d;
+        } else {
+            return nullptr;
+        }
+    }
+    Engine* engine = g_default_engine;
+    if (PyObject* o = values[array_form ? nparams + 1 : nparams]) {
+        engine = engine_of(o);
+        if (engine == nullptr) return nullptr;
+    }
+    if (array_form) {
+        std::vector<py::ssize_t> dims;
+        if (!dims_of(values[nparams], dims)) return nullptr;
+        try {
+            return row.array(dims, reals, count, *engine).release().ptr();
+        } catch (py::error_already_set& e) {
+            e.restore();  // NumPy's refusal of the shape, or a Ctrl-C
+            return nullptr;
+        }
+    }
+    double v;
+    {
+        EngineHold hold(*engine);
+        v = row.scalar(reals, count, engine->generator());
+    }
+    if (PyErr_Occurred()) return nullptr;  // a signal handler raised during a long draw
+    return PyFloat_FromDouble(v);
+}
+
+template <class... P>
+struct Unpack;
+template <class... D>
+struct Unpack<std::int64_t, D...> {
+    template <auto Valid, auto Draw, std::size_t... I>
+    static double call(const double* reals, std::int64_t count, Mt19937_64& gen, std::index_sequence<I...>) {
+        return Valid(count, reals[I]...) ? Draw(count, reals[I]..., gen) : kNaN;
+    }
+    template <auto Valid, auto Draw, std::size_t... I>
+    static py::array_t<double> array(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t count,
+                                     Engine& e, std::index_sequence<I...>) {
+        return fill<std::int64_t, D...>(dims, Valid, Draw, e, count, reals[I]...);
+    }
+    static constexpr bool count_first = true;
+    using seq = std::index_sequence_for<D...>;
+};
+template <class... D>
+struct Unpack<double, D...> {
+    template <auto Valid, auto Draw, std::size_t... I>
+    static double call(const double* reals, std::int64_t, Mt19937_64& gen, std::index_sequence<I...>) {
+        return Valid(reals[I]...) ? Draw(reals[I]..., gen) : kNaN;
+    }
+    template <auto Valid, auto Draw, std::size_t... I>
+    static py::array_t<double> array(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t,
+                                     Engine& e, std::index_sequence<I...>) {
+        return fill<double, D...>(dims, Valid, Draw, e, reals[I]...);
+    }
+    static constexpr bool count_first = false;
+    using seq = std::index_sequence_for<double, D...>;
+};
+
+template <auto Valid, auto Draw, class... P>
+double scalar_draw(const double* reals, std::int64_t count, Mt19937_64& gen) {
+    using U = Unpack<P...>;
+    return U::template call<Valid, Draw>(reals, count, gen, typename U::seq());
+}
+
+template <auto Valid, auto Draw, class... P>
+constexpr auto scalar_draw_of(bool (*)(P...)) {
+    return &scalar_draw<Valid, Draw, P...>;
+}
+
+template <auto Valid, auto Draw, class... P>
+py::array_t<double> array_draw(const std::vector<py::ssize_t>& dims, const double* reals, std::int64_t count,
+                               Engine& e) {
+    using U = Unpack<P...>;
+    return U::template array<Valid, Draw>(dims, reals, count, e, typename U::seq());
+}
+
+template <auto Valid, auto Draw, class... P>
+constexpr auto array_draw_of(bool (*)(P...)) {
+    return &array_draw<Valid, Draw, P...>;
+}
+
+const char* const kInterruptNote =
+    "A Ctrl-C (KeyboardInterrupt) during a long draw leaves the engine advanced by the draws made.";
+
+// The overloads of one draw function: scalar form, shape form (size a list
+// of integers), size form (size one integer), in that order, so that the
 // dispatcher tries them in that order. `engine` is taken by reference: None
 // converts to a null reference and the cast then raises the binding layer's
 // reference_cast_error, which makes the dispatcher try the next overload.
 template <class... P, class... Args>
-void def_draw(py::module_& m, const char* name, bool (*valid)(P...), typename DrawFn<P...>::type draw,
-              const py::object& default_engine, Args... params) {
+py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), typename DrawFn<P...>::type draw,
+                     const py::arg_v& engine_arg, Args... params) {
+    py::object f = py::none();
+    f = py::cpp_function(
+        [valid, draw](P... p, Engine& e) {
+            double v;
+            {
+                EngineHold hold(e);
+                v = valid(p...) ? draw(p..., e.generator()) : kNaN;
+            }
+            if (PyErr_Occurred()) throw py::error_already_set();  // interrupted
+            return v;
+        },
+        py::name(name), py::scope(m), py::sibling(f), params..., engine_arg);
+    f = py::cpp_function(
+        [valid, draw](P... p, const std::vector<std::uint64_t>& size, Engine& e) {
+            std::vector<py::ssize_t> dims;
+            for (std::uint64_t s : size) dims.push_back(dimension(s));
+            return fill<P...>(dims, valid, draw, e, p...);
+        },
+        py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
+    f = py::cpp_function(
+        [valid, draw](P... p, std::uint64_t size, Engine& e) {
+            return fill<P...>({dimension(size)}, valid, draw, e, p...);
+        },
+        py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
+    return f;
+}
+
+double default_of(const py::arg&) { return kNaN; }
+double default_of(const py::arg_v& a) { return py::cast<double>(a.value); }
+
+// Registers one draw function: its overloads behind a fast entry for the
+// all-scalar form.
+template <auto Valid, auto Draw, class... Args>
+void def_draw(py::module_& m, const char* name, const py::object& default_engine, Args... params) {
     // The overload listings show this text for the default instead of the
     // default engine's address.
     const py::arg_v engine_arg("engine", default_engine, "<default Engine>");
-    m.def(
-        name,
-        [valid, draw](P... p, Engine& e) { return valid(p...) ? draw(p..., e.generator()) : kNaN; },
-        params..., engine_arg);
-    m.def(
-        name,
-        [valid, draw](P... p, const std::vector<std::uint64_t>& size, Engine& e) {
-            // A dimension of 2^63 or more turns negative here and the array
-            // library refuses it with its own exception.
-            const std::vector<py::ssize_t> dims(size.begin(), size.end());
-            return fill<P...>(dims, valid, draw, e.generator(), p...);
-        },
-        params..., py::arg("size"), engine_arg);
-    m.def(
-        name,
-        [valid, draw](P... p, std::uint64_t size, Engine& e) {
-            const std::vector<py::ssize_t> dims{static_cast<py::ssize_t>(size)};
-            return fill<P...>(dims, valid, draw, e.generator(), p...);
-        },
-        params..., py::arg("size"), engine_arg);
+    const py::object general = overloads(m, name, Valid, Draw, engine_arg, params...);
+    DrawRow row;
+    for (const char* n : {params.name..., "size", "engine"}) {
+        PyObject* s = PyUnicode_InternFromString(n);
+        if (s == nullptr) throw py::error_already_set();
+        row.array_names.push_back(s);
+        if (std::strcmp(n, "size") != 0) row.names.push_back(s);
+    }
+    row.defaults = {default_of(params)...};
+    row.scalar = scalar_draw_of<Valid, Draw>(Valid);
+    row.array = array_draw_of<Valid, Draw>(Valid);
+    row.count_first = std::is_same<decltype(Valid), bool (*)(std::int64_t, double)>::value;
+    g_draws.push_back(row);
+    m.attr(name) = make_function(m, name, fast_draw, static_cast<int>(g_draws.size() - 1), general, kInterruptNote);
 }
 
 }  // namespace
@@ -94,29 +356,31 @@ void def_draw(py::module_& m, const char* name, bool (*valid)(P...), typename Dr
 void register_draws(py::module_& m) {
     // The seed is positional only: no keyword name.
     py::class_<Engine>(m, "Engine").def(py::init<std::int32_t>());
+    g_engine_type = reinterpret_cast<PyTypeObject*>(py::type::of<Engine>().ptr());
 
     // The one default engine, made through the module's own attribute and
     // shared by every overload of every draw function as its `engine` default.
     const py::object engine = m.attr("Engine")(1);
+    g_default_engine = engine.cast<Engine*>();
 
     using py::arg;
-    def_draw(m, "rnorm", rnorm_valid, rnorm_unchecked, engine, arg("mu") = 0, arg("sigma") = 1);
-    def_draw(m, "rbern", rbern_valid, rbern_unchecked, engine, arg("prob"));
-    def_draw(m, "rbeta", rbeta_valid, rbeta_unchecked, engine, arg("a"), arg("b"));
-    def_draw(m, "rbinom", rbinom_valid, rbinom_unchecked, engine, arg("n_trials"), arg("prob"));
-    def_draw(m, "rcauchy", rcauchy_valid, rcauchy_unchecked, engine, arg("mu"), arg("sigma"));
-    def_draw(m, "rchisq", rchisq_valid, rchisq_unchecked, engine, arg("dof"));
-    def_draw(m, "rexp", rexp_valid, rexp_unchecked, engine, arg("rate"));
-    def_draw(m, "rf", rf_valid, rf_unchecked, engine, arg("df1"), arg("df2"));
-    def_draw(m, "rgamma", rgamma_valid, rgamma_unchecked, engine, arg("shape"), arg("scale"));
-    def_draw(m, "rinvgamma", rinvgamma_valid, rinvgamma_unchecked, engine, arg("shape"), arg("scale"));
-    def_draw(m, "rlaplace", rlaplace_valid, rlaplace_unchecked, engine, arg("mu"), arg("sigma"));
-    def_draw(m, "rlnorm", rlnorm_valid, rlnorm_unchecked, engine, arg("mu"), arg("sigma"));
-    def_draw(m, "rlogis", rlogis_valid, rlogis_unchecked, engine, arg("mu"), arg("sigma"));
-    def_draw(m, "rpois", rpois_valid, rpois_unchecked, engine, arg("rate"));
-    def_draw(m, "rt", rt_valid, rt_unchecked, engine, arg("dof"));
-    def_draw(m, "runif", runif_valid, runif_unchecked, engine, arg("a"), arg("b"));
-    def_draw(m, "rweibull", rweibull_valid, rweibull_unchecked, engine, arg("shape"), arg("scale"));
+    def_draw<rnorm_valid, rnorm_unchecked>(m, "rnorm", engine, arg("mu") = 0, arg("sigma") = 1);
+    def_draw<rbern_valid, rbern_unchecked>(m, "rbern", engine, arg("prob"));
+    def_draw<rbeta_valid, rbeta_unchecked>(m, "rbeta", engine, arg("a"), arg("b"));
+    def_draw<rbinom_valid, rbinom_unchecked>(m, "rbinom", engine, arg("n_trials"), arg("prob"));
+    def_draw<rcauchy_valid, rcauchy_unchecked>(m, "rcauchy", engine, arg("mu"), arg("sigma"));
+    def_draw<rchisq_valid, rchisq_unchecked>(m, "rchisq", engine, arg("dof"));
+    def_draw<rexp_valid, rexp_unchecked>(m, "rexp", engine, arg("rate"));
+    def_draw<rf_valid, rf_unchecked>(m, "rf", engine, arg("df1"), arg("df2"));
+    def_draw<rgamma_valid, rgamma_unchecked>(m, "rgamma", engine, arg("shape"), arg("scale"));
+    def_draw<rinvgamma_valid, rinvgamma_unchecked>(m, "rinvgamma", engine, arg("shape"), arg("scale"));
+    def_draw<rlaplace_valid, rlaplace_unchecked>(m, "rlaplace", engine, arg("mu"), arg("sigma"));
+    def_draw<rlnorm_valid, rlnorm_unchecked>(m, "rlnorm", engine, arg("mu"), arg("sigma"));
+    def_draw<rlogis_valid, rlogis_unchecked>(m, "rlogis", engine, arg("mu"), arg("sigma"));
+    def_draw<rpois_valid, rpois_unchecked>(m, "rpois", engine, arg("rate"));
+    def_draw<rt_valid, rt_unchecked>(m, "rt", engine, arg("dof"));
+    def_draw<runif_valid, runif_unchecked>(m, "runif", engine, arg("a"), arg("b"));
+    def_draw<rweibull_valid, rweibull_unchecked>(m, "rweibull", engine, arg("shape"), arg("scale"));
 }
 
 }  // namespace zorvana
