@@ -13,6 +13,10 @@ from setuptools import setup
 # source (a header change needs a clean build: `rm -rf build`).
 ParallelCompile("NPY_NUM_BUILD_JOBS", default=2, needs_recompile=naive_recompile).install()
 
+# The one place the version is written; the module reports it as __version__.
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "VERSION")) as f:
+    VERSION = f.read().strip()
+
 # Every density, probability and quantile is fixed to the last bit by the
 # order of its floating-point operations: the compiler must neither fuse a*b+c
 # nor reassociate anything.
@@ -32,27 +36,39 @@ class BuildExt(build_ext):
         if SOFT_EXT:
             self.build_temp += "-soft-ext"
 
+
 ext = Pybind11Extension(
     "zorvana",
     sorted(glob("src/**/*.cpp", recursive=True)),
     include_dirs=["src"],
     cxx_std=17,
     extra_compile_args=BIT_EXACT_FLAGS,
-    define_macros=[("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else [],
+    define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))] + ([("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else []),
 )
 
 setup(
     name="zorvana",
-    version="0.1.0",
+    version=VERSION,
     description="Densities, distribution functions, quantiles and seeded draws of seventeen distributions",
     long_description=open("README.md").read() if glob("README.md") else "",
     long_description_content_type="text/markdown",
+    license="BSD-3-Clause",
+    license_files=["LICENSE"],
+    classifiers=[
+        "Programming Language :: C++",
+        "Programming Language :: Python :: 3",
+        "Topic :: Scientific/Engineering :: Mathematics",
+    ],
     python_requires=">=3.6",
     ext_modules=[ext],
+    # Type stubs as a stub-only package (PEP 561), found by mypy and pyright.
+    packages=["zorvana-stubs"],
+    package_dir={"zorvana-stubs": "stubs/zorvana-stubs"},
+    package_data={"zorvana-stubs": ["__init__.pyi"]},
     cmdclass={"build_ext": BuildExt},
     install_requires=["numpy>=1.19"],
     extras_require={
-        "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib"],
+        "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib", "mypy"],
         "bench": ["scipy", "matplotlib"],
         "plots": ["matplotlib"],
     },

@@ -51,12 +51,14 @@ double least_double_reaching(double p, Cdf cdf, double lo, double hi) {
 constexpr double kQuantileRelTol = 1e-3;
 constexpr double kQuantileAbsTol = 1e-15;
 
-// An iterated quantile x for probability p (0 < p < 1) is kept when it is not
-// NaN and either cdf(x) is NaN or |cdf(x) - p| is within tolerance; otherwise
-// the least double in [lo, hi] with cdf >= p replaces it.
+// An iterated quantile x for probability p (0 < p < 1) is kept when it lies in
+// the support [lo, hi] and either cdf(x) is NaN or |cdf(x) - p| is within
+// tolerance; otherwise the least double in [lo, hi] with cdf >= p replaces it.
+// (Outside the support cdf is 0 or 1, which the absolute floor of the
+// tolerance would accept for p near 2^-52.)
 template <class Cdf>
 double checked_quantile(double x, double p, Cdf cdf, double lo, double hi) {
-    if (!is_nan(x)) {
+    if (lo <= x && x <= hi) {
         const double f = cdf(x);
         const double tail = p < 1 - p ? p : 1 - p;
         if (is_nan(f) || abs0(f - p) <= kQuantileRelTol * tail + kQuantileAbsTol) return x;

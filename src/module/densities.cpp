@@ -1,29 +1,33 @@
 // Registry rows of the d-functions: Python name, scalar function, argument
 // names in positional order with their defaults (see module/batch.hpp).
+// Every scalar function goes through its adapter of distributions/sound.hpp:
+// sound_density, sound_mass for the three probability masses, and sound for
+// the p- and q-functions.
 #include "distributions/distributions.hpp"
+#include "distributions/sound.hpp"
 #include "module/registry.hpp"
 
 namespace zorvana {
 
 std::vector<Row> density_rows() {
     return {
-        row<dnorm>("dnorm", {"x", "mu=0", "sigma=1", "log=False"}),
-        row<dbern>("dbern", {"x", "prob", "log=False"}),
-        row<dbeta>("dbeta", {"x", "a", "b", "log=False"}),
-        row<dbinom>("dbinom", {"x", "n_trials", "prob", "log=False"}),
-        row<dcauchy>("dcauchy", {"x", "mu", "sigma", "log=False"}),
-        row<dchisq>("dchisq", {"x", "dof", "log=False"}),
-        row<dexp>("dexp", {"x", "rate", "log=False"}),
-        row<df>("df", {"x", "df1", "df2", "log=False"}),
-        row<dgamma>("dgamma", {"x", "shape", "scale", "log=False"}),
-        row<dinvgamma>("dinvgamma", {"x", "shape", "scale", "log=False"}),
-        row<dlaplace>("dlaplace", {"x", "mu", "sigma", "log=False"}),
-        row<dlnorm>("dlnorm", {"x", "mu", "sigma", "log=False"}),
-        row<dlogis>("dlogis", {"x", "mu", "sigma", "log=False"}),
-        row<dpois>("dpois", {"x", "rate", "log=False"}),
-        row<dt>("dt", {"x", "dof", "log=False"}),
-        row<dunif>("dunif", {"x", "a", "b", "log=False"}),
-        row<dweibull>("dweibull", {"x", "shape", "scale", "log=False"}),
+        row<sound_density<dnorm>>("dnorm", {"x", "mu=0", "sigma=1", "log=False"}),
+        row<sound_mass<dbern>>("dbern", {"x", "prob", "log=False"}),
+        row<sound_density<dbeta>>("dbeta", {"x", "a", "b", "log=False"}),
+        row<sound_mass<dbinom>>("dbinom", {"x", "n_trials", "prob", "log=False"}),
+        row<sound_density<dcauchy>>("dcauchy", {"x", "mu", "sigma", "log=False"}),
+        row<sound_density<dchisq>>("dchisq", {"x", "dof", "log=False"}),
+        row<sound_density<dexp>>("dexp", {"x", "rate", "log=False"}),
+        row<sound_density<df>>("df", {"x", "df1", "df2", "log=False"}),
+        row<sound_density<dgamma>>("dgamma", {"x", "shape", "scale", "log=False"}),
+        row<sound_density<dinvgamma>>("dinvgamma", {"x", "shape", "scale", "log=False"}),
+        row<sound_density<dlaplace>>("dlaplace", {"x", "mu", "sigma", "log=False"}),
+        row<sound_density<dlnorm>>("dlnorm", {"x", "mu", "sigma", "log=False"}),
+        row<sound_density<dlogis>>("dlogis", {"x", "mu", "sigma", "log=False"}),
+        row<sound_mass<dpois>>("dpois", {"x", "rate", "log=False"}),
+        row<sound_density<dt>>("dt", {"x", "dof", "log=False"}),
+        row<sound_density<dunif>>("dunif", {"x", "a", "b", "log=False"}),
+        row<sound_density<dweibull>>("dweibull", {"x", "shape", "scale", "log=False"}),
     };
 }
 

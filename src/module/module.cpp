@@ -3,8 +3,12 @@
 // and turns a failure during registration into an ImportError.
 #include <pybind11/pybind11.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <stdexcept>
+#include <string>
 
+#include "module/docstrings.hpp"
 #include "module/elementwise.hpp"
 #include "module/registry.hpp"
 #include "module/threads.hpp"
@@ -12,8 +16,57 @@
 
 namespace py = pybind11;
 
+namespace {
+
+// Puts CPython's "name(signature)\n--\n\n" prefix before a builtin
+// function's docstring. The new text replaces the method table's docstring,
+// which pybind11 frees like its own.
+void set_function_doc(PyObject* function, const std::string& prefix) {
+    if (!PyCFunction_Check(function)) return;
+    PyMethodDef* def = reinterpret_cast<PyCFunctionObject*>(function)->m_ml;
+    const std::string text = prefix + (def->ml_doc ? def->ml_doc : "");
+    std::free(const_cast<char*>(def->ml_doc));
+    def->ml_doc = strdup(text.c_str());
+}
+
+// A function registered by pybind11 with the table's text signature and body.
+void document_function(py::module_& m, const char* name) {
+    const zorvana::Doc doc = zorvana::doc_of(name);
+    if (doc.body == nullptr) return;
+    set_function_doc(m.attr(name).ptr(), std::string(name) + doc.text_signature + "\n--\n\n");
+    PyMethodDef* def = reinterpret_cast<PyCFunctionObject*>(m.attr(name).ptr())->m_ml;
+    const std::string text = std::string(def->ml_doc) + "\n" + doc.body;
+    std::free(const_cast<char*>(def->ml_doc));
+    def->ml_doc = strdup(text.c_str());
+}
+
+// The Engine class's documentation (the functions get theirs when they are
+// made): the signature prefix in its type slot, read by inspect.signature,
+// the body as __doc__, and the text signature of __init__.
+void document_engine(py::module_& m) {
+    const zorvana::Doc doc = zorvana::doc_of("Engine");
+    if (doc.body == nullptr) return;
+    py::object cls = m.attr("Engine");
+    auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+    const std::string text = std::string("Engine") + doc.text_signature + "\n--\n\n" + doc.body;
+    char* slot = static_cast<char*>(PyObject_Malloc(text.size() + 1));
+    std::memcpy(slot, text.c_str(), text.size() + 1);
+    PyObject_Free(const_cast<char*>(type->tp_doc));
+    type->tp_doc = slot;
+    cls.attr("__doc__") = doc.body;
+    PyObject* init = PyDict_GetItemString(type->tp_dict, "__init__");
+    if (init != nullptr && PyInstanceMethod_Check(init)) {
+        const std::string args(doc.text_signature + 1);
+        set_function_doc(PyInstanceMethod_GET_FUNCTION(init), "__init__(self, " + args + "\n--\n\n");
+    }
+}
+
+}  // namespace
+
 PYBIND11_MODULE(zorvana, m) {
     m.doc() = "pybind11 wrapper for mervel/zorvana";
+    // ZORVANA_VERSION comes from the file VERSION, through setup.py.
+    m.attr("__version__") = ZORVANA_VERSION;
 #if PY_VERSION_HEX < 0x03070000
     // Before 3.7 the interpreter lock is created lazily, on the first thread.
     // pybind11 looks NumPy up once, with the lock released around a
@@ -28,20 +81,14 @@ PYBIND11_MODULE(zorvana, m) {
 
     for (const zorvana::Row& row : zorvana::density_rows()) zorvana::register_row(m, row);
     zorvana::register_draws(m);  // Engine, the default engine, r-functions
+    document_engine(m);
     for (const zorvana::Row& row : zorvana::distribution_function_rows()) zorvana::register_row(m, row);
     for (const zorvana::Row& row : zorvana::quantile_rows()) zorvana::register_row(m, row);
 
-    m.def(
-        "set_num_threads",
-        [](int n) {
-            if (n < 1) throw py::value_error("the number of threads must be at least 1");
-            zorvana::set_num_threads(n);
-        },
-        py::arg("n"),
-        "Sets the number of threads (the calling one included) that share the elements of one large "
-        "element-wise call. The start value is the environment variable ZORVANA_NUM_THREADS read at "
-        "import, or else the number of cores this process may run on. Results are the same for every "
-        "number of threads.");
-    m.def("get_num_threads", &zorvana::num_threads,
-          "The number of threads that share the elements of one large element-wise call.");
+    m.def("set_num_threads", [](int n) {
+        if (n < 1) throw py::value_error("the number of threads must be at least 1");
+        zorvana::set_num_threads(n);
+    }, py::arg("n"));
+    m.def("get_num_threads", &zorvana::num_threads);
+    for (const char* name : {"set_num_threads", "get_num_threads"}) document_function(m, name);
 }

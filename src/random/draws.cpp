@@ -115,13 +115,24 @@ double rinvgamma_unchecked(double shape, double scale, Mt19937_64& gen) {
 
 // X / (Y + X), X of shape a drawn before Y of shape b. An infinite shape
 // dominates (X or Y is +inf): the limits 1 for a = +inf, 0 for b = +inf and
-// 0.5 for both replace inf / inf.
+// 0.5 for both replace inf / inf. Where both variates underflow to 0 (small
+// shapes) the ratio 1 / (1 + Y/X) is taken from their logarithms.
 double rbeta_unchecked(double a, double b, Mt19937_64& gen) {
-    const double x = draw_gamma(gen, a, 1.0);
-    const double y = draw_gamma(gen, b, 1.0);
+    const GammaVariate x = draw_gamma_variate(gen, a, 1.0);
+    const GammaVariate y = draw_gamma_variate(gen, b, 1.0);
     if (is_pinf(a)) return is_pinf(b) ? 0.5 : 1.0;
     if (is_pinf(b)) return 0.0;
-    return x / (y + x);
+    const double r = x.value / (y.value + x.value);
+    if (!is_nan(r)) return r;
+    const double log_ratio = y.log() - x.log();
+    if (!is_nan(log_ratio)) return 1.0 / (1.0 + math_exp(log_ratio));
+    // Both logarithms are -inf: log(U)/k overflowed for both shapes (or a
+    // shape is 0). The variate with the larger log(U)/k takes the whole mass:
+    // compare log(Ux) b with log(Uy) a, and for equal shapes Ux with Uy.
+    const double cx = std::log(x.u) * b;
+    const double cy = std::log(y.u) * a;
+    if (cx != cy) return cx > cy ? 1.0 : 0.0;
+    return x.u > y.u ? 1.0 : (x.u < y.u ? 0.0 : 0.5);
 }
 
 // Z / sqrt(V / dof), the normal drawn before the chi-squared V. As dof grows
@@ -137,12 +148,17 @@ double rt_unchecked(double dof, Mt19937_64& gen) {
 // ((df2 / df1) * X1) / X2, X1 (df1) drawn before X2 (df2). An infinite
 // degree of freedom makes its X / df tend to 1: df1 = +inf gives df2 / X2,
 // df2 = +inf gives X1 / df1, both give 1 (instead of 0 * inf or inf / inf).
+// Where the ratio is not finite (X2, or both, underflowed to 0 at small
+// degrees of freedom, or df2 / df1 overflowed) it is taken from the
+// logarithms, which are finite for degrees of freedom of at least 2^-52.
 double rf_unchecked(double df1, double df2, Mt19937_64& gen) {
-    const double x1 = chisq_variate(df1, gen);
-    const double x2 = chisq_variate(df2, gen);
-    if (is_pinf(df1)) return is_pinf(df2) ? 1.0 : df2 / x2;
-    if (is_pinf(df2)) return x1 / df1;
-    return ((df2 / df1) * x1) / x2;
+    const GammaVariate x1 = draw_gamma_variate(gen, 0.5 * df1, 2.0);
+    const GammaVariate x2 = draw_gamma_variate(gen, 0.5 * df2, 2.0);
+    if (is_pinf(df1)) return is_pinf(df2) ? 1.0 : df2 / x2.value;
+    if (is_pinf(df2)) return x1.value / df1;
+    const double r = ((df2 / df1) * x1.value) / x2.value;
+    if (!is_nan(r) && !is_inf(r)) return r;
+    return math_exp(((std::log(df2) - std::log(df1)) + x1.log()) - x2.log());
 }
 
 }  // namespace zorvana

@@ -20,6 +20,8 @@
 #include "module/elementwise.hpp"
 #include "module/threads.hpp"
 #include "random/draws.hpp"
+#include "random/engine.hpp"
+#include "random/engine_python.hpp"
 #include "random/mt19937_64.hpp"
 
 namespace py = pybind11;
@@ -27,42 +29,6 @@ namespace py = pybind11;
 namespace zorvana {
 
 namespace {
-
-// Owns one generator, seeded from a signed 32-bit seed sign-extended to 64
-// bits (-1 seeds with all bits set). Nothing but the constructor is exposed.
-// A draw holds the engine's lock for the length of the call, so that two
-// threads drawing from one engine take turns, each call's draws consecutive.
-class Engine {
-public:
-    explicit Engine(std::int32_t seed)
-        : gen_(std::make_unique<Mt19937_64>(static_cast<std::uint64_t>(static_cast<std::int64_t>(seed)))) {}
-    Mt19937_64& generator() { return *gen_; }
-    std::mutex& lock() { return lock_; }
-
-private:
-    std::unique_ptr<Mt19937_64> gen_;
-    std::mutex lock_;
-};
-
-// Takes an engine's lock from a thread that holds the interpreter lock,
-// releasing the interpreter lock while it waits (the holder of the engine may
-// need the interpreter lock before it lets go).
-class EngineHold {
-public:
-    explicit EngineHold(Engine& e) : e_(e) {
-        if (!e_.lock().try_lock()) {
-            PyThreadState* released = PyEval_SaveThread();
-            e_.lock().lock();
-            PyEval_RestoreThread(released);
-        }
-    }
-    ~EngineHold() { e_.lock().unlock(); }
-    EngineHold(const EngineHold&) = delete;
-    EngineHold& operator=(const EngineHold&) = delete;
-
-private:
-    Engine& e_;
-};
 
 // Draws per run of the fill: between runs the fill looks for a Ctrl-C.
 constexpr py::ssize_t kFillBlock = 4096;
@@ -354,8 +320,7 @@ void def_draw(py::module_& m, const char* name, const py::object& default_engine
 }  // namespace
 
 void register_draws(py::module_& m) {
-    // The seed is positional only: no keyword name.
-    py::class_<Engine>(m, "Engine").def(py::init<std::int32_t>());
+    register_engine(m);
     g_engine_type = reinterpret_cast<PyTypeObject*>(py::type::of<Engine>().ptr());
 
     // The one default engine, made through the module's own attribute and

@@ -29,14 +29,33 @@ double gamma_above_one(Mt19937_64& gen, double k, double theta) {
     }
 }
 
+// 0 <= k <= 1: U first, then G of shape k + 1; the variate is U^(1/k) G. A
+// shape of -0 must draw as +0: 1 / -0 would give U^-inf = +inf instead of
+// U^+inf = 0.
+GammaVariate gamma_at_most_one(Mt19937_64& gen, double k, double theta) {
+    const double shape = k + 0.0;
+    const double u = draw_unit(gen);
+    const double g = draw_gamma(gen, shape + 1.0, theta);
+    return {std::pow(u, 1.0 / shape) * g, u, shape, g};
+}
+
 }  // namespace
+
+double GammaVariate::log() const { return (u < 1 ? std::log(u) / shape : 0.0) + std::log(rest); }
 
 double polar_value(double u, double s) { return u * std::sqrt((std::log(s) * -2.0) / s) + 0.0; }
 
 double draw_uniform(Mt19937_64& gen, double a, double b) {
     const double lo = std::nextafter(a, b);
     const double u0 = draw_canonical(gen);
-    return u0 * (b - lo) + lo;
+    const double width = b - lo;
+    if (is_inf(width) && !is_inf(a) && !is_inf(b)) {
+        // Finite bounds wider apart than the largest double: the same value
+        // on the halves (exact at these magnitudes), doubled back.
+        const double v = (u0 * (b * 0.5 - lo * 0.5) + lo * 0.5) * 2.0;
+        return v > b ? b : v;
+    }
+    return u0 * width + lo;
 }
 
 double draw_std_normal(Mt19937_64& gen) {
@@ -57,12 +76,13 @@ double draw_gamma(Mt19937_64& gen, double k, double theta) {
     // limit is returned without drawing.
     if (is_pinf(k)) return kInf;
     if (k > 1) return gamma_above_one(gen, k, theta);
-    // 0 <= k <= 1. A shape of -0 must draw as +0: 1 / -0 would give
-    // U^-inf = +inf instead of U^+inf = 0.
-    const double shape = k + 0.0;
-    const double u = draw_unit(gen);
-    const double g = draw_gamma(gen, shape + 1.0, theta);
-    return std::pow(u, 1.0 / shape) * g;
+    return gamma_at_most_one(gen, k, theta).value;
+}
+
+GammaVariate draw_gamma_variate(Mt19937_64& gen, double k, double theta) {
+    if (k >= 0 && k <= 1 && theta >= kEps) return gamma_at_most_one(gen, k, theta);
+    const double g = draw_gamma(gen, k, theta);
+    return {g, 1.0, 1.0, g};
 }
 
 }  // namespace zorvana

@@ -56,4 +56,21 @@ double draw_std_normal(Mt19937_64& gen);
 // consuming output for theta < 2^-52, k < 0 or a NaN k or theta.
 double draw_gamma(Mt19937_64& gen, double k, double theta);
 
+// A gamma variate with what its logarithm needs. For shapes up to 1 the
+// variate is U^(1/k) G, which underflows to 0 long before its logarithm
+// log(U)/k + log(G) leaves the doubles.
+struct GammaVariate {
+    double value;  // bit for bit what draw_gamma returns
+    double u;      // U; 1 for shapes above 1 (and invalid ones)
+    double shape;  // k; 1 for shapes above 1
+    double rest;   // G; the value itself for shapes above 1
+    // log(value), finite where U^(1/k) underflows: -inf only for k = 0 (or k
+    // so small that log(U)/k overflows).
+    double log() const;
+};
+
+// draw_gamma with the same outputs consumed and the same value, plus the
+// pieces of its logarithm.
+GammaVariate draw_gamma_variate(Mt19937_64& gen, double k, double theta);
+
 }  // namespace zorvana

@@ -1,0 +1,591 @@
+"""Writes the module's documentation from one description of the seventeen
+families:
+
+- src/module/docstrings.cpp: the table that doc_of() reads, one row per
+  callable (51 element-wise functions, 17 draw functions and Engine) with its
+  text signature and docstring body;
+- stubs/zorvana-stubs/__init__.pyi: the type stubs.
+
+Each docstring is composed from a per-prefix template (d, p, q, r) and the
+family's data below. Examples are evaluated with the installed module, so the
+outputs shown are the module's own; rerun after a change of values.
+
+Usage: python tools/gen_docs.py [--check]
+  --check  compare with the committed files instead of writing (exit 1 on a difference)
+"""
+import os
+import sys
+from collections import OrderedDict
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+DOC_TABLE = os.path.join("src", "module", "docstrings.cpp")
+STUBS = os.path.join("stubs", "zorvana-stubs", "__init__.pyi")
+
+# How the text signatures and stubs show an argument of a draw function that
+# may be left out (size: one float instead of an array; engine: the shared
+# default engine).
+DRAW_OMITTED = "None"
+
+EPS_NOTE = "2^-52 (about 2.2e-16)"
+
+GAMMA_WINDOW = (
+    "The incomplete gamma function P(a, z) behind {what} integrates the density only over a window "
+    "around its mode when a >= 10 and z <= 3a, from 4 to 11 standard deviations (sqrt(a)) below "
+    "the mode to 5 to 10 above it (5 for a up to 30); the mass beyond the upper edge is dropped. "
+    "{effect}")
+
+
+class Family(object):
+    def __init__(self, key, title, params, law, invalid, discrete=False, defaults=None,
+                 d_log_of_value=False, q_def=None, notes=None, examples=None, draw=None):
+        self.key = key
+        self.title = title
+        self.params = params  # [(name, description)] in registry order
+        self.law = law
+        self.invalid = invalid
+        self.discrete = discrete
+        self.defaults = defaults or {}
+        self.d_log_of_value = d_log_of_value
+        self.q_def = q_def
+        self.notes = notes or {}
+        self.examples = examples or {}
+        self.draw = draw
+
+    def names(self):
+        return [n for n, _ in self.params]
+
+
+LOCATION_SCALE = "mu : float or array_like\n    Location {mu}.\nsigma : float or array_like\n    Scale {sigma}."
+
+
+def loc_scale(mu, sigma):
+    return [("mu", "Location {}.".format(mu)), ("sigma", "Scale {}.".format(sigma))]
+
+
+FAMILIES = [
+    Family(
+        "norm", "normal",
+        loc_scale("mu, the mean", "sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu"),
+        "density exp(-(x - mu)^2 / (2 sigma^2)) / (sigma sqrt(2 pi)) on the real line",
+        "sigma < 0, or mu or sigma NaN",
+        defaults={"mu": "0", "sigma": "1"},
+        notes={"q": ["qnorm works from 2p - 1, which counts as -1 (or 1) within about 1.1e-16 of 0 "
+                     "(or 1): qnorm(1e-17) is -inf, and just above that the rounding of 2p - 1 shows: "
+                     "qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives NaN."]},
+        examples={"d": ["zv.dnorm(0.5)", "zv.dnorm([0.0, 1.0, 2.0], mu=1.0, sigma=2.0)"],
+                  "p": ["zv.pnorm(1.96)", "zv.pnorm(-40.0, log_p=True)"],
+                  "q": ["zv.qnorm(0.975)", "zv.qnorm(0.5, mu=10.0, sigma=3.0)"],
+                  "r": ["zv.rnorm(engine=zv.Engine(42))", "zv.rnorm(10.0, 2.0, size=3, engine=zv.Engine(42))"]},
+        draw="mu + sigma Z with Z from the polar method (two outputs per attempt)"),
+    Family(
+        "bern", "Bernoulli",
+        [("prob", "Probability of a 1, in [0, 1].")],
+        "mass prob at 1 and 1 - prob at 0",
+        "prob outside [0, 1] or NaN", discrete=True, d_log_of_value=True,
+        q_def="the least count k in {0, 1} with pbern(k) >= p",
+        examples={"d": ["zv.dbern(1, 0.3)"], "p": ["zv.pbern(0, 0.3)"], "q": ["zv.qbern(0.8, 0.3)"],
+                  "r": ["zv.rbern(0.3, size=5, engine=zv.Engine(42))"]},
+        draw="1.0 when a uniform U in (0, 1] is at most prob, else 0.0 (one output)"),
+    Family(
+        "beta", "beta",
+        [("a", "First shape, a >= 0."), ("b", "Second shape, b >= 0.")],
+        "density x^(a - 1) (1 - x)^(b - 1) / B(a, b) on [0, 1]; a shape of 0 or inf makes it a "
+        "point mass (at 0, 1 or 0.5)",
+        "a < 0 or b < 0, or a or b NaN",
+        notes={"p": ["x below {} counts as 0.".format(EPS_NOTE)]},
+        examples={"d": ["zv.dbeta(0.3, 2.0, 5.0)"], "p": ["zv.pbeta(0.3, 2.0, 5.0)"],
+                  "q": ["zv.qbeta(0.5, 2.0, 5.0)"], "r": ["zv.rbeta(2.0, 5.0, engine=zv.Engine(42))"]},
+        draw="X / (X + Y) with X, Y gamma variates of shapes a and b, X drawn first"),
+    Family(
+        "binom", "binomial",
+        [("n_trials", "Number of trials, an integer >= 0 (a float is truncated toward zero)."),
+         ("prob", "Success probability of each trial, in [0, 1].")],
+        "mass C(n_trials, x) prob^x (1 - prob)^(n_trials - x) for x = 0, ..., n_trials",
+        "prob outside [0, 1] or NaN, n_trials < 0", discrete=True,
+        q_def="the least count k with pbinom(k, n_trials, prob) >= p",
+        notes={"p": ["The masses are summed exactly, x + 1 of them."]},
+        examples={"d": ["zv.dbinom(3, 10, 0.5)"], "p": ["zv.pbinom(3, 10, 0.5)"],
+                  "q": ["zv.qbinom(0.5, 10, 0.3)"], "r": ["zv.rbinom(10, 0.3, size=5, engine=zv.Engine(42))"]},
+        draw="the number of uniforms at most prob among n_trials of them (n_trials outputs per "
+             "draw, so the cost grows with n_trials)"),
+    Family(
+        "cauchy", "Cauchy",
+        loc_scale("mu, the median", "sigma >= 0, the half-width at half-maximum (not a standard "
+                  "deviation: the Cauchy distribution has none)"),
+        "density 1 / (pi sigma (1 + ((x - mu) / sigma)^2))",
+        "sigma < 0, or mu or sigma NaN", d_log_of_value=True,
+        notes={"d": ["sigma = 0 gives NaN."], "q": ["sigma = inf gives NaN."]},
+        examples={"d": ["zv.dcauchy(1.0, 0.0, 2.0)"], "p": ["zv.pcauchy(1.0, 0.0, 2.0)"],
+                  "q": ["zv.qcauchy(0.75, 0.0, 2.0)"], "r": ["zv.rcauchy(0.0, 2.0, engine=zv.Engine(42))"]},
+        draw="qcauchy(U, mu, sigma) for one uniform U in (0, 1]"),
+    Family(
+        "chisq", "chi-squared",
+        [("dof", "Degrees of freedom, dof >= 0 (need not be an integer).")],
+        "density x^(dof/2 - 1) exp(-x/2) / (2^(dof/2) Gamma(dof/2)) for x > 0 (the gamma "
+        "distribution with shape dof/2 and scale 2)",
+        "dof < 0 or NaN",
+        notes={"p": ["x below {} counts as 0.".format(EPS_NOTE),
+                     GAMMA_WINDOW.format(what="pchisq(x, dof) = P(dof/2, x/2)",
+                                         effect="Upper tails 1 - p then come out too large: 1 - pchisq(60, 20) "
+                                                "is 1.29e-4 where the true tail is 7.12e-6.")],
+               "q": [GAMMA_WINDOW.format(what="qchisq", effect="Upper quantiles then lie too far out: "
+                                         "qchisq(0.99999, 100) is 300 where the true quantile is 172.1.")]},
+        examples={"d": ["zv.dchisq(2.0, 3.0)"], "p": ["zv.pchisq(3.84, 1.0)", "1 - zv.pchisq(60.0, 20.0)"],
+                  "q": ["zv.qchisq(0.95, 1.0)", "zv.qchisq(0.99999, 100.0)"],
+                  "r": ["zv.rchisq(3.0, engine=zv.Engine(42))"]},
+        draw="a gamma variate of shape dof/2 and scale 2 (Marsaglia and Tsang's method)"),
+    Family(
+        "exp", "exponential",
+        [("rate", "Rate >= 0, the reciprocal of the mean.")],
+        "density rate exp(-rate x) for x >= 0",
+        "rate < 0 or NaN (and rate = inf in dexp)",
+        examples={"d": ["zv.dexp(1.0, 2.0)"], "p": ["zv.pexp(1.0, 2.0)"], "q": ["zv.qexp(0.5, 2.0)"],
+                  "r": ["zv.rexp(2.0, size=3, engine=zv.Engine(42))"]},
+        draw="qexp(U, rate) for one uniform U in (0, 1]"),
+    Family(
+        "f", "F",
+        [("df1", "Numerator degrees of freedom, at least {}; inf allowed.".format(EPS_NOTE)),
+         ("df2", "Denominator degrees of freedom, at least {}; inf allowed.".format(EPS_NOTE))],
+        "the distribution of (U1/df1) / (U2/df2) for independent chi-squared U1, U2 with df1 and df2 "
+        "degrees of freedom",
+        "df1 or df2 below {}, or NaN".format(EPS_NOTE),
+        notes={"p": ["x below {} counts as 0.".format(EPS_NOTE)]},
+        examples={"d": ["zv.df(1.0, 3.0, 5.0)"], "p": ["zv.pf(2.0, 3.0, 5.0)"], "q": ["zv.qf(0.95, 3.0, 5.0)"],
+                  "r": ["zv.rf(3.0, 5.0, engine=zv.Engine(42))"]},
+        draw="((df2 / df1) X1) / X2 with X1, X2 chi-squared variates, X1 drawn first"),
+    Family(
+        "gamma", "gamma",
+        [("shape", "Shape k >= 0."),
+         ("scale", "Scale theta >= {}; a scale, not a rate: for a rate r pass "
+                   "scale=1/r.".format(EPS_NOTE))],
+        "density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for x > 0, mean k theta",
+        "shape < 0, scale below {}, or either NaN".format(EPS_NOTE),
+        notes={"p": ["x below {} counts as 0.".format(EPS_NOTE),
+                     GAMMA_WINDOW.format(what="pgamma(x, k, theta) = P(k, x / theta)",
+                                         effect="Upper tails 1 - p then come out too large: 1 - pgamma(60, 10, 2) "
+                                                "is 1.29e-4 where the true tail is 7.12e-6.")],
+               "q": [GAMMA_WINDOW.format(what="qgamma", effect="Upper quantiles then lie too far out: "
+                                         "qgamma(0.99999, 50, 2) is 300 where the true quantile is 172.1.")]},
+        examples={"d": ["zv.dgamma(2.0, shape=2.0, scale=3.0)"], "p": ["zv.pgamma(2.0, shape=2.0, scale=3.0)"],
+                  "q": ["zv.qgamma(0.95, shape=2.0, scale=3.0)"],
+                  "r": ["zv.rgamma(2.0, 3.0, size=3, engine=zv.Engine(42))"]},
+        draw="Marsaglia and Tsang's method (shapes up to 1 draw one extra uniform)"),
+    Family(
+        "invgamma", "inverse-gamma",
+        [("shape", "Shape alpha >= 0."),
+         ("scale", "Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.")],
+        "density beta^alpha / Gamma(alpha) x^(-alpha - 1) exp(-beta / x) for x > 0",
+        "shape < 0 or scale < 0, or either NaN",
+        notes={"p": [GAMMA_WINDOW.format(what="pinvgamma(x, alpha, beta) = 1 - P(alpha, beta / x)",
+                                         effect="Lower tails then come out too large.")],
+               "q": [GAMMA_WINDOW.format(what="qinvgamma", effect="Lower quantiles then lie too close to 0.")]},
+        examples={"d": ["zv.dinvgamma(0.5, 2.0, 1.0)"], "p": ["zv.pinvgamma(0.5, 2.0, 1.0)"],
+                  "q": ["zv.qinvgamma(0.5, 2.0, 1.0)"], "r": ["zv.rinvgamma(2.0, 1.0, engine=zv.Engine(42))"]},
+        draw="1 / G with G a gamma variate of shape alpha and scale 1/beta (a scale above 2^52 gives NaN)"),
+    Family(
+        "laplace", "Laplace",
+        loc_scale("mu, the mean and median", "sigma >= 0 (the standard deviation is sigma sqrt(2)); "
+                  "sigma = 0 is a point mass at mu"),
+        "density exp(-|x - mu| / sigma) / (2 sigma)",
+        "sigma < 0, or mu or sigma NaN", notes={"q": ["sigma = inf gives NaN."]},
+        examples={"d": ["zv.dlaplace(1.0, 0.0, 2.0)"], "p": ["zv.plaplace(1.0, 0.0, 2.0)"],
+                  "q": ["zv.qlaplace(0.9, 0.0, 2.0)"], "r": ["zv.rlaplace(0.0, 2.0, engine=zv.Engine(42))"]},
+        draw="qlaplace(U, mu, sigma) for one uniform U in (0, 1]"),
+    Family(
+        "lnorm", "log-normal",
+        [("mu", "Mean of log(X)."), ("sigma", "Standard deviation of log(X), sigma >= 0.")],
+        "density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma sqrt(2 pi)) for x > 0",
+        "sigma < 0, or mu or sigma NaN",
+        notes={"d": ["x below {} counts as 0 (dlnorm(1e-17, 0, 1) is 0).".format(EPS_NOTE)],
+               "p": ["x below {} counts as 0.".format(EPS_NOTE)], "q": ["sigma = inf gives NaN."]},
+        examples={"d": ["zv.dlnorm(1.0, 0.0, 1.0)"], "p": ["zv.plnorm(2.0, 0.0, 1.0)"],
+                  "q": ["zv.qlnorm(0.5, 1.0, 0.5)"], "r": ["zv.rlnorm(0.0, 1.0, engine=zv.Engine(42))"]},
+        draw="exp(mu + sigma Z) with Z from the polar method"),
+    Family(
+        "logis", "logistic",
+        loc_scale("mu, the mean and median", "sigma >= 0 (the standard deviation is sigma pi / sqrt(3))"),
+        "density exp(-z) / (sigma (1 + exp(-z))^2) with z = (x - mu) / sigma",
+        "sigma < 0, or mu or sigma NaN",
+        notes={"d": ["sigma = 0 gives NaN."], "q": ["sigma = inf gives NaN."]},
+        examples={"d": ["zv.dlogis(1.0, 0.0, 2.0)"], "p": ["zv.plogis(1.0, 0.0, 2.0)"],
+                  "q": ["zv.qlogis(0.9, 0.0, 2.0)"], "r": ["zv.rlogis(0.0, 2.0, engine=zv.Engine(42))"]},
+        draw="qlogis(U, mu, sigma) for one uniform U in (0, 1]"),
+    Family(
+        "pois", "Poisson",
+        [("rate", "Mean lambda >= 0.")],
+        "mass lambda^x exp(-lambda) / x! for counts x >= 0",
+        "rate < 0 or NaN", discrete=True,
+        q_def="the least count k with ppois(k, rate) > p (strictly: p equal to ppois(k) gives k + 1)",
+        notes={"p": [GAMMA_WINDOW.format(what="ppois(x, rate) = 1 - P(x + 1, rate) for x > 15 or rate > 10",
+                                         effect="Lower tails then come out too large: ppois(16, 50) is "
+                                                "5.98e-5 where the true value is 2.04e-8.")],
+               "q": [GAMMA_WINDOW.format(what="qpois", effect="Lower quantiles then come out too small: "
+                                         "qpois(1e-5, 50) is 15 where the true quantile is 23.")]},
+        examples={"d": ["zv.dpois(2, 3.0)"], "p": ["zv.ppois(2, 3.0)", "zv.ppois(16, 50.0)"],
+                  "q": ["zv.qpois(0.5, 3.0)"], "r": ["zv.rpois(3.0, size=5, engine=zv.Engine(42))"]},
+        draw="qpois(U, rate) for one uniform U in (0, 1] (a search, longer for large rates)"),
+    Family(
+        "t", "Student t",
+        [("dof", "Degrees of freedom >= {}; need not be an integer, and inf gives the standard "
+                 "normal.".format(EPS_NOTE))],
+        "density Gamma((dof + 1)/2) / (sqrt(dof pi) Gamma(dof/2)) (1 + x^2/dof)^(-(dof + 1)/2)",
+        "dof below {} or NaN".format(EPS_NOTE),
+        notes={"q": ["For dof other than 1, 2 and inf, qt starts from Hill's approximation (1970) and "
+                     "refines it by six Halley steps in the tails only; in the central branch Hill's "
+                     "value is returned as it is: relative errors up to about 4e-7 for dof of 3 or more "
+                     "(qt(0.975, 10) is 2.22813884 where the true quantile is 2.22813885), and more for "
+                     "small dof: qt(0.47, 1.5) is -0.08692 where the true quantile is -0.08824."]},
+        examples={"d": ["zv.dt(0.0, 5.0)"], "p": ["zv.pt(2.0, 5.0)"], "q": ["zv.qt(0.975, 10.0)"],
+                  "r": ["zv.rt(5.0, engine=zv.Engine(42))"]},
+        draw="Z / sqrt(V / dof) with Z normal (drawn first) and V chi-squared"),
+    Family(
+        "unif", "uniform",
+        [("a", "Lower end."), ("b", "Upper end, b > a.")],
+        "density 1 / (b - a) on [a, b]",
+        "not a < b, or a or b NaN (and infinite ends in qunif)",
+        examples={"d": ["zv.dunif(0.5, 0.0, 2.0)"], "p": ["zv.punif(0.5, 0.0, 2.0)"],
+                  "q": ["zv.qunif(0.25, 0.0, 4.0)"], "r": ["zv.runif(0.0, 1.0, size=3, engine=zv.Engine(42))"]},
+        draw="a' + (b - a') C with C a 53-bit uniform in [0, 1] and a' the next double above a "
+             "(a itself is never drawn)"),
+    Family(
+        "weibull", "Weibull",
+        [("shape", "Shape k, at least {}.".format(EPS_NOTE)),
+         ("scale", "Scale lambda, at least {}.".format(EPS_NOTE))],
+        "density (k / lambda) (x / lambda)^(k - 1) exp(-(x / lambda)^k) for x >= 0",
+        "shape or scale below {}, or NaN".format(EPS_NOTE),
+        notes={"p": ["x below {} counts as 0.".format(EPS_NOTE)]},
+        examples={"d": ["zv.dweibull(1.0, 2.0, 1.0)"], "p": ["zv.pweibull(1.0, 2.0, 1.0)"],
+                  "q": ["zv.qweibull(0.5, 2.0, 1.0)"], "r": ["zv.rweibull(2.0, 1.0, engine=zv.Engine(42))"]},
+        draw="qweibull(U, shape, scale) for one uniform U in (0, 1]"),
+]
+
+RETURNS = ("Returns\n-------\nfloat or numpy.ndarray of float64\n"
+           "    A Python float when every argument is a scalar, otherwise an array of the\n"
+           "    arguments' broadcast shape.")
+
+ENGINE_BODY = """A random engine: one 64-bit Mersenne Twister (MT19937-64) generator.
+
+Pass it as ``engine=`` to the draw functions. Draws made without an engine use
+one shared default engine, Engine(1), made when the module is imported. Two
+engines made from the same seed give the same stream.
+
+Parameters
+----------
+seed : int
+    Signed 32-bit integer, positional only; it is sign-extended to 64 bits
+    (seed -1 seeds with all bits set).
+
+Notes
+-----
+``repr`` shows the seed and the number of 64-bit outputs drawn so far.
+``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole generator state,
+so the copy continues the original's stream bit for bit (the pickle carries a
+format version). Engines compare equal when their states are equal; being
+mutable, they are not hashable.
+"""
+ENGINE_EXAMPLES = ["e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
+                   "import pickle", "f = pickle.loads(pickle.dumps(e))",
+                   "zv.rnorm(engine=e) == zv.rnorm(engine=f)"]
+
+
+# Operators stay on one line with both operands ("1 - p" is never split).
+UNBREAKABLE = [" - ", " + ", " = ", " <= ", " >= ", " < ", " > ", " / "]
+
+
+def wrap(text, indent="", width=79):
+    for op in UNBREAKABLE:
+        text = text.replace(op, op.replace(" ", "\0"))
+    words, lines, line = text.split(), [], indent
+    for w in words:
+        if len(line) + len(w) + (line != indent) > width and line != indent:
+            lines.append(line)
+            line = indent
+        line += (" " if line != indent else "") + w
+    lines.append(line)
+    return "\n".join(lines).replace("\0", " ")
+
+
+def param(name, kind, text):
+    return "{} : {}\n{}".format(name, kind, wrap(text, "    "))
+
+
+def run_examples(lines):
+    """The doctest text of example lines, each evaluated with the installed module."""
+    import numpy as np
+    import zorvana
+    glob = {"zv": zorvana, "np": np}
+    out = []
+    for line in lines:
+        out.append(">>> " + line)
+        if line.startswith("import ") or (" = " in line and "==" not in line.split(" = ")[0]):
+            exec(line, glob)
+        else:
+            value = eval(line, glob)
+            if value is not None:
+                out.append(repr(value))
+    return "\n".join(out)
+
+
+def flag_note(fam, prefix):
+    if prefix == "p":
+        return ("Return the natural logarithm of the probability. It is the logarithm of the computed "
+                "probability, so a probability below {} gives -inf.".format(EPS_NOTE))
+    if fam.d_log_of_value:
+        return ("Return the natural logarithm of the {}. It is the logarithm of the computed value, "
+                "so a value below {} gives -inf.".format("mass" if fam.discrete else "density", EPS_NOTE))
+    return ("Return the natural logarithm of the {}, computed in the log domain (finite far into the "
+            "tails).".format("mass" if fam.discrete else "density"))
+
+
+def elementwise(fam, prefix):
+    name = prefix + fam.key
+    what = "probability mass" if fam.discrete else "density"
+    head = {
+        "d": "The {} of the {} distribution, element-wise.".format(what, fam.title),
+        "p": "The cumulative distribution function P(X <= x) of the {} distribution, element-wise.".format(
+            fam.title),
+        "q": "The quantile function of the {} distribution, element-wise: {}.".format(
+            fam.title, fam.q_def or "the x with p{}(x) = p".format(fam.key)),
+    }[prefix]
+    parts = [wrap(head), wrap("The distribution has {}.".format(fam.law))]
+    params = []
+    if prefix == "q":
+        params.append(param("p", "float or array_like", "Probability in [0, 1]."))
+    elif fam.discrete:
+        params.append(param("x", "int or array_like", "Count at which to evaluate (a float is truncated toward zero)."))
+    else:
+        params.append(param("x", "float or array_like", "Where to evaluate."))
+    for pname, text in fam.params:
+        kind = "int or array_like" if pname == "n_trials" else "float or array_like"
+        if pname in fam.defaults:
+            kind += ", default " + fam.defaults[pname]
+        params.append(param(pname, kind, text))
+    flag = {"d": "log", "p": "log_p"}.get(prefix)
+    if flag:
+        params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix)))
+    parts.append("Parameters\n----------\n" + "\n".join(params))
+    parts.append(RETURNS)
+    invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")
+    notes = ["Invalid arguments give NaN, never an exception: {}.".format(invalid)]
+    notes += fam.notes.get(prefix, [])
+    parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
+    parts.append("Examples\n--------\n" + run_examples(fam.examples[prefix]))
+    return name, text_signature(fam, prefix), "\n\n".join(parts)
+
+
+def text_signature(fam, prefix):
+    if prefix == "r":
+        args = ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
+        args += ["size=" + DRAW_OMITTED, "engine=" + DRAW_OMITTED]
+    else:
+        args = ["p" if prefix == "q" else "x"]
+        args += ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
+        if prefix in "dp":
+            args.append(("log" if prefix == "d" else "log_p") + "=False")
+    return "(" + ", ".join(args) + ")"
+
+
+def draw(fam):
+    name = "r" + fam.key
+    parts = [wrap("Random draws from the {} distribution, which has {}.".format(fam.title, fam.law))]
+    call = ", ".join(fam.names())
+    parts.append(wrap("{n}({c}) gives one float, {n}({c}, size) a float64 array: size n gives n "
+                      "draws, a sequence of ints an array of that shape.".format(n=name, c=call)))
+    params = []
+    for pname, text in fam.params:
+        kind = "int" if pname == "n_trials" else "float"
+        if pname in fam.defaults:
+            kind += ", default " + fam.defaults[pname]
+        params.append(param(pname, kind, text))
+    params.append(param("size", "int or sequence of int, optional",
+                        "Leave out for one float. Element i of the array (in row-major order) is the "
+                        "(i + 1)-th successive draw, exactly as that many scalar draws would give."))
+    params.append(param("engine", "Engine, optional",
+                        "The engine to draw from; left out, the module's shared default engine, "
+                        "Engine(1), is used and advanced."))
+    parts.append("Parameters\n----------\n" + "\n".join(params))
+    parts.append("Returns\n-------\nfloat or numpy.ndarray of float64")
+    notes = [
+        "Each draw is " + fam.draw + ".",
+        "Invalid parameters ({}) give NaN, or an array of NaN, without advancing the engine.".format(fam.invalid),
+        "An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn before the interruption.",
+    ]
+    parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
+    parts.append("Examples\n--------\n" + run_examples(fam.examples["r"]))
+    return name, text_signature(fam, "r"), "\n\n".join(parts)
+
+
+def thread_rows():
+    return [
+        ("set_num_threads", "(n)", wrap(
+            "Sets the number of threads (the calling one included) that share the elements of one large "
+            "element-wise call. The start value is the environment variable ZORVANA_NUM_THREADS read at "
+            "import, or else the number of cores this process may run on. Results are the same bit for bit "
+            "for every number of threads; small calls always run on the calling thread.") +
+         "\n\nParameters\n----------\nn : int\n    At least 1; a smaller number raises ValueError."
+         "\n\nExamples\n--------\n" + run_examples(["zv.set_num_threads(2)", "zv.get_num_threads()"])),
+        ("get_num_threads", "()", wrap(
+            "The number of threads that share the elements of one large element-wise call "
+            "(see set_num_threads).") +
+         "\n\nExamples\n--------\n" + run_examples(["zv.set_num_threads(1)", "zv.get_num_threads()"])),
+    ]
+
+
+def rows():
+    """(name, text signature, body) of every documented callable, registry order."""
+    out = []
+    for prefix in "dpq":
+        out += [elementwise(f, prefix) for f in FAMILIES]
+    out += [draw(f) for f in FAMILIES]
+    out.append(("Engine", "(seed, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
+    out += thread_rows()
+    return out
+
+
+def cpp_string(text):
+    """A raw string literal that the text cannot end early."""
+    assert ")doc\"" not in text
+    return 'R"doc(' + text + ')doc"'
+
+
+def doc_table():
+    lines = [
+        "// Generated by tools/gen_docs.py from its family descriptions; do not edit.",
+        "// Docstrings of every callable: name, text signature, body.",
+        '#include "module/docstrings.hpp"',
+        "",
+        "#include <cstring>",
+        "",
+        "namespace zorvana {",
+        "",
+        "namespace {",
+        "",
+        "struct Row {",
+        "    const char* name;",
+        "    Doc doc;",
+        "};",
+        "",
+        "const Row kRows[] = {",
+    ]
+    for name, sig, body in rows():
+        lines.append('    {{"{}", {{"{}", {}}}}},'.format(name, sig, cpp_string(body)))
+    lines += [
+        "};",
+        "",
+        "}  // namespace",
+        "",
+        "Doc doc_of(const char* name) {",
+        "    for (const Row& row : kRows) {",
+        "        if (std::strcmp(row.name, name) == 0) return row.doc;",
+        "    }",
+        "    return Doc{nullptr, nullptr};",
+        "}",
+        "",
+        "}  // namespace zorvana",
+        "",
+    ]
+    return "\n".join(lines)
+
+
+# ---------------------------------------------------------------- stubs
+
+def stub_param(fam, name, scalar):
+    if scalar:
+        t = "int" if name == "n_trials" else "float"
+    else:
+        t = "ArrayLike"
+    return "{}: {}{}".format(name, t, " = ..." if name in fam.defaults else "")
+
+
+def stubs():
+    out = [
+        "# Generated by tools/gen_docs.py; do not edit.",
+        "# The all-scalar overload comes first and is narrower than the array one.",
+        "# pyright: reportOverlappingOverload=false",
+        "from typing import Any, ClassVar, Optional, Sequence, Tuple, overload",
+        "",
+        "import numpy as np",
+        "from numpy.typing import ArrayLike, NDArray",
+        "",
+        "__version__: str",
+        "",
+        "",
+        "def set_num_threads(n: int) -> None: ...",
+        "def get_num_threads() -> int: ...",
+        "",
+        "",
+        "class Engine:",
+        "    def __init__(self, __seed: int) -> None: ...",
+        "    def __eq__(self, __other: object) -> bool: ...",
+        "    __hash__: ClassVar[None]  # type: ignore[assignment]",
+        "    def __copy__(self) -> Engine: ...",
+        "    def __deepcopy__(self, __memo: Any) -> Engine: ...",
+        "    def __getstate__(self) -> Tuple[int, int, bytes, int, int]: ...",
+        "    def __setstate__(self, __state: Tuple[int, int, bytes, int, int]) -> None: ...",
+        "",
+    ]
+    ignore = "  # type: ignore[overload-overlap, misc]"
+    for prefix in "dpq":
+        for fam in FAMILIES:
+            name = prefix + fam.key
+            first = "p" if prefix == "q" else "x"
+            flag = {"d": "log", "p": "log_p"}.get(prefix)
+            for scalar in (True, False):
+                args = []
+                if scalar:
+                    args.append("{}: {}".format(first, "int" if fam.discrete and prefix != "q" else "float"))
+                else:
+                    args.append(first + ": ArrayLike")
+                args += [stub_param(fam, n, scalar) for n in fam.names()]
+                if flag:
+                    args.append("{}: {} = ...".format(flag, "bool" if scalar else "ArrayLike"))
+                ret = "float" if scalar else "NDArray[np.float64]"
+                out.append("")
+                out.append("@overload")
+                out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, ignore if scalar else ""))
+    engine = "engine: Optional[Engine] = ..."
+    for fam in FAMILIES:
+        name = "r" + fam.key
+        pos = [stub_param(fam, n, True) for n in fam.names()]
+        required = [p.replace(" = ...", "") for p in pos]
+        # The scalar form (engine also by position), then size None or left
+        # out, then the shape and size forms.
+        forms = [(pos + [engine], "float")]
+        for size, ret in (("None", "float"), ("Sequence[int]", "NDArray[np.float64]"), ("int", "NDArray[np.float64]")):
+            forms.append((required + ["size: " + size, engine], ret))
+            if fam.defaults:  # size by keyword after the distribution's defaults
+                forms.append((pos + ["*", "size: " + size, engine], ret))
+        for args, ret in forms:
+            out.append("")
+            out.append("@overload")
+            out.append("def {}({}) -> {}: ...".format(name, ", ".join(args), ret))
+    out.append("")
+    return "\n".join(out)
+
+
+def outputs():
+    return OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs())])
+
+
+def main(argv):
+    check = "--check" in argv
+    stale = []
+    for rel, text in outputs().items():
+        path = os.path.join(ROOT, rel)
+        if check:
+            with open(path) as f:
+                if f.read() != text:
+                    stale.append(rel)
+        else:
+            if not os.path.isdir(os.path.dirname(path)):
+                os.makedirs(os.path.dirname(path))
+            with open(path, "w") as f:
+                f.write(text)
+    if stale:
+        print("out of date (rerun tools/gen_docs.py): " + ", ".join(stale))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
