@@ -43,7 +43,8 @@ ext = Pybind11Extension(
     include_dirs=["src"],
     cxx_std=17,
     extra_compile_args=BIT_EXACT_FLAGS,
-    define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))] + ([("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else []),
+    define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))] +
+                  ([("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else []),
 )
 
 setup(
