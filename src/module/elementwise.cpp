@@ -329,9 +329,10 @@ constexpr std::size_t kProbe = 64;
 // Estimated work below which a call stays on one thread: waking the workers
 // and waiting for the last of them costs tens of microseconds.
 constexpr double kParallelSeconds = 150e-6;
-// Chunks handed out per thread (later chunks balance uneven elements).
+// Chunks handed out per thread (later chunks balance uneven elements), each
+// of at least kChunkSeconds of estimated work.
 constexpr std::size_t kChunksPerThread = 8;
-constexpr std::size_t kMinChunk = 1024;
+constexpr double kChunkSeconds = 50e-6;
 
 struct Plan {
     BatchFn batch;
@@ -434,9 +435,10 @@ bool evaluate(Plan& plan, std::size_t size) {
         }
         if (rest > 0 && !cancel.load()) {
             const double estimate = per_element * static_cast<double>(rest);
-            if (threads > 1 && estimate > kParallelSeconds && rest >= 2 * kMinChunk) {
-                const std::size_t chunks =
-                    std::max<std::size_t>(2, std::min(kChunksPerThread * threads, rest / kMinChunk));
+            const double fit = std::min(static_cast<double>(kChunksPerThread * threads),
+                                        estimate / kChunkSeconds);
+            const std::size_t chunks = std::min(rest, static_cast<std::size_t>(fit));
+            if (threads > 1 && estimate > kParallelSeconds && chunks >= 2) {
                 const std::size_t per = (rest + chunks - 1) / chunks;
                 run_chunks(
                     chunks,

@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -45,12 +46,18 @@ public:
                  CallWatch& caller) {
         std::unique_lock<std::mutex> busy(busy_, std::try_to_lock);
         if (!busy.owns_lock()) return false;
-        const int helpers = num_threads() - 1;
-        if (helpers <= 0) return false;
-        start_workers(static_cast<std::size_t>(helpers));
+        const int wanted = num_threads() - 1;
+        if (wanted <= 0) return false;
+        try {
+            start_workers(static_cast<std::size_t>(wanted));
+        } catch (const std::exception&) {
+            // No more threads to be had: share with those that exist.
+        }
+        const std::size_t helpers = std::min(static_cast<std::size_t>(wanted), workers_.size());
+        if (helpers == 0) return false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            job_ = Job{&chunk, &cancel, chunks, static_cast<std::size_t>(helpers)};
+            job_ = Job{&chunk, &cancel, chunks, helpers};
             next_.store(0);
             finished_ = 0;
             joined_ = 0;
@@ -93,12 +100,13 @@ private:
             workers_.clear();
             pid_ = getpid();
         }
-        while (workers_.size() < n) workers_.emplace_back([this] { work(); });
+        // A new worker joins the next job even if it starts after it was posted.
+        const std::uint64_t seen = generation_;
+        while (workers_.size() < n) workers_.emplace_back([this, seen] { work(seen); });
     }
 
-    void work() {
+    void work(std::uint64_t seen) {
         std::unique_lock<std::mutex> lock(mutex_);
-        std::uint64_t seen = generation_;
         for (;;) {
             wake_.wait(lock, [&] { return generation_ != seen; });
             seen = generation_;

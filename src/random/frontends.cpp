@@ -64,7 +64,8 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
         Mt19937_64& gen = engine.generator();
         for (py::ssize_t i = 0; i < n;) {
             const py::ssize_t end = std::min(n, i + kFillBlock);
-            for (; i < end; ++i) data[i] = draw(params..., gen);
+            // (a draw cut short by a Ctrl-C returns at once; stop at it)
+            for (; i < end && !cancel.load(std::memory_order_relaxed); ++i) data[i] = draw(params..., gen);
             if (watch.stop()) break;
         }
     }
