@@ -117,6 +117,27 @@ def test_word_conversions(mt_check, word):
     assert (canonical == 1.0) == (word >= 2 ** 64 - 1024) and unit > 0
 
 
+def unit_uniform(word):
+    return float(word) * 2.0 ** -64 if word else LEAST_SUBNORMAL
+
+
+def test_trial_word_bound_is_exact(mt_check):
+    # "U <= prob" is "word <= last": last is the largest word whose uniform is
+    # at most prob, at every boundary of the word-to-double rounding.
+    edges = [0.0, -0.0, LEAST_SUBNORMAL, 2 * LEAST_SUBNORMAL, 2.2250738585072014e-308, 2.0 ** -64,
+             2.0 ** -63, 2.0 ** -53, 2.0 ** -11, 0.3, 0.5, 2.0 ** -1, 1 - 2.0 ** -53, 1.0]
+    edges += list(np.random.RandomState(8).random_sample(200)) + list(2.0 ** -np.arange(1, 70))
+    probs = sorted({float(v) for e in edges for v in (np.nextafter(e, -1.0), e, np.nextafter(e, 2.0))
+                    if 0.0 <= v <= 1.0} | {-0.0})
+    for prob, line in zip(probs, mt_check(*("last " + p.hex() for p in probs))):
+        anyword, last = (int(t) for t in line.split())
+        if not anyword:
+            assert prob < LEAST_SUBNORMAL
+            continue
+        assert unit_uniform(last) <= prob
+        assert last == MASK64 or unit_uniform(last + 1) > prob
+
+
 def test_polar_value_has_no_negative_zero(mt_check):
     # u = +-1, v = 0 (outputs 2^64 - 1 or 0, then 2^63): s = 1 and sqrt(-0) = -0
     for line in mt_check("polar 1 1", "polar -1 1"):
@@ -296,6 +317,10 @@ CONSUMPTION = {
     "rbern": (lambda e: z.rbern(0.4, engine=e), lambda f: float(unit(f) <= 0.4)),
     "rbinom": (lambda e: z.rbinom(5, 0.3, engine=e), lambda f: float(sum(z.runif(0.0, 1.0, 5, f) <= 0.3))),
     "rbinom 0": (lambda e: z.rbinom(0, 0.3, engine=e), lambda f: 0.0),
+    "rbinom prob 0": (lambda e: z.rbinom(700, 0.0, engine=e), lambda f: 0.0 * unit(f) * sum(z.runif(0, 1, 699, f))),
+    "rbinom prob 1": (lambda e: z.rbinom(700, 1.0, engine=e), lambda f: 700.0 + 0.0 * sum(z.runif(0, 1, 700, f))),
+    "rbinom subnormal": (lambda e: z.rbinom(400, 1e-320, engine=e),
+                         lambda f: float(sum(z.runif(0.0, 1.0, 400, f) <= 1e-320))),
     "rlnorm sigma 0": (lambda e: z.rlnorm(0.5, 0.0, engine=e),
                        lambda f: 0.0 * z.rnorm(engine=f) + z.rlnorm(0.5, 0.0, engine=z.Engine(1))),
     # inverse transform: the quantile at one unit uniform

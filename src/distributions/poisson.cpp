@@ -39,6 +39,29 @@ double poisson_cdf(std::int64_t count, double rate) {
     return math_exp(-rate) * math_poisson_sum(count, rate);
 }
 
+// poisson_cdf for one rate, evaluated at many counts: the factor e^-rate of
+// the summed branch is taken once.
+class PoissonCdf {
+public:
+    explicit PoissonCdf(double rate)
+        : rate_(rate), exp_neg_rate_(rate > kLargestSummedRate ? 0.0 : math_exp(-rate)) {}
+
+    double operator()(std::int64_t count) const {
+#ifdef ZORVANA_PLAIN_LOOPS
+        return poisson_cdf(count, rate_);
+#else
+        if (count > kLargestSummedCount || rate_ > kLargestSummedRate) {
+            return 1 - math_gamma_p(count_plus_one(count), rate_);
+        }
+        return exp_neg_rate_ * math_poisson_sum(count, rate_);
+#endif
+    }
+
+private:
+    double rate_;
+    double exp_neg_rate_;
+};
+
 // Truncation toward zero of a start value, held within [0, kMaxCount].
 std::int64_t start_count(double g) {
     const double v = g - kNormalStartOffset;
@@ -51,19 +74,19 @@ std::int64_t start_count(double g) {
 // double from kLinearSearchSteps until a count passes p, then the bracket is
 // halved. The counts end at kMaxCount; if even that one does not pass p, the
 // answer is the next count, 2^63.
-double least_count_beyond(std::int64_t lo, double p, double rate) {
+double least_count_beyond(std::int64_t lo, double p, const PoissonCdf& cdf) {
     std::int64_t step = kLinearSearchSteps;
     std::int64_t hi;
     for (;;) {
         hi = lo > kMaxCount - step ? kMaxCount : lo + step;
-        if (poisson_cdf(hi, rate) > p) break;
+        if (cdf(hi) > p) break;
         if (hi == kMaxCount) return 0x1p63;
         lo = hi;
         if (step <= kMaxCount / 2) step += step;
     }
     while (hi - lo > 1) {
         const std::int64_t mid = lo + (hi - lo) / 2;
-        if (poisson_cdf(mid, rate) > p) {
+        if (cdf(mid) > p) {
             hi = mid;
         } else {
             lo = mid;
@@ -114,14 +137,25 @@ double qpois(double p, double rate) {
 
     // Walk up from the start; a walk that grows long (the normal start failed,
     // for p so small that (p + p) - 1 rounds to -1) is finished by bisection.
+    const PoissonCdf cdf(rate);
     std::int64_t i = start;
-    for (std::int64_t walked = 0; walked < kLinearSearchSteps; ++walked) {
+    std::int64_t walked = 0;
+#ifndef ZORVANA_PLAIN_LOOPS
+    // After a normal start the first step's F(start) is start_cdf, which
+    // p < start_cdf has just found not above p (a NaN is not either).
+    if (rate >= kNormalStartRate) {
+        if (i == kMaxCount) return 0x1p63;
+        ++i;
+        ++walked;
+    }
+#endif
+    for (; walked < kLinearSearchSteps; ++walked) {
         if ((walked & 255) == 0 && interrupt_requested()) return kNaN;
-        if (poisson_cdf(i, rate) > p) return static_cast<double>(i);
+        if (cdf(i) > p) return static_cast<double>(i);
         if (i == kMaxCount) return 0x1p63;
         ++i;
     }
-    return least_count_beyond(i - 1, p, rate);
+    return least_count_beyond(i - 1, p, cdf);
 }
 
 }  // namespace zorvana

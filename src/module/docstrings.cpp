@@ -1698,7 +1698,7 @@ Examples
 --------
 >>> zv.qweibull(0.5, 2.0, 1.0)
 0.8325546111576977)doc"}},
-    {"rnorm", {"(mu=0, sigma=1, size=None, engine=None)", R"doc(Random draws from the normal distribution, which has density
+    {"rnorm", {"(mu=0, sigma=1, size=..., engine=...)", R"doc(Random draws from the normal distribution, which has density
 exp(-(x - mu)^2 / (2 sigma^2)) / (sigma sqrt(2 pi)) on the real line.
 
 rnorm(mu, sigma) gives one float, rnorm(mu, sigma, size) a float64 array: size
@@ -1738,7 +1738,7 @@ Examples
 1.2938204232729367
 >>> zv.rnorm(10.0, 2.0, size=3, engine=zv.Engine(42))
 array([12.58764085, 10.79595479, 12.2371101 ]))doc"}},
-    {"rbern", {"(prob, size=None, engine=None)", R"doc(Random draws from the Bernoulli distribution, which has mass prob at 1 and
+    {"rbern", {"(prob, size=..., engine=...)", R"doc(Random draws from the Bernoulli distribution, which has mass prob at 1 and
 1 - prob at 0.
 
 rbern(prob) gives one float, rbern(prob, size) a float64 array: size n gives n
@@ -1774,7 +1774,7 @@ Examples
 --------
 >>> zv.rbern(0.3, size=5, engine=zv.Engine(42))
 array([0., 0., 0., 1., 0.]))doc"}},
-    {"rbeta", {"(a, b, size=None, engine=None)", R"doc(Random draws from the beta distribution, which has density x^(a - 1)
+    {"rbeta", {"(a, b, size=..., engine=...)", R"doc(Random draws from the beta distribution, which has density x^(a - 1)
 (1 - x)^(b - 1) / B(a, b) on [0, 1]; a shape of 0 or inf makes it a point mass
 (at 0, 1 or 0.5).
 
@@ -1813,7 +1813,7 @@ Examples
 --------
 >>> zv.rbeta(2.0, 5.0, engine=zv.Engine(42))
 0.5653757381403858)doc"}},
-    {"rbinom", {"(n_trials, prob, size=None, engine=None)", R"doc(Random draws from the binomial distribution, which has mass C(n_trials, x)
+    {"rbinom", {"(n_trials, prob, size=..., engine=...)", R"doc(Random draws from the binomial distribution, which has mass C(n_trials, x)
 prob^x (1 - prob)^(n_trials - x) for x = 0, ..., n_trials.
 
 rbinom(n_trials, prob) gives one float, rbinom(n_trials, prob, size) a float64
@@ -1851,7 +1851,7 @@ Examples
 --------
 >>> zv.rbinom(10, 0.3, size=5, engine=zv.Engine(42))
 array([3., 3., 5., 3., 1.]))doc"}},
-    {"rcauchy", {"(mu, sigma, size=None, engine=None)", R"doc(Random draws from the Cauchy distribution, which has density 1 / (pi sigma
+    {"rcauchy", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the Cauchy distribution, which has density 1 / (pi sigma
 (1 + ((x - mu) / sigma)^2)).
 
 rcauchy(mu, sigma) gives one float, rcauchy(mu, sigma, size) a float64 array:
@@ -1889,7 +1889,7 @@ Examples
 --------
 >>> zv.rcauchy(0.0, 2.0, engine=zv.Engine(42))
 2.0658587841793876)doc"}},
-    {"rchisq", {"(dof, size=None, engine=None)", R"doc(Random draws from the chi-squared distribution, which has density x^(dof/2 - 1)
+    {"rchisq", {"(dof, size=..., engine=...)", R"doc(Random draws from the chi-squared distribution, which has density x^(dof/2 - 1)
 exp(-x/2) / (2^(dof/2) Gamma(dof/2)) for x > 0 (the gamma distribution with
 shape dof/2 and scale 2).
 
@@ -1926,7 +1926,7 @@ Examples
 --------
 >>> zv.rchisq(3.0, engine=zv.Engine(42))
 6.392815976224819)doc"}},
-    {"rexp", {"(rate, size=None, engine=None)", R"doc(Random draws from the exponential distribution, which has density rate
+    {"rexp", {"(rate, size=..., engine=...)", R"doc(Random draws from the exponential distribution, which has density rate
 exp(-rate x) for x >= 0.
 
 rexp(rate) gives one float, rexp(rate, size) a float64 array: size n gives n
@@ -1961,7 +1961,7 @@ Examples
 --------
 >>> zv.rexp(2.0, size=3, engine=zv.Engine(42))
 array([0.70356605, 0.50948214, 0.6974561 ]))doc"}},
-    {"rf", {"(df1, df2, size=None, engine=None)", R"doc(Random draws from the F distribution, which has the distribution of
+    {"rf", {"(df1, df2, size=..., engine=...)", R"doc(Random draws from the F distribution, which has the distribution of
 (U1/df1) / (U2/df2) for independent chi-squared U1, U2 with df1 and df2 degrees
 of freedom.
 
@@ -2001,7 +2001,7 @@ Examples
 --------
 >>> zv.rf(3.0, 5.0, engine=zv.Engine(42))
 4.715163238173789)doc"}},
-    {"rgamma", {"(shape, scale, size=None, engine=None)", R"doc(Random draws from the gamma distribution, which has density x^(k - 1)
+    {"rgamma", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the gamma distribution, which has density x^(k - 1)
 exp(-x / theta) / (Gamma(k) theta^k) for x > 0, mean k theta.
 
 rgamma(shape, scale) gives one float, rgamma(shape, scale, size) a float64
@@ -2040,7 +2040,7 @@ Examples
 --------
 >>> zv.rgamma(2.0, 3.0, size=3, engine=zv.Engine(42))
 array([11.87132019,  2.35046417,  1.16136042]))doc"}},
-    {"rinvgamma", {"(shape, scale, size=None, engine=None)", R"doc(Random draws from the inverse-gamma distribution, which has density
+    {"rinvgamma", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the inverse-gamma distribution, which has density
 beta^alpha / Gamma(alpha) x^(-alpha - 1) exp(-beta / x) for x > 0.
 
 rinvgamma(shape, scale) gives one float, rinvgamma(shape, scale, size) a
@@ -2078,7 +2078,7 @@ Examples
 --------
 >>> zv.rinvgamma(2.0, 1.0, engine=zv.Engine(42))
 0.252709888262307)doc"}},
-    {"rlaplace", {"(mu, sigma, size=None, engine=None)", R"doc(Random draws from the Laplace distribution, which has density
+    {"rlaplace", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the Laplace distribution, which has density
 exp(-|x - mu| / sigma) / (2 sigma).
 
 rlaplace(mu, sigma) gives one float, rlaplace(mu, sigma, size) a float64 array:
@@ -2116,7 +2116,7 @@ Examples
 --------
 >>> zv.rlaplace(0.0, 2.0, engine=zv.Engine(42))
 1.4279698357043977)doc"}},
-    {"rlnorm", {"(mu, sigma, size=None, engine=None)", R"doc(Random draws from the log-normal distribution, which has density exp(-(log
+    {"rlnorm", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the log-normal distribution, which has density exp(-(log
 x - mu)^2 / (2 sigma^2)) / (x sigma sqrt(2 pi)) for x > 0.
 
 rlnorm(mu, sigma) gives one float, rlnorm(mu, sigma, size) a float64 array:
@@ -2153,7 +2153,7 @@ Examples
 --------
 >>> zv.rlnorm(0.0, 1.0, engine=zv.Engine(42))
 3.646691883261348)doc"}},
-    {"rlogis", {"(mu, sigma, size=None, engine=None)", R"doc(Random draws from the logistic distribution, which has density exp(-z) / (sigma
+    {"rlogis", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the logistic distribution, which has density exp(-z) / (sigma
 (1 + exp(-z))^2) with z = (x - mu) / sigma.
 
 rlogis(mu, sigma) gives one float, rlogis(mu, sigma, size) a float64 array:
@@ -2190,7 +2190,7 @@ Examples
 --------
 >>> zv.rlogis(0.0, 2.0, engine=zv.Engine(42))
 2.252601102752872)doc"}},
-    {"rpois", {"(rate, size=None, engine=None)", R"doc(Random draws from the Poisson distribution, which has mass lambda^x
+    {"rpois", {"(rate, size=..., engine=...)", R"doc(Random draws from the Poisson distribution, which has mass lambda^x
 exp(-lambda) / x! for counts x >= 0.
 
 rpois(rate) gives one float, rpois(rate, size) a float64 array: size n gives n
@@ -2226,7 +2226,7 @@ Examples
 --------
 >>> zv.rpois(3.0, size=5, engine=zv.Engine(42))
 array([4., 3., 4., 1., 5.]))doc"}},
-    {"rt", {"(dof, size=None, engine=None)", R"doc(Random draws from the Student t distribution, which has density
+    {"rt", {"(dof, size=..., engine=...)", R"doc(Random draws from the Student t distribution, which has density
 Gamma((dof + 1)/2) / (sqrt(dof pi) Gamma(dof/2)) (1 + x^2/dof)^(-(dof + 1)/2).
 
 rt(dof) gives one float, rt(dof, size) a float64 array: size n gives n draws, a
@@ -2262,7 +2262,7 @@ Examples
 --------
 >>> zv.rt(5.0, engine=zv.Engine(42))
 1.2210516208230844)doc"}},
-    {"runif", {"(a, b, size=None, engine=None)", R"doc(Random draws from the uniform distribution, which has density 1 / (b - a) on
+    {"runif", {"(a, b, size=..., engine=...)", R"doc(Random draws from the uniform distribution, which has density 1 / (b - a) on
 [a, b].
 
 runif(a, b) gives one float, runif(a, b, size) a float64 array: size n gives n
@@ -2300,7 +2300,7 @@ Examples
 --------
 >>> zv.runif(0.0, 1.0, size=3, engine=zv.Engine(42))
 array([0.75515553, 0.63903139, 0.7521452 ]))doc"}},
-    {"rweibull", {"(shape, scale, size=None, engine=None)", R"doc(Random draws from the Weibull distribution, which has density (k / lambda)
+    {"rweibull", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the Weibull distribution, which has density (k / lambda)
 (x / lambda)^(k - 1) exp(-(x / lambda)^k) for x >= 0.
 
 rweibull(shape, scale) gives one float, rweibull(shape, scale, size) a float64

@@ -89,6 +89,7 @@ double rpois_unchecked(double rate, Mt19937_64& gen) { return qpois(draw_unit(ge
 double rbern_unchecked(double prob, Mt19937_64& gen) { return draw_unit(gen) <= prob ? 1.0 : 0.0; }
 
 // Binomial: n_trials Bernoulli trials summed, one output each.
+#ifdef ZORVANA_PLAIN_LOOPS
 double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen) {
     double successes = 0.0;
     for (std::int64_t t = 0; t < n_trials; ++t) {
@@ -97,6 +98,23 @@ double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen) {
     }
     return successes;
 }
+#else
+// A trial succeeds when its uniform is at most prob, that is when its word is
+// at most the largest word whose uniform is. The successes are counted in an
+// integer: a double sum of ones is the same up to 2^53 and stays at 2^53
+// from there (2^53 + 1 rounds to even).
+double rbinom_unchecked(std::int64_t n_trials, double prob, Mt19937_64& gen) {
+    std::uint64_t last;
+    const bool any = unit_last_at_most(prob, last);
+    std::uint64_t successes = 0;
+    for (std::int64_t t = 0; t < n_trials; ++t) {
+        successes += gen.next() <= last ? 1 : 0;
+        if ((t & 0xffff) == 0xffff && interrupt_requested()) return kNaN;  // a Ctrl-C: the caller discards it
+    }
+    if (!any) successes = 0;
+    return successes < (std::uint64_t{1} << 53) ? static_cast<double>(successes) : 0x1p53;
+}
+#endif
 
 double rgamma_unchecked(double shape, double scale, Mt19937_64& gen) { return draw_gamma(gen, shape, scale); }
 

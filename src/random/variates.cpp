@@ -1,6 +1,7 @@
 #include "random/variates.hpp"
 
 #include <cmath>
+#include <cstring>
 
 #include "kernels/precision.hpp"
 
@@ -66,6 +67,33 @@ double draw_std_normal(Mt19937_64& gen) {
         if (s > 1.0 || s == 0.0) continue;
         return polar_value(u, s);
     }
+}
+
+bool unit_last_at_most(double prob, std::uint64_t& last) {
+    last = 0;
+    if (!(unit_of(0) <= prob)) return false;
+    if (prob >= 1) {
+        last = ~std::uint64_t{0};
+        return true;
+    }
+    // A first guess from prob * 2^64 (exact): below 2^53 every word is a
+    // double and the passing words are those up to its floor; above, words
+    // round to the doubles at most prob * 2^64 up to about half a spacing
+    // beyond it. The two loops then make unit_of(last) <= prob <
+    // unit_of(last + 1) hold, whatever the guess (the largest word,
+    // 2^64 - 1, has unit 1 > prob, so last + 1 never wraps).
+    const double scaled = prob * 0x1p64;
+    last = static_cast<std::uint64_t>(scaled);
+    if (scaled >= 0x1p53) {
+        // scaled lies in [2^e, 2^(e+1)) with 53 <= e < 64; the spacing there is 2^(e-52).
+        std::uint64_t bits;
+        std::memcpy(&bits, &scaled, sizeof bits);
+        const int e = static_cast<int>(bits >> 52) - 1023;
+        last += (std::uint64_t{1} << (e - 53)) - 1;
+    }
+    while (unit_of(last + 1) <= prob) ++last;
+    while (unit_of(last) > prob) --last;
+    return true;
 }
 
 double draw_gamma(Mt19937_64& gen, double k, double theta) {

@@ -32,6 +32,13 @@ inline double unit_of(std::uint64_t word) {
     return u0 > 0 ? u0 : kLeastSubnormal;
 }
 
+// The unit uniforms of the words up to some word are those at most prob:
+// unit_of is non-decreasing in the word, so "unit_of(word) <= prob" is the
+// same test as "word <= last" for the largest such word `last`. Returns
+// false (and last = 0) when no word passes, that is for prob below 2^-1074.
+// prob is a probability in [0, 1].
+bool unit_last_at_most(double prob, std::uint64_t& last);
+
 // Value of the polar method from an accepted first coordinate u and radius
 // s = u*u + v*v in (0, 1]: u * sqrt(-2 log(s) / s). Adding +0.0 turns the -0
 // of u = 1, s = 1 (sqrt(-0) = -0) into +0.

@@ -7,6 +7,7 @@
 //                    count and first word, then the n outputs of another
 //                    generator given that state
 //   word <w>         canonical_of(w) and unit_of(w), hexadecimal
+//   last <prob>      unit_last_at_most(prob): 0 or 1, and the word
 //   polar <u> <s>    polar_value(u, s), hexadecimal
 // Seeds and words are unsigned 64-bit decimals; u and s any strtod form.
 #include <cstdint>
@@ -65,6 +66,12 @@ int main() {
             in >> w;
             const std::uint64_t word = std::strtoull(w.c_str(), nullptr, 10);
             std::printf("%a %a\n", canonical_of(word), unit_of(word));
+        } else if (cmd == "last") {
+            std::string prob;
+            in >> prob;
+            std::uint64_t last;
+            const bool any = unit_last_at_most(std::strtod(prob.c_str(), nullptr), last);
+            std::printf("%d %llu\n", any ? 1 : 0, static_cast<unsigned long long>(last));
         } else if (cmd == "polar") {
             std::string u, s;
             in >> u >> s;

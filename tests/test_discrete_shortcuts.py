@@ -1,0 +1,78 @@
+"""The discrete searches' shortcuts (qbinom and pbinom computing each mass
+once and keeping them for the next element, qpois reusing its start value
+and its factor e^-rate) return what the plain loops return: the probe built
+with -DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and takes
+every step, is the reference, bit for bit."""
+import subprocess
+
+import numpy as np
+import pytest
+
+import zorvana as z
+from conftest import build_cpp
+
+EPS = 2.0 ** -52
+
+
+@pytest.fixture(scope="module")
+def probes(tmp_path_factory):
+    out = tmp_path_factory.mktemp("discrete")
+    src = ["tests/cpp/discrete_probe.cpp"]
+    return build_cpp(out, "fast", src), build_cpp(out, "plain", src, ["-DZORVANA_PLAIN_LOOPS"])
+
+
+def probability(rng, tie):
+    """Central, either tail (down to 1e-300 and to 1 - 2^-53), or the value
+    of the distribution function at some count and its neighbours."""
+    r = rng.random_sample()
+    if r < 0.3:
+        return float(rng.choice([np.nextafter(tie, 0.0), tie, np.nextafter(tie, 2.0)]))
+    if r < 0.45:
+        return float(10.0 ** -rng.uniform(0, 300))
+    if r < 0.6:
+        return 1 - float(10.0 ** -rng.uniform(0, 15.9))
+    return float(rng.random_sample())
+
+
+def binom_rows(rng):
+    # runs of one (n, prob), as an array call passes them: the masses kept
+    # from one element serve the next
+    for _ in range(250):
+        n = int(rng.randint(2, 200))
+        prob = float(rng.choice([rng.random_sample(), 10.0 ** -rng.uniform(0, 8), 1 - 10.0 ** -rng.uniform(0, 8),
+                                 0.0, 5e-324, 1 - EPS / 2, 0.5]))
+        for _ in range(rng.randint(1, 16)):
+            x = int(rng.randint(0, n))
+            tie = float(z.pbinom(x, n, prob))
+            yield "qbinom %s %d %s" % (probability(rng, tie).hex(), n, prob.hex())
+            yield "pbinom %d %d %s" % (int(rng.randint(-1, n + 1)), n, prob.hex())
+
+
+def qpois_rows(rng):
+    for _ in range(3000):
+        rate = float(rng.choice([10.0 ** rng.uniform(-2, 3.5), 10.999999999999998, 11.0, 15.5]))
+        tie = float(z.ppois(int(z.qpois(rng.random_sample(), rate)) + int(rng.randint(-2, 2)), rate))
+        p = probability(rng, tie)
+        yield "qpois %s %s" % ((p if p >= 1e-12 else 0.25).hex(), rate.hex())  # tiny p: 10^4-step walks
+
+
+@pytest.mark.parametrize("rows", [binom_rows, qpois_rows])
+def test_search_matches_plain_search(probes, rows):
+    lines = list(rows(np.random.RandomState(20261208)))
+    text = ("\n".join(lines) + "\n").encode()
+    fast, plain = (subprocess.run([exe], input=text, stdout=subprocess.PIPE, check=True).stdout.split()
+                   for exe in probes)
+    wrong = [(lines[i], fast[i], plain[i]) for i in range(len(lines)) if fast[i] != plain[i]]
+    assert not wrong, (len(wrong), wrong[:5])
+
+
+@pytest.mark.parametrize("n, prob, p", [(300000, 0.5, 0.5), (300000, 0.3, 1 - 1e-12), (300000, 0.5, 1e-300),
+                                        (200000, 0.5, "tie"), (140000, 0.5, 1e-300), (140000, 0.5, 0.5)])
+def test_qbinom_large_answer_is_least_count_reaching_p(n, prob, p):
+    # Beyond 2^16 stored masses the search drops those that can no longer
+    # change a partial sum (the last case starts from the first 2^14 masses
+    # the one before kept); pbinom from 2^14 on adds every mass from the top.
+    if p == "tie":
+        p = z.pbinom(100123, n, prob)
+    k = int(z.qbinom(p, n, prob))
+    assert z.pbinom(k, n, prob) >= p > z.pbinom(k - 1, n, prob)
