@@ -35,7 +35,7 @@ double dbeta(double x, double a, double b, bool log) {
         return log_of_value(at_mass ? kInf : 0.0, log);
     }
     if (x > 0 && x < 1) {
-        const double lbeta = (math_lgamma(b) + math_lgamma(a)) - math_lgamma(a + b);
+        const double lbeta = math_lbeta(a, b);
         const double y = (log_power(math_log(x), a - 1) - lbeta) + log_power(math_log(1 - x), b - 1);
         return log_domain(y, log);
     }

@@ -22,7 +22,7 @@ double dchisq(double x, double dof, bool log) {
     if (is_pinf(x) || is_pinf(dof)) return zero_or_ninf(log);
     const double h = dof * 0.5;
     // x below eps has log -inf; with 2 degrees of freedom the factor x^0 is 1.
-    const double y = ((kMinusLn2 * h) - math_lgamma(h)) + log_power(math_log(x), h - 1) - x * 0.5;
+    const double y = ((kMinusLn2 * h) - math_lgamma_param(h)) + log_power(math_log(x), h - 1) - x * 0.5;
     return log_domain(y, log);
 }
 

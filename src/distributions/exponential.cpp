@@ -11,7 +11,7 @@ double dexp(double x, double rate, bool log) {
     if (x < 0) return zero_or_ninf(log);
     if (is_pinf(x)) return rate > 0 ? zero_or_ninf(log) : kNaN;
     // log(rate) - rate * x; x = 0 is regular.
-    return log_domain(math_log(rate) - rate * x, log);
+    return log_domain(math_log_param(rate) - rate * x, log);
 }
 
 double pexp(double x, double rate, bool log_p) {

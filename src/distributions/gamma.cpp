@@ -26,7 +26,7 @@ double dgamma(double x, double shape, double scale, bool log) {
     if (is_inf(x) || is_inf(shape) || is_inf(scale)) return zero_or_ninf(log);
     // x below eps has log -inf; with shape 1 the factor x^0 is 1.
     const double y =
-        ((-math_lgamma(shape)) - math_log(scale) * shape) + log_power(math_log(x), shape - 1) - x / scale;
+        ((-math_lgamma_param(shape)) - math_log_param(scale) * shape) + log_power(math_log(x), shape - 1) - x / scale;
     return log_domain(y, log);
 }
 

@@ -23,7 +23,7 @@ double dinvgamma(double x, double shape, double scale, bool log) {
         return log_of_value(v, log);
     }
     if (scale == 0 || is_inf(x) || is_inf(shape) || is_inf(scale)) return zero_or_ninf(log);
-    const double y = (math_log(scale) * shape - math_lgamma(shape)) + math_log(x) * (-1 - shape) - scale / x;
+    const double y = (math_log_param(scale) * shape - math_lgamma_param(shape)) + math_log(x) * (-1 - shape) - scale / x;
     return log_domain(y, log);
 }
 

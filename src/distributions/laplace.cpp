@@ -10,7 +10,7 @@ double dlaplace(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return log_of_value(point_density_limit(x, mu, sigma), log);
     // -log(2 sigma) - |x - mu| / sigma
-    return log_domain(-math_log(sigma + sigma) - abs0(x - mu) / sigma, log);
+    return log_domain(-math_log_param(sigma + sigma) - abs0(x - mu) / sigma, log);
 }
 
 double plaplace(double x, double mu, double sigma, bool log_p) {

@@ -21,7 +21,7 @@ double dlogis(double x, double mu, double sigma, bool log) {
     if (is_nan(z)) return kNaN;
     const double e = math_exp(-z);
     // -z - log(sigma) - 2 log(1 + e^-z)
-    return log_domain((-z - math_log(sigma)) - 2 * math_log(e + 1), log);
+    return log_domain((-z - math_log_param(sigma)) - 2 * math_log(e + 1), log);
 }
 
 double plogis(double x, double mu, double sigma, bool log_p) {

@@ -26,7 +26,7 @@ double dlnorm(double x, double mu, double sigma, bool log) {
     if (is_finite(l) && is_finite(mu) && is_finite(sigma) && sigma != 0) {
         if (!log) return dnorm(l, mu, sigma, false) / x;
         const double z = (l - mu) / sigma;
-        const double y = (z * z) * -0.5 + (kNegLogSqrt2Pi - math_log(sigma));
+        const double y = (z * z) * -0.5 + (kNegLogSqrt2Pi - math_log_param(sigma));
         return y - l;  // l is math_log(x)
     }
     double v;

@@ -21,7 +21,7 @@ constexpr ext kSqrt2Ext = 0x1.6a09e667f3bcc908p+0_ext;
 double dnorm(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return log_of_value(point_density_limit(x, mu, sigma), log);
-    const double c = kNegLogSqrt2Pi - math_log(sigma);
+    const double c = kNegLogSqrt2Pi - math_log_param(sigma);
     const double z = (x - mu) / sigma;
     const double y = (z * z) * -0.5 + c;
     return log_domain(y, log);

@@ -105,7 +105,7 @@ double dt(double x, double dof, bool log) {
     if (is_inf(x)) return zero_or_ninf(log);
     if (is_pinf(dof)) return dnorm(x, 0, 1, log);
     const double d = dof * kHalf + kHalf;
-    const double y = ((math_lgamma(d) - (math_log(dof) + kLogPi) * kHalf) - math_lgamma(dof * kHalf)) -
+    const double y = ((math_lgamma_param(d) - (math_log_param(dof) + kLogPi) * kHalf) - math_lgamma_param(dof * kHalf)) -
                      math_log((x / dof) * x + 1) * d;
     return log_domain(y, log);
 }

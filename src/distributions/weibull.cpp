@@ -23,7 +23,7 @@ double dweibull(double x, double shape, double scale, bool log) {
     // overflows to +inf keeps the plain product, +inf * 0 = NaN).
     const double r = x / scale;
     const double l = math_log(r);
-    return log_domain((log_power(l, shape - 1) + math_log(shape / scale)) - math_exp(shape * l), log);
+    return log_domain((log_power(l, shape - 1) + math_log_param(shape / scale)) - math_exp(shape * l), log);
 }
 
 double pweibull(double x, double shape, double scale, bool log_p) {

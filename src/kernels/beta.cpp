@@ -5,6 +5,7 @@
 #include "kernels/elementary.hpp"
 #include "kernels/halley.hpp"
 #include "kernels/gamma.hpp"
+#include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -26,10 +27,39 @@ constexpr double kFiveSixths = 0.8333333333333334;
 // Halley refinement: at most 36 steps.
 constexpr int kHalleySteps = 36;
 
+// math_log(1 - x) and math_log(x), each formed once at most: a step of the
+// inverse takes both in the fraction at x and again in the density at x.
+// Built with ZORVANA_PLAIN_LOOPS, every request forms its logarithm anew.
+class LogsAt {
+  public:
+    explicit LogsAt(double x) : x_(x) {}
+    double of_one_minus_x() { return remembered(1 - x_, &log_1mx_, &have_1mx_); }
+    double of_x() { return remembered(x_, &log_x_, &have_x_); }
+
+  private:
+    static double remembered(double v, double* log_v, bool* have) {
+#ifndef ZORVANA_PLAIN_LOOPS
+        if (!*have) {
+            *log_v = math_log(v);
+            *have = true;
+        }
+        return *log_v;
+#else
+        (void)log_v, (void)have;
+        return math_log(v);
+#endif
+    }
+
+    double x_;
+    double log_1mx_ = 0, log_x_ = 0;
+    bool have_1mx_ = false, have_x_ = false;
+};
+
 // x^a (1 - x)^b / (a B(a, b)) times the continued fraction
-// 1/(1 + d1/(1 + d2/(1 + ...))), evaluated by the modified Lentz method.
-double beta_fraction(double a, double b, double x) {
-    const double v = math_log(1 - x) * b + math_log(x) * a;
+// 1/(1 + d1/(1 + d2/(1 + ...))), evaluated by the modified Lentz method,
+// with log(1 - x) and log(x) given.
+double beta_fraction(double a, double b, double x, double log_1mx, double log_x) {
+    const double v = log_1mx * b + log_x * a;
     const double prefactor = math_exp(v - math_lbeta(a, b)) / a;
 
     const double u = ((a + b) * (a * x)) / ((a + 1) * a);  // -d1
@@ -58,9 +88,17 @@ double beta_fraction(double a, double b, double x) {
     return prefactor * f;
 }
 
+// I_x(a, b): the fraction at x below (1 + a)/((a + b) + 2), otherwise
+// 1 - I_(1-x)(b, a), whose fraction takes log(1 - x) as its log(x).
+double beta_i_at(double a, double b, double x, LogsAt& logs) {
+    if (x < (1 + a) / ((a + b) + 2)) return beta_fraction(a, b, x, logs.of_one_minus_x(), logs.of_x());
+    const double y = 1 - x;
+    return 1 - beta_fraction(b, a, y, math_log(1 - y), logs.of_one_minus_x());
+}
+
 // Density of the beta distribution at x, with ln B(a, b) given.
-double beta_density(double a, double b, double lbeta, double x) {
-    return math_exp((math_log(1 - x) * (b - 1) + math_log(x) * (a - 1)) - lbeta);
+double beta_density(double a, double b, double lbeta, LogsAt& logs) {
+    return math_exp((logs.of_one_minus_x() * (b - 1) + logs.of_x() * (a - 1)) - lbeta);
 }
 
 // One side of the start value for small shapes: ((w q) A)^(1/A) below the
@@ -93,11 +131,16 @@ double large_shape_start(double a, double b, double p) {
 
 }  // namespace
 
-double math_lbeta(double a, double b) { return (math_lgamma(b) + math_lgamma(a)) - math_lgamma(a + b); }
+// Remembered per thread for the last few (a, b): the fraction asks for it at
+// every evaluation, with the shapes of the call (in either order).
+double math_lbeta(double a, double b) {
+    thread_local ParamMemo<2> memo;
+    return memo.get({a, b}, [a, b] { return (math_lgamma(b) + math_lgamma(a)) - math_lgamma(a + b); });
+}
 
 double math_beta_i(double a, double b, double x) {
-    if (x < (1 + a) / ((a + b) + 2)) return beta_fraction(a, b, x);
-    return 1 - beta_fraction(b, a, 1 - x);
+    LogsAt logs(x);
+    return beta_i_at(a, b, x, logs);
 }
 
 double math_beta_i_inv(double a, double b, double p) {
@@ -116,12 +159,17 @@ double math_beta_i_inv(double a, double b, double p) {
     }
 
     const double lbeta = math_lbeta(a, b);
-    double d = beta_density(a, b, lbeta, x0);
+    LogsAt logs_x0(x0);
+    double d = beta_density(a, b, lbeta, logs_x0);
     if (abs0(x0) < kEps || abs0(1 - x0) < kEps || abs0(d) < kEps) return x0;
 
     double x = x0;
+    // A step reads x and d only: the early returns below depend on the state
+    // as well, so a repeated state means no early return is ahead either.
+    HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int step = 1;; ++step) {
-        const double P = is_nan(x) ? kNaN : (x < kEps ? 0.0 : math_beta_i(a, b, x));
+        LogsAt logs(x);
+        const double P = is_nan(x) ? kNaN : (x < kEps ? 0.0 : beta_i_at(a, b, x, logs));
         const double e = (P - p) / d;
         const double r = (((a - 1) / x - (b - 1) / (1 - x)) * d) / d;
         const double h = clamp_halley_factor((e * (-0.5)) * r + 1);
@@ -129,9 +177,11 @@ double math_beta_i_inv(double a, double b, double p) {
         if (step == kHalleySteps) return next;
         if (abs0(x) < kEps || abs0(1 - x) < kEps) return next;
         // The density lags one iterate behind: it is taken at x, not at next.
-        d = beta_density(a, b, lbeta, x);
+        d = beta_density(a, b, lbeta, logs);
         if (abs0(d) < kEps) return next;
         x = next;
+        double last;
+        if (orbit.repeats(x, d, &last)) return last;
     }
 }
 

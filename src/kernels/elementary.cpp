@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -123,6 +124,30 @@ T pow_int_core(T x, std::int64_t n) {
         n >>= 1;
         x = sq;
     }
+}
+
+// e^n by the powering below, for the integer part n of the exponential's
+// argument. The values for |n| <= kExpPowersMax (the whole double range of
+// the exponential and more) are that powering's own results, computed once,
+// on first use, into a table that is read-only from then on.
+constexpr int kExpPowersMax = 1024;
+
+struct ExpPowers {
+    ext value[2 * kExpPowersMax + 1];
+    ExpPowers() {
+        for (int n = -kExpPowersMax; n <= kExpPowersMax; ++n) value[n + kExpPowersMax] = pow_int_core(kE, n);
+    }
+};
+
+ext e_power(std::int64_t n) {
+#ifndef ZORVANA_PLAIN_LOOPS
+    if (-kExpPowersMax <= n && n <= kExpPowersMax) {
+        // Initialised once, thread-safely, by the first caller.
+        static const ExpPowers powers;
+        return powers.value[n + kExpPowersMax];
+    }
+#endif
+    return pow_int_core(kE, n);
 }
 
 // tan on x >= eps_ext: at most two reductions by pi, then the Laurent series
@@ -244,7 +269,7 @@ double math_exp(double x) {
         n = f + s;
         y = (x - f) - s;
     }
-    const ext p = math_pow_int_ext(kE, static_cast<std::int64_t>(n));
+    const ext p = e_power(static_cast<std::int64_t>(n));
     const double q = 1 / exp_fraction(y);
     return static_cast<double>(p * static_cast<ext>(q));
 }
@@ -268,7 +293,7 @@ ext math_exp_ext(ext x) {
     // Rounding away from f can carry n out of the 64-bit range (x = 2^63 - 1/2
     // gives n = 2^63): e^n is then beyond the extended range either way.
     if (abs0(n) >= kTwo63Ext) return n > 0 ? kInfExt : ext(0);
-    return math_pow_int_ext(kE, static_cast<std::int64_t>(n)) * (1 / exp_fraction(y));
+    return e_power(static_cast<std::int64_t>(n)) * (1 / exp_fraction(y));
 }
 
 double math_log(double x) {
@@ -300,6 +325,13 @@ double math_log(double x) {
     const double tail = (d + d) / log_fraction(d * d);
     const double head = c == 10 ? kLn10 : (c >= 2 ? kLnSmall[c - 2] : 0.0);
     return static_cast<double>(k) * kLn10 + (tail + head);
+}
+
+double math_log_param(double x) {
+    // What the guards settle at once (1 above all) is not worth a look-up.
+    if (!(x >= kEps) || near_one(x) || is_pinf(x)) return math_log(x);
+    thread_local ParamMemo<1> memo;
+    return memo.get({x}, [x] { return math_log(x); });
 }
 
 double math_sqrt(double x) {

@@ -18,6 +18,8 @@ std::int64_t math_factorial(std::uint64_t n);
 double math_exp(double x);
 ext math_exp_ext(ext x);
 double math_log(double x);
+// math_log(x), remembered per thread for the last few x: for parameters.
+double math_log_param(double x);
 double math_sqrt(double x);
 ext math_tan(ext x);
 double math_atan(double x);

@@ -41,10 +41,11 @@ constexpr double kInvTailShift = -3.0;
 // Number of Halley steps.
 constexpr int kHalleySteps = 55;
 
-// erf(x) for x > 0 in double.
-double erf_core(double x) {
+// erf(x) for x > 0 in double; *gauss receives the factor exp(-x^2) it uses.
+double erf_core(double x, double* gauss) {
     const double a = (-x) * x;
     const double e = math_exp(a);
+    *gauss = e;
     if (x > kErfSplit) {
         // sqrt(pi) e^(x^2) erfc(x) = 2 / G(1), G(k) = y + 2k / G(k + 1), G(60) = y.
         const double y = x + x;
@@ -90,13 +91,30 @@ double horner(const double (&coef)[kInvStartTerms], double t) {
 }  // namespace
 
 double math_erf(double x) {
+    double unused;
     if (is_nan(x)) return kNaN;
     if (is_pinf(x)) return 1.0;
     if (is_ninf(x)) return -1.0;
     if (near_zero(x)) return 0.0;
-    if (x < 0) return -erf_core(-x);
-    return erf_core(x);
+    if (x < 0) return -erf_core(-x, &unused);
+    return erf_core(x, &unused);
 }
+
+namespace {
+
+// math_erf(x), and in *gauss the value math_exp((-x) * x). The core forms
+// that same product for |x| (x (-x) for negative x, equal to (-x) x: a
+// product's rounding does not depend on the order of its factors); for the
+// guarded arguments it is computed apart.
+double erf_and_gauss(double x, double* gauss) {
+#ifndef ZORVANA_PLAIN_LOOPS
+    if (!is_nan(x) && !is_inf(x) && !near_zero(x)) return x < 0 ? -erf_core(-x, gauss) : erf_core(x, gauss);
+#endif
+    *gauss = math_exp((-x) * x);
+    return math_erf(x);
+}
+
+}  // namespace
 
 ext math_erf_ext(ext x) {
     if (is_nan(x)) return kNaNExt;
@@ -122,16 +140,21 @@ double math_erf_inv(double p) {
     }
     double x = c * p;
     // The derivative term exp(-x^2) (without the factor 2/sqrt(pi)) is taken
-    // at the iterate before the current one: steps 1 and 2 both use x0.
+    // at the iterate before the current one: steps 1 and 2 both use x0. The
+    // error function at x computes that same exp(-x^2) for the next step.
     double d = math_exp((-x) * x);
+    HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int k = 1;; ++k) {
-        const double f = math_erf(x);
+        double gauss;
+        const double f = erf_and_gauss(x, &gauss);
         const double r = (f - p) / d;
         const double h = clamp_halley_factor((r * 0.5) * (((x + x) * d) / d) + 1);
         const double next = x - r / h;
         if (k == kHalleySteps) return next;
-        d = math_exp((-x) * x);
+        d = gauss;
         x = next;
+        double last;
+        if (orbit.repeats(x, d, &last)) return last;
     }
 }
 

@@ -7,6 +7,7 @@
 #include "kernels/elementary.hpp"
 #include "kernels/gauss_legendre_table.hpp"
 #include "kernels/halley.hpp"
+#include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -39,6 +40,29 @@ constexpr ext kLanczosCoef[kLanczosTerms] = {
     0x1.621360b773d54826p-14_ext,   //  8.44182239838527432945e-5
     -0x1.b768cb5d1e20655cp-16_ext,  // -2.61908384015814086707e-5
     0x1.ef40a04fc980f860p-19_ext,   //  3.68991826595316227047e-6
+};
+
+// ln Gamma(x) for x >= eps, away from 1: the Lanczos sum.
+double lgamma_lanczos(double x) {
+    const double a = x - 1;
+    const double p = math_log(a + kLanczosGPlusHalf) * (0.5 + a) - (kLanczosGPlusHalf + a);
+    const ext b = a;
+    ext s = kLanczosCoef[1] / (b + 1) + kLanczosCoef[0];
+    for (int k = 2; k < kLanczosTerms; ++k) s = s + kLanczosCoef[k] / (b + k);
+    return (math_log(static_cast<double>(s)) + kLnSqrtTwoPi) + p;
+}
+
+// The counts of the discrete distributions ask for ln Gamma(n + 1) at small
+// integers again and again: the values for n = 2 ... kLgammaIntegersMax are
+// the Lanczos sum's own, computed once, on first use, into a table that is
+// read-only from then on.
+constexpr int kLgammaIntegersMax = 1024;
+
+struct LgammaIntegers {
+    double value[kLgammaIntegersMax + 1];
+    LgammaIntegers() {
+        for (int n = 2; n <= kLgammaIntegersMax; ++n) value[n] = lgamma_lanczos(n);
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -93,7 +117,7 @@ double upper_fraction(double a, double x) {
 
 // x^a e^-x / Gamma(a), through the logarithm.
 double scaled_power(double a, double x) {
-    const double lg = math_lgamma(a);
+    const double lg = math_lgamma_param(a);
     return math_exp((math_log(x) * a - x) - lg);
 }
 
@@ -108,7 +132,7 @@ double quadrature(double a, double x) {
     const double lb = lo_edge > 0 ? lo_edge : 0.0;
     const double hi_edge = r * kWindow[row].k_hi + a;
     const double ub = x < hi_edge ? x : hi_edge;
-    const double lg = math_lgamma(a);
+    const double lg = math_lgamma_param(a);
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
     const double a_minus_1 = -1 + a;
@@ -162,12 +186,21 @@ double math_lgamma(double x) {
     if (is_nan(x)) return kNaN;
     if (near_one(x)) return 0.0;
     if (x < kEps) return kInf;
-    const double a = x - 1;
-    const double p = math_log(a + kLanczosGPlusHalf) * (0.5 + a) - (kLanczosGPlusHalf + a);
-    const ext b = a;
-    ext s = kLanczosCoef[1] / (b + 1) + kLanczosCoef[0];
-    for (int k = 2; k < kLanczosTerms; ++k) s = s + kLanczosCoef[k] / (b + k);
-    return (math_log(static_cast<double>(s)) + kLnSqrtTwoPi) + p;
+#ifndef ZORVANA_PLAIN_LOOPS
+    if (x <= kLgammaIntegersMax && x == static_cast<double>(static_cast<int>(x))) {
+        // Initialised once, thread-safely, by the first caller.
+        static const LgammaIntegers integers;
+        return integers.value[static_cast<int>(x)];
+    }
+#endif
+    return lgamma_lanczos(x);
+}
+
+double math_lgamma_param(double x) {
+    // What the guards settle at once (1 above all) is not worth a look-up.
+    if (is_nan(x) || near_one(x) || x < kEps) return math_lgamma(x);
+    thread_local ParamMemo<1> memo;
+    return memo.get({x}, [x] { return math_lgamma(x); });
 }
 
 double math_gamma_p(double a, double x) {
@@ -199,11 +232,12 @@ double math_gamma_p_inv(double a, double p) {
     if (a < kEps) return 0.0;
 
     const double x0 = start_value(a, p);
-    const double lg = math_lgamma(a);
+    const double lg = math_lgamma_param(a);
     const double a1 = a - 1;
     // The density lags one step behind the iterate.
     double d = math_exp((math_log(x0) * a1 - x0) - lg);
     double x = x0;
+    HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int step = 1;; ++step) {
         const double r = math_gamma_p(a, x);
         const double e = (r - p) / d;
@@ -213,6 +247,8 @@ double math_gamma_p_inv(double a, double p) {
         if (step == kHalleySteps) return next;
         d = math_exp((math_log(x) * a1 - x) - lg);
         x = next;
+        double last;
+        if (orbit.repeats(x, d, &last)) return last;
     }
 }
 

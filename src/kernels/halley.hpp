@@ -1,7 +1,11 @@
 // Pieces shared by the inverse kernels (error function, incomplete gamma and
-// incomplete beta): the start value's normal-quantile approximation and the
-// bound on Halley's correction factor.
+// incomplete beta): the start value's normal-quantile approximation, the
+// bound on Halley's correction factor, and the record of the iteration's
+// states that ends it once they repeat.
 #pragma once
+
+#include <cstdint>
+#include <cstring>
 
 namespace zorvana {
 
@@ -26,5 +30,68 @@ inline double clamp_halley_factor(double h) {
     if (h < kHalleyFactorLow) h = kHalleyFactorLow;
     return h;
 }
+
+// The states of a Halley iteration of Steps steps whose step reads nothing
+// but the iterate x, the lagging derivative term d and fixed constants. The
+// iteration is a function of that pair, so once a pair equals an earlier one
+// (bit for bit: signed zeros and NaN payloads are told apart) the states
+// cycle, and the iterate of the last step is one already recorded.
+//
+// State j is the pair (x_j, d) after j steps (state 0: the start). When
+// state j repeats state i < j, the period is j - i and the last step's
+// iterate x_Steps is x_(i + (Steps - i) mod (j - i)), an index in [i, j).
+//
+// Built with ZORVANA_PLAIN_LOOPS, nothing is recorded and no repeat is ever
+// reported: every step is taken, which is what the tests compare against.
+template <int Steps>
+class HalleyOrbit {
+  public:
+    HalleyOrbit(double x0, double d0) { record(x0, d0); }
+
+    // Records the state after a step; true when it repeats an earlier one,
+    // with the iterate of the last step in *last.
+    bool repeats(double x, double d, double* last) {
+#ifdef ZORVANA_PLAIN_LOOPS
+        (void)x, (void)d, (void)last;
+        return false;
+#else
+        const std::uint64_t xb = bits(x);
+        const std::uint64_t db = bits(d);
+        for (int i = count_ - 1; i >= 0; --i) {
+            if (x_[i] == xb && d_[i] == db) {
+                const int at = i + (Steps - i) % (count_ - i);
+                std::memcpy(last, &x_[at], sizeof *last);
+                return true;
+            }
+        }
+        record(x, d);
+        return false;
+#endif
+    }
+
+  private:
+    static std::uint64_t bits(double v) {
+        std::uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    }
+
+    void record(double x, double d) {
+#ifndef ZORVANA_PLAIN_LOOPS
+        // States 0 ... Steps - 1 are all a run can record.
+        if (count_ < Steps) {
+            x_[count_] = bits(x);
+            d_[count_] = bits(d);
+            ++count_;
+        }
+#else
+        (void)x, (void)d;
+#endif
+    }
+
+    std::uint64_t x_[Steps];
+    std::uint64_t d_[Steps];
+    int count_ = 0;
+};
 
 }  // namespace zorvana

@@ -341,6 +341,16 @@ int main(int argc, char** argv) {
         {"math_lbeta", [](const Args& a) { return hex(math_lbeta(d(a[0]), d(a[1]))); }},
         {"math_beta_i", [](const Args& a) { return hex(math_beta_i(d(a[0]), d(a[1]), d(a[2]))); }},
         {"math_beta_i_inv", [](const Args& a) { return hex(math_beta_i_inv(d(a[0]), d(a[1]), d(a[2]))); }},
+        // Distribution functions over the kernels (flags off).
+        {"dnorm", [](const Args& a) { return hex(dnorm(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"qnorm", [](const Args& a) { return hex(qnorm(d(a[0]), d(a[1]), d(a[2]))); }},
+        {"dgamma", [](const Args& a) { return hex(dgamma(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"qgamma", [](const Args& a) { return hex(qgamma(d(a[0]), d(a[1]), d(a[2]))); }},
+        {"pbeta", [](const Args& a) { return hex(pbeta(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"qbeta", [](const Args& a) { return hex(qbeta(d(a[0]), d(a[1]), d(a[2]))); }},
+        {"dt", [](const Args& a) { return hex(dt(d(a[0]), d(a[1]), false)); }},
+        {"pt", [](const Args& a) { return hex(pt(d(a[0]), d(a[1]), false)); }},
+        {"qt", [](const Args& a) { return hex(qt(d(a[0]), d(a[1]))); }},
     };
     std::string line;
     while (std::getline(std::cin, line)) {
