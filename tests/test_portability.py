@@ -1,7 +1,8 @@
 """The same bits from every build: the probe's whole grid (every kernel and
 every element-wise function, special values included) from other compilers,
 optimisation levels, the software extended type and an aarch64 build run under
-qemu, compared line by line with the default build.
+qemu, each with another lane variant, compared line by line with the default
+build running the plain scalar loops.
 
 The default run covers each dimension at least once; ZORVANA_FULL_MATRIX=1
 runs every combination."""
@@ -26,6 +27,9 @@ if FULL:
 else:
     VARIANTS = [("g++", ("-O2", SOFT), 1, False), ("g++", ("-O0", SOFT), 5, False), ("clang++", ("-O3",), 1, False),
                 ("aarch64-linux-gnu-g++", ("-O2", "-static"), 5, True)]
+# The lane variant of each build, in turn; the default build runs the plain
+# scalar loops.
+LANES = ["avx512", "sse2", "avx2"]
 IDS = ["%s%s" % (cc.split("-")[0] if cc.startswith("aarch64") else cc, "".join(f for f in flags if f != "-static")
                  .replace(SOFT, "-soft")) for cc, flags, _, _ in VARIANTS]
 
@@ -54,9 +58,12 @@ def builds(tmp_path_factory):
         return [pool.submit(build, k) for k in range(len(VARIANTS))]
 
 
-def grid(exe, stride, emulated=False):
+def grid(exe, stride, dispatch, emulated=False):
+    """The probe's grid, with the lane kernels in the given variant (a variant
+    the processor cannot run falls back to the best one it can)."""
     cmd = (["qemu-aarch64"] if emulated else []) + [exe, "--grid", str(stride)]
-    return subprocess.run(cmd, stdout=subprocess.PIPE, check=True).stdout.decode().splitlines()
+    env = dict(os.environ, ZORVANA_DISPATCH=dispatch)
+    return subprocess.run(cmd, stdout=subprocess.PIPE, env=env, check=True).stdout.decode().splitlines()
 
 
 @pytest.mark.parametrize("k", range(len(VARIANTS)), ids=IDS)
@@ -65,8 +72,8 @@ def test_grid_matches_default_build(kernel, builds, k):
     lacking = missing(compiler, emulated)
     if lacking:
         pytest.skip("%s is not installed (.ci/run installs it with apt-get)" % lacking)
-    want = grid(kernel.exe, stride)
-    got = grid(builds[k].result(), stride, emulated)
+    want = grid(kernel.exe, stride, "scalar")
+    got = grid(builds[k].result(), stride, LANES[k % len(LANES)], emulated)
     assert len(got) == len(want) > 10 ** 5 // stride
     differ = [(w, g) for w, g in zip(want, got) if w != g]
     assert not differ, "%d of %d values differ, first: %s" % (len(differ), len(want), differ[:5])

@@ -5,8 +5,9 @@
 // doubles and extended values as hexadecimal floating literals, integers in
 // decimal. Tests compare these with hand-traced values.
 //
-// kernel_probe --grid [stride]: every kernel and every element-wise function
-// on a broad fixed grid (special values included), one line per value with
+// kernel_probe --grid [stride]: every kernel (the lane kernels in the variant
+// ZORVANA_DISPATCH selects) and every element-wise function on a broad fixed
+// grid (special values included), one line per value with
 // its raw bits, so that two builds can be compared as text. Any NaN prints as
 // "nan": its sign and payload are not part of the results. A stride above 1
 // keeps every stride-th point of each function's grid.
@@ -27,6 +28,10 @@
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
+#if __has_include("kernels/lanes.hpp")
+#include "kernels/lanes.hpp"
+#define PROBE_LANES 1
+#endif
 #include "kernels/precision.hpp"
 
 using namespace zorvana;
@@ -181,6 +186,23 @@ class Grid {
     long count_ = 0;
 };
 
+#ifdef PROBE_LANES
+// A lane kernel over the whole list as one run.
+template <typename F>
+void lane_grid(Grid& g, const char* name, const std::vector<double>& x, F f) {
+    std::vector<double> out(x.size());
+    f(x.data(), out.data(), x.size());
+    g.reset();
+    for (double v : out) {
+        if (!g.keep()) {
+            g.skip();
+            continue;
+        }
+        g.out(name, v);
+    }
+}
+#endif
+
 // Calls f on every combination of the lists, keeping every stride-th one.
 #define GRID1(name, A, expr)                 \
     g.reset();                               \
@@ -254,6 +276,29 @@ void run_grid(long stride) {
     GRID2("math_lbeta", S, S, math_lbeta(a, b));
     GRID3("math_beta_i", S2, S2, U, math_beta_i(a, b, c));
     GRID3("math_beta_i_inv", S2, S2, P, math_beta_i_inv(a, b, c));
+
+#ifdef PROBE_LANES
+    // Lane kernels over whole runs, in the variant ZORVANA_DISPATCH selects.
+    lane_grid(g, "math_exp_n", join(X, sweep(-745, 710, 499)), math_exp_n);
+    lane_grid(g, "math_log_n", join(X, sweep(0, 1e4, 499)), math_log_n);
+    lane_grid(g, "math_erf_n", X, math_erf_n);
+    lane_grid(g, "math_erf_inv_n", U, math_erf_inv_n);
+    for (double a : S) {
+        lane_grid(g, "math_gamma_p_n", join(R, {0.5, 3, 30, 99}),
+                  [a](const double* x, double* out, std::size_t n) { math_gamma_p_n(a, x, out, n); });
+        lane_grid(g, "math_gamma_p_inv_n", P,
+                  [a](const double* p, double* out, std::size_t n) { math_gamma_p_inv_n(a, p, out, n); });
+    }
+    for (double mu : L) {
+        for (double sigma : S) {
+            for (bool f : kFlags) {
+                lane_grid(g, "dnorm_n", X2, [=](const double* x, double* out, std::size_t n) {
+                    dnorm_n(x, n, mu, sigma, f, out);
+                });
+            }
+        }
+    }
+#endif
 
     // Element-wise functions.
     GRID4("dnorm", X2, L, S, kFlags, dnorm(a, b, c, f));
