@@ -20,6 +20,12 @@ import gen_docs  # noqa: E402
 
 PUBLIC = sorted(n for n, v in vars(zorvana).items() if not n.startswith("_") and callable(v))
 
+# A draw's size and engine may only be left out; their text signature shows
+# that as an Ellipsis default, which the inspect module of CPython 3.6 cannot
+# read: it ends the signature before them.
+OLD_INSPECT = sys.version_info < (3, 7)
+OLD_INSPECT_REASON = "CPython 3.6's inspect stops at the draws' Ellipsis defaults"
+
 DRAWS = {
     "rnorm": (0.0, 1.0), "rbern": (0.3,), "rbeta": (2.0, 3.0), "rbinom": (5, 0.3), "rcauchy": (0.0, 1.0),
     "rchisq": (3.0,), "rexp": (1.0,), "rf": (3.0, 5.0), "rgamma": (0.5, 1.0), "rinvgamma": (2.0, 1.0),
@@ -46,6 +52,8 @@ def test_every_callable_is_in_the_table():
 
 @pytest.mark.parametrize("name", PUBLIC)
 def test_signature_and_parameters_documented(name):
+    if name in DRAWS and OLD_INSPECT:
+        pytest.skip(OLD_INSPECT_REASON)
     obj = getattr(zorvana, name)
     sig = inspect.signature(obj)
     names = list(sig.parameters)
@@ -83,6 +91,8 @@ def mypy_run(args, cwd):
 
 
 def test_stubs_match_the_module(tmp_path):
+    if OLD_INSPECT:
+        pytest.skip(OLD_INSPECT_REASON)
     res = mypy_run(["mypy.stubtest", "zorvana", "--ignore-unused-allowlist",
                     "--allowlist", os.path.join(ROOT, "tests", "stubtest_allowlist.txt")], tmp_path)
     assert res.returncode == 0, res.stdout
