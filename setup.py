@@ -29,12 +29,24 @@ SOFT_EXT = os.environ.get("ZORVANA_SOFT_EXT", "") not in ("", "0")
 
 
 class BuildExt(build_ext):
+    """Objects and the module are reused by date alone: each extended type
+    compiles into its own directory, and the module is linked anew when the
+    type differs from the last build's."""
+
     def finalize_options(self):
-        super().finalize_options()
-        # Objects are reused by date alone: keep those of the two extended
-        # types apart, or switching would link the other type's objects.
+        build_ext.finalize_options(self)
         if SOFT_EXT:
             self.build_temp += "-soft-ext"
+
+    def run(self):
+        marker = os.path.join(os.path.dirname(self.build_temp), "extended-type")
+        kind = "software" if SOFT_EXT else "default"
+        last = open(marker).read() if os.path.exists(marker) else ""
+        if last != kind:
+            self.force = True
+        build_ext.run(self)
+        with open(marker, "w") as f:
+            f.write(kind)
 
 
 ext = Pybind11Extension(
