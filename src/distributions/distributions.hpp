@@ -3,6 +3,7 @@
 // Python layer applies them element by element.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zorvana {
@@ -13,6 +14,8 @@ double math_log1p(double u);
 
 // Normal and log-normal.
 double dnorm(double x, double mu, double sigma, bool log);
+// out[i] = dnorm(x[i], mu, sigma, log), the exponentials in lanes.
+void dnorm_n(const double* x, std::size_t n, double mu, double sigma, bool log, double* out);
 double pnorm(double x, double mu, double sigma, bool log_p);
 double qnorm(double p, double mu, double sigma);
 double dlnorm(double x, double mu, double sigma, bool log);

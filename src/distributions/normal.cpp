@@ -1,9 +1,12 @@
 // Normal distribution: density, distribution function and quantile.
+#include <cstddef>
+
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
 #include "distributions/location_scale.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
+#include "kernels/lanes.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -25,6 +28,28 @@ double dnorm(double x, double mu, double sigma, bool log) {
     const double z = (x - mu) / sigma;
     const double y = (z * z) * -0.5 + c;
     return log_domain(y, log);
+}
+
+void dnorm_n(const double* x, std::size_t n, double mu, double sigma, bool log, double* out) {
+    constexpr std::size_t kChunk = 256;
+    const double c = kNegLogSqrt2Pi - math_log(sigma);
+    std::size_t at[kChunk];
+    double y[kChunk];
+    for (std::size_t from = 0; from < n; from += kChunk) {
+        const std::size_t end = n - from < kChunk ? n : from + kChunk;
+        std::size_t m = 0;
+        for (std::size_t i = from; i < end; ++i) {
+            if (invalid_location_scale(x[i], mu, sigma) || location_scale_limit(x[i], mu, sigma) || log) {
+                out[i] = dnorm(x[i], mu, sigma, log);
+                continue;
+            }
+            const double z = (x[i] - mu) / sigma;
+            at[m] = i;
+            y[m++] = (z * z) * -0.5 + c;
+        }
+        math_exp_n(y, y, m);
+        for (std::size_t j = 0; j < m; ++j) out[at[j]] = y[j];
+    }
 }
 
 double pnorm(double x, double mu, double sigma, bool log_p) {

@@ -27,24 +27,42 @@ inline double double_from_order_key(std::uint64_t key) {
     return x;
 }
 
+// Bisection over the doubles of [lo, hi] for the least x with cdf(x) >= p,
+// one evaluation at a time: while !done(), evaluate cdf at mid() and pass
+// whether it reached p to step(); then result() is the answer.
+class DoubleBisection {
+   public:
+    DoubleBisection() = default;
+    DoubleBisection(double lo, double hi) : below_(double_order_key(lo)), above_(double_order_key(hi)) {}
+    bool done() const { return above_ - below_ <= 1; }
+    double mid() const { return double_from_order_key(mid_key()); }
+    void step(bool reached) { (reached ? above_ : below_) = mid_key(); }
+    double result() const { return double_from_order_key(above_); }
+
+   private:
+    std::uint64_t mid_key() const { return below_ + (above_ - below_) / 2; }
+    std::uint64_t below_ = 0, above_ = 0;
+};
+
 // The least double x in [lo, hi] with cdf(x) >= p, by bisection over the
 // doubles (at most 64 evaluations). cdf(hi) >= p is taken for granted; a NaN
 // value of cdf counts as below p.
 template <class Cdf>
 double least_double_reaching(double p, Cdf cdf, double lo, double hi) {
     if (cdf(lo) >= p) return lo;
-    std::uint64_t below = double_order_key(lo);
-    std::uint64_t above = double_order_key(hi);
-    while (above - below > 1) {
-        const std::uint64_t mid = below + (above - below) / 2;
-        if (cdf(double_from_order_key(mid)) >= p) {
-            above = mid;
-        } else {
-            below = mid;
-        }
-    }
-    return double_from_order_key(above);
+    DoubleBisection b(lo, hi);
+    while (!b.done()) b.step(cdf(b.mid()) >= p);
+    return b.result();
 }
+
+// A bisection that a caller runs itself, for many quantiles at once: while a
+// thread's deferral is set, checked_quantile records its bisection there and
+// returns NaN instead of running it (see module/lane_batches.hpp).
+struct DeferredBisection {
+    bool pending;
+    double p, lo, hi;
+};
+inline thread_local DeferredBisection* deferred_bisection = nullptr;
 
 // Relative tolerance on F(x) - p within which an iterated quantile is kept,
 // scaled by the smaller tail probability, plus an absolute floor.
@@ -62,6 +80,10 @@ double checked_quantile(double x, double p, Cdf cdf, double lo, double hi) {
         const double f = cdf(x);
         const double tail = p < 1 - p ? p : 1 - p;
         if (is_nan(f) || abs0(f - p) <= kQuantileRelTol * tail + kQuantileAbsTol) return x;
+    }
+    if (DeferredBisection* d = deferred_bisection) {
+        *d = DeferredBisection{true, p, lo, hi};
+        return kNaN;
     }
     return least_double_reaching(p, cdf, lo, hi);
 }

@@ -237,6 +237,8 @@ double math_pow_int(double x, std::int64_t n) { return pow_int_core(x, n); }
 
 ext math_pow_int_ext(ext x, std::int64_t n) { return pow_int_core(x, n); }
 
+ext math_e_power(std::int64_t n) { return e_power(n); }
+
 std::int64_t math_factorial(std::uint64_t n) {
     if (n < 2) return 1;
     if (n <= 14) return kFactorials[n - 2];

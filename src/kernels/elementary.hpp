@@ -14,6 +14,9 @@ double math_floor(double x);
 ext math_floor_ext(ext x);
 double math_pow_int(double x, std::int64_t n);
 ext math_pow_int_ext(ext x, std::int64_t n);
+// e^n as the exponential's split forms it: the extended powering of the
+// extended constant e (math_pow_int_ext(e, n)).
+ext math_e_power(std::int64_t n);
 std::int64_t math_factorial(std::uint64_t n);
 double math_exp(double x);
 ext math_exp_ext(ext x);

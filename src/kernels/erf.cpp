@@ -7,6 +7,7 @@
 
 #include "kernels/elementary.hpp"
 #include "kernels/halley.hpp"
+#include "kernels/prefetch.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -126,6 +127,8 @@ ext math_erf_ext(ext x) {
 }
 
 double math_erf_inv(double p) {
+    double ahead;
+    if (prefetched(Prefetch::erf_inv, 0.0, p, ahead)) return ahead;
     if (is_nan(p)) return kNaN;
     if (abs0(p) > 1) return kNaN;
     if (abs0(1 - p) < kEps) return kInf;

@@ -7,8 +7,11 @@
 #include "kernels/elementary.hpp"
 #include "kernels/gauss_legendre_table.hpp"
 #include "kernels/halley.hpp"
+#include "kernels/lanes.hpp"
+#include "kernels/lanes_variants.hpp"
 #include "kernels/param_memo.hpp"
 #include "kernels/precision.hpp"
+#include "kernels/prefetch.hpp"
 
 namespace zorvana {
 namespace {
@@ -136,14 +139,15 @@ double quadrature(double a, double x) {
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
     const double a_minus_1 = -1 + a;
-    double term[kGaussLegendrePoints];
+    // The nodes and weights in extended precision, one at a time; the terms
+    // exp((log(t) (a - 1) - t) - lg) w in lanes.
+    double t[kGaussLegendrePoints], w[kGaussLegendrePoints], term[kGaussLegendrePoints];
     for (int i = 0; i < kGaussLegendrePoints; ++i) {
         const ext offset = (static_cast<ext>(width) * kGaussLegendreNodes[i]) * ext(0.5);
-        const double t = static_cast<double>(offset + static_cast<ext>(mid));
-        const double v = (math_log(t) * a_minus_1 - t) - lg;
-        const double w = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * ext(0.5));
-        term[i] = math_exp(v) * w;
+        t[i] = static_cast<double>(offset + static_cast<ext>(mid));
+        w[i] = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * ext(0.5));
     }
+    gamma_quadrature_terms(t, w, a_minus_1, lg, term, kGaussLegendrePoints);
     double sum = term[kGaussLegendrePoints - 1];
     for (int i = kGaussLegendrePoints - 2; i >= 0; --i) sum = sum + term[i];
     return sum;
@@ -204,6 +208,8 @@ double math_lgamma_param(double x) {
 }
 
 double math_gamma_p(double a, double x) {
+    double ahead;
+    if (prefetched(Prefetch::gamma_p, a, x, ahead)) return ahead;
     if (a < 0 || is_nan(a) || is_nan(x)) return kNaN;
     if (x < kEps) return 0.0;
     if (a < kEps) return 1.0;
@@ -224,7 +230,11 @@ double math_poisson_sum(std::int64_t n, double x) {
     return sum + 1;
 }
 
+double gamma_p_inv_start(double a, double p) { return start_value(a, p); }
+
 double math_gamma_p_inv(double a, double p) {
+    double ahead;
+    if (prefetched(Prefetch::gamma_p_inv, a, p, ahead)) return ahead;
     if (is_nan(a) || is_nan(p)) return kNaN;
     if (p < kEps) return 0.0;
     if (p > 1) return kNaN;

@@ -5,13 +5,15 @@
 // the p- and q-functions.
 #include "distributions/distributions.hpp"
 #include "distributions/sound.hpp"
+#include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 
 namespace zorvana {
 
 std::vector<Row> density_rows() {
     return {
-        row<sound_density<dnorm>>("dnorm", {"x", "mu=0", "sigma=1", "log=False"}),
+        row<sound_density<dnorm>>("dnorm", {"x", "mu=0", "sigma=1", "log=False"},
+                                  dnorm_lanes<sound_density<dnorm>>),
         row<sound_mass<dbern>>("dbern", {"x", "prob", "log=False"}),
         row<sound_density<dbeta>>("dbeta", {"x", "a", "b", "log=False"}),
         row<sound_mass<dbinom>>("dbinom", {"x", "n_trials", "prob", "log=False"}),

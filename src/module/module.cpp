@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "kernels/lanes.hpp"
 #include "module/docstrings.hpp"
 #include "module/elementwise.hpp"
 #include "module/registry.hpp"
@@ -78,6 +79,7 @@ PYBIND11_MODULE(zorvana, m) {
     zorvana::record_main_thread();
     zorvana::install_interrupt_check();
     zorvana::set_num_threads(zorvana::initial_num_threads());
+    zorvana::lanes_variant();  // the lane kernels' instruction set, chosen once
 
     for (const zorvana::Row& row : zorvana::density_rows()) zorvana::register_row(m, row);
     zorvana::register_draws(m);  // Engine, the default engine, r-functions

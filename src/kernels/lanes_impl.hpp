@@ -1,0 +1,697 @@
+// The lane kernels, written once for every instruction set. A variant's
+// translation unit includes every header first, then selects the instruction
+// set with `#pragma GCC target`, defines
+//   ZV_VARIANT_NS  the namespace of its code (its symbols stay apart),
+//   ZV_TABLE       the name of its LaneKernels table,
+//   ZV_NAME        the variant's name,
+//   ZV_LANES       doubles per hardware vector register,
+//   ZV_CHAINS      registers per pack (independent chains through each
+//                  continued fraction, so that one waits while another divides),
+// and includes this file. Nothing declared before the pragma may be
+// instantiated here (its code would carry this instruction set into the
+// rest of the program).
+//
+// Each lane repeats the scalar kernel's operations in its order: additions,
+// multiplications and divisions of vectors round per lane exactly as the
+// scalar operations do, and the build never fuses or reorders them. Lanes
+// whose argument takes a guard or a rare branch get the scalar kernel's own
+// result; the x87 products stay scalar, one lane at a time.
+// Vectors wider than the baseline registers only pass between functions of
+// this translation unit, which all share its instruction set.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#define ZV_ALWAYS_INLINE inline __attribute__((always_inline))
+
+namespace zorvana {
+namespace ZV_VARIANT_NS {
+namespace {
+
+// A pack is ZV_CHAINS hardware vectors of ZV_LANES doubles, processed
+// operation by operation: the chains of a continued fraction then overlap in
+// the divider instead of waiting on each other's latency.
+constexpr int L = ZV_LANES;
+constexpr int U = ZV_CHAINS;
+constexpr int W = L * U;  // elements per pack
+typedef double V __attribute__((vector_size(L * sizeof(double))));
+typedef long long VM __attribute__((vector_size(L * sizeof(double))));
+struct P {
+    V r[U];
+};
+struct PM {
+    VM r[U];
+};
+
+#define ZV_EACH _Pragma("GCC unroll 8") for (int u = 0; u < U; ++u)
+
+#define ZV_ARITH(op)                                                  \
+    ZV_ALWAYS_INLINE P operator op(const P& a, const P& b) {          \
+        P c;                                                          \
+        ZV_EACH c.r[u] = a.r[u] op b.r[u];                            \
+        return c;                                                     \
+    }                                                                 \
+    ZV_ALWAYS_INLINE P operator op(const P& a, double b) {            \
+        P c;                                                          \
+        ZV_EACH c.r[u] = a.r[u] op b;                                 \
+        return c;                                                     \
+    }                                                                 \
+    ZV_ALWAYS_INLINE P operator op(double a, const P& b) {            \
+        P c;                                                          \
+        ZV_EACH c.r[u] = a op b.r[u];                                 \
+        return c;                                                     \
+    }
+ZV_ARITH(+)
+ZV_ARITH(-)
+ZV_ARITH(*)
+ZV_ARITH(/)
+#undef ZV_ARITH
+
+#define ZV_COMPARE(op)                                                \
+    ZV_ALWAYS_INLINE PM operator op(const P& a, const P& b) {         \
+        PM c;                                                         \
+        ZV_EACH c.r[u] = a.r[u] op b.r[u];                            \
+        return c;                                                     \
+    }                                                                 \
+    ZV_ALWAYS_INLINE PM operator op(const P& a, double b) {           \
+        PM c;                                                         \
+        ZV_EACH c.r[u] = a.r[u] op b;                                 \
+        return c;                                                     \
+    }
+ZV_COMPARE(<)
+ZV_COMPARE(<=)
+ZV_COMPARE(>)
+ZV_COMPARE(>=)
+ZV_COMPARE(==)
+#undef ZV_COMPARE
+
+ZV_ALWAYS_INLINE P operator-(const P& a) {
+    P c;
+    ZV_EACH c.r[u] = -a.r[u];
+    return c;
+}
+ZV_ALWAYS_INLINE PM operator&(const PM& a, const PM& b) {
+    PM c;
+    ZV_EACH c.r[u] = a.r[u] & b.r[u];
+    return c;
+}
+ZV_ALWAYS_INLINE PM operator|(const PM& a, const PM& b) {
+    PM c;
+    ZV_EACH c.r[u] = a.r[u] | b.r[u];
+    return c;
+}
+ZV_ALWAYS_INLINE PM operator~(const PM& a) {
+    PM c;
+    ZV_EACH c.r[u] = ~a.r[u];
+    return c;
+}
+// Per lane: where m is set a, elsewhere b.
+ZV_ALWAYS_INLINE P select(const PM& m, const P& a, const P& b) {
+    P c;
+    ZV_EACH c.r[u] = m.r[u] ? a.r[u] : b.r[u];
+    return c;
+}
+
+ZV_ALWAYS_INLINE P load(const double* p) {
+    P v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+ZV_ALWAYS_INLINE void store(double* p, const P& v) { __builtin_memcpy(p, &v, sizeof v); }
+ZV_ALWAYS_INLINE P splat(double s) {
+    P v;
+    ZV_EACH for (int i = 0; i < L; ++i) v.r[u][i] = s;
+    return v;
+}
+ZV_ALWAYS_INLINE double lane(const P& v, int i) { return v.r[i / L][i % L]; }
+ZV_ALWAYS_INLINE bool on(const PM& m, int i) { return m.r[i / L][i % L] != 0; }
+ZV_ALWAYS_INLINE bool any(const PM& m) {
+    VM acc = m.r[0];
+    for (int u = 1; u < U; ++u) acc |= m.r[u];
+    long long bits = 0;
+    for (int i = 0; i < L; ++i) bits |= acc[i];
+    return bits != 0;
+}
+
+// Elements handled per block by the multi-pass kernels (erf, its inverse).
+constexpr int kBlock = 64;
+
+// ---------------------------------------------------------------------------
+// Exponential.
+
+constexpr int kExpDepth = 25;
+constexpr double kExpDirect = 2.0;
+// Lanes up to this magnitude take the split in lanes (beyond it the value
+// is 0 or +inf, from the scalar kernel).
+constexpr double kExpSplitMax = 740.0;
+// Adding and subtracting 2^52 rounds a double of magnitude below 2^51 to an integer.
+constexpr double kRoundShift = 0x1p52;
+
+// E(y) ~ e^-y, 25 levels: level k = (1 + y/(k-1)) - (y/k) / level(k+1). The
+// quotient y/k of level k is the y/(k-1) of level k+1: computed once.
+ZV_ALWAYS_INLINE P exp_fraction(const P& y) {
+    P level = splat(1.0);
+    P upper = y / static_cast<double>(kExpDepth - 1);
+    for (int k = kExpDepth - 1; k >= 2; --k) {
+        const P lower = y / static_cast<double>(k - 1);
+        level = (1.0 + lower) - upper / level;
+        upper = lower;
+    }
+    return 1.0 - y / level;
+}
+
+// out[i] = math_exp(x[i]) for one vector of elements.
+ZV_ALWAYS_INLINE void exp_vector(const double* x, double* out) {
+    const P v = load(x);
+    const P mag = select(v < 0.0, -v, v);
+    const PM direct = (mag >= kEps) & (mag < kExpDirect);
+    const PM split = (mag >= kExpDirect) & (mag <= kExpSplitMax);
+    // floor(v) for the split lanes: nearest integer, one down if above v.
+    const P shift = select(v < 0.0, splat(-kRoundShift), splat(kRoundShift));
+    P f = (v + shift) - shift;
+    f = select(f > v, f - 1.0, f);
+    const P diff = v - f;
+    const P s = select(v < 0.0, splat(-1.0), splat(1.0));
+    const PM up = diff >= 0.5;
+    const P n = select(up, f + s, f);
+    const P y = select(up, diff - s, diff);
+    const P arg = select(direct, v, select(split, y, splat(0.0)));
+    const P q = 1.0 / exp_fraction(arg);
+    for (int i = 0; i < W; ++i) {
+        if (on(direct, i)) {
+            out[i] = lane(q, i);
+        } else if (on(split, i)) {
+            const ext p = math_e_power(static_cast<std::int64_t>(lane(n, i)));
+            out[i] = static_cast<double>(p * static_cast<ext>(lane(q, i)));
+        } else {
+            out[i] = math_exp(lane(v, i));
+        }
+    }
+}
+
+void exp_array(const double* x, double* out, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + W <= n; i += W) exp_vector(x + i, out + i);
+    if (i < n) {
+        double bx[W] = {}, bo[W];
+        for (std::size_t j = i; j < n; ++j) bx[j - i] = x[j];
+        exp_vector(bx, bo);
+        for (std::size_t j = i; j < n; ++j) out[j] = bo[j - i];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Logarithm.
+
+constexpr int kLogDepth = 25;
+constexpr double kLogNearLow = 0.5, kLogNearHigh = 1.5;
+constexpr double kTen = 10.0;
+constexpr double kLn10 = 2.302585092994046;
+constexpr double kLnSmall[8] = {0.6931471805599453, 1.0986122886681098, 1.3862943611198906,
+                                1.6094379124341003, 1.791759469228055,  1.9459101490553132,
+                                2.0794415416798357, 2.1972245773362196};
+// Lanes that need more decimal steps than this (below 1e-16 or above 1e17)
+// go to the scalar kernel rather than hold the others back.
+constexpr int kLogDecimalSteps = 17;
+
+// L(s), 25 levels: level 25 = 49, level k = (2k - 1) - (k^2 s) / level(k+1).
+ZV_ALWAYS_INLINE P log_fraction(const P& s) {
+    P level = splat(2 * kLogDepth - 1);
+    for (int k = kLogDepth - 1; k >= 1; --k) {
+        level = static_cast<double>(2 * k - 1) - (static_cast<double>(k * k) * s) / level;
+    }
+    return level;
+}
+
+ZV_ALWAYS_INLINE void log_vector(const double* x, double* out) {
+    const P v = load(x);
+    const P dist = v - 1.0;
+    const P off_one = select(dist < 0.0, -dist, dist);
+    // Finite, at least eps and not within eps of one: the fraction or the split.
+    PM regular = (v >= kEps) & (v < kInf) & (off_one >= kEps);
+    const PM near = (v >= kLogNearLow) & (v <= kLogNearHigh);
+    const P z = (v - 1.0) / (v + 1.0);
+    // The decimal split: m = v 10^-k within [1, 10], one step at a time.
+    P m = select(regular & ~near, v, splat(5.0));
+    P k = splat(0.0);
+    for (int step = 0;; ++step) {
+        const PM low = m < 1.0;
+        const PM high = m > kTen;
+        const PM outside = low | high;
+        if (!any(outside)) break;
+        if (step == kLogDecimalSteps) {
+            regular = regular & ~outside;
+            break;
+        }
+        m = select(low, m * kTen, select(high, m / kTen, m));
+        k = select(low, k - 1.0, select(high, k + 1.0, k));
+    }
+    // c = trunc(m) for m in [1, 10].
+    P c = (m + kRoundShift) - kRoundShift;
+    c = select(c > m, c - 1.0, c);
+    const P q = m / c;
+    const P d = (q - 1.0) / (q + 1.0);
+    const P num = select(near, z + z, d + d);
+    const P sq = select(near, z * z, d * d);
+    const P frac = num / log_fraction(sq);
+    P head = splat(0.0);
+    for (int j = 2; j <= 9; ++j) head = select(c == static_cast<double>(j), splat(kLnSmall[j - 2]), head);
+    head = select(c == kTen, splat(kLn10), head);
+    const P res = select(near, frac, k * kLn10 + (frac + head));
+    for (int i = 0; i < W; ++i) out[i] = on(regular, i) ? lane(res, i) : math_log(lane(v, i));
+}
+
+void log_array(const double* x, double* out, std::size_t n) {
+    std::size_t i = 0;
+    for (; i + W <= n; i += W) log_vector(x + i, out + i);
+    if (i < n) {
+        double bx[W], bo[W];
+        for (int j = 0; j < W; ++j) bx[j] = 1.0;
+        for (std::size_t j = i; j < n; ++j) bx[j - i] = x[j];
+        log_vector(bx, bo);
+        for (std::size_t j = i; j < n; ++j) out[j] = bo[j - i];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Error function.
+
+constexpr double kErfSplit = 2.1;
+constexpr int kErfDepth = 60;
+constexpr double kSqrtPi = 1.772453850905516;
+constexpr double kNegSqrtPi = -1.772453850905516;
+
+// erf(x) for 0 < x <= 2.1 from e = exp((-x) x): the erf fraction K.
+ZV_ALWAYS_INLINE P erf_small(const P& x, const P& e) {
+    const P s = x * x;
+    P kf = static_cast<double>(2 * kErfDepth - 1) - (s + s);
+    for (int k = kErfDepth - 1; k >= 1; --k) {
+        kf = (static_cast<double>(2 * k - 1) - (s + s)) + (static_cast<double>(4 * k) * s) / kf;
+    }
+    return ((x + x) * (e / kSqrtPi)) / kf;
+}
+
+// erf(x) for x > 2.1: the erfc fraction G.
+ZV_ALWAYS_INLINE P erf_large(const P& x, const P& e) {
+    const P y = x + x;
+    P g = y;
+    for (int k = kErfDepth - 1; k >= 1; --k) g = y + static_cast<double>(2 * k) / g;
+    return 1.0 + (2.0 * (e / kNegSqrtPi)) / g;
+}
+
+ZV_ALWAYS_INLINE P erf_fraction(const P& x, const P& e, bool large) {
+    return large ? erf_large(x, e) : erf_small(x, e);
+}
+
+// out[i] = the erf or erfc form at (x[i], e[i]) over a list, in vectors.
+void fraction_array(const double* x, const double* e, double* out, int n, bool large) {
+    int i = 0;
+    for (; i + W <= n; i += W) store(out + i, erf_fraction(load(x + i), load(e + i), large));
+    if (i < n) {
+        double bx[W], be[W], bo[W];
+        for (int j = 0; j < W; ++j) bx[j] = be[j] = 1.0;
+        for (int j = i; j < n; ++j) {
+            bx[j - i] = x[j];
+            be[j - i] = e[j];
+        }
+        store(bo, erf_fraction(load(bx), load(be), large));
+        for (int j = i; j < n; ++j) out[j] = bo[j - i];
+    }
+}
+
+// f[i] = math_erf(x[i]) for n <= kBlock elements, given e[i] = math_exp((-x[i]) x[i]),
+// which is also the exponential of erf's core at |x[i]| ((-|x|) |x| is the same product).
+void erf_given_exp(const double* x, const double* e, double* f, int n) {
+    int small_at[kBlock], large_at[kBlock];
+    double small_x[kBlock] = {}, small_e[kBlock] = {}, large_x[kBlock] = {}, large_e[kBlock] = {};
+    int n_small = 0, n_large = 0;
+    for (int i = 0; i < n; ++i) {
+        const double xi = x[i];
+        if (xi != xi) {
+            f[i] = kNaN;
+        } else if (xi >= kInf) {
+            f[i] = 1.0;
+        } else if (xi <= -kInf) {
+            f[i] = -1.0;
+        } else if ((xi < 0 ? -xi : xi) < kEps) {
+            f[i] = 0.0;
+        } else {
+            const double mag = xi < 0 ? -xi : xi;
+            if (mag > kErfSplit) {
+                large_at[n_large] = i;
+                large_x[n_large] = mag;
+                large_e[n_large++] = e[i];
+            } else {
+                small_at[n_small] = i;
+                small_x[n_small] = mag;
+                small_e[n_small++] = e[i];
+            }
+        }
+    }
+    fraction_array(small_x, small_e, small_x, n_small, false);
+    fraction_array(large_x, large_e, large_x, n_large, true);
+    for (int j = 0; j < n_small; ++j) f[small_at[j]] = x[small_at[j]] < 0 ? -small_x[j] : small_x[j];
+    for (int j = 0; j < n_large; ++j) f[large_at[j]] = x[large_at[j]] < 0 ? -large_x[j] : large_x[j];
+}
+
+void erf_array(const double* x, double* out, std::size_t n) {
+    double xs[kBlock], e[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) {
+            xs[i] = x[at + i];
+            e[i] = (-xs[i]) * xs[i];
+        }
+        exp_array(e, e, m);
+        erf_given_exp(xs, e, out + at, m);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Inverse error function.
+
+constexpr int kInvStartTerms = 9;
+constexpr double kInvCentre[kInvStartTerms] = {
+    2.81022636e-08, 3.43273939e-07, -3.5233877e-06, -4.39150654e-06, 0.00021858087,
+    -0.00125372503, -0.00417768164, 0.246640727,    1.50140941};
+constexpr double kInvTail[kInvStartTerms] = {
+    -0.000200214257, 0.000100950558, 0.00134934322,  -0.00367342844, 0.00573950773,
+    -0.0076224613,   0.00943887047,  1.00167406,     2.83297682};
+constexpr double kInvTailSwitch = 5.0;
+constexpr double kInvCentreShift = -2.5;
+constexpr double kInvTailShift = -3.0;
+constexpr int kHalleySteps = 55;
+constexpr double kHalleyFactorLow = 0.8;
+constexpr double kHalleyFactorHigh = 1.2;
+
+double horner(const double (&coef)[kInvStartTerms], double t) {
+    double c = coef[0];
+    for (int i = 1; i < kInvStartTerms; ++i) c = c * t + coef[i];
+    return c;
+}
+
+inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, sizeof a) == 0; }
+
+// The Halley iteration of every element of a block runs step by step in
+// lanes; an element leaves the block at its 55th step or as soon as its state
+// (the iterate and the lagging derivative term) repeats an earlier one: the
+// rest of its sequence is then periodic and its 56th state known.
+void erf_inv_block(const double* p, double* out, int n) {
+    int slot[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock];
+    // State k (k = 1 ... 55) of slot s: hx[s][k - 1], hd[s][k - 1].
+    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps];
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const double pi = p[i];
+        const double mag = pi < 0 ? -pi : pi;
+        const double to_one = 1 - pi, to_minus_one = 1 + pi;
+        if (pi != pi || mag > 1) {
+            out[i] = kNaN;
+        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
+            out[i] = kInf;
+        } else if ((to_minus_one < 0 ? -to_minus_one : to_minus_one) < kEps) {
+            out[i] = -kInf;
+        } else {
+            slot[m] = i;
+            pv[m] = pi;
+            t[m++] = (1 - pi) * (1 + pi);
+        }
+    }
+    log_array(t, t, m);
+    for (int j = 0; j < m; ++j) {
+        const double w = -t[j];
+        const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
+                                            : horner(kInvTail, math_sqrt(w) + kInvTailShift);
+        x[j] = c * pv[j];
+        t[j] = (-x[j]) * x[j];
+    }
+    exp_array(t, d, m);
+    for (int j = 0; j < m; ++j) {
+        hx[slot[j]][0] = x[j];
+        hd[slot[j]][0] = d[j];
+    }
+    for (int k = 1; m > 0; ++k) {
+        for (int j = 0; j < m; ++j) t[j] = (-x[j]) * x[j];
+        exp_array(t, e, m);
+        erf_given_exp(x, e, f, m);
+        int kept = 0;
+        for (int j = 0; j < m; ++j) {
+            const double r = (f[j] - pv[j]) / d[j];
+            double h = (r * 0.5) * (((x[j] + x[j]) * d[j]) / d[j]) + 1;
+            if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
+            if (h < kHalleyFactorLow) h = kHalleyFactorLow;
+            const double next = x[j] - r / h;
+            const int s = slot[j];
+            if (k == kHalleySteps) {
+                out[s] = next;
+                continue;
+            }
+            // State k + 1 is (next, e[j]); if it equals state i, the states
+            // repeat with period k + 1 - i and state 56 is state
+            // i + (56 - i) mod period.
+            int repeat = 0;
+            for (int i = k; i >= 1; --i) {
+                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], e[j])) {
+                    repeat = i;
+                    break;
+                }
+            }
+            if (repeat > 0) {
+                const int period = k + 1 - repeat;
+                out[s] = hx[s][repeat + (kHalleySteps + 1 - repeat) % period - 1];
+                continue;
+            }
+            hx[s][k] = next;
+            hd[s][k] = e[j];
+            slot[kept] = s;
+            pv[kept] = pv[j];
+            x[kept] = next;
+            d[kept++] = e[j];
+        }
+        m = kept;
+    }
+}
+
+void erf_inv_array(const double* p, double* out, std::size_t n) {
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = p[at + i];
+        erf_inv_block(block, out + at, m);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Quadrature terms of the incomplete gamma function.
+
+void gamma_terms(const double* t, const double* w, double a_minus_1, double lg, double* term, std::size_t n) {
+    double v[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const std::size_t m = n - at < kBlock ? n - at : kBlock;
+        log_array(t + at, v, m);
+        for (std::size_t i = 0; i < m; ++i) v[i] = (v[i] * a_minus_1 - t[at + i]) - lg;
+        exp_array(v, v, m);
+        for (std::size_t i = 0; i < m; ++i) term[at + i] = v[i] * w[at + i];
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Incomplete gamma function for one shape.
+
+constexpr double kSmallShape = 10;
+constexpr double kSeriesMaxExcess = 10;
+constexpr double kUpperFractionRatio = 3;
+constexpr int kSeriesLevels = 55;
+constexpr int kUpperLevels = 100;
+constexpr double kHalleyHalf = -0.5;
+constexpr int kGammaHalleySteps = 36;
+
+// S(55) = (55 + a) - 1, S(k) = ((k + a) - 1) + c_k x / S(k + 1).
+ZV_ALWAYS_INLINE P series_fraction(double a, const P& x) {
+    P s = splat((kSeriesLevels + a) - 1);
+    for (int k = kSeriesLevels - 1; k >= 1; --k) {
+        const double level = k;
+        const double c = (k % 2 == 1) ? -(((level + 1) * 0.5) + (a - 1)) : level * 0.5;
+        s = ((level + a) - 1) + (c * x) / s;
+    }
+    return s;
+}
+
+// U(100) = (199 - a) + x, U(k) = (((2k - 1) - a) + x) + ((a - k) k) / U(k + 1).
+ZV_ALWAYS_INLINE P upper_fraction(double a, const P& x) {
+    P u = ((2.0 * kUpperLevels - 1) - a) + x;
+    for (int k = kUpperLevels - 1; k >= 1; --k) {
+        const double level = k;
+        u = (((2 * level - 1) - a) + x) + ((a - level) * level) / u;
+    }
+    return u;
+}
+
+// out[i] = power[i] / S(x[i]) (upper: 1 - power[i] / U(x[i])) over a list.
+void gamma_fraction_array(double a, const double* x, const double* power, double* out, int n, bool upper) {
+    double bx[W], bp[W], bo[W];
+    for (int i = 0; i < n; i += W) {
+        const int m = n - i < W ? n - i : W;
+        for (int j = 0; j < W; ++j) {
+            bx[j] = j < m ? x[i + j] : 1.0;
+            bp[j] = j < m ? power[i + j] : 1.0;
+        }
+        const P v = load(bx);
+        store(bo, upper ? 1.0 - load(bp) / upper_fraction(a, v) : load(bp) / series_fraction(a, v));
+        for (int j = 0; j < m; ++j) out[i + j] = bo[j];
+    }
+}
+
+// out[i] = math_gamma_p(a, x[i]) for n <= kBlock elements and a shape a >= eps
+// that is not NaN, lg = math_lgamma(a). The quadrature regime goes to the
+// scalar kernel, which evaluates its nodes in lanes.
+void gamma_p_block(double a, double lg, const double* x, double* out, int n) {
+    int at[2][kBlock];
+    double xs[2][kBlock], power[2][kBlock];
+    int count[2] = {0, 0};
+    for (int i = 0; i < n; ++i) {
+        const double xi = x[i];
+        if (xi != xi) {
+            out[i] = kNaN;
+        } else if (xi < kEps) {
+            out[i] = 0.0;
+        } else if (a < kSmallShape && xi - a < kSeriesMaxExcess) {
+            at[0][count[0]] = i;
+            xs[0][count[0]++] = xi;
+        } else if (a < kSmallShape || xi / a > kUpperFractionRatio) {
+            at[1][count[1]] = i;
+            xs[1][count[1]++] = xi;
+        } else {
+            out[i] = math_gamma_p(a, xi);
+        }
+    }
+    for (int r = 0; r < 2; ++r) {
+        const int m = count[r];
+        if (m == 0) continue;
+        // x^a e^-x / Gamma(a) = exp((log(x) a - x) - lg)
+        log_array(xs[r], power[r], m);
+        for (int j = 0; j < m; ++j) power[r][j] = (power[r][j] * a - xs[r][j]) - lg;
+        exp_array(power[r], power[r], m);
+        gamma_fraction_array(a, xs[r], power[r], power[r], m, r == 1);
+        for (int j = 0; j < m; ++j) out[at[r][j]] = power[r][j];
+    }
+}
+
+void gamma_p_array(double a, const double* x, double* out, std::size_t n) {
+    if (a < 0 || a != a || a < kEps) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p(a, x[i]);
+        return;
+    }
+    const double lg = math_lgamma(a);
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = x[at + i];
+        gamma_p_block(a, lg, block, out + at, m);
+    }
+}
+
+// out[i] = exp((log(x[i]) a1 - x[i]) - lg): the density factor of the inverse.
+void gamma_density_array(double a1, double lg, const double* x, double* out, int n) {
+    log_array(x, out, n);
+    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1 - x[i]) - lg;
+    exp_array(out, out, n);
+}
+
+// The Halley iteration of math_gamma_p_inv for every element of a block, step
+// by step in lanes, leaving at step 36 or when its state (the iterate and the
+// lagging density) repeats.
+void gamma_p_inv_block(double a, double lg, const double* p, double* out, int n) {
+    int slot[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
+    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
+    const double a1 = a - 1;
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const double pi = p[i];
+        const double to_one = 1 - pi;
+        if (pi != pi) {
+            out[i] = kNaN;
+        } else if (pi < kEps) {
+            out[i] = 0.0;
+        } else if (pi > 1) {
+            out[i] = kNaN;
+        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
+            out[i] = kInf;
+        } else {
+            slot[m] = i;
+            pv[m] = pi;
+            x[m++] = gamma_p_inv_start(a, pi);
+        }
+    }
+    gamma_density_array(a1, lg, x, d, m);
+    for (int j = 0; j < m; ++j) {
+        hx[slot[j]][0] = x[j];
+        hd[slot[j]][0] = d[j];
+    }
+    for (int k = 1; m > 0; ++k) {
+        gamma_p_block(a, lg, x, r, m);
+        gamma_density_array(a1, lg, x, dn, m);
+        int kept = 0;
+        for (int j = 0; j < m; ++j) {
+            const double e = (r[j] - pv[j]) / d[j];
+            const double q = (d[j] * (a1 / x[j] - 1)) / d[j];
+            double h = (e * kHalleyHalf) * q + 1;
+            if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
+            if (h < kHalleyFactorLow) h = kHalleyFactorLow;
+            const double next = x[j] - e / h;
+            const int s = slot[j];
+            if (k == kGammaHalleySteps) {
+                out[s] = next;
+                continue;
+            }
+            int repeat = 0;
+            for (int i = k; i >= 1; --i) {
+                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
+                    repeat = i;
+                    break;
+                }
+            }
+            if (repeat > 0) {
+                const int period = k + 1 - repeat;
+                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
+                continue;
+            }
+            hx[s][k] = next;
+            hd[s][k] = dn[j];
+            slot[kept] = s;
+            pv[kept] = pv[j];
+            x[kept] = next;
+            d[kept++] = dn[j];
+        }
+        m = kept;
+    }
+}
+
+void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
+    // NaN and vanishing shapes: the scalar kernel's guards decide every element.
+    if (a != a || a < kEps) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+        return;
+    }
+    const double lg = math_lgamma(a);
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = p[at + i];
+        gamma_p_inv_block(a, lg, block, out + at, m);
+    }
+}
+
+}  // namespace
+}  // namespace ZV_VARIANT_NS
+
+const LaneKernels ZV_TABLE = {ZV_NAME,
+                              ZV_VARIANT_NS::exp_array,
+                              ZV_VARIANT_NS::log_array,
+                              ZV_VARIANT_NS::erf_array,
+                              ZV_VARIANT_NS::erf_inv_array,
+                              ZV_VARIANT_NS::gamma_terms,
+                              ZV_VARIANT_NS::gamma_p_array,
+                              ZV_VARIANT_NS::gamma_p_inv_array};
+
+}  // namespace zorvana

@@ -1,0 +1,15 @@
+// Lane kernels for baseline x86-64 (SSE2), and for any other processor its
+// baseline vectors: 2 doubles per register, two registers per pack.
+#include <cstddef>
+
+#include "kernels/elementary.hpp"
+#include "kernels/gamma.hpp"
+#include "kernels/lanes_variants.hpp"
+#include "kernels/precision.hpp"
+
+#define ZV_VARIANT_NS lanes_sse2
+#define ZV_TABLE kLanesSse2
+#define ZV_NAME "sse2"
+#define ZV_LANES 2
+#define ZV_CHAINS 2
+#include "kernels/lanes_impl.hpp"

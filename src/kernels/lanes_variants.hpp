@@ -1,0 +1,37 @@
+// The table of lane kernels that each variant (one translation unit per
+// instruction set) provides, and what the variants share.
+#pragma once
+
+#include <cstddef>
+
+#include "kernels/precision.hpp"
+
+namespace zorvana {
+
+struct LaneKernels {
+    const char* name;
+    void (*exp)(const double* x, double* out, std::size_t n);
+    void (*log)(const double* x, double* out, std::size_t n);
+    void (*erf)(const double* x, double* out, std::size_t n);
+    void (*erf_inv)(const double* p, double* out, std::size_t n);
+    void (*gamma_terms)(const double* t, const double* w, double a_minus_1, double lg, double* term,
+                        std::size_t n);
+    void (*gamma_p)(double a, const double* x, double* out, std::size_t n);
+    void (*gamma_p_inv)(double a, const double* p, double* out, std::size_t n);
+};
+
+extern const LaneKernels kLanesSse2;
+extern const LaneKernels kLanesAvx2;
+extern const LaneKernels kLanesAvx512;
+
+// The variant table in use (chosen once), and the plain loops over the scalar
+// kernels that every variant must reproduce.
+const LaneKernels& lane_kernels();
+const LaneKernels& scalar_lane_kernels();
+// The variant of that name if this processor runs it, else null.
+const LaneKernels* lane_kernels_named(const char* name);
+
+// The start value of math_gamma_p_inv (a > 0, 0 < p < 1).
+double gamma_p_inv_start(double a, double p);
+
+}  // namespace zorvana

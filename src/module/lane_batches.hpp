@@ -1,0 +1,311 @@
+// Batch functions of the families whose kernels run in lanes (see
+// kernels/lanes.hpp). Each computes the kernel values of a run ahead, in
+// lanes, and then calls the row's scalar function F per element, which finds
+// each value in its prefetch slot (kernels/prefetch.hpp): F returns what it
+// always returns, whatever path it takes, and an argument that was not
+// foreseen is simply computed. F is the family's scalar function or a
+// wrapper that passes its arguments on. Runs whose parameters vary per
+// element, or whose parameters keep the kernels out, take the plain loop.
+#pragma once
+
+#include <cstddef>
+
+#include "distributions/distributions.hpp"
+#include "distributions/quantile_search.hpp"
+#include "kernels/lanes.hpp"
+#include "kernels/precision.hpp"
+#include "kernels/prefetch.hpp"
+#include "module/batch.hpp"
+
+namespace zorvana {
+namespace lane_batch {
+
+// Elements whose kernel values are computed ahead at once.
+constexpr std::size_t kChunk = 256;
+
+inline bool constant(const Column& c) { return c.stride == 0; }
+inline bool positive_finite(double v) { return v > 0 && v < kInf; }
+inline bool valid_scale(double v) { return v >= kEps && v < kInf; }
+
+// Kernel values for up to kChunk elements: up to two kernels per element.
+struct Ahead {
+    int kernels = 0;
+    Prefetch kernel[2];
+    double a[2][kChunk], x[2][kChunk], value[2][kChunk];
+
+    void arm(std::size_t i) const {
+        for (int k = 0; k < kernels; ++k) {
+            prefetch_slots[static_cast<int>(kernel[k])] = PrefetchSlot{a[k][i], x[k][i], value[k][i], true};
+        }
+    }
+    ~Ahead() {
+        for (int k = 0; k < kernels; ++k) prefetch_slots[static_cast<int>(kernel[k])].armed = false;
+    }
+
+    // Kernel k = math_erf_inv(x[k][i]), math_gamma_p(a, x[k][i]) or
+    // math_gamma_p_inv(a, x[k][i]) for i < m.
+    void erf_inv(int k, std::size_t m) {
+        kernel[k] = Prefetch::erf_inv;
+        for (std::size_t i = 0; i < m; ++i) a[k][i] = 0.0;
+        math_erf_inv_n(x[k], value[k], m);
+    }
+    void gamma_p(int k, double shape, std::size_t m) {
+        kernel[k] = Prefetch::gamma_p;
+        for (std::size_t i = 0; i < m; ++i) a[k][i] = shape;
+        math_gamma_p_n(shape, x[k], value[k], m);
+    }
+    void gamma_p_inv(int k, double shape, std::size_t m) {
+        kernel[k] = Prefetch::gamma_p_inv;
+        for (std::size_t i = 0; i < m; ++i) a[k][i] = shape;
+        math_gamma_p_inv_n(shape, x[k], value[k], m);
+    }
+};
+
+// F at element i of the columns.
+template <auto F, std::size_t Cols>
+void call_one(const Column* cols, std::size_t i, double* out) {
+    Column one[Cols];
+    for (std::size_t c = 0; c < Cols; ++c) one[c] = Column{element(cols[c], i), cols[c].stride, cols[c].kind};
+    per_element<F>(1, one, out);
+}
+
+// The run in chunks: fill(ahead, at, m) computes the kernel values of
+// elements at ... at + m - 1, then F runs on each with its values armed.
+template <auto F, std::size_t Cols, class Fill>
+void in_chunks(std::size_t n, const Column* cols, double* out, Fill fill) {
+    for (std::size_t at = 0; at < n; at += kChunk) {
+        const std::size_t m = n - at < kChunk ? n - at : kChunk;
+        Ahead ahead;
+        fill(ahead, at, m);
+        for (std::size_t i = 0; i < m; ++i) {
+            ahead.arm(i);
+            call_one<F, Cols>(cols, at + i, out + at + i);
+        }
+    }
+}
+
+// math_erf_inv((p + p) - 1) for the probabilities of the first column.
+template <auto F, std::size_t Cols>
+void erf_inv_ahead(std::size_t n, const Column* cols, double* out) {
+    in_chunks<F, Cols>(n, cols, out, [cols](Ahead& ahead, std::size_t at, std::size_t m) {
+        ahead.kernels = 1;
+        for (std::size_t i = 0; i < m; ++i) {
+            const double p = read_real(cols[0], at + i);
+            ahead.x[0][i] = (p + p) - 1;
+        }
+        ahead.erf_inv(0, m);
+    });
+}
+
+// An iterated quantile whose safeguard rejects the iterate ends in a
+// bisection over the doubles with up to 64 evaluations of the distribution
+// function. F (qgamma, qchisq, qinvgamma, which return the safeguard's value
+// as it is) runs with the bisections deferred; they then run side by side,
+// each round's evaluations of the distribution function computed ahead in
+// lanes. cdf_ahead(ahead, v, m) fills kernel 0 for the points v[i];
+// cdf(v) is the distribution function the quantile's safeguard uses.
+template <class CdfAhead, class Cdf>
+void bisect_deferred(const DeferredBisection* todo, const std::size_t* at, std::size_t count, double* out,
+                     CdfAhead cdf_ahead, Cdf cdf) {
+    std::size_t live[kChunk];
+    double v[kChunk];
+    DoubleBisection b[kChunk];
+    // least_double_reaching: cdf(lo) first, then the bisection.
+    std::size_t m = 0;
+    for (std::size_t j = 0; j < count; ++j) {
+        live[m] = j;
+        v[m++] = todo[j].lo;
+    }
+    bool first = true;
+    while (m > 0) {
+        Ahead ahead;
+        ahead.kernels = 1;
+        cdf_ahead(ahead, v, m);
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m; ++i) {
+            const std::size_t j = live[i];
+            ahead.arm(i);
+            const bool reached = cdf(v[i]) >= todo[j].p;
+            if (first) {
+                if (reached) {
+                    out[at[j]] = todo[j].lo;
+                    continue;
+                }
+                b[j] = DoubleBisection(todo[j].lo, todo[j].hi);
+            } else {
+                b[j].step(reached);
+            }
+            if (b[j].done()) {
+                out[at[j]] = b[j].result();
+                continue;
+            }
+            live[kept] = j;
+            v[kept++] = b[j].mid();
+        }
+        m = kept;
+        first = false;
+    }
+}
+
+// The inverse of the incomplete gamma function ahead; fill2 adds the
+// distribution function at the quantile it gives, which the safeguard
+// evaluates first; deferred bisections run side by side.
+template <auto F, std::size_t Cols, class Fill, class CdfAhead, class Cdf>
+void gamma_quantile(std::size_t n, const Column* cols, double* out, Fill fill, CdfAhead cdf_ahead, Cdf cdf) {
+    DeferredBisection todo[kChunk];
+    std::size_t at[kChunk];
+    for (std::size_t from = 0; from < n; from += kChunk) {
+        const std::size_t m = n - from < kChunk ? n - from : kChunk;
+        std::size_t count = 0;
+        {
+            Ahead ahead;
+            fill(ahead, from, m);
+            for (std::size_t i = 0; i < m; ++i) {
+                DeferredBisection d{false, 0, 0, 0};
+                ahead.arm(i);
+                deferred_bisection = &d;
+                struct Reset {
+                    ~Reset() { deferred_bisection = nullptr; }
+                } reset;
+                call_one<F, Cols>(cols, from + i, out + from + i);
+                if (d.pending) {
+                    todo[count] = d;
+                    at[count++] = from + i;
+                }
+            }
+        }
+        bisect_deferred(todo, at, count, out, cdf_ahead, cdf);
+    }
+}
+
+}  // namespace lane_batch
+
+// dnorm for one mean, scale and flag: the exponentials in lanes (dnorm_n);
+// F is dnorm or a wrapper that agrees with it where its regular formula
+// applies, and is called for every other element.
+template <auto F>
+void dnorm_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    if (!constant(cols[1]) || !constant(cols[2]) || !constant(cols[3])) return per_element<F>(n, cols, out);
+    const double mu = read_real(cols[1], 0), sigma = read_real(cols[2], 0);
+    const bool log = read_flag(cols[3], 0);
+    if (log || !positive_finite(sigma) || !(mu - mu == 0)) return per_element<F>(n, cols, out);
+    double x[kChunk];
+    for (std::size_t at = 0; at < n; at += kChunk) {
+        const std::size_t m = n - at < kChunk ? n - at : kChunk;
+        for (std::size_t i = 0; i < m; ++i) x[i] = read_real(cols[0], at + i);
+        dnorm_n(x, m, mu, sigma, false, out + at);
+        for (std::size_t i = 0; i < m; ++i) {
+            if (!(x[i] - x[i] == 0)) call_one<F, 4>(cols, at + i, out + at + i);
+        }
+    }
+}
+
+// The normal quantiles (every mean and scale) and the normal start of the
+// Poisson quantile's search (from rate 11 on).
+template <auto F>
+void qnorm_lanes(std::size_t n, const Column* cols, double* out) {
+    lane_batch::erf_inv_ahead<F, 3>(n, cols, out);
+}
+template <auto F>
+void qlnorm_lanes(std::size_t n, const Column* cols, double* out) {
+    lane_batch::erf_inv_ahead<F, 3>(n, cols, out);
+}
+template <auto F>
+void qpois_lanes(std::size_t n, const Column* cols, double* out) {
+    if (!lane_batch::constant(cols[1]) || !(read_real(cols[1], 0) >= 11)) return per_element<F>(n, cols, out);
+    lane_batch::erf_inv_ahead<F, 2>(n, cols, out);
+}
+
+// P(shape, x / scale) and P(dof / 2, x / 2) for one shape.
+template <auto F>
+void pgamma_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    if (!constant(cols[1]) || !constant(cols[2])) return per_element<F>(n, cols, out);
+    const double shape = read_real(cols[1], 0), scale = read_real(cols[2], 0);
+    if (!positive_finite(shape) || !valid_scale(scale)) return per_element<F>(n, cols, out);
+    in_chunks<F, 4>(n, cols, out, [cols, shape, scale](Ahead& ahead, std::size_t at, std::size_t m) {
+        ahead.kernels = 1;
+        for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = read_real(cols[0], at + i) / scale;
+        ahead.gamma_p(0, shape, m);
+    });
+}
+template <auto F>
+void pchisq_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    if (!constant(cols[1]) || !positive_finite(read_real(cols[1], 0))) return per_element<F>(n, cols, out);
+    const double dof = read_real(cols[1], 0);
+    in_chunks<F, 3>(n, cols, out, [cols, dof](Ahead& ahead, std::size_t at, std::size_t m) {
+        ahead.kernels = 1;
+        for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = read_real(cols[0], at + i) * 0.5;
+        ahead.gamma_p(0, dof * 0.5, m);
+    });
+}
+
+// The gamma, chi-squared and inverse-gamma quantiles for one set of
+// parameters: the inverse at p (at 1 - p), then P at the quantile it gives.
+template <auto F>
+void qgamma_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    if (!constant(cols[1]) || !constant(cols[2])) return per_element<F>(n, cols, out);
+    const double shape = read_real(cols[1], 0), scale = read_real(cols[2], 0);
+    if (!positive_finite(shape) || !valid_scale(scale)) return per_element<F>(n, cols, out);
+    gamma_quantile<F, 3>(
+        n, cols, out,
+        [cols, shape, scale](Ahead& ahead, std::size_t at, std::size_t m) {
+            ahead.kernels = 2;
+            for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = read_real(cols[0], at + i);
+            ahead.gamma_p_inv(0, shape, m);
+            for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (ahead.value[0][i] * scale) / scale;
+            ahead.gamma_p(1, shape, m);
+        },
+        [shape, scale](Ahead& ahead, const double* v, std::size_t m) {
+            for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = v[i] / scale;
+            ahead.gamma_p(0, shape, m);
+        },
+        [shape, scale](double v) { return pgamma(v, shape, scale, false); });
+}
+template <auto F>
+void qchisq_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    if (!constant(cols[1]) || !positive_finite(read_real(cols[1], 0))) return per_element<F>(n, cols, out);
+    const double dof = read_real(cols[1], 0);
+    gamma_quantile<F, 2>(
+        n, cols, out,
+        [cols, dof](Ahead& ahead, std::size_t at, std::size_t m) {
+            ahead.kernels = 2;
+            for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = read_real(cols[0], at + i);
+            ahead.gamma_p_inv(0, dof * 0.5, m);
+            for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (ahead.value[0][i] * 2) * 0.5;
+            ahead.gamma_p(1, dof * 0.5, m);
+        },
+        [dof](Ahead& ahead, const double* v, std::size_t m) {
+            for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = v[i] * 0.5;
+            ahead.gamma_p(0, dof * 0.5, m);
+        },
+        [dof](double v) { return pchisq(v, dof, false); });
+}
+template <auto F>
+void qinvgamma_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    if (!constant(cols[1]) || !constant(cols[2])) return per_element<F>(n, cols, out);
+    const double shape = read_real(cols[1], 0), scale = read_real(cols[2], 0);
+    if (!positive_finite(shape) || !positive_finite(scale)) return per_element<F>(n, cols, out);
+    // P is evaluated at f / h with the reciprocals f = 1 / x and h = 1 / scale.
+    gamma_quantile<F, 3>(
+        n, cols, out,
+        [cols, shape, scale](Ahead& ahead, std::size_t at, std::size_t m) {
+            ahead.kernels = 2;
+            for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = 1 - read_real(cols[0], at + i);
+            ahead.gamma_p_inv(0, shape, m);
+            for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (1 / (scale / ahead.value[0][i])) / (1 / scale);
+            ahead.gamma_p(1, shape, m);
+        },
+        [shape, scale](Ahead& ahead, const double* v, std::size_t m) {
+            for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = (1 / v[i]) / (1 / scale);
+            ahead.gamma_p(0, shape, m);
+        },
+        [shape, scale](double v) { return pinvgamma(v, shape, scale, false); });
+}
+
+}  // namespace zorvana
