@@ -22,13 +22,41 @@ with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "VERSION")) a
 # nor reassociate anything.
 BIT_EXACT_FLAGS = ["-O2", "-ffp-contract=off", "-fno-fast-math", "-Wall", "-Wextra"]
 
+# ZORVANA_SOFT_EXT=1 computes the extended-precision steps with the software
+# x87 type even where long double is the x87 format (x86-64): the same bits,
+# more slowly. Elsewhere the software type is always used.
+SOFT_EXT = os.environ.get("ZORVANA_SOFT_EXT", "") not in ("", "0")
+
+
+class BuildExt(build_ext):
+    """Objects and the module are reused by date alone: each extended type
+    compiles into its own directory, and the module is linked anew when the
+    type differs from the last build's."""
+
+    def finalize_options(self):
+        build_ext.finalize_options(self)
+        if SOFT_EXT:
+            self.build_temp += "-soft-ext"
+
+    def run(self):
+        marker = os.path.join(os.path.dirname(self.build_temp), "extended-type")
+        kind = "software" if SOFT_EXT else "default"
+        last = open(marker).read() if os.path.exists(marker) else ""
+        if last != kind:
+            self.force = True
+        build_ext.run(self)
+        with open(marker, "w") as f:
+            f.write(kind)
+
+
 ext = Pybind11Extension(
     "zorvana",
     sorted(glob("src/**/*.cpp", recursive=True)),
     include_dirs=["src"],
     cxx_std=17,
     extra_compile_args=BIT_EXACT_FLAGS,
-    define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))],
+    define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))] +
+                  ([("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else []),
 )
 
 setup(
@@ -50,7 +78,7 @@ setup(
     packages=["zorvana-stubs"],
     package_dir={"zorvana-stubs": "stubs/zorvana-stubs"},
     package_data={"zorvana-stubs": ["__init__.pyi"]},
-    cmdclass={"build_ext": build_ext},
+    cmdclass={"build_ext": BuildExt},
     install_requires=["numpy>=1.19"],
     extras_require={
         "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib", "mypy"],

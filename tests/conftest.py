@@ -11,15 +11,18 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CXXFLAGS = ["-std=c++17", "-O2", "-ffp-contract=off", "-fno-fast-math"]
 
 
-def build_cpp(out_dir, name, extra_sources, extra_flags=()):
-    """Compile the pure C++ layers (kernels and distribution functions) with
-    the given extra sources into one program, with the module's own flags
-    (and extra_flags, such as a -D switch)."""
-    compiler = shutil.which("g++") or shutil.which("c++")
+def build_cpp(out_dir, name, extra_sources, extra_flags=(), layers=True, compiler=None):
+    """Compile the pure C++ layers (kernels and distribution functions, unless
+    layers is false) with the given extra sources into one program, with the
+    module's own flags (and extra_flags, such as a -D switch), by the given
+    compiler or g++."""
+    compiler = compiler or shutil.which("g++") or shutil.which("c++")
     if compiler is None:
         pytest.skip("no C++ compiler")
-    sources = sorted(glob.glob(os.path.join(ROOT, "src", "kernels", "*.cpp")))
-    sources += sorted(glob.glob(os.path.join(ROOT, "src", "distributions", "*.cpp")))
+    sources = []
+    if layers:
+        sources += sorted(glob.glob(os.path.join(ROOT, "src", "kernels", "*.cpp")))
+        sources += sorted(glob.glob(os.path.join(ROOT, "src", "distributions", "*.cpp")))
     sources += [os.path.join(ROOT, s) for s in extra_sources]
     exe = os.path.join(str(out_dir), name)
     subprocess.run([compiler] + CXXFLAGS + list(extra_flags) + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,

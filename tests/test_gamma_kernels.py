@@ -56,7 +56,7 @@ def read_table():
     text = open(TABLE).read()
     nodes, weights = (re.search(name + r"\[[^]]*\] = \{(.*?)\};", text, re.S).group(1) for name in
                       ("kGaussLegendreNodes", "kGaussLegendreWeights"))
-    parse = lambda block: [ext_from_hex(t.rstrip("L")) for t in re.findall(r"-?0x[0-9a-f.]+p[-+]\d+L", block)]
+    parse = lambda block: [ext_from_hex(t) for t in re.findall(r"-?0x[0-9a-f.]+p[-+]\d+(?=_ext)", block)]
     return parse(nodes), parse(weights)
 
 

@@ -69,11 +69,11 @@ def round_to_extended(x):
 
 
 def hex_literal(x):
-    """Exact hexadecimal long double literal 0x1.<16 digits>p<exp>L."""
+    """Exact hexadecimal extended literal 0x1.<16 digits>p<exp>_ext."""
     sign, sig, exponent = round_to_extended(x)
     # sig has 64 bits: one before the point, 63 after; pad the fraction to 64 bits.
     fraction = (sig - 2 ** (KEEP_BITS - 1)) << 1
-    text = "0x1.%016xp%+dL" % (fraction, exponent + KEEP_BITS - 1)
+    text = "0x1.%016xp%+d_ext" % (fraction, exponent + KEEP_BITS - 1)
     return ("-" if sign < 0 else "") + text
 
 

@@ -10,9 +10,9 @@ namespace {
 
 // pi in double, and rounded to nearest to a 64-bit significand.
 constexpr double kPi = 3.141592653589793;
-constexpr ext kPiExt = 0x1.921fb54442d1846ap+1L;
+constexpr ext kPiExt = 0x1.921fb54442d1846ap+1_ext;
 // Below this magnitude the tangent of the quantile's angle is taken as 0.
-constexpr ext kTanCutoff = 0x1p-63L;
+constexpr ext kTanCutoff = 0x1p-63_ext;
 
 }  // namespace
 

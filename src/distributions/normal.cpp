@@ -17,7 +17,7 @@ constexpr double kNegLogSqrt2Pi = -0.9189385332046728;
 // sqrt(2), the double nearest (quantiles).
 constexpr double kSqrt2 = 1.4142135623730951;
 // sqrt(2) rounded to nearest to a 64-bit significand (distribution function).
-constexpr ext kSqrt2Ext = 0x1.6a09e667f3bcc908p+0L;
+constexpr ext kSqrt2Ext = 0x1.6a09e667f3bcc908p+0_ext;
 
 }  // namespace
 
@@ -76,7 +76,7 @@ double pnorm(double x, double mu, double sigma, bool log_p) {
     const double z = (x - mu) / sigma;
     const ext f = static_cast<ext>(z) / kSqrt2Ext;
     const ext g = math_erf_ext(f);
-    const double v = static_cast<double>((g + 1) * 0.5L);
+    const double v = static_cast<double>((g + 1) * ext(0.5));
     return log_of_value(v, log_p);
 }
 

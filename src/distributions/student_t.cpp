@@ -21,9 +21,9 @@ constexpr double kLogPi = 1.1447298858494002;
 // pi as a double, for the one-dof distribution function.
 constexpr double kPi = 3.141592653589793;
 // pi rounded to a 64-bit significand, for the one-dof quantile.
-constexpr ext kPiExt = 0x1.921fb54442d1846ap+1L;
+constexpr ext kPiExt = 0x1.921fb54442d1846ap+1_ext;
 // sqrt(pi/2) rounded to a 64-bit significand (1.2533141373155002512...).
-constexpr ext kSqrtHalfPiExt = 0x1.40d931ff62705966p+0L;
+constexpr ext kSqrtHalfPiExt = 0x1.40d931ff62705966p+0_ext;
 // sqrt(2) as a double: the normal quantile is sqrt(2) erf^-1(2p - 1).
 constexpr double kSqrt2 = 1.4142135623730951;
 // Below this the power series replaces expm1 in Hill's tail correction.

@@ -13,8 +13,8 @@ namespace zorvana {
 namespace {
 
 // e and pi rounded to nearest to a 64-bit significand.
-constexpr ext kE = 0x1.5bf0a8b145769536p+1L;   // 2.71828182845904523536...
-constexpr ext kPi = 0x1.921fb54442d1846ap+1L;  // 3.14159265358979323846...
+constexpr ext kE = 0x1.5bf0a8b145769536p+1_ext;   // 2.71828182845904523536...
+constexpr ext kPi = 0x1.921fb54442d1846ap+1_ext;  // 3.14159265358979323846...
 // The stored pi halved exactly, and its negation.
 constexpr ext kHalfPi = kPi / 2;
 constexpr ext kMinusHalfPi = -kHalfPi;
@@ -38,7 +38,7 @@ constexpr std::uint64_t kFactorialWrapsToZero = 66;
 // 2^63: magnitudes from here on no longer fit a signed 64-bit integer. Every
 // double or extended value of that size is already an integer.
 constexpr double kTwo63 = 0x1p63;
-constexpr ext kTwo63Ext = 0x1p63L;
+constexpr ext kTwo63Ext = 0x1p63_ext;
 
 // Depths of the continued fractions.
 constexpr int kExpDepth = 25;   // E(y) ~ e^-y
@@ -282,10 +282,10 @@ ext math_exp_ext(ext x) {
     if (near_zero(x)) return 1;
     if (is_pinf(x)) return kInfExt;
     if (abs0(x) < static_cast<ext>(kExpDirect)) return 1 / exp_fraction(x);
-    if (abs0(x) >= kTwo63Ext) return x > 0 ? kInfExt : 0.0L;
+    if (abs0(x) >= kTwo63Ext) return x > 0 ? kInfExt : ext(0);
     const ext f = math_floor_ext(x);
     const ext r = abs0(x - f);
-    const ext s = x < 0 ? -1.0L : 1.0L;
+    const ext s = x < 0 ? ext(-1) : ext(1);
     ext n = f;
     ext y = x - f;
     if (r >= static_cast<ext>(kHalf)) {
@@ -294,7 +294,7 @@ ext math_exp_ext(ext x) {
     }
     // Rounding away from f can carry n out of the 64-bit range (x = 2^63 - 1/2
     // gives n = 2^63): e^n is then beyond the extended range either way.
-    if (abs0(n) >= kTwo63Ext) return n > 0 ? kInfExt : 0.0L;
+    if (abs0(n) >= kTwo63Ext) return n > 0 ? kInfExt : ext(0);
     return e_power(static_cast<std::int64_t>(n)) * (1 / exp_fraction(y));
 }
 

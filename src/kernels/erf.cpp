@@ -22,8 +22,8 @@ constexpr int kErfDepth = 60;
 constexpr double kSqrtPi = 1.772453850905516;
 constexpr double kNegSqrtPi = -1.772453850905516;
 // sqrt(pi) rounded to nearest to a 64-bit significand (1.7724538509055160273), and negated.
-constexpr ext kSqrtPiExt = 0x1.c5bf891b4ef6aa7ap+0L;
-constexpr ext kNegSqrtPiExt = -0x1.c5bf891b4ef6aa7ap+0L;
+constexpr ext kSqrtPiExt = 0x1.c5bf891b4ef6aa7ap+0_ext;
+constexpr ext kNegSqrtPiExt = -0x1.c5bf891b4ef6aa7ap+0_ext;
 
 // Starting polynomials of the inverse, highest power first: one in
 // t = w - 2.5 for w < 5, one in t = sqrt(w) - 3 for the tails, where
@@ -119,9 +119,9 @@ double erf_and_gauss(double x, double* gauss) {
 
 ext math_erf_ext(ext x) {
     if (is_nan(x)) return kNaNExt;
-    if (is_pinf(x)) return 1.0L;
-    if (is_ninf(x)) return -1.0L;
-    if (near_zero(x)) return 0.0L;
+    if (is_pinf(x)) return ext(1);
+    if (is_ninf(x)) return ext(-1);
+    if (near_zero(x)) return ext(0);
     if (x < 0) return -erf_core_ext(-x);
     return erf_core_ext(x);
 }

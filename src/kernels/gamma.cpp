@@ -28,21 +28,21 @@ constexpr int kLanczosTerms = 15;
 // The coefficients of the 15-term Lanczos sum for g = 607/128, each the
 // extended value nearest the 21-digit decimal in its comment.
 constexpr ext kLanczosCoef[kLanczosTerms] = {
-    0x1.fffffffffffe5ce4p-1L,    //  0.999999999999997091845
-    0x1.c93ff87c1acce1d6p+5L,    //  57.1562356658629235166
-    -0x1.dcc89f705892fbdcp+5L,   // -59.5979603554754912495
-    0x1.c45aea23d22a1780p+3L,    //  14.1360979747417471741
-    -0x1.f7b841625bfe41d4p-2L,   // -0.491913816097620199789
-    0x1.1d2af47861839a76p-15L,   //  3.39946499848118886999e-5
-    0x1.8644bb7c5e3bca10p-15L,   //  4.65236289270485756647e-5
-    -0x1.9c9cc9de574b6fb8p-14L,  // -9.83744753048795646768e-5
-    0x1.4b8939ed4e66d118p-13L,   //  0.000158088703224912488834
-    -0x1.b8f4dcd2abe36426p-13L,  // -0.000210264441724104883191
-    0x1.c801018e9e825c76p-13L,   //  0.000217439618115212643195
-    -0x1.58999c99526400dap-13L,  // -0.000164318106536763890223
-    0x1.621360b773d54826p-14L,   //  8.44182239838527432945e-5
-    -0x1.b768cb5d1e20655cp-16L,  // -2.61908384015814086707e-5
-    0x1.ef40a04fc980f860p-19L,   //  3.68991826595316227047e-6
+    0x1.fffffffffffe5ce4p-1_ext,    //  0.999999999999997091845
+    0x1.c93ff87c1acce1d6p+5_ext,    //  57.1562356658629235166
+    -0x1.dcc89f705892fbdcp+5_ext,   // -59.5979603554754912495
+    0x1.c45aea23d22a1780p+3_ext,    //  14.1360979747417471741
+    -0x1.f7b841625bfe41d4p-2_ext,   // -0.491913816097620199789
+    0x1.1d2af47861839a76p-15_ext,   //  3.39946499848118886999e-5
+    0x1.8644bb7c5e3bca10p-15_ext,   //  4.65236289270485756647e-5
+    -0x1.9c9cc9de574b6fb8p-14_ext,  // -9.83744753048795646768e-5
+    0x1.4b8939ed4e66d118p-13_ext,   //  0.000158088703224912488834
+    -0x1.b8f4dcd2abe36426p-13_ext,  // -0.000210264441724104883191
+    0x1.c801018e9e825c76p-13_ext,   //  0.000217439618115212643195
+    -0x1.58999c99526400dap-13_ext,  // -0.000164318106536763890223
+    0x1.621360b773d54826p-14_ext,   //  8.44182239838527432945e-5
+    -0x1.b768cb5d1e20655cp-16_ext,  // -2.61908384015814086707e-5
+    0x1.ef40a04fc980f860p-19_ext,   //  3.68991826595316227047e-6
 };
 
 // ln Gamma(x) for x >= eps, away from 1: the Lanczos sum.
@@ -143,9 +143,9 @@ double quadrature(double a, double x) {
     // exp((log(t) (a - 1) - t) - lg) w in lanes.
     double t[kGaussLegendrePoints], w[kGaussLegendrePoints], term[kGaussLegendrePoints];
     for (int i = 0; i < kGaussLegendrePoints; ++i) {
-        const ext offset = (static_cast<ext>(width) * kGaussLegendreNodes[i]) * 0.5L;
+        const ext offset = (static_cast<ext>(width) * kGaussLegendreNodes[i]) * ext(0.5);
         t[i] = static_cast<double>(offset + static_cast<ext>(mid));
-        w[i] = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * 0.5L);
+        w[i] = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * ext(0.5));
     }
     gamma_quadrature_terms(t, w, a_minus_1, lg, term, kGaussLegendrePoints);
     double sum = term[kGaussLegendrePoints - 1];

@@ -1,13 +1,23 @@
-// Evaluates the module's kernels outside Python so that tests can compare
-// them with hand-traced values. Reads lines "name arg..." from stdin (numbers
-// in any form strtold accepts, hexadecimal included) and prints one result
-// per line: doubles and extended values as hexadecimal floating literals,
-// integers in decimal.
+// Evaluates the module's kernels and scalar functions outside Python.
+//
+// kernel_probe: reads lines "name arg..." from stdin (numbers as hexadecimal
+// floating literals, decimal, inf or nan) and prints one result per line:
+// doubles and extended values as hexadecimal floating literals, integers in
+// decimal. Tests compare these with hand-traced values.
+//
+// kernel_probe --grid [stride]: every kernel (the lane kernels in the variant
+// ZORVANA_DISPATCH selects) and every element-wise function on a broad fixed
+// grid (special values included), one line per value with
+// its raw bits, so that two builds can be compared as text. Any NaN prints as
+// "nan": its sign and payload are not part of the results. A stride above 1
+// keeps every stride-th point of each function's grid.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
@@ -18,42 +28,356 @@
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
+#if __has_include("kernels/lanes.hpp")
+#include "kernels/lanes.hpp"
+#define PROBE_LANES 1
+#endif
+#include "kernels/precision.hpp"
 
 using namespace zorvana;
-using Args = std::vector<long double>;
+using Args = std::vector<std::string>;
 
-static std::string hex(double v) {
+namespace {
+
+// Raw fields of an extended value: sign and biased exponent, significand.
+struct ExtBits {
+    std::uint16_t se;
+    std::uint64_t sig;
+};
+#ifdef ZORVANA_EXT_IS_LONG_DOUBLE
+ExtBits ext_bits(long double v) {
+    ExtBits b;
+    unsigned char raw[sizeof v];
+    std::memcpy(raw, &v, sizeof v);
+    std::memcpy(&b.sig, raw, 8);
+    std::memcpy(&b.se, raw + 8, 2);
+    return b;
+}
+long double to_ext(SoftExt s) {
+    long double v = 0;
+    unsigned char raw[sizeof v] = {};
+    const std::uint64_t sig = s.significand();
+    const std::uint16_t se = s.sign_exponent();
+    std::memcpy(raw, &sig, 8);
+    std::memcpy(raw + 8, &se, 2);
+    std::memcpy(&v, raw, sizeof v);
+    return v;
+}
+#else
+ExtBits ext_bits(SoftExt v) { return ExtBits{v.sign_exponent(), v.significand()}; }
+SoftExt to_ext(SoftExt s) { return s; }
+#endif
+
+bool hex_text(const std::string& s) {
+    const std::size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+    return s.size() > i + 1 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X');
+}
+double d(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+ext x(const std::string& s) {
+    if (hex_text(s) || s.find_first_of("iInN") != std::string::npos) return to_ext(SoftExt::parse(s.c_str()));
+    return ext(d(s));
+}
+std::int64_t i(const std::string& s) {
+    if (s.find_first_of(".xXpPeE") == std::string::npos) return std::strtoll(s.c_str(), nullptr, 10);
+    return static_cast<std::int64_t>(d(s));
+}
+std::uint64_t u(const std::string& s) {
+    if (s.find_first_of(".xXpPeE") == std::string::npos) return std::strtoull(s.c_str(), nullptr, 10);
+    return static_cast<std::uint64_t>(d(s));
+}
+
+std::string hex(double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%a", v);
     return buf;
 }
-static std::string hex(long double v) {
+// sig * 2^(e - 16383 - 63), as "0x<16 hex digits>p<exponent>".
+std::string hex(ext v) {
+    const ExtBits b = ext_bits(v);
+    const bool neg = (b.se & 0x8000) != 0;
+    const int e = b.se & 0x7fff;
+    if (e == 0x7fff) return (b.sig << 1) != 0 ? (neg ? "-nan" : "nan") : (neg ? "-inf" : "inf");
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%La", v);
+    std::snprintf(buf, sizeof buf, "%s0x%016llxp%+d", neg ? "-" : "", static_cast<unsigned long long>(b.sig),
+                  (e == 0 ? 1 : e) - 16383 - 63);
     return buf;
 }
-static double d(long double v) { return static_cast<double>(v); }
-static std::int64_t i(long double v) { return static_cast<std::int64_t>(v); }
 
-int main() {
+// ------------------------------------------------------------------ grid
+std::string bits(double v) {
+    if (v != v) return "nan";
+    std::uint64_t b;
+    std::memcpy(&b, &v, 8);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(b));
+    return buf;
+}
+std::string bits(ext v) {
+    if (v != v) return "nan";
+    const ExtBits b = ext_bits(v);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04x%016llx", b.se, static_cast<unsigned long long>(b.sig));
+    return buf;
+}
+
+constexpr double kInfD = std::numeric_limits<double>::infinity();
+constexpr double kNaND = std::numeric_limits<double>::quiet_NaN();
+
+// Reals over the whole line: specials, subnormals, the extremes and a sweep.
+std::vector<double> reals() {
+    std::vector<double> v = {kNaND, kInfD, -kInfD, 0.0, -0.0, 4.9e-324, 2.2e-308, 0x1p-53, 0x1p-52,
+                             1.7976931348623157e308};
+    const double mags[] = {1e-300, 1e-30, 1e-8, 1e-4, 0.001, 0.05, 0.3, 0.5, 0.9,  1,    1.2,  2,    2.1,
+                           3.3,    5,     8.5,  12,   20,    38,   60,  100, 745, 1000, 1e6,  1e15, 1e300};
+    for (double m : mags) {
+        v.push_back(m);
+        v.push_back(-m);
+    }
+    return v;
+}
+// Probabilities, with values just outside [0, 1].
+const std::vector<double> kProbs = {kNaND, -0.5, 0.0, 4.9e-324, 1e-300, 1e-17, 1e-10, 1e-4, 0.01,
+                                    0.1,   0.25, 0.5, 0.6,      0.75,   0.9,   0.99,  0.9999, 1 - 1e-12,
+                                    1 - 0x1p-53, 1.0, 1.5, kInfD};
+// Shapes, scales and rates: invalid, degenerate, small, moderate and large.
+const std::vector<double> kShapes = {kNaND, -1.0, 0.0, 1e-300, 1e-8, 0.05, 0.3, 1.0, 1.7,
+                                     2.0,   4.5,  11,  35,     120,  1500, 1e6, kInfD};
+// The shapes of the two-shape functions (beta, F), fewer.
+const std::vector<double> kShapes2 = {kNaND, -1.0, 0.0, 1e-8, 0.3, 1.0, 2.5, 11, 120, 1e5, kInfD};
+const std::vector<double> kLocations = {kNaND, -kInfD, -3.0, 0.0, 0.5, 10.0, kInfD};
+const std::vector<std::int64_t> kCounts = {std::numeric_limits<std::int64_t>::min(), -1, 0, 1, 2, 5, 17, 60, 300,
+                                           5000};
+const std::vector<std::int64_t> kTrials = {-1, 0, 1, 7, 50, 400};
+const std::vector<bool> kFlags = {false, true};
+
+// A dense sweep of n + 1 points over [lo, hi].
+std::vector<double> sweep(double lo, double hi, int n) {
+    std::vector<double> v;
+    for (int k = 0; k <= n; ++k) v.push_back(lo + (hi - lo) * k / n);
+    return v;
+}
+std::vector<double> join(std::vector<double> a, const std::vector<double>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+// Extended arguments that no double holds: reals nudged by 2^-60 relative.
+std::vector<ext> ext_values() {
+    std::vector<ext> v;
+    for (double r : join(reals(), sweep(-12, 12, 97))) {
+        v.push_back(ext(r));
+        v.push_back(ext(r) + ext(r) * 0x1p-60_ext);
+    }
+    return v;
+}
+
+class Grid {
+  public:
+    explicit Grid(long stride) : stride_(stride) {}
+    template <typename T>
+    void out(const char* name, T value) {
+        if (count_++ % stride_ == 0) std::printf("%s %ld %s\n", name, count_ - 1, bits(value).c_str());
+    }
+    void reset() { count_ = 0; }
+    bool keep() const { return count_ % stride_ == 0; }
+    void skip() { ++count_; }
+
+  private:
+    long stride_;
+    long count_ = 0;
+};
+
+#ifdef PROBE_LANES
+// A lane kernel over the whole list as one run.
+template <typename F>
+void lane_grid(Grid& g, const char* name, const std::vector<double>& x, F f) {
+    std::vector<double> out(x.size());
+    f(x.data(), out.data(), x.size());
+    g.reset();
+    for (double v : out) {
+        if (!g.keep()) {
+            g.skip();
+            continue;
+        }
+        g.out(name, v);
+    }
+}
+#endif
+
+// Calls f on every combination of the lists, keeping every stride-th one.
+#define GRID1(name, A, expr)                 \
+    g.reset();                               \
+    for (auto a : A) {                       \
+        if (!g.keep()) { g.skip(); continue; } \
+        g.out(name, expr);                   \
+    }
+#define GRID2(name, A, B, expr)                  \
+    g.reset();                                   \
+    for (auto a : A)                             \
+        for (auto b : B) {                       \
+            if (!g.keep()) { g.skip(); continue; } \
+            g.out(name, expr);                   \
+        }
+#define GRID3(name, A, B, C, expr)                   \
+    g.reset();                                       \
+    for (auto a : A)                                 \
+        for (auto b : B)                             \
+            for (auto c : C) {                       \
+                if (!g.keep()) { g.skip(); continue; } \
+                g.out(name, expr);                   \
+            }
+#define GRID4(name, A, B, C, D, expr)                    \
+    g.reset();                                           \
+    for (auto a : A)                                     \
+        for (auto b : B)                                 \
+            for (auto c : C)                             \
+                for (bool f : D) {                       \
+                    if (!g.keep()) { g.skip(); continue; } \
+                    g.out(name, expr);                   \
+                }
+
+void run_grid(long stride) {
+    Grid g(stride);
+    const std::vector<double> R = reals();
+    const std::vector<double> P = kProbs;
+    const std::vector<double> S = kShapes;
+    const std::vector<double> S2 = kShapes2;
+    const std::vector<double> L = kLocations;
+    const std::vector<double> X = join(R, sweep(-40, 40, 397));
+    const std::vector<double> X2 = join(R, sweep(-3, 3, 59));
+    const std::vector<double> U = join(P, sweep(-1, 1, 199));
+    const std::vector<double> G = join(R, sweep(0.01, 180, 311));
+    const std::vector<ext> E = ext_values();
+    const std::vector<std::int64_t> N = {std::numeric_limits<std::int64_t>::min(), -70, -7, -2, -1, 0, 1, 2, 3,
+                                         5,  16, 63, 64, 1023, 1024, 16385, std::numeric_limits<std::int64_t>::max()};
+    const std::vector<std::uint64_t> F = {0, 1, 2, 13, 14, 15, 16, 17, 20, 21, 30, 65, 66, 1000000};
+
+    // Kernels.
+    GRID1("math_floor", X, math_floor(a));
+    GRID1("math_floor_ext", E, math_floor_ext(a));
+    GRID2("math_pow_int", X2, N, math_pow_int(a, b));
+    GRID2("math_pow_int_ext", X2, N, math_pow_int_ext(ext(a), b));
+    GRID1("math_factorial", F, static_cast<double>(math_factorial(a)));
+    GRID1("math_exp", join(X, sweep(-745, 710, 499)), math_exp(a));
+    GRID1("math_exp_ext", E, math_exp_ext(a));
+    GRID1("math_log", join(X, sweep(0, 1e4, 499)), math_log(a));
+    GRID1("math_sqrt", join(X, sweep(0, 1e4, 199)), math_sqrt(a));
+    GRID1("math_tan", E, math_tan(a));
+    GRID1("math_atan", X, math_atan(a));
+    GRID1("math_tanh", X, math_tanh(a));
+    GRID1("math_expm1", join(X, sweep(-2e-4, 2e-4, 99)), math_expm1(a));
+    GRID1("math_log1p", join(X, sweep(-2e-4, 2e-4, 99)), math_log1p(a));
+    GRID1("math_erf", X, math_erf(a));
+    GRID1("math_erf_ext", E, math_erf_ext(a));
+    GRID1("math_erf_inv", U, math_erf_inv(a));
+    GRID1("math_lgamma", G, math_lgamma(a));
+    GRID2("math_gamma_p", S, join(R, {0.5, 3, 30, 99}), math_gamma_p(a, b));
+    GRID2("math_poisson_sum", kCounts, R, math_poisson_sum(a, b));
+    GRID2("math_gamma_p_inv", S, P, math_gamma_p_inv(a, b));
+    GRID2("math_lbeta", S, S, math_lbeta(a, b));
+    GRID3("math_beta_i", S2, S2, U, math_beta_i(a, b, c));
+    GRID3("math_beta_i_inv", S2, S2, P, math_beta_i_inv(a, b, c));
+
+#ifdef PROBE_LANES
+    // Lane kernels over whole runs, in the variant ZORVANA_DISPATCH selects.
+    lane_grid(g, "math_exp_n", join(X, sweep(-745, 710, 499)), math_exp_n);
+    lane_grid(g, "math_log_n", join(X, sweep(0, 1e4, 499)), math_log_n);
+    lane_grid(g, "math_erf_n", X, math_erf_n);
+    lane_grid(g, "math_erf_inv_n", U, math_erf_inv_n);
+    for (double a : S) {
+        lane_grid(g, "math_gamma_p_n", join(R, {0.5, 3, 30, 99}),
+                  [a](const double* x, double* out, std::size_t n) { math_gamma_p_n(a, x, out, n); });
+        lane_grid(g, "math_gamma_p_inv_n", P,
+                  [a](const double* p, double* out, std::size_t n) { math_gamma_p_inv_n(a, p, out, n); });
+    }
+    for (double mu : L) {
+        for (double sigma : S) {
+            for (bool f : kFlags) {
+                lane_grid(g, "dnorm_n", X2, [=](const double* x, double* out, std::size_t n) {
+                    dnorm_n(x, n, mu, sigma, f, out);
+                });
+            }
+        }
+    }
+#endif
+
+    // Element-wise functions.
+    GRID4("dnorm", X2, L, S, kFlags, dnorm(a, b, c, f));
+    GRID4("pnorm", X2, L, S, kFlags, pnorm(a, b, c, f));
+    GRID3("qnorm", U, L, S, qnorm(a, b, c));
+    GRID4("dlnorm", R, L, S, kFlags, dlnorm(a, b, c, f));
+    GRID4("plnorm", R, L, S, kFlags, plnorm(a, b, c, f));
+    GRID3("qlnorm", P, L, S, qlnorm(a, b, c));
+    GRID3("dbern", kCounts, P, kFlags, dbern(a, b, c));
+    GRID3("pbern", kCounts, P, kFlags, pbern(a, b, c));
+    GRID2("qbern", P, P, qbern(a, b));
+    GRID4("dbinom", kCounts, kTrials, P, kFlags, dbinom(a, b, c, f));
+    GRID4("pbinom", kCounts, kTrials, P, kFlags, pbinom(a, b, c, f));
+    GRID3("qbinom", P, kTrials, P, qbinom(a, b, c));
+    GRID4("dbeta", U, S2, S2, kFlags, dbeta(a, b, c, f));
+    GRID4("pbeta", U, S2, S2, kFlags, pbeta(a, b, c, f));
+    GRID3("qbeta", P, S2, S2, qbeta(a, b, c));
+    GRID4("df", R, S2, S2, kFlags, df(a, b, c, f));
+    GRID4("pf", R, S2, S2, kFlags, pf(a, b, c, f));
+    GRID3("qf", P, S2, S2, qf(a, b, c));
+    GRID3("dexp", R, S, kFlags, dexp(a, b, c));
+    GRID3("pexp", R, S, kFlags, pexp(a, b, c));
+    GRID2("qexp", P, S, qexp(a, b));
+    GRID4("dlaplace", X2, L, S, kFlags, dlaplace(a, b, c, f));
+    GRID4("plaplace", X2, L, S, kFlags, plaplace(a, b, c, f));
+    GRID3("qlaplace", P, L, S, qlaplace(a, b, c));
+    GRID4("dlogis", X2, L, S, kFlags, dlogis(a, b, c, f));
+    GRID4("plogis", X2, L, S, kFlags, plogis(a, b, c, f));
+    GRID3("qlogis", P, L, S, qlogis(a, b, c));
+    GRID4("dcauchy", X2, L, S, kFlags, dcauchy(a, b, c, f));
+    GRID4("pcauchy", X2, L, S, kFlags, pcauchy(a, b, c, f));
+    GRID3("qcauchy", U, L, S, qcauchy(a, b, c));
+    GRID4("dunif", R, L, L, kFlags, dunif(a, b, c, f));
+    GRID4("punif", R, L, L, kFlags, punif(a, b, c, f));
+    GRID3("qunif", P, L, L, qunif(a, b, c));
+    GRID4("dweibull", R, S, S, kFlags, dweibull(a, b, c, f));
+    GRID4("pweibull", R, S, S, kFlags, pweibull(a, b, c, f));
+    GRID3("qweibull", P, S, S, qweibull(a, b, c));
+    GRID4("dgamma", R, S, S, kFlags, dgamma(a, b, c, f));
+    GRID4("pgamma", R, S, S, kFlags, pgamma(a, b, c, f));
+    GRID3("qgamma", P, S, S, qgamma(a, b, c));
+    GRID4("dinvgamma", R, S, S, kFlags, dinvgamma(a, b, c, f));
+    GRID4("pinvgamma", R, S, S, kFlags, pinvgamma(a, b, c, f));
+    GRID3("qinvgamma", P, S, S, qinvgamma(a, b, c));
+    GRID3("dchisq", R, S, kFlags, dchisq(a, b, c));
+    GRID3("pchisq", R, S, kFlags, pchisq(a, b, c));
+    GRID2("qchisq", P, S, qchisq(a, b));
+    GRID3("dpois", kCounts, S, kFlags, dpois(a, b, c));
+    GRID3("ppois", kCounts, S, kFlags, ppois(a, b, c));
+    GRID2("qpois", P, S, qpois(a, b));
+    GRID3("dt", X, S, kFlags, dt(a, b, c));
+    GRID3("pt", X, S, kFlags, pt(a, b, c));
+    GRID2("qt", U, S, qt(a, b));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--grid") == 0) {
+        run_grid(argc > 2 ? std::atol(argv[2]) : 1);
+        return 0;
+    }
     const std::map<std::string, std::function<std::string(const Args&)>> table = {
         {"math_floor", [](const Args& a) { return hex(math_floor(d(a[0]))); }},
-        {"math_floor_ext", [](const Args& a) { return hex(math_floor_ext(a[0])); }},
+        {"math_floor_ext", [](const Args& a) { return hex(math_floor_ext(x(a[0]))); }},
         {"math_pow_int", [](const Args& a) { return hex(math_pow_int(d(a[0]), i(a[1]))); }},
-        {"math_pow_int_ext", [](const Args& a) { return hex(math_pow_int_ext(a[0], i(a[1]))); }},
-        {"math_factorial",
-         [](const Args& a) { return std::to_string(math_factorial(static_cast<std::uint64_t>(a[0]))); }},
+        {"math_pow_int_ext", [](const Args& a) { return hex(math_pow_int_ext(x(a[0]), i(a[1]))); }},
+        {"math_factorial", [](const Args& a) { return std::to_string(math_factorial(u(a[0]))); }},
         {"math_exp", [](const Args& a) { return hex(math_exp(d(a[0]))); }},
-        {"math_exp_ext", [](const Args& a) { return hex(math_exp_ext(a[0])); }},
+        {"math_exp_ext", [](const Args& a) { return hex(math_exp_ext(x(a[0]))); }},
         {"math_log", [](const Args& a) { return hex(math_log(d(a[0]))); }},
         {"math_sqrt", [](const Args& a) { return hex(math_sqrt(d(a[0]))); }},
-        {"math_tan", [](const Args& a) { return hex(math_tan(a[0])); }},
+        {"math_tan", [](const Args& a) { return hex(math_tan(x(a[0]))); }},
         {"math_atan", [](const Args& a) { return hex(math_atan(d(a[0]))); }},
         {"math_tanh", [](const Args& a) { return hex(math_tanh(d(a[0]))); }},
         {"math_expm1", [](const Args& a) { return hex(math_expm1(d(a[0]))); }},
         {"math_log1p", [](const Args& a) { return hex(math_log1p(d(a[0]))); }},
         {"math_erf", [](const Args& a) { return hex(math_erf(d(a[0]))); }},
-        {"math_erf_ext", [](const Args& a) { return hex(math_erf_ext(a[0])); }},
+        {"math_erf_ext", [](const Args& a) { return hex(math_erf_ext(x(a[0]))); }},
         {"math_erf_inv", [](const Args& a) { return hex(math_erf_inv(d(a[0]))); }},
         {"math_lgamma", [](const Args& a) { return hex(math_lgamma(d(a[0]))); }},
         {"math_gamma_p", [](const Args& a) { return hex(math_gamma_p(d(a[0]), d(a[1]))); }},
@@ -79,7 +403,7 @@ int main() {
         std::string name, word;
         in >> name;
         Args args;
-        while (in >> word) args.push_back(std::strtold(word.c_str(), nullptr));
+        while (in >> word) args.push_back(word);
         auto it = table.find(name);
         std::cout << (it == table.end() ? std::string("unknown") : it->second(args)) << '\n';
     }
