@@ -533,17 +533,17 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
     } held[8];
     Column cols[8];
     for (std::size_t a = 0; a < n; ++a) {
-        const ArgSpec& spec = row.args[a];
+        const ArgSpec& declared = row.args[a];
         PyObject* o = values[a];
         Kind kind;
         if (o == nullptr) {
-            switch (spec.fallback) {
+            switch (declared.fallback) {
             case Default::none: return nullptr;
             case Default::zero: held[a].real = 0.0; kind = Kind::real; break;
             case Default::one: held[a].real = 1.0; kind = Kind::real; break;
             default: held[a].flag = 0; kind = Kind::flag; break;
             }
-        } else if (spec.type == ArgType::real) {
+        } else if (declared.type == ArgType::real) {
             if (PyFloat_Check(o)) {
                 held[a].real = PyFloat_AS_DOUBLE(o);
             } else if (PyLong_Check(o)) {
@@ -556,7 +556,7 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
                 return nullptr;
             }
             kind = Kind::real;
-        } else if (spec.type == ArgType::count) {
+        } else if (declared.type == ArgType::count) {
             if (PyLong_Check(o)) {
                 int overflow = 0;
                 held[a].count = PyLong_AsLongLongAndOverflow(o, &overflow);
