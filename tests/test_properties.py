@@ -14,19 +14,11 @@ from hypothesis import strategies as st
 from hypothesis.extra import numpy as hnp
 
 import zorvana as zv
+from test_module import FAMILIES, PARAMS
 
 PROPERTY = settings(derandomize=True, max_examples=40, deadline=None, database=None,
                     suppress_health_check=list(HealthCheck))
 
-FAMILIES = ["norm", "bern", "beta", "binom", "cauchy", "chisq", "exp", "f", "gamma", "invgamma",
-            "laplace", "lnorm", "logis", "pois", "t", "unif", "weibull"]
-PARAMS = {
-    "norm": ["mu", "sigma"], "bern": ["prob"], "beta": ["a", "b"], "binom": ["n_trials", "prob"],
-    "cauchy": ["mu", "sigma"], "chisq": ["dof"], "exp": ["rate"], "f": ["df1", "df2"],
-    "gamma": ["shape", "scale"], "invgamma": ["shape", "scale"], "laplace": ["mu", "sigma"],
-    "lnorm": ["mu", "sigma"], "logis": ["mu", "sigma"], "pois": ["rate"], "t": ["dof"],
-    "unif": ["a", "b"], "weibull": ["shape", "scale"],
-}
 MASSES = {"bern", "binom", "pois"}
 NONNEGATIVE = {"bern", "beta", "binom", "chisq", "exp", "f", "gamma", "invgamma", "lnorm", "pois", "weibull"}
 
