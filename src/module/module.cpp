@@ -20,12 +20,13 @@ namespace py = pybind11;
 namespace {
 
 // Puts CPython's "name(signature)\n--\n\n" prefix before a builtin
-// function's docstring. The new text replaces the method table's docstring,
-// which pybind11 frees like its own.
-void set_function_doc(PyObject* function, const std::string& prefix) {
+// function's docstring and the body, if any, after it. The new text replaces
+// the method table's docstring, which pybind11 frees like its own.
+void set_function_doc(PyObject* function, const std::string& prefix, const char* body = nullptr) {
     if (!PyCFunction_Check(function)) return;
     PyMethodDef* def = reinterpret_cast<PyCFunctionObject*>(function)->m_ml;
-    const std::string text = prefix + (def->ml_doc ? def->ml_doc : "");
+    std::string text = prefix + (def->ml_doc ? def->ml_doc : "");
+    if (body != nullptr) text += std::string("\n") + body;
     std::free(const_cast<char*>(def->ml_doc));
     def->ml_doc = strdup(text.c_str());
 }
@@ -34,11 +35,7 @@ void set_function_doc(PyObject* function, const std::string& prefix) {
 void document_function(py::module_& m, const char* name) {
     const zorvana::Doc doc = zorvana::doc_of(name);
     if (doc.body == nullptr) return;
-    set_function_doc(m.attr(name).ptr(), std::string(name) + doc.text_signature + "\n--\n\n");
-    PyMethodDef* def = reinterpret_cast<PyCFunctionObject*>(m.attr(name).ptr())->m_ml;
-    const std::string text = std::string(def->ml_doc) + "\n" + doc.body;
-    std::free(const_cast<char*>(def->ml_doc));
-    def->ml_doc = strdup(text.c_str());
+    set_function_doc(m.attr(name).ptr(), std::string(name) + doc.text_signature + "\n--\n\n", doc.body);
 }
 
 // The Engine class's documentation (the functions get theirs when they are
