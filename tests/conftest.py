@@ -12,7 +12,7 @@ CXXFLAGS = ["-std=c++17", "-O2", "-ffp-contract=off", "-fno-fast-math"]
 
 
 def build_cpp(out_dir, name, extra_sources, extra_flags=(), layers=True, compiler=None):
-    """Compile the pure C++ layers (kernels and distribution functions, unless
+    """Compile the pure C++ layers (kernels, distribution functions and upper tails, unless
     layers is false) with the given extra sources into one program, with the
     module's own flags (and extra_flags, such as a -D switch), by the given
     compiler or g++."""
@@ -22,7 +22,8 @@ def build_cpp(out_dir, name, extra_sources, extra_flags=(), layers=True, compile
     sources = []
     if layers:
         sources += sorted(glob.glob(os.path.join(ROOT, "src", "kernels", "*.cpp")))
-        sources += sorted(glob.glob(os.path.join(ROOT, "src", "distributions", "*.cpp")))
+        for layer in ("distributions", "accurate", "tails"):
+            sources += sorted(glob.glob(os.path.join(ROOT, "src", layer, "*.cpp")))
     sources += [os.path.join(ROOT, s) for s in extra_sources]
     exe = os.path.join(str(out_dir), name)
     subprocess.run([compiler] + CXXFLAGS + list(extra_flags) + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,

@@ -1,0 +1,36 @@
+// Accurate elementary kernels for the upper-tail path.
+//
+// These are not the kernels the lower-tail functions use (kernels/), whose
+// values are fixed by their own arithmetic; these aim at the true value:
+// each is within a few ulp of the exact result over its whole domain,
+// including subnormal results, and is computed by a fixed sequence of
+// double operations (no platform maths library, no fused operations), so it
+// gives the same bits on every machine.
+#pragma once
+
+namespace zorvana {
+namespace accurate {
+
+double exp(double x);        // e^x
+double expm1(double x);      // e^x - 1
+double log(double x);        // natural logarithm, x > 0 (0 -> -inf, x < 0 -> NaN)
+double log1p(double x);      // log(1 + x), x > -1
+double log1pmx(double x);    // log(1 + x) - x, without cancellation near 0
+double pow(double x, double y);  // x^y for x > 0
+
+// ln Gamma(x) for x > 0.
+double lgamma(double x);
+// The Stirling remainder: ln Gamma(x) - ((x - 1/2) ln x - x + ln(2 pi)/2), x > 0.
+double lgamma_correction(double x);
+// x ln(x / m) + m - x >= 0, without cancellation when x is near m (x, m > 0).
+double deviance(double x, double m);
+
+// Complementary error function, and e^(x^2) erfc(x) (finite for all x >= 0).
+double erfc(double x);
+double erfcx(double x);
+
+// Arctangent, and atan(x) / pi.
+double atan(double x);
+
+}  // namespace accurate
+}  // namespace zorvana
