@@ -78,3 +78,10 @@ class KernelProbe:
 def kernel(tmp_path_factory):
     exe = build_cpp(tmp_path_factory.mktemp("probe"), "kernel_probe", ["tests/cpp/kernel_probe.cpp"])
     return KernelProbe(exe)
+
+
+@pytest.fixture(scope="session")
+def tail_probe(tmp_path_factory):
+    """The accurate kernels and upper tails by name: tail_probe("pnorm_upper", 40, 0, 1, 1)."""
+    exe = build_cpp(tmp_path_factory.mktemp("tail_probe"), "tail_probe", ["tests/cpp/tail_probe.cpp"])
+    return KernelProbe(exe)
