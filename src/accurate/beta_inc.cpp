@@ -81,39 +81,59 @@ double log_prefactor(double a, double b, double s, bool x_small) {
     return ((0.5 * (log(a / n.hi) + log(b)) - kLogSqrt2Pi) - c) - dev;
 }
 
-// K with I_x(a, b) = x^a y^b / (a B(a, b) K), K = 1 + d1/(1 + d2/(1 + ...)),
-// by the modified Lentz method; converges fast for x below (a + 1)/(a + b + 2).
-double beta_fraction(double a, double b, double x) {
+// I_x(a, b) = x^a y^b / (a B(a, b) K), K = 1 + d1/(1 + d2/(1 + d3/(1 + ...))),
+//   d(2m+1) = -(a + m)(a + b + m) x / ((a + 2m)(a + 2m + 1)),
+//   d(2m+2) = (m + 1)(b - m - 1) x / ((a + 2m + 1)(a + 2m + 2)),
+// converges fast for x below about (a + 1)/(a + b + 2). Its even part is
+// evaluated, K = f/(f - d1) with
+//   f = (1 + d1 + d2) - d2 d3/((1 + d3 + d4) - d4 d5/((1 + d5 + d6) - ...)),
+// by the modified Lentz method. The sums 1 + d(2m+1) cancel when x is near
+// 1; they are formed from y when y is the exact side (x_exact false):
+//   1 + d(2m+1) = (m (2a + 3m + 2 - b) + a (1 - b) + (a + m)(a + b + m) y)
+//                 / ((a + 2m)(a + 2m + 1)).
+// Returns ln(K).
+double log_beta_fraction(double a, double b, double x, double y, bool x_exact) {
     constexpr double kFloor = 0x1p-1000;
     const double apb = a + b;
-    double f = 1, C = 1, D = 0;
-    for (int m = 0; m < kMaxPairs; ++m) {
-        const double md = m;
+    // 1 + d(2m+1), and d(2m+1) in *d, for m = md
+    auto odd = [a, b, apb, x, y, x_exact](double md, double* d) {
         const double a2m = a + (md + md);
+        const double den = a2m * (a2m + 1);
+        const double c = (a + md) * (apb + md);
+        *d = -(c * x) / den;
+        if (x_exact) return 1 + *d;
+        return ((md * (((a + a) + (3 * md + 2)) - b) + a * (1 - b)) + c * y) / den;
+    };
+    // d(2m+2) for m = md
+    auto even = [a, b, x](double md) {
         const double m1 = md + 1;
-        // d_(2m+1) = -(a + m)(a + b + m) x / ((a + 2m)(a + 2m + 1))
-        const double odd = -(((a + md) * (apb + md)) * x) / (a2m * (a2m + 1));
-        // d_(2m+2) = (m + 1)(b - m - 1) x / ((a + 2m + 1)(a + 2m + 2))
-        const double even = ((m1 * (b - m1)) * x) / ((a2m + 1) * (a2m + 2));
-        D = 1 + odd * D;
+        const double a2m = a + (md + md);
+        return ((m1 * (b - m1)) * x) / ((a2m + 1) * (a2m + 2));
+    };
+    double d1;
+    const double s1 = odd(0, &d1);
+    double d_even = even(0);
+    double f = s1 + d_even;
+    if (f == 0) f = kFloor;
+    double C = f, D = 0;
+    for (int m = 1; m < kMaxPairs; ++m) {
+        const double md = m;
+        double d_odd;
+        const double s = odd(md, &d_odd);
+        const double alpha = -(d_even * d_odd);
+        d_even = even(md);
+        const double beta = s + d_even;
+        D = beta + alpha * D;
         if (D == 0) D = kFloor;
-        C = 1 + odd / C;
+        C = beta + alpha / C;
         if (C == 0) C = kFloor;
         D = 1 / D;
-        const double d1 = C * D;
-        f = f * d1;
-        D = 1 + even * D;
-        if (D == 0) D = kFloor;
-        C = 1 + even / C;
-        if (C == 0) C = kFloor;
-        D = 1 / D;
-        const double d2 = C * D;
-        f = f * d2;
-        const double e1 = d1 - 1;
-        const double e2 = d2 - 1;
-        if ((e1 < 0 ? -e1 : e1) + (e2 < 0 ? -e2 : e2) <= 0x1p-53) break;
+        const double delta = C * D;
+        f = f * delta;
+        const double e = delta - 1;
+        if ((e < 0 ? -e : e) <= 0x1p-53) break;
     }
-    return f;
+    return log(f) - log(f - d1);
 }
 
 // The logarithm of the requested side and of the prefactor.
@@ -132,8 +152,9 @@ Eval evaluate(double a, double b, double x, double y, bool upper) {
     const bool direct_x = x_small ? s * n2 < a + 1 : s * n2 > b + 1;
     const double lp = log_prefactor(a, b, s, x_small);
     const double alpha = direct_x ? a : b;
-    const double K = direct_x ? beta_fraction(a, b, x) : beta_fraction(b, a, y);
-    const double log_direct = (lp - log(alpha)) - log(K);
+    const double log_k =
+        direct_x ? log_beta_fraction(a, b, x, y, x_small) : log_beta_fraction(b, a, y, x, !x_small);
+    const double log_direct = (lp - log(alpha)) - log_k;
     if (upper != direct_x) return {log_direct, lp};
     double e = exp(log_direct);
     if (e > 1) e = 1;
