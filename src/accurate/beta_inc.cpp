@@ -194,53 +194,102 @@ double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, 
     return log_p ? ev.log_value : exp(ev.log_value);
 }
 
+namespace {
+
+// The upper quantile z of the standard normal to about 4e-4 (Abramowitz and
+// Stegun 26.2.23), for starting values.
+double rough_normal_upper_quantile(double p) {
+    const bool upper = p < 0.5;
+    const double q = upper ? p : 1 - p;
+    const double w = std::sqrt(-2 * log(q));
+    const double z = w - (2.515517 + (0.802853 + 0.010328 * w) * w) / (1 + (1.432788 + (0.189269 + 0.001308 * w) * w) * w);
+    return upper ? z : -z;
+}
+
+// A point of the solver: the smaller side s (x when on_x), t = 1 - s, and
+// ln s (finite also when s has underflowed).
+struct Iterate {
+    bool on_x;
+    double s, t, log_s;
+};
+
+// The point with logit v = ln(s/t) of the current side.
+Iterate at_logit(bool on_x, double v) {
+    if (v > 0) return at_logit(!on_x, -v);
+    Iterate it;
+    it.on_x = on_x;
+    const double e = exp(v);  // <= 1
+    it.s = e / (1 + e);
+    it.t = 1 - it.s;
+    it.log_s = v - log1p(e);
+    return it;
+}
+
+}  // namespace
+
 BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
     const double lp = log(p);
-    // Which half the point lies in: s (the smaller of x and y) runs over
-    // (0, 1/2], H(s) = I_s(alpha, beta) increasing or 1 - I_s(alpha, beta)
-    // decreasing.
-    const double at_half = evaluate(a, b, 0.5, 0.5, upper).log_value;
-    const bool decreasing = at_half < lp;
-    const bool s_is_x = upper != !decreasing;
-    const double alpha = s_is_x ? a : b;
-    const double beta = s_is_x ? b : a;
-    const double lbeta = log_beta(alpha, beta);
-    const double log_alpha = log(alpha);
-    const double sign = decreasing ? -1.0 : 1.0;
+    const double lbeta = log_beta(a, b);
+    // H is the requested tail as a function of u = ln(x/y); it rises with u
+    // for the lower tail, falls for the upper one.
+    const double sign = upper ? -1.0 : 1.0;
 
-    // Start from the power law I_s ~ s^alpha / (alpha B), exact as s -> 0.
-    const double target = decreasing ? log1p(-p) : lp;
-    double u = (target + log_alpha + lbeta) / alpha;
-    const double hi_limit = -0.6931471805599453;  // ln 1/2
-    if (!(u < hi_limit)) u = hi_limit - 0.5;
-    double lo = -kInf, hi = hi_limit;
-    double s = exp(u);
+    // Start: the power law of the tail, I ~ s^c / (c B) with c the shape of
+    // the side s, exact as s -> 0, where it stays within that tail (s times
+    // the other shape small); otherwise the normal approximation of u,
+    // mean psi(a) - psi(b), variance psi'(a) + psi'(b).
+    Iterate it;
+    {
+        const double c = upper ? b : a;
+        const double other = upper ? a : b;
+        const double ls = ((lp + log(c)) + lbeta) / c;
+        if (ls < -1 && exp(ls) * (other + 1) < 0.2) {
+            it = at_logit(!upper, ls);
+            if (ls < -700) it.log_s = ls;
+        } else {
+            const double z = rough_normal_upper_quantile(p);
+            const double mean = (log(a / b) - 0.5 / a) + 0.5 / b;
+            const double sd = std::sqrt(((1 / a + 0.5 / (a * a)) + 1 / b) + 0.5 / (b * b));
+            it = at_logit(true, mean - sign * (z * sd));
+        }
+    }
 
+    double lo = -kInf, hi = kInf;  // bracket of u
     for (int step = 0; step < kMaxSteps; ++step) {
-        // ln H, and its first two derivatives in u = ln s.
+        const double u = it.on_x ? it.log_s - log(it.t) : log(it.t) - it.log_s;
+        // ln H and its first two derivatives in u:
+        //   dH/du = sign x^a y^b / B(a, b),
+        //   d(ln H)'/du = (ln H)' (a y - b x) - (ln H)'^2.
         double lh, g1, g2;
-        if (s < kTiny) {
-            const double li = ((alpha * u) - log_alpha) - lbeta;
-            if (!decreasing) {
+        if (it.s < kTiny) {
+            // I_s(c, other) = s^c / (c B) (its side's own incomplete beta function).
+            const double c = it.on_x ? a : b;
+            const double li = ((c * it.log_s) - log(c)) - lbeta;
+            const bool own = it.on_x != upper;  // H is I_s itself
+            if (own) {
                 lh = li;
-                g1 = alpha;
+                g1 = sign * c;
                 g2 = 0;
             } else {
                 const double i = exp(li);
                 lh = log1p(-i);
-                g1 = -(alpha * i) / (1 - i);
-                g2 = g1 * alpha - g1 * g1;
+                g1 = sign * ((c * i) / (1 - i));
+                g2 = g1 * c - g1 * g1;
             }
         } else {
-            const double t = 1 - s;
-            const Eval ev = evaluate(alpha, beta, s, t, decreasing);
+            const double x = it.on_x ? it.s : it.t;
+            const double y = it.on_x ? it.t : it.s;
+            const Eval ev = evaluate(a, b, x, y, upper);
             lh = ev.log_value;
-            g1 = sign * exp((ev.log_pref - log1p(-s)) - lh);
-            g2 = g1 * (alpha - (beta - 1) * (s / t)) - g1 * g1;
+            g1 = sign * exp(ev.log_pref - lh);
+            g2 = g1 * (a * y - b * x) - g1 * g1;
         }
         const double r = lh - lp;
-        if (r == 0) break;
-        if ((r > 0) != decreasing) {
+        // Done when ln H meets ln p within its own rounding.
+        const double noise = 0x1p-51 * (lp < -1 ? -lp : 1.0);
+        if (!(r > noise || r < -noise)) break;
+        const bool too_high = (r > 0) != upper;
+        if (too_high) {
             hi = u;
         } else {
             lo = u;
@@ -248,31 +297,50 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
         double du = -r / g1;
         const double h = (r * g2) / ((g1 + g1) * g1);
         if (h > -0.5 && h < 0.5) du = du / (1 - h);
-        double un = u + du;
-        if (!(un < hi) || !(un > lo)) {
-            // Outside the bracket: halve it (while it is open below, halve
-            // the way up to its top).
-            un = lo > -kInf ? 0.5 * (lo + hi) : 0.5 * (u + hi);
-            du = un - u;
+        if (!(du > -kInf && du < kInf)) {
+            // A flat tail (its slope underflowed): a long step the right way.
+            const double w = 1 + (u < 0 ? -u : u);
+            du = too_high ? -w : w;
         }
-        if (s >= kTiny && (du < 0 ? -du : du) < 0x1p-20) {
-            // Small steps move s itself, which keeps its last bits.
-            const double sn = s + s * expm1(du);
-            if (sn == s) break;
-            s = sn;
-            u = log(s);
+        const double un = u + du;
+        // Steps in the last bits are Newton's own (the bracket, rounded as u
+        // is, cannot judge them); larger ones stay inside it.
+        const bool last_bits = du > -0x1p-26 && du < 0x1p-26;
+        if (!last_bits && (!(un < hi) || !(un > lo))) {
+            // Outside the bracket: halve it, or the way to its finite end.
+            const double target = lo > -kInf && hi < kInf ? 0.5 * (lo + hi) : (lo > -kInf ? 0.5 * (u + lo) : 0.5 * (u + hi));
+            du = target - u;
+        }
+        const double dv = it.on_x ? du : -du;  // the step in ln(s/t)
+        if (it.s >= kTiny && dv > -1 && dv < 1) {
+            // Small steps move s itself, which keeps its last bits:
+            // s' = s e^dv / (1 + s (e^dv - 1)), t' = t / (1 + s (e^dv - 1)).
+            const double e = expm1(dv);
+            const double den = 1 + it.s * e;
+            const double sn = it.s + ((it.s * e) * it.t) / den;
+            const double tn = it.t / den;
+            if (sn == it.s) break;
+            if (sn <= tn) {
+                it.s = sn;
+                it.t = 1 - sn;
+            } else {
+                it.on_x = !it.on_x;
+                it.s = tn;
+                it.t = 1 - tn;
+            }
+            it.log_s = log(it.s);
             if ((du < 0 ? -du : du) < 0x1p-52) break;
         } else {
-            if (un == u) break;
-            u = un;
-            s = exp(u);
+            const double v = (it.s >= kTiny ? it.log_s - log(it.t) : it.log_s) + dv;
+            it = at_logit(it.on_x, v);
+            if (v < -700) it.log_s = v;
         }
     }
     BetaPoint pt;
-    pt.x_small = s_is_x;
-    pt.log_small = s >= kTiny ? log(s) : u;
-    pt.x = s_is_x ? s : 1 - s;
-    pt.y = s_is_x ? 1 - s : s;
+    pt.x_small = it.on_x;
+    pt.log_small = it.log_s;
+    pt.x = it.on_x ? it.s : it.t;
+    pt.y = it.on_x ? it.t : it.s;
     return pt;
 }
 
