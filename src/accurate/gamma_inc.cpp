@@ -1,0 +1,319 @@
+// Regularized incomplete gamma ratios: which ratio is computed directly, and
+// how.
+//
+//   x < a                       P by its power series (a >= 20: x < a/2)
+//   x >= a, x < 1.5             Q by the Taylor form for small shapes
+//   x >= a, x >= 1.5            Q by its continued fraction (a >= 20: x > 1.25 a)
+//   a >= 20, x/a in [1/2, 5/4]  the uniform asymptotic expansion: Q for x >= a,
+//                               P for x < a
+//
+// The directly computed ratio is at most about 0.83 (at most 1/2 from shape 1
+// on), so the complement 1 - r loses no relative accuracy. Every direct form
+// is a prefactor times a factor of moderate size, kept apart as
+// (log prefactor, factor) so that the logarithm never underflows.
+#include "accurate/gamma_inc.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "accurate/elementary.hpp"
+#include "accurate/gamma_temme_table.hpp"
+#include "kernels/precision.hpp"
+
+namespace zorvana {
+namespace accurate {
+namespace {
+
+// The uniform expansion's region; tools/gen_gamma_temme.py cuts its table for it.
+constexpr double kTemmeShape = 20;
+constexpr double kTemmeLambdaLo = 0.5;
+constexpr double kTemmeLambdaHi = 1.25;
+// Below this x (and for x >= a) Q comes from the Taylor form.
+constexpr double kTaylorLimit = 1.5;
+// Relative size of the last term that ends a series or continued fraction.
+constexpr double kSeriesTol = 0x1p-56;
+constexpr double kFractionTol = 0x1p-54;
+constexpr int kMaxTerms = 5000;
+constexpr double kLnSqrt2Pi = 0.91893853320467274178;  // ln sqrt(2 pi)
+constexpr double kSqrt2Pi = 2.5066282746310002;       // sqrt(2 pi)
+// Lentz's stand-in for a zero denominator.
+constexpr double kTiny = 0x1p-1000;
+
+// a ln(a/x) + x - a for a > 0, 0 < x < inf: the log of e^(x-a) (a/x)^a.
+double shape_deviance(double a, double x) {
+    // A ratio beyond the doubles: the logarithms are taken apart (no
+    // cancellation, the result is dominated by one term).
+    if (x < a * 0x1p-960 || x > a * 0x1p960) return a * (log(a) - log(x)) + x - a;
+    return deviance(a, x);
+}
+
+// The directly computed ratio: q says whether it is Q (else P); its value is
+// e^lp * f, its logarithm lp + log f.
+struct Direct {
+    bool q;
+    double lp;
+    double f;
+};
+
+double value_of(const Direct& d) {
+    if (d.lp >= -708) return exp(d.lp) * d.f;
+    return exp(d.lp + log(d.f));
+}
+
+double log_of(const Direct& d) { return d.lp + log(d.f); }
+
+// log(x^a e^-x / Gamma(a)), the prefactor of the continued fraction.
+double log_prefactor(double a, double x) {
+    if (a < 1) return (a * log(x) - x) - lgamma(a);
+    return ((-shape_deviance(a, x) - lgamma_correction(a)) + 0.5 * log(a)) - kLnSqrt2Pi;
+}
+
+// P = x^a e^-x / Gamma(a + 1) * sum_{n >= 0} x^n / ((a + 1) ... (a + n)).
+Direct series_p(double a, double x) {
+    double sum = 1;
+    double term = 1;
+    for (int n = 1; n < kMaxTerms; ++n) {
+        term = term * (x / (a + n));
+        sum = sum + term;
+        if (term <= sum * kSeriesTol) break;
+    }
+    double lp;
+    if (a < 1) {
+        lp = ((a * log(x) - x) - lgamma(a + 1));
+    } else {
+        lp = ((-shape_deviance(a, x) - lgamma_correction(a)) - 0.5 * log(a)) - kLnSqrt2Pi;
+    }
+    return Direct{false, lp, sum};
+}
+
+// Q = x^a e^-x / Gamma(a) * 1/(x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))),
+// by the modified Lentz method. Here x + 1 - a >= 1.
+Direct fraction_q(double a, double x) {
+    double b = (x + 1) - a;
+    double c = 1 / kTiny;
+    double d = 1 / b;
+    double h = d;
+    for (int i = 1; i < kMaxTerms; ++i) {
+        const double an = -i * (i - a);
+        b = b + 2;
+        d = an * d + b;
+        if (abs0(d) < kTiny) d = kTiny;
+        c = b + an / c;
+        if (abs0(c) < kTiny) c = kTiny;
+        d = 1 / d;
+        const double delta = d * c;
+        h = h * delta;
+        if (abs0(delta - 1) <= kFractionTol) break;
+    }
+    return Direct{true, log_prefactor(a, x), h};
+}
+
+// Q for a <= x < 1.5: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
+// v = x^a / Gamma(a + 1) * a * sum_{n >= 1} (-x)^n / (n! (a + n)); u is
+// formed with expm1, so that small shapes keep their relative accuracy.
+Direct taylor_q(double a, double x) {
+    const double r = a * log(x) - lgamma(a + 1);
+    const double u = -expm1(r);
+    double sum = 0;
+    double t = 1;
+    for (int n = 1; n < kMaxTerms; ++n) {
+        t = t * (-x / n);
+        const double term = t / (a + n);
+        sum = sum + term;
+        if (abs0(term) <= abs0(sum) * kSeriesTol) break;
+    }
+    const double v = (exp(r) * a) * sum;
+    return Direct{true, 0.0, u - v};
+}
+
+// The uniform asymptotic expansion, for a >= 20: with eta^2 / 2 the
+// deviance over a, y = sqrt(deviance),
+//   Q = e^-deviance (erfcx(y) / 2 + S / sqrt(2 pi a))   for x >= a (eta >= 0),
+//   P = e^-deviance (erfcx(y) / 2 - S / sqrt(2 pi a))   for x < a (eta < 0),
+// S = sum_k c_k(eta) a^-k.
+Direct temme(double a, double x) {
+    const double dev = shape_deviance(a, x);
+    const bool upper = x >= a;
+    double eta = std::sqrt((dev + dev) / a);
+    if (!upper) eta = -eta;
+    const double inv_a = 1 / a;
+    double s = 0;
+    for (int k = kTemmeTerms - 1; k >= 0; --k) {
+        const double* c = kTemmeC[k];
+        double ck = 0;
+        for (int n = kTemmeDegree[k] - 1; n >= 0; --n) ck = ck * eta + c[n];
+        s = s * inv_a + ck;
+    }
+    const double half_erfcx = 0.5 * erfcx(std::sqrt(dev));
+    const double tail = s / (kSqrt2Pi * std::sqrt(a));
+    return Direct{upper, -dev, upper ? half_erfcx + tail : half_erfcx - tail};
+}
+
+// For a > 0 and 0 < x < inf, both finite.
+Direct direct(double a, double x) {
+    if (a >= kTemmeShape && x >= a * kTemmeLambdaLo && x <= a * kTemmeLambdaHi) return temme(a, x);
+    if (x < a) return series_p(a, x);
+    if (x < kTaylorLimit) return taylor_q(a, x);
+    return fraction_q(a, x);
+}
+
+bool valid(double a, double x) { return a > 0 && a < kInf && x >= 0; }  // false for NaN
+
+// The ratio asked for (Q if want_q), plain or as its logarithm.
+double ratio(double a, double x, bool want_q, bool log_r) {
+    if (!valid(a, x)) return kNaN;
+    if (x == 0 || is_pinf(x)) {
+        const bool one = (x == 0) == want_q;
+        return log_r ? (one ? 0.0 : -kInf) : (one ? 1.0 : 0.0);
+    }
+    const Direct d = direct(a, x);
+    if (d.q == want_q) return log_r ? log_of(d) : value_of(d);
+    const double other = value_of(d);
+    return log_r ? log1p(-other) : 1 - other;
+}
+
+// Upper standard normal quantile for 0 < q <= 1/2, to about 5e-4: a start only.
+double rough_normal_upper(double q) {
+    const double t = std::sqrt(-2 * log(q));
+    return t - (2.515517 + (0.802853 + 0.010328 * t) * t) / (1 + (1.432788 + (0.189269 + 0.001308 * t) * t) * t);
+}
+
+// log R(a, x) of the directly wanted ratio with d log R / dx, for the solver.
+double log_ratio_and_slope(double a, double x, bool want_q, double* slope) {
+    const Direct d = direct(a, x);
+    double lr;
+    if (d.q == want_q) {
+        lr = log_of(d);
+    } else {
+        lr = log1p(-value_of(d));
+    }
+    // The density x^(a-1) e^-x / Gamma(a) over the ratio.
+    const double ld = log_prefactor(a, x) - log(x);
+    const double r = exp(ld - lr);
+    *slope = want_q ? -r : r;
+    return lr;
+}
+
+// The double next to x > 0 upward or downward.
+double next_double(double x, bool up) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits = up ? bits + 1 : bits - 1;
+    std::memcpy(&x, &bits, sizeof bits);
+    return x;
+}
+
+// From an x within a few units in the last place of the root of
+// log R(a, x) = lt, the double with the smallest residual: steps of one unit
+// toward the root while the residual shrinks.
+double nearest(double a, double x, double lt, bool want_q) {
+    if (!(x > 0) || is_pinf(x)) return x;
+    double slope;
+    double f = log_ratio_and_slope(a, x, want_q, &slope) - lt;
+    // R too large: Q falls with x, P rises.
+    const bool up = (f > 0) == want_q;
+    for (int i = 0; i < 8 && f != 0; ++i) {
+        const double y = next_double(x, up);
+        if (!(y > 0) || is_pinf(y)) break;
+        const double g = log_ratio_and_slope(a, y, want_q, &slope) - lt;
+        if (!(abs0(g) < abs0(f))) break;
+        const bool crossed = (g > 0) != (f > 0);
+        x = y;
+        f = g;
+        if (crossed) break;
+    }
+    return x;
+}
+
+// The x with R(a, x) = t, where R is Q (want_q) or P and 0 < t <= 1/2.
+double solve(double a, double t, bool want_q) {
+    const double lt = log(t);
+    // Start: Wilson-Hilferty from shape 1 on, else from the behaviour near 0
+    // (P ~ x^a / Gamma(a + 1)) or near inf (Q ~ x^(a-1) e^-x / Gamma(a)).
+    const double z = rough_normal_upper(t);
+    double x = kNaN;
+    if (a >= 1) {
+        const double base = (1 - 1 / (9 * a)) + (want_q ? z : -z) / (3 * std::sqrt(a));
+        if (base > 0) x = a * (base * base * base);
+    }
+    if (!want_q) {
+        // P <= x^a / Gamma(a + 1), nearly equal for small x: below the
+        // smallest subnormal the answer is 0.
+        const double log_x_pow = (lt + lgamma(a + 1)) / a;
+        if (log_x_pow < -746) return 0.0;
+        const double x_pow = exp(log_x_pow);
+        if (!(x >= x_pow)) x = x_pow;
+    } else if (!(x > 0)) {
+        const double lga = lgamma(a);
+        double y = -lt - lga;
+        if (y > 1) {
+            for (int i = 0; i < 3; ++i) y = (-lt - lga) + (a - 1) * log(y);
+            x = y;
+        } else {
+            x = exp((log1p(-t) + lgamma(a + 1)) / a);
+        }
+    }
+    if (!(x > 0) || is_pinf(x)) x = a;
+
+    double lo = 0;
+    double hi = kInf;
+    for (int it = 0; it < 200; ++it) {
+        double slope;
+        const double f = log_ratio_and_slope(a, x, want_q, &slope) - lt;
+        if (f == 0) return x;
+        // P rises with x, Q falls.
+        if ((f < 0) != want_q) {
+            lo = x;
+        } else {
+            hi = x;
+        }
+        double next;
+        if (want_q) {
+            next = x - f / slope;
+        } else {
+            // Newton in ln x: P behaves like a power of x near 0.
+            const double du = -f / (slope * x);
+            next = abs0(du) < 0x1p-20 ? x + x * du : x * exp(du);
+        }
+        if (!(next > lo && next < hi)) {
+            // Outside the bracket (or NaN): halve it, geometrically where it spans
+            // orders of magnitude.
+            if (is_pinf(hi)) {
+                next = (lo > 0 ? lo : x) * 4;
+            } else if (lo == 0) {
+                next = hi * 0.25;
+            } else if (hi > lo * 4) {
+                next = std::sqrt(lo) * std::sqrt(hi);
+            } else {
+                next = lo + (hi - lo) * 0.5;
+            }
+            if (!(next > lo && next < hi)) return x;
+        }
+        if (abs0(next - x) <= x * 0x1p-51) return nearest(a, next, lt, want_q);
+        x = next;
+    }
+    return nearest(a, x, lt, want_q);
+}
+
+double inverse(double a, double r, bool want_q) {
+    if (!(a > 0 && a < kInf && r >= 0 && r <= 1)) return kNaN;
+    // Q = 0 or P = 1: the upper end; Q = 1 or P = 0: the lower end.
+    if (r == 0) return want_q ? kInf : 0.0;
+    if (r == 1) return want_q ? 0.0 : kInf;
+    // Solve for the ratio at most one half; 1 - r is exact for r >= 1/2.
+    if (r > 0.5) return solve(a, 1 - r, !want_q);
+    return solve(a, r, want_q);
+}
+
+}  // namespace
+
+double gamma_p(double a, double x) { return ratio(a, x, false, false); }
+double gamma_q(double a, double x) { return ratio(a, x, true, false); }
+double log_gamma_p(double a, double x) { return ratio(a, x, false, true); }
+double log_gamma_q(double a, double x) { return ratio(a, x, true, true); }
+double gamma_q_inv(double a, double q) { return inverse(a, q, true); }
+double gamma_p_inv(double a, double p) { return inverse(a, p, false); }
+
+}  // namespace accurate
+}  // namespace zorvana

@@ -1,0 +1,33 @@
+// Accurate regularized incomplete gamma ratios and their inverses, for the
+// upper-tail path.
+//
+//   P(a, x) = gamma(a, x) / Gamma(a),  Q(a, x) = Gamma(a, x) / Gamma(a) = 1 - P.
+//
+// Whichever of P and Q is at most about one half is computed directly (a
+// power series, a continued fraction, a Taylor form for small shapes, or the
+// uniform asymptotic expansion for large shapes near the mean) and the other
+// as its complement, so both are accurate to relative error near 1e-15 all
+// the way down to the subnormals. The logarithms are formed in log space:
+// finite wherever the ratio is positive, however far below the smallest
+// double. Only the accurate elementary kernels and IEEE operations are used,
+// in a fixed order.
+#pragma once
+
+namespace zorvana {
+namespace accurate {
+
+// For a > 0 (finite) and x >= 0 (x = +inf allowed); NaN for any other input.
+double gamma_p(double a, double x);
+double gamma_q(double a, double x);
+double log_gamma_p(double a, double x);
+double log_gamma_q(double a, double x);
+
+// The x >= 0 with Q(a, x) = q (gamma_q_inv) or P(a, x) = p (gamma_p_inv), for
+// a > 0 (finite) and a probability in [0, 1]; NaN otherwise. Q = 0 and P = 1
+// give +inf, Q = 1 and P = 0 give 0. Newton steps on the logarithm of the
+// smaller ratio, kept inside a bracket of the root.
+double gamma_q_inv(double a, double q);
+double gamma_p_inv(double a, double p);
+
+}  // namespace accurate
+}  // namespace zorvana
