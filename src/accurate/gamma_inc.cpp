@@ -48,12 +48,31 @@ double shape_deviance(double a, double x) {
     return deviance(a, x);
 }
 
+// Constants of a shape a used by the prefactors: D = x^a e^-x / Gamma(a) has
+// log D = k - deviance(a, x) from shape 1 on (k = log(a)/2 - ln sqrt(2 pi)
+// - c(a), c the Stirling remainder), and log D = (a log x - x) + k below
+// (k = -ln Gamma(a), k1 = -ln Gamma(a + 1)).
+struct Shape {
+    double a;
+    double log_a;
+    double k;
+    double k1;
+};
+
+Shape shape_of(double a) {
+    const double log_a = log(a);
+    if (a >= 1) return Shape{a, log_a, (0.5 * log_a - kLnSqrt2Pi) - lgamma_correction(a), 0.0};
+    return Shape{a, log_a, -lgamma(a), -lgamma(a + 1)};
+}
+
 // The directly computed ratio: q says whether it is Q (else P); its value is
-// e^lp * f, its logarithm lp + log f.
+// e^lp * f, its logarithm lp + log f; ld is log D (the solver's slope), NaN
+// when it was not asked for.
 struct Direct {
     bool q;
     double lp;
     double f;
+    double ld;
 };
 
 double value_of(const Direct& d) {
@@ -63,14 +82,15 @@ double value_of(const Direct& d) {
 
 double log_of(const Direct& d) { return d.lp + log(d.f); }
 
-// log(x^a e^-x / Gamma(a)), the prefactor of the continued fraction.
-double log_prefactor(double a, double x) {
-    if (a < 1) return (a * log(x) - x) - lgamma(a);
-    return ((-shape_deviance(a, x) - lgamma_correction(a)) + 0.5 * log(a)) - kLnSqrt2Pi;
+// log D.
+double log_prefactor(const Shape& s, double x) {
+    if (s.a < 1) return (s.a * log(x) - x) + s.k;
+    return s.k - shape_deviance(s.a, x);
 }
 
 // P = x^a e^-x / Gamma(a + 1) * sum_{n >= 0} x^n / ((a + 1) ... (a + n)).
-Direct series_p(double a, double x) {
+Direct series_p(const Shape& s, double x) {
+    const double a = s.a;
     double sum = 1;
     double term = 1;
     for (int n = 1; n < kMaxTerms; ++n) {
@@ -78,18 +98,18 @@ Direct series_p(double a, double x) {
         sum = sum + term;
         if (term <= sum * kSeriesTol) break;
     }
-    double lp;
     if (a < 1) {
-        lp = ((a * log(x) - x) - lgamma(a + 1));
-    } else {
-        lp = ((-shape_deviance(a, x) - lgamma_correction(a)) - 0.5 * log(a)) - kLnSqrt2Pi;
+        const double base = a * log(x) - x;
+        return Direct{false, base + s.k1, sum, base + s.k};
     }
-    return Direct{false, lp, sum};
+    const double ld = s.k - shape_deviance(a, x);
+    return Direct{false, ld - s.log_a, sum, ld};
 }
 
-// Q = x^a e^-x / Gamma(a) * 1/(x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))),
-// by the modified Lentz method. Here x + 1 - a >= 1.
-Direct fraction_q(double a, double x) {
+// Q = D / (x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))), by
+// the modified Lentz method. Here x + 1 - a >= 1.
+Direct fraction_q(const Shape& s, double x) {
+    const double a = s.a;
     double b = (x + 1) - a;
     double c = 1 / kTiny;
     double d = 1 / b;
@@ -106,14 +126,17 @@ Direct fraction_q(double a, double x) {
         h = h * delta;
         if (abs0(delta - 1) <= kFractionTol) break;
     }
-    return Direct{true, log_prefactor(a, x), h};
+    const double ld = log_prefactor(s, x);
+    return Direct{true, ld, h, ld};
 }
 
 // Q for a <= x < 1.5: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
 // v = x^a / Gamma(a + 1) * a * sum_{n >= 1} (-x)^n / (n! (a + n)); u is
 // formed with expm1, so that small shapes keep their relative accuracy.
-Direct taylor_q(double a, double x) {
-    const double r = a * log(x) - lgamma(a + 1);
+Direct taylor_q(const Shape& s, double x, bool with_density) {
+    const double a = s.a;
+    const double log_x = log(x);
+    const double r = a < 1 ? a * log_x + s.k1 : a * log_x - lgamma(a + 1);
     const double u = -expm1(r);
     double sum = 0;
     double t = 1;
@@ -124,7 +147,7 @@ Direct taylor_q(double a, double x) {
         if (abs0(term) <= abs0(sum) * kSeriesTol) break;
     }
     const double v = (exp(r) * a) * sum;
-    return Direct{true, 0.0, u - v};
+    return Direct{true, 0.0, u - v, with_density ? log_prefactor(s, x) : kNaN};
 }
 
 // The uniform asymptotic expansion, for a >= 20: with eta^2 / 2 the
@@ -147,15 +170,25 @@ Direct temme(double a, double x) {
     }
     const double half_erfcx = 0.5 * erfcx(std::sqrt(dev));
     const double tail = s / (kSqrt2Pi * std::sqrt(a));
-    return Direct{upper, -dev, upper ? half_erfcx + tail : half_erfcx - tail};
+    return Direct{upper, -dev, upper ? half_erfcx + tail : half_erfcx - tail, kNaN};
 }
 
-// For a > 0 and 0 < x < inf, both finite.
-Direct direct(double a, double x) {
-    if (a >= kTemmeShape && x >= a * kTemmeLambdaLo && x <= a * kTemmeLambdaHi) return temme(a, x);
-    if (x < a) return series_p(a, x);
-    if (x < kTaylorLimit) return taylor_q(a, x);
-    return fraction_q(a, x);
+bool temme_region(double a, double x) {
+    return a >= kTemmeShape && x >= a * kTemmeLambdaLo && x <= a * kTemmeLambdaHi;
+}
+
+// For a > 0 and 0 < x < inf, both finite. The solver passes the shape's
+// constants and gets log D as well.
+Direct direct(double a, double x, const Shape* given) {
+    if (temme_region(a, x)) {
+        Direct d = temme(a, x);
+        if (given) d.ld = given->k + d.lp;
+        return d;
+    }
+    const Shape s = given ? *given : shape_of(a);
+    if (x < a) return series_p(s, x);
+    if (x < kTaylorLimit) return taylor_q(s, x, given != nullptr);
+    return fraction_q(s, x);
 }
 
 bool valid(double a, double x) { return a > 0 && a < kInf && x >= 0; }  // false for NaN
@@ -167,7 +200,7 @@ double ratio(double a, double x, bool want_q, bool log_r) {
         const bool one = (x == 0) == want_q;
         return log_r ? (one ? 0.0 : -kInf) : (one ? 1.0 : 0.0);
     }
-    const Direct d = direct(a, x);
+    const Direct d = direct(a, x, nullptr);
     if (d.q == want_q) return log_r ? log_of(d) : value_of(d);
     const double other = value_of(d);
     return log_r ? log1p(-other) : 1 - other;
@@ -179,20 +212,17 @@ double rough_normal_upper(double q) {
     return t - (2.515517 + (0.802853 + 0.010328 * t) * t) / (1 + (1.432788 + (0.189269 + 0.001308 * t) * t) * t);
 }
 
-// log R(a, x) of the directly wanted ratio with d log R / dx, for the solver.
-double log_ratio_and_slope(double a, double x, bool want_q, double* slope) {
-    const Direct d = direct(a, x);
-    double lr;
-    if (d.q == want_q) {
-        lr = log_of(d);
-    } else {
-        lr = log1p(-value_of(d));
-    }
-    // The density x^(a-1) e^-x / Gamma(a) over the ratio.
-    const double ld = log_prefactor(a, x) - log(x);
-    const double r = exp(ld - lr);
-    *slope = want_q ? -r : r;
-    return lr;
+// At one x: the residual f = log R(a, x) - lt of the solved ratio R (Q or P)
+// and m = |d log R / d log x| = D / R.
+struct Residual {
+    double f;
+    double m;
+};
+
+Residual residual(const Shape& s, double x, double lt, bool want_q) {
+    const Direct d = direct(s.a, x, &s);
+    const double lr = d.q == want_q ? log_of(d) : log1p(-value_of(d));
+    return Residual{lr - lt, exp(d.ld - lr)};
 }
 
 // The double next to x > 0 upward or downward.
@@ -204,31 +234,19 @@ double next_double(double x, bool up) {
     return x;
 }
 
-// From an x within a few units in the last place of the root of
-// log R(a, x) = lt, the double with the smallest residual: steps of one unit
-// toward the root while the residual shrinks.
-double nearest(double a, double x, double lt, bool want_q) {
-    if (!(x > 0) || is_pinf(x)) return x;
-    double slope;
-    double f = log_ratio_and_slope(a, x, want_q, &slope) - lt;
-    // R too large: Q falls with x, P rises.
-    const bool up = (f > 0) == want_q;
-    for (int i = 0; i < 8 && f != 0; ++i) {
-        const double y = next_double(x, up);
-        if (!(y > 0) || is_pinf(y)) break;
-        const double g = log_ratio_and_slope(a, y, want_q, &slope) - lt;
-        if (!(abs0(g) < abs0(f))) break;
-        const bool crossed = (g > 0) != (f > 0);
-        x = y;
-        f = g;
-        if (crossed) break;
-    }
-    return x;
-}
+// Where a unit in the last place of x moves log R by less than this, any
+// double within a unit of the root will do.
+constexpr double kLooseElasticity = 64;
 
-// The x with R(a, x) = t, where R is Q (want_q) or P and 0 < t <= 1/2.
-double solve(double a, double t, bool want_q) {
+// The x with R(a, x) = t, where R is Q (want_q) or P and 0 < t <= 1/2, and
+// the elasticity |d log R / d log x| there. Halley steps on log R as a
+// function of log x (P behaves like a power of x near 0, Q like e^-x far
+// out), kept inside a bracket of the root; then, where the elasticity is
+// large, the double with the smallest residual among the neighbours.
+double solve(double a, double t, bool want_q, double* elasticity) {
     const double lt = log(t);
+    const Shape s = shape_of(a);
+    *elasticity = kNaN;
     // Start: Wilson-Hilferty from shape 1 on, else from the behaviour near 0
     // (P ~ x^a / Gamma(a + 1)) or near inf (Q ~ x^(a-1) e^-x / Gamma(a)).
     const double z = rough_normal_upper(t);
@@ -258,27 +276,30 @@ double solve(double a, double t, bool want_q) {
 
     double lo = 0;
     double hi = kInf;
-    for (int it = 0; it < 200; ++it) {
-        double slope;
-        const double f = log_ratio_and_slope(a, x, want_q, &slope) - lt;
-        if (f == 0) return x;
+    Residual r{kNaN, kNaN};
+    for (int it = 0; it < 100; ++it) {
+        r = residual(s, x, lt, want_q);
+        if (r.f == 0) break;
         // P rises with x, Q falls.
-        if ((f < 0) != want_q) {
+        if ((r.f < 0) != want_q) {
             lo = x;
         } else {
             hi = x;
         }
-        double next;
-        if (want_q) {
-            next = x - f / slope;
-        } else {
-            // Newton in ln x: P behaves like a power of x near 0.
-            const double du = -f / (slope * x);
-            next = abs0(du) < 0x1p-20 ? x + x * du : x * exp(du);
-        }
+        // In u = log x, G = log R has G' = -m, G'' = -m (a - x + m) for Q
+        // and G' = m, G'' = m (a - x - m) for P; Halley's step in u.
+        const double g1 = want_q ? -r.m : r.m;
+        const double g2 = want_q ? -(r.m * ((a - x) + r.m)) : r.m * ((a - x) - r.m);
+        // Far from the root (a large second-order term) Halley's step stalls:
+        // Newton's step then, which the bracket catches if it overshoots.
+        const double newton = -r.f / g1;
+        const double curvature = (r.f * g2) / ((2 * g1) * g1);
+        const double du = abs0(curvature) < 0.5 ? newton / (1 - curvature) : newton;
+        double next = abs0(du) < 0x1p-20 ? x + x * du : x * exp(du);
+        if (next == x) break;
         if (!(next > lo && next < hi)) {
-            // Outside the bracket (or NaN): halve it, geometrically where it spans
-            // orders of magnitude.
+            // Outside the bracket (or NaN): halve it, geometrically where it
+            // spans orders of magnitude.
             if (is_pinf(hi)) {
                 next = (lo > 0 ? lo : x) * 4;
             } else if (lo == 0) {
@@ -288,22 +309,44 @@ double solve(double a, double t, bool want_q) {
             } else {
                 next = lo + (hi - lo) * 0.5;
             }
-            if (!(next > lo && next < hi)) return x;
+            if (!(next > lo && next < hi)) break;
         }
-        if (abs0(next - x) <= x * 0x1p-51) return nearest(a, next, lt, want_q);
         x = next;
+        // From a residual this small Halley's step leaves one of the order of
+        // its cube.
+        if (abs0(r.f) <= 0x1p-18 && abs0(curvature) < 0.5) {
+            if (r.m > kLooseElasticity) r = residual(s, x, lt, want_q);
+            break;
+        }
     }
-    return nearest(a, x, lt, want_q);
+    *elasticity = r.m;
+    if (!(r.m > kLooseElasticity) || !(x > 0) || is_pinf(x) || r.f == 0) return x;
+    // R too large: Q falls with x, P rises.
+    const bool up = (r.f > 0) == want_q;
+    for (int i = 0; i < 8; ++i) {
+        const double y = next_double(x, up);
+        if (!(y > 0) || is_pinf(y)) break;
+        const Residual g = residual(s, y, lt, want_q);
+        if (!(abs0(g.f) < abs0(r.f))) break;
+        const bool crossed = (g.f > 0) != (r.f > 0);
+        x = y;
+        r = g;
+        if (crossed) break;
+    }
+    return x;
 }
 
-double inverse(double a, double r, bool want_q) {
+double inverse(double a, double r, bool want_q, double* elasticity) {
+    double unused;
+    if (!elasticity) elasticity = &unused;
+    *elasticity = kNaN;
     if (!(a > 0 && a < kInf && r >= 0 && r <= 1)) return kNaN;
     // Q = 0 or P = 1: the upper end; Q = 1 or P = 0: the lower end.
     if (r == 0) return want_q ? kInf : 0.0;
     if (r == 1) return want_q ? 0.0 : kInf;
     // Solve for the ratio at most one half; 1 - r is exact for r >= 1/2.
-    if (r > 0.5) return solve(a, 1 - r, !want_q);
-    return solve(a, r, want_q);
+    if (r > 0.5) return solve(a, 1 - r, !want_q, elasticity);
+    return solve(a, r, want_q, elasticity);
 }
 
 }  // namespace
@@ -312,8 +355,8 @@ double gamma_p(double a, double x) { return ratio(a, x, false, false); }
 double gamma_q(double a, double x) { return ratio(a, x, true, false); }
 double log_gamma_p(double a, double x) { return ratio(a, x, false, true); }
 double log_gamma_q(double a, double x) { return ratio(a, x, true, true); }
-double gamma_q_inv(double a, double q) { return inverse(a, q, true); }
-double gamma_p_inv(double a, double p) { return inverse(a, p, false); }
+double gamma_q_inv(double a, double q, double* elasticity) { return inverse(a, q, true, elasticity); }
+double gamma_p_inv(double a, double p, double* elasticity) { return inverse(a, p, false, elasticity); }
 
 }  // namespace accurate
 }  // namespace zorvana

@@ -25,9 +25,13 @@ double log_gamma_q(double a, double x);
 // The x >= 0 with Q(a, x) = q (gamma_q_inv) or P(a, x) = p (gamma_p_inv), for
 // a > 0 (finite) and a probability in [0, 1]; NaN otherwise. Q = 0 and P = 1
 // give +inf, Q = 1 and P = 0 give 0. Newton steps on the logarithm of the
-// smaller ratio, kept inside a bracket of the root.
-double gamma_q_inv(double a, double q);
-double gamma_p_inv(double a, double p);
+// smaller ratio, kept inside a bracket of the root. Where a unit in the last
+// place of x moves the ratio by more than about 1e-14 relative, the result is
+// the double whose ratio is nearest. If elasticity is given it receives
+// |d log R / d log x| at the result (R the ratio at most 1/2), NaN where
+// none was computed.
+double gamma_q_inv(double a, double q, double* elasticity = nullptr);
+double gamma_p_inv(double a, double p, double* elasticity = nullptr);
 
 }  // namespace accurate
 }  // namespace zorvana

@@ -12,6 +12,7 @@
 // the limit.
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "accurate/elementary.hpp"
@@ -23,6 +24,9 @@ namespace zorvana {
 namespace {
 
 constexpr std::int64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
+// Where a unit in the last place of a quantile moves log p by less than
+// about 1e-14 (|d log p / d log x| below this), its rounding needs no check.
+constexpr double kLooseElasticity = 64;
 
 double one(bool log_p) { return log_p ? 0.0 : 1.0; }
 double zero(bool log_p) { return log_p ? -kInf : 0.0; }
@@ -42,6 +46,44 @@ double rough_normal_upper(double p) {
     const double z =
         t - (2.515517 + (0.802853 + 0.010328 * t) * t) / (1 + (1.432788 + (0.189269 + 0.001308 * t) * t) * t);
     return p < 0.5 ? z : -z;
+}
+
+// Whether v > 0 is a power of two, so that scaling by it is exact (short of
+// overflow and the subnormals).
+bool power_of_two(double v) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return (bits & 0xFFFFFFFFFFFFFull) == 0 && ((bits >> 52) & 0x7FF) != 0;
+}
+
+double next_double(double x, bool up) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits = up ? bits + 1 : bits - 1;
+    std::memcpy(&x, &bits, sizeof bits);
+    return x;
+}
+
+// A quantile y > 0 from a scaled root of the incomplete gamma ratio carries
+// the rounding of the scaling: the double with the smallest residual
+// log_tail(y) - log p, by steps of one unit toward it (the tail falls with y).
+template <class LogTail>
+double settle(double y, double p, LogTail log_tail) {
+    if (!(y > 0) || is_pinf(y)) return y;
+    const double lp = accurate::log(p);
+    double f = log_tail(y) - lp;
+    const bool up = f > 0;
+    for (int i = 0; i < 4 && f != 0; ++i) {
+        const double z = next_double(y, up);
+        if (!(z > 0) || is_pinf(z)) break;
+        const double g = log_tail(z) - lp;
+        if (!(abs0(g) < abs0(f))) break;
+        const bool crossed = (g > 0) != (f > 0);
+        y = z;
+        f = g;
+        if (crossed) break;
+    }
+    return y;
 }
 
 }  // namespace
@@ -67,7 +109,10 @@ double qgamma_upper(double p, double shape, double scale) {
     if (p == 0) return kInf;
     if (p == 1) return 0.0;
     if (shape == 0 || is_pinf(shape) || is_pinf(scale)) return (shape == 0 && !is_pinf(scale)) ? 0.0 : kNaN;
-    return accurate::gamma_q_inv(shape, p) * scale;
+    double elasticity;
+    const double y = accurate::gamma_q_inv(shape, p, &elasticity) * scale;
+    if (power_of_two(scale) || !(elasticity > kLooseElasticity)) return y;
+    return settle(y, p, [shape, scale](double v) { return pgamma_upper(v, shape, scale, true); });
 }
 
 double pinvgamma_upper(double x, double shape, double scale, bool log_p) {
@@ -94,7 +139,11 @@ double qinvgamma_upper(double p, double shape, double scale) {
     if (scale == 0 || shape == 0 || is_pinf(shape) || is_pinf(scale)) {
         return (scale == 0 && shape != 0) ? 0.0 : kNaN;
     }
-    return scale / accurate::gamma_p_inv(shape, p);
+    double elasticity;
+    const double x = accurate::gamma_p_inv(shape, p, &elasticity);
+    const double y = scale / x;
+    if ((power_of_two(scale) && power_of_two(x)) || !(elasticity > kLooseElasticity)) return y;
+    return settle(y, p, [shape, scale](double v) { return pinvgamma_upper(v, shape, scale, true); });
 }
 
 double pchisq_upper(double x, double dof, bool log_p) {
