@@ -162,7 +162,9 @@ double qchisq_upper(double p, double dof) {
     if (p == 0) return kInf;
     if (p == 1) return 0.0;
     if (dof == 0) return 0.0;
-    if (is_pinf(dof)) return kInf;
+    // Infinite degrees of freedom: as in the lower tail, probabilities within
+    // 2^-52 of an end give that end, others have no quantile.
+    if (is_pinf(dof)) return p < kEps ? kInf : (1 - p < kEps ? 0.0 : kNaN);
     return accurate::gamma_q_inv(dof * 0.5, p) * 2;
 }
 
