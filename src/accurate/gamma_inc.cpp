@@ -1,11 +1,14 @@
 // Regularized incomplete gamma ratios: which ratio is computed directly, and
 // how.
 //
-//   x < a                       P by its power series (a >= 20: x < a/2)
-//   x >= a, x < 1.5             Q by the Taylor form for small shapes
-//   x >= a, x >= 1.5            Q by its continued fraction (a >= 20: x > 1.25 a)
 //   a >= 20, x/a in [1/2, 5/4]  the uniform asymptotic expansion: Q for x >= a,
 //                               P for x < a
+//   a < 1, x < 1.5              P by its power series where x^a / Gamma(a + 1)
+//                               < 1/2, else Q by the Taylor form for small
+//                               shapes
+//   x < a                       P by its power series
+//   x >= a, x < 1.5             Q by the Taylor form
+//   x >= a, x >= 1.5            Q by its continued fraction
 //
 // The directly computed ratio is at most about 0.83 (at most 1/2 from shape 1
 // on), so the complement 1 - r loses no relative accuracy. Every direct form
@@ -36,6 +39,7 @@ constexpr double kSeriesTol = 0x1p-56;
 constexpr double kFractionTol = 0x1p-54;
 constexpr int kMaxTerms = 5000;
 constexpr double kLnSqrt2Pi = 0.91893853320467274178;  // ln sqrt(2 pi)
+constexpr double kLn2 = 0.69314718055994530942;
 constexpr double kSqrt2Pi = 2.5066282746310002;       // sqrt(2 pi)
 // Lentz's stand-in for a zero denominator.
 constexpr double kTiny = 0x1p-1000;
@@ -130,13 +134,12 @@ Direct fraction_q(const Shape& s, double x) {
     return Direct{true, ld, h, ld};
 }
 
-// Q for a <= x < 1.5: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
-// v = x^a / Gamma(a + 1) * a * sum_{n >= 1} (-x)^n / (n! (a + n)); u is
-// formed with expm1, so that small shapes keep their relative accuracy.
-Direct taylor_q(const Shape& s, double x, bool with_density) {
+// Q for small x and shape: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
+// v = x^a / Gamma(a + 1) * a * sum_{n >= 1} (-x)^n / (n! (a + n)); r is
+// log(x^a / Gamma(a + 1)), and u is formed with expm1, so that small shapes
+// keep their relative accuracy.
+Direct taylor_q(const Shape& s, double x, double r, bool with_density) {
     const double a = s.a;
-    const double log_x = log(x);
-    const double r = a < 1 ? a * log_x + s.k1 : a * log_x - lgamma(a + 1);
     const double u = -expm1(r);
     double sum = 0;
     double t = 1;
@@ -186,24 +189,57 @@ Direct direct(double a, double x, const Shape* given) {
         return d;
     }
     const Shape s = given ? *given : shape_of(a);
+    if (x < kTaylorLimit && a < 1) {
+        // Below shape 1 the side is chosen by x^a / Gamma(a + 1), the leading
+        // term of P: for tiny shapes Q is small even where x < a.
+        const double r = a * log(x) + s.k1;
+        if (r < -kLn2) return series_p(s, x);
+        return taylor_q(s, x, r, given != nullptr);
+    }
     if (x < a) return series_p(s, x);
-    if (x < kTaylorLimit) return taylor_q(s, x, given != nullptr);
+    if (x < kTaylorLimit) return taylor_q(s, x, a * log(x) - lgamma(a + 1), given != nullptr);
     return fraction_q(s, x);
 }
 
 bool valid(double a, double x) { return a > 0 && a < kInf && x >= 0; }  // false for NaN
 
-// The ratio asked for (Q if want_q), plain or as its logarithm.
-double ratio(double a, double x, bool want_q, bool log_r) {
+// Below this elasticity a relative change of 2^-53 in x moves the ratio by
+// less than 4e-15 relative.
+constexpr double kNoticedElasticity = 32;
+
+// The ratio asked for (Q if want_q) at x + dx, plain or as its logarithm.
+// dx is at most a unit in the last place of x (what a caller's scaling of
+// its argument rounded away): it enters to first order, log R(x + dx) =
+// log R(x) -+ (D / R) dx / x, where D / R (the elasticity) is large.
+double ratio(double a, double x, double dx, bool want_q, bool log_r) {
     if (!valid(a, x)) return kNaN;
     if (x == 0 || is_pinf(x)) {
         const bool one = (x == 0) == want_q;
         return log_r ? (one ? 0.0 : -kInf) : (one ? 1.0 : 0.0);
     }
-    const Direct d = direct(a, x, nullptr);
-    if (d.q == want_q) return log_r ? log_of(d) : value_of(d);
-    const double other = value_of(d);
-    return log_r ? log1p(-other) : 1 - other;
+    // The elasticity is below max(a, x + 1): small ones leave dx below notice.
+    if (dx == 0 || is_nan(dx) || (a < kNoticedElasticity && x < kNoticedElasticity)) {
+        const Direct d = direct(a, x, nullptr);
+        if (d.q == want_q) return log_r ? log_of(d) : value_of(d);
+        const double other = value_of(d);
+        return log_r ? log1p(-other) : 1 - other;
+    }
+    const Shape s = shape_of(a);
+    const Direct d = direct(a, x, &s);
+    double lr;
+    double v = 0;
+    if (d.q == want_q) {
+        lr = log_of(d);
+        if (!log_r) v = value_of(d);
+    } else {
+        const double other = value_of(d);
+        v = 1 - other;
+        lr = log1p(-other);
+    }
+    const double shift = exp(d.ld - lr) * (dx / x);
+    const double delta = want_q ? -shift : shift;
+    if (log_r) return lr + delta;
+    return v + v * delta;
 }
 
 // Upper standard normal quantile for 0 < q <= 1/2, to about 5e-4: a start only.
@@ -234,6 +270,10 @@ double next_double(double x, bool up) {
     return x;
 }
 
+// Below this shape Q(a, x) = q may have its root below the smallest subnormal.
+constexpr double kTinyShape = 1.0 / 128;
+constexpr double kMinSubnormal = 0x1p-1074;
+
 // Where a unit in the last place of x moves log R by less than this, any
 // double within a unit of the root will do.
 constexpr double kLooseElasticity = 64;
@@ -254,6 +294,12 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     if (a >= 1) {
         const double base = (1 - 1 / (9 * a)) + (want_q ? z : -z) / (3 * std::sqrt(a));
         if (base > 0) x = a * (base * base * base);
+    }
+    if (want_q && a < kTinyShape) {
+        // Q(a, x) ~ 1 - x^a for tiny shapes: the root may lie below the
+        // smallest subnormal.
+        const Residual at_min = residual(s, kMinSubnormal, lt, true);
+        if (at_min.f < 0) return 0.0;
     }
     if (!want_q) {
         // P <= x^a / Gamma(a + 1), nearly equal for small x: below the
@@ -351,10 +397,10 @@ double inverse(double a, double r, bool want_q, double* elasticity) {
 
 }  // namespace
 
-double gamma_p(double a, double x) { return ratio(a, x, false, false); }
-double gamma_q(double a, double x) { return ratio(a, x, true, false); }
-double log_gamma_p(double a, double x) { return ratio(a, x, false, true); }
-double log_gamma_q(double a, double x) { return ratio(a, x, true, true); }
+double gamma_p(double a, double x, double dx) { return ratio(a, x, dx, false, false); }
+double gamma_q(double a, double x, double dx) { return ratio(a, x, dx, true, false); }
+double log_gamma_p(double a, double x, double dx) { return ratio(a, x, dx, false, true); }
+double log_gamma_q(double a, double x, double dx) { return ratio(a, x, dx, true, true); }
 double gamma_q_inv(double a, double q, double* elasticity) { return inverse(a, q, true, elasticity); }
 double gamma_p_inv(double a, double p, double* elasticity) { return inverse(a, p, false, elasticity); }
 

@@ -17,10 +17,13 @@ namespace zorvana {
 namespace accurate {
 
 // For a > 0 (finite) and x >= 0 (x = +inf allowed); NaN for any other input.
-double gamma_p(double a, double x);
-double gamma_q(double a, double x);
-double log_gamma_p(double a, double x);
-double log_gamma_q(double a, double x);
+// The ratios are taken at x + dx: dx, at most a unit in the last place of x,
+// is what a caller's scaling of its argument rounded away (the remainder of
+// the quotient), entered to first order where the ratio is sensitive to it.
+double gamma_p(double a, double x, double dx = 0);
+double gamma_q(double a, double x, double dx = 0);
+double log_gamma_p(double a, double x, double dx = 0);
+double log_gamma_q(double a, double x, double dx = 0);
 
 // The x >= 0 with Q(a, x) = q (gamma_q_inv) or P(a, x) = p (gamma_p_inv), for
 // a > 0 (finite) and a probability in [0, 1]; NaN otherwise. Q = 0 and P = 1

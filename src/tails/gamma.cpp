@@ -31,11 +31,38 @@ constexpr double kLooseElasticity = 64;
 double one(bool log_p) { return log_p ? 0.0 : 1.0; }
 double zero(bool log_p) { return log_p ? -kInf : 0.0; }
 
-double upper_q(double a, double x, bool log_p) {
-    return log_p ? accurate::log_gamma_q(a, x) : accurate::gamma_q(a, x);
+double upper_q(double a, double x, double dx, bool log_p) {
+    return log_p ? accurate::log_gamma_q(a, x, dx) : accurate::gamma_q(a, x, dx);
 }
-double upper_p(double a, double x, bool log_p) {
-    return log_p ? accurate::log_gamma_p(a, x) : accurate::gamma_p(a, x);
+double upper_p(double a, double x, double dx, bool log_p) {
+    return log_p ? accurate::log_gamma_p(a, x, dx) : accurate::gamma_p(a, x, dx);
+}
+
+// The quotient u / v rounded, and what the rounding dropped: u / v = q + r
+// to about a unit in the last place of r (0 where the split below could
+// overflow or lose bits to underflow). Products are split exactly by
+// Veltkamp's method, so no fused operation is needed.
+struct Quotient {
+    double q;
+    double r;
+};
+
+Quotient divide(double u, double v) {
+    const double q = u / v;
+    const double mag_q = abs0(q);
+    const double mag_v = abs0(v);
+    if (!(mag_q < 0x1p990 && mag_v < 0x1p990 && mag_q > 0x1p-960 && mag_v > 0x1p-960)) return Quotient{q, 0.0};
+    constexpr double kSplit = 134217729.0;  // 2^27 + 1
+    const double cq = kSplit * q;
+    const double q_hi = cq - (cq - q);
+    const double q_lo = q - q_hi;
+    const double cv = kSplit * v;
+    const double v_hi = cv - (cv - v);
+    const double v_lo = v - v_hi;
+    const double prod = q * v;
+    const double err = ((q_hi * v_hi - prod) + q_hi * v_lo + q_lo * v_hi) + q_lo * v_lo;
+    // u - q v = (u - prod) - err, the first difference exact.
+    return Quotient{q, ((u - prod) - err) / v};
 }
 
 // Upper standard normal quantile to about 5e-4, for a search's start:
@@ -99,7 +126,8 @@ double pgamma_upper(double x, double shape, double scale, bool log_p) {
     if (x == 0) return one(log_p);
     if (is_pinf(x)) return zero(log_p);
     if (is_pinf(shape) || is_pinf(scale)) return one(log_p);
-    return upper_q(shape, x / scale, log_p);
+    const Quotient z = divide(x, scale);
+    return upper_q(shape, z.q, z.r, log_p);
 }
 
 double qgamma_upper(double p, double shape, double scale) {
@@ -129,7 +157,8 @@ double pinvgamma_upper(double x, double shape, double scale, bool log_p) {
     if (shape == 0) return is_pinf(h) ? zero(log_p) : one(log_p);
     if (x == 0) return one(log_p);
     if (is_pinf(x) || is_pinf(shape)) return zero(log_p);
-    return upper_p(shape, scale / x, log_p);
+    const Quotient z = divide(scale, x);
+    return upper_p(shape, z.q, z.r, log_p);
 }
 
 double qinvgamma_upper(double p, double shape, double scale) {
@@ -154,7 +183,7 @@ double pchisq_upper(double x, double dof, bool log_p) {
     if (x == 0) return one(log_p);
     if (is_pinf(x)) return zero(log_p);
     if (is_pinf(dof)) return one(log_p);
-    return upper_q(dof * 0.5, x * 0.5, log_p);
+    return upper_q(dof * 0.5, x * 0.5, 0.0, log_p);
 }
 
 double qchisq_upper(double p, double dof) {
@@ -175,7 +204,7 @@ double ppois_upper(std::int64_t x, double rate, bool log_p) {
     if (rate == 0) return zero(log_p);
     // x + 1 as a double, without overflowing the 64-bit count.
     const double a = static_cast<double>(static_cast<std::uint64_t>(x) + 1u);
-    return upper_p(a, rate, log_p);
+    return upper_p(a, rate, 0.0, log_p);
 }
 
 // The least count x with P(X > x) <= p: from a Cornish-Fisher start, the
