@@ -41,8 +41,12 @@ constexpr int kMaxTerms = 5000;
 constexpr double kLnSqrt2Pi = 0.91893853320467274178;  // ln sqrt(2 pi)
 constexpr double kLn2 = 0.69314718055994530942;
 constexpr double kSqrt2Pi = 2.5066282746310002;       // sqrt(2 pi)
-// Lentz's stand-in for a zero denominator.
-constexpr double kTiny = 0x1p-1000;
+// The continued fraction's convergents are scaled down when they grow past
+// this.
+constexpr double kRescaleAbove = 0x1p500;
+constexpr double kRescale = 0x1p-500;
+// From this x on the continued fraction is scaled (see fraction_q).
+constexpr double kHugeFractionX = 0x1p64;
 
 // a ln(a/x) + x - a for a > 0, 0 < x < inf: the log of e^(x-a) (a/x)^a.
 double shape_deviance(double a, double x) {
@@ -110,28 +114,55 @@ Direct series_p(const Shape& s, double x) {
     return Direct{false, ld - s.log_a, sum, ld};
 }
 
-// Q = D / (x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))), by
-// the modified Lentz method. Here x + 1 - a >= 1.
+// Q = D / (x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))).
+// The convergents A_n / B_n of the denominator come from the three-term
+// recurrences, rescaled by an exact power of two when they grow; the
+// division that forms each convergent is off the recurrences' critical path.
+// Here x + 1 - a >= 1. For huge x every partial denominator is divided by
+// e, a power of two near x, and every partial numerator by e^2 (an
+// equivalence transformation, exact but where the numerators underflow, and
+// then they no longer matter), so that the recurrences cannot overflow.
 Direct fraction_q(const Shape& s, double x) {
     const double a = s.a;
-    double b = (x + 1) - a;
-    double c = 1 / kTiny;
-    double d = 1 / b;
-    double h = d;
+    double inv_e = 1;
+    if (x >= kHugeFractionX) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        // 2^-exponent(x), kept normal: 2^-1022 at the top binade.
+        const std::uint64_t biased = (bits >> 52) & 0x7FF;
+        bits = (0x7FEull - (biased < 0x7FD ? biased : 0x7FDull)) << 52;
+        std::memcpy(&inv_e, &bits, sizeof bits);
+    }
+    const double inv_e2 = inv_e * inv_e;
+    const double two = 2 * inv_e;
+    double b = ((x + 1) - a) * inv_e;
+    double a_prev = 1;
+    double a_cur = b;
+    double b_prev = 0;
+    double b_cur = 1;
+    double h = 1 / b;
     for (int i = 1; i < kMaxTerms; ++i) {
-        const double an = -i * (i - a);
-        b = b + 2;
-        d = an * d + b;
-        if (abs0(d) < kTiny) d = kTiny;
-        c = b + an / c;
-        if (abs0(c) < kTiny) c = kTiny;
-        d = 1 / d;
-        const double delta = d * c;
-        h = h * delta;
-        if (abs0(delta - 1) <= kFractionTol) break;
+        const double an = (-i * (i - a)) * inv_e2;
+        b = b + two;
+        const double a_next = b * a_cur + an * a_prev;
+        const double b_next = b * b_cur + an * b_prev;
+        a_prev = a_cur;
+        a_cur = a_next;
+        b_prev = b_cur;
+        b_cur = b_next;
+        if (abs0(a_cur) > kRescaleAbove) {
+            a_prev = a_prev * kRescale;
+            a_cur = a_cur * kRescale;
+            b_prev = b_prev * kRescale;
+            b_cur = b_cur * kRescale;
+        }
+        const double next = b_cur / a_cur;
+        const bool done = abs0(next - h) <= abs0(next) * kFractionTol;
+        h = next;
+        if (done) break;
     }
     const double ld = log_prefactor(s, x);
-    return Direct{true, ld, h, ld};
+    return Direct{true, ld, h * inv_e, ld};
 }
 
 // Q for small x and shape: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
