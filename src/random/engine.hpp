@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
+#include "random/engine_lock.hpp"
 #include "random/mt19937_64.hpp"
 
 namespace zorvana {
@@ -22,7 +22,7 @@ public:
     std::int32_t seed() const { return seed_; }
     // A draw holds the engine's lock for the length of the call, so that two
     // threads drawing from one engine take turns, each call's draws consecutive.
-    std::mutex& lock() const { return lock_; }
+    EngineLock& lock() const { return lock_; }
 
     // Puts the engine where another one stood (a copy or a checkpoint).
     void restore(std::int32_t seed, const Mt19937_64::State& state) {
@@ -33,7 +33,7 @@ public:
 private:
     std::int32_t seed_;
     std::unique_ptr<Mt19937_64> gen_;
-    mutable std::mutex lock_;
+    mutable EngineLock lock_;
 };
 
 }  // namespace zorvana

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "random/engine.hpp"
@@ -14,6 +15,29 @@
 namespace py = pybind11;
 
 namespace zorvana {
+
+const char* const kEngineInUse =
+    "this Engine is in use by the call that the running signal handler interrupted on this thread: it can be "
+    "read (repr, ==, copy, pickle) but not drawn from or changed until that call returns";
+
+EngineHold::EngineHold(const Engine& e, Use use) : e_(e) {
+    if (e_.lock().try_lock()) {
+        owns_ = true;
+        return;
+    }
+    if (e_.lock().held_here()) {
+        if (use == Use::change) throw std::runtime_error(kEngineInUse);
+        return;  // the holder is suspended here, between two outputs
+    }
+    PyThreadState* released = PyEval_SaveThread();
+    e_.lock().lock();
+    PyEval_RestoreThread(released);
+    owns_ = true;
+}
+
+EngineHold::~EngineHold() {
+    if (owns_) e_.lock().unlock();
+}
 
 namespace {
 
@@ -25,7 +49,7 @@ constexpr std::size_t kStateBytes = Mt19937_64::kWords * kWordBytes;
 
 // The generator's state, read while no draw runs on the engine.
 Mt19937_64::State held_state(const Engine& e) {
-    const EngineHold hold(e);
+    const EngineHold hold(e, EngineHold::Use::read);
     return e.generator().state();
 }
 
@@ -87,6 +111,7 @@ void register_engine(py::module_& m) {
         .def(py::init<std::int32_t>())
         .def("__repr__",
              [](const Engine& e) {
+                 const EngineHold hold(e, EngineHold::Use::read);
                  return "<zorvana.Engine seed=" + std::to_string(e.seed()) +
                         " outputs=" + std::to_string(e.generator().state().outputs) + ">";
              })
