@@ -56,7 +56,8 @@ def cases(rng):
     # Integer parts around the end of the table of e^n, n = -1024 ... 1024.
     ends = [v * s for v in (1023.5, 1024.0, 1024.4999999999998, 1024.5, 1025.0) for s in (1, -1)]
     yield "math_exp", [np.concatenate([points(rng, n // 2, -800, 800), points(rng, n // 2, -3, 3), ends])]
-    yield "math_exp_ext", [np.concatenate([points(rng, n // 2, -12000, 12000), ends])]
+    yield "math_exp_ext", [np.concatenate([points(rng, n // 2, -12000, 12000), points(rng, n // 2, -3, 3), ends])]
+    yield "pnorm", [points(rng, n, -40, 40), points(rng, n, -1, 1), shapes(rng, n)]
     counts = rng.randint(-2, 1100, n // 2).astype(float)
     yield "math_lgamma", [np.concatenate([counts, np.nextafter(counts, 2000), points(rng, n // 2, 0, 1100)])]
     yield "math_gamma_p_inv", [shapes(rng, n, top=1.2), probabilities(rng, n)]

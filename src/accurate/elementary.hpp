@@ -8,6 +8,8 @@
 // gives the same bits on every machine.
 #pragma once
 
+#include "accurate/double_double.hpp"
+
 namespace zorvana {
 namespace accurate {
 
@@ -29,8 +31,17 @@ double deviance(double x, double m);
 double erfc(double x);
 double erfcx(double x);
 
-// Arctangent, and atan(x) / pi.
+// Arctangent.
 double atan(double x);
+
+// Building blocks for the upper tails, in double-double where the caller
+// needs more than a double's precision of an intermediate value.
+DD log_dd(double x);           // log x for finite x > 0, about 2^-70 relative
+DD log1p_dd(double x);         // log(1 + x) for finite x > -1
+double exp_dd(DD x);           // e^(x.hi + x.lo)
+double exp_mul(DD x, double f);  // f e^(x.hi + x.lo), |f| <= 2^60, rounded once at the end
+                                 // (no premature underflow when e^x alone is subnormal)
+DD atan_dd(double x);          // atan x
 
 }  // namespace accurate
 }  // namespace zorvana

@@ -11,7 +11,10 @@
 #include <cstddef>
 
 #include "distributions/distributions.hpp"
+#include "distributions/log_densities.hpp"
 #include "distributions/quantile_search.hpp"
+#include "distributions/sound.hpp"
+#include "kernels/elementary.hpp"
 #include "kernels/lanes.hpp"
 #include "kernels/precision.hpp"
 #include "kernels/prefetch.hpp"
@@ -180,25 +183,89 @@ void gamma_quantile(std::size_t n, const Column* cols, double* out, Fill fill, C
 
 }  // namespace lane_batch
 
-// dnorm for one mean, scale and flag: the exponentials in lanes (dnorm_n);
-// F is dnorm or a wrapper that agrees with it where its regular formula
-// applies, and is called for every other element.
-template <auto F>
-void dnorm_lanes(std::size_t n, const Column* cols, double* out) {
-    using namespace lane_batch;
-    if (!constant(cols[1]) || !constant(cols[2]) || !constant(cols[3])) return per_element<F>(n, cols, out);
-    const double mu = read_real(cols[1], 0), sigma = read_real(cols[2], 0);
-    const bool log = read_flag(cols[3], 0);
-    if (log || !positive_finite(sigma) || !(mu - mu == 0)) return per_element<F>(n, cols, out);
-    double x[kChunk];
-    for (std::size_t at = 0; at < n; at += kChunk) {
-        const std::size_t m = n - at < kChunk ? n - at : kChunk;
-        for (std::size_t i = 0; i < m; ++i) x[i] = read_real(cols[0], at + i);
-        dnorm_n(x, m, mu, sigma, false, out + at);
+namespace lane_batch {
+
+// The run of log_density_lanes, its parameters and flag read once when
+// Constant.
+template <auto F, class Form, std::size_t kCols, bool Constant>
+void log_density_run(std::size_t n, const Column* cols, double* out) {
+    const bool scale_constant = constant(cols[Form::kScaleColumn]);
+    const double p0 = sound_detail::unsigned_zero(read_real(cols[1], 0));
+    const double q0 = kCols == 4 ? sound_detail::unsigned_zero(read_real(cols[2], 0)) : 0.0;
+    const bool flag0 = read_flag(cols[kCols - 1], 0);
+    std::size_t at[kChunk], exp_at[kChunk];
+    double x[kChunk], p[kChunk], q[kChunk], ls[kChunk], lx[kChunk], y[kChunk];
+    bool flag[kChunk];
+    double scale_log = 0;
+    bool have_scale_log = false;
+    for (std::size_t from = 0; from < n; from += kChunk) {
+        const std::size_t m = n - from < kChunk ? n - from : kChunk;
+        std::size_t count = 0;
         for (std::size_t i = 0; i < m; ++i) {
-            if (!(x[i] - x[i] == 0)) call_one<F, 4>(cols, at + i, out + at + i);
+            const std::size_t e = from + i;
+            const double xi = read_real(cols[0], e);
+            const double pi = Constant ? p0 : sound_detail::unsigned_zero(read_real(cols[1], e));
+            const double qi = Constant || kCols != 4 ? q0 : sound_detail::unsigned_zero(read_real(cols[2], e));
+            if (!Form::regular(xi, pi, qi)) {
+                call_one<F, kCols>(cols, e, out + e);
+                continue;
+            }
+            at[count] = e;
+            x[count] = xi;
+            if (!Constant) {
+                p[count] = pi;
+                q[count] = qi;
+                flag[count] = read_flag(cols[kCols - 1], e);
+            }
+            if (!scale_constant) ls[count] = Form::log_arg(pi, qi);
+            ++count;
+        }
+        if (count == 0) continue;
+        if (scale_constant) {
+            // The scale of the first regular element is every element's.
+            if (!have_scale_log) {
+                scale_log = math_log_param(Form::log_arg(Constant ? p0 : p[0], Constant ? q0 : q[0]));
+                have_scale_log = true;
+            }
+        } else {
+            math_log_n(ls, ls, count);
+        }
+        if (Form::kLogX) math_log_n(x, lx, count);
+        std::size_t exps = 0;
+        for (std::size_t j = 0; j < count; ++j) {
+            const double v = Form::y(x[j], Constant ? p0 : p[j], Constant ? q0 : q[j],
+                                     scale_constant ? scale_log : ls[j], Form::kLogX ? lx[j] : 0.0);
+            if (Constant ? flag0 : flag[j]) {
+                out[at[j]] = sound_detail::density_value(Form::logged(v, Form::kLogX ? lx[j] : 0.0), true);
+            } else {
+                exp_at[exps] = j;
+                y[exps++] = v;
+            }
+        }
+        math_exp_n(y, y, exps);
+        for (std::size_t k = 0; k < exps; ++k) {
+            const std::size_t j = exp_at[k];
+            out[at[j]] = sound_detail::density_value(Form::plain(x[j], y[k], Form::kLogX ? lx[j] : 0.0), false);
         }
     }
+}
+
+}  // namespace lane_batch
+
+// The normal, log-normal, exponential and Laplace densities
+// (distributions/log_densities.hpp), parameters constant or per element: of a
+// run's regular elements the logarithms of the scales (once for a constant
+// scale) and of x (log-normal) in lanes, then the log-densities, then the
+// exponentials of those whose flag is off in lanes. The parameters are read
+// as F's adapter passes them on (-0 as +0) and each density goes through its
+// rule; F computes every other element.
+template <auto F, class Form, std::size_t kCols>
+void log_density_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    bool all_constant = true;
+    for (std::size_t c = 1; c < kCols; ++c) all_constant = all_constant && constant(cols[c]);
+    if (all_constant) return log_density_run<F, Form, kCols, true>(n, cols, out);
+    log_density_run<F, Form, kCols, false>(n, cols, out);
 }
 
 // The normal quantiles (every mean and scale) and the normal start of the

@@ -388,6 +388,7 @@ int main(int argc, char** argv) {
         {"math_beta_i_inv", [](const Args& a) { return hex(math_beta_i_inv(d(a[0]), d(a[1]), d(a[2]))); }},
         // Distribution functions over the kernels (flags off).
         {"dnorm", [](const Args& a) { return hex(dnorm(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"pnorm", [](const Args& a) { return hex(pnorm(d(a[0]), d(a[1]), d(a[2]), false)); }},
         {"qnorm", [](const Args& a) { return hex(qnorm(d(a[0]), d(a[1]), d(a[2]))); }},
         {"dgamma", [](const Args& a) { return hex(dgamma(d(a[0]), d(a[1]), d(a[2]), false)); }},
         {"qgamma", [](const Args& a) { return hex(qgamma(d(a[0]), d(a[1]), d(a[2]))); }},
