@@ -186,6 +186,11 @@ DD log1p_dd(double x) {
 
 double exp_dd(DD x) { return exp_mul(x, 1.0); }
 
+DD exp_as_dd(DD x) {
+    const Scaled e = exp_core(x.hi, x.lo);
+    return DD{scale2(e.v.hi, e.m), scale2(e.v.lo, e.m)};
+}
+
 double exp_mul(DD x, double f) {
     if (is_nan(x.hi) || is_nan(f)) return kNaN;
     if (f == 0) return f;

@@ -39,6 +39,7 @@ double atan(double x);
 DD log_dd(double x);           // log x for finite x > 0, about 2^-70 relative
 DD log1p_dd(double x);         // log(1 + x) for finite x > -1
 double exp_dd(DD x);           // e^(x.hi + x.lo)
+DD exp_as_dd(DD x);            // e^(x.hi + x.lo) as a double-double, -708 <= x.hi <= 709
 double exp_mul(DD x, double f);  // f e^(x.hi + x.lo), |f| <= 2^60, rounded once at the end
                                  // (no premature underflow when e^x alone is subnormal)
 DD atan_dd(double x);          // atan x
