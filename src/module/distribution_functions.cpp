@@ -33,7 +33,8 @@ std::vector<Row> distribution_function_rows() {
             "plnorm", {"x", "mu", "sigma", "log_p=False", "lower_tail=True"}),
         tail_row<sound<plogis>, sound_upper<plogis_upper>>(
             "plogis", {"x", "mu", "sigma", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<ppois>, sound_upper<ppois_upper>>("ppois", {"x", "rate", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<ppois>, sound_upper<ppois_upper>, ppois_lanes<sound<ppois>>>(
+            "ppois", {"x", "rate", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pt>, sound_upper<pt_upper>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"}),
         tail_row<sound<punif>, sound_upper<punif_upper>>("punif", {"x", "a", "b", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pweibull>, sound_upper<pweibull_upper>>(
