@@ -232,20 +232,25 @@ Direct taylor_q(const Shape& s, double x, double r, bool with_density) {
     return Direct{true, DD{0.0, 0.0}, u - v, with_density ? log_prefactor(s, x) : kNaN};
 }
 
-// The uniform asymptotic expansion, for a >= 20: with eta^2 / 2 the
+// The uniform asymptotic expansion, for a >= 20 (the terms c_k a^-k taken
+// while they matter, fewer for larger shapes): with eta^2 / 2 the
 // deviance over a, y = sqrt(deviance),
 //   Q = e^-deviance (erfcx(y) / 2 + S / sqrt(2 pi a))   for x >= a (eta >= 0),
 //   P = e^-deviance (erfcx(y) / 2 - S / sqrt(2 pi a))   for x < a (eta < 0),
 // S = sum_k c_k(eta) a^-k.
-Direct temme(double a, double x) {
-    const DD dev_dd = shape_deviance(a, x, nullptr);
+Direct temme(const Shape& sh, double x) {
+    const double a = sh.a;
+    const DD dev_dd = shape_deviance(a, x, &sh.log_a_dd);
     const double dev = dev_dd.hi + dev_dd.lo;
     const bool upper = x >= a;
     double eta = std::sqrt((dev + dev) / a);
     if (!upper) eta = -eta;
     const double inv_a = 1 / a;
+    // Larger shapes need fewer terms.
+    int terms = 1;
+    while (terms < kTemmeTerms && a < kTemmeShapeFor[terms - 1]) ++terms;
     double s = 0;
-    for (int k = kTemmeTerms - 1; k >= 0; --k) {
+    for (int k = terms - 1; k >= 0; --k) {
         const double* c = kTemmeC[k];
         double ck = 0;
         for (int n = kTemmeDegree[k] - 1; n >= 0; --n) ck = ck * eta + c[n];
@@ -263,12 +268,12 @@ bool temme_region(double a, double x) {
 // For a > 0 and 0 < x < inf, both finite. The solver passes the shape's
 // constants and gets log D as well.
 Direct direct(double a, double x, const Shape* given) {
+    const Shape s = given ? *given : shape_of(a);
     if (temme_region(a, x)) {
-        Direct d = temme(a, x);
-        if (given) d.ld = d.lp.hi + (d.lp.lo + given->k);
+        Direct d = temme(s, x);
+        if (given) d.ld = d.lp.hi + (d.lp.lo + s.k);
         return d;
     }
-    const Shape s = given ? *given : shape_of(a);
     if (x < kTaylorLimit && a < 1) {
         // Below shape 1 the side is chosen by x^a / Gamma(a + 1), the leading
         // term of P: for tiny shapes Q is small even where x < a.
