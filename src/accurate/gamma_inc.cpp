@@ -47,6 +47,19 @@ constexpr double kRescale = 0x1p-500;
 // From this x on the continued fraction is scaled (see fraction_q).
 constexpr double kHugeFractionX = 0x1p64;
 
+// log x in double-double, remembered per thread for the last x: the Poisson
+// tails vary the shape at one rate.
+DD log_of_x(double x) {
+    thread_local std::uint64_t last_bits = 0;  // +0 is never an x here
+    thread_local DD last{0.0, 0.0};
+    const std::uint64_t bits = bits_of(x);
+    if (bits != last_bits) {
+        last = log_dd(x);
+        last_bits = bits;
+    }
+    return last;
+}
+
 // a ln(a/x) + x - a for a > 0, 0 < x < inf, the log of e^(x-a) (a/x)^a, as
 // a double-double: in the far tails it is the exponent of a tiny prefactor,
 // and every unit of its last place there would be a relative error of the
@@ -69,7 +82,7 @@ DD shape_deviance(double a, double x, const DD* log_a) {
         const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
         return dd_add(dd_add(dd_mul(v, d), lead), rest);
     }
-    const DD l = dd_sub(log_a ? *log_a : log_dd(a), log_dd(x));
+    const DD l = dd_sub(log_a ? *log_a : log_dd(a), log_of_x(x));
     return dd_add(dd_mul(l, a), two_sum(x, -a));
 }
 
@@ -121,12 +134,14 @@ Shape shape_of(double a) {
 
 // The directly computed ratio: q says whether it is Q (else P); its value is
 // e^lp * f, its logarithm lp + log f, lp a double-double; ld is log D (the
-// solver's slope), NaN when it was not asked for.
+// solver's slope), NaN when it was not asked for, and d_over is D / e^lp
+// where the form knows it without an exponential (else NaN).
 struct Direct {
     bool q;
     DD lp;
     double f;
     double ld;
+    double d_over = kNaN;
 };
 
 double value_of(const Direct& d) { return exp_mul(d.lp, d.f); }
@@ -135,7 +150,7 @@ double log_of(const Direct& d) { return d.lp.hi + (d.lp.lo + log(d.f)); }
 
 // log D as a double-double: k - deviance from shape 1 on, a log x - x + k below.
 DD log_prefactor_dd(const Shape& s, double x) {
-    if (s.a < 1) return dd_add(dd_add(dd_mul(log_dd(x), s.a), -x), s.k);
+    if (s.a < 1) return dd_add(dd_add(dd_mul(log_of_x(x), s.a), -x), s.k);
     return dd_add(dd_neg(shape_deviance(s.a, x, &s.log_a_dd)), s.k);
 }
 
@@ -155,11 +170,11 @@ Direct series_p(const Shape& s, double x) {
         if (term <= sum * kSeriesTol) break;
     }
     if (a < 1) {
-        const DD base = dd_add(dd_mul(log_dd(x), a), -x);
-        return Direct{false, dd_add(base, s.k1), sum, base.hi + (base.lo + s.k)};
+        const DD base = dd_add(dd_mul(log_of_x(x), a), -x);
+        return Direct{false, dd_add(base, s.k1), sum, base.hi + (base.lo + s.k), a};
     }
     const DD ld = dd_add(dd_neg(shape_deviance(a, x, &s.log_a_dd)), s.k);
-    return Direct{false, dd_add(ld, -s.log_a), sum, ld.hi + ld.lo};
+    return Direct{false, dd_add(ld, -s.log_a), sum, ld.hi + ld.lo, a};
 }
 
 // Q = D / (x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))).
@@ -210,7 +225,7 @@ Direct fraction_q(const Shape& s, double x) {
         if (done) break;
     }
     const DD ld = log_prefactor_dd(s, x);
-    return Direct{true, ld, h * inv_e, ld.hi + ld.lo};
+    return Direct{true, ld, h * inv_e, ld.hi + ld.lo, 1.0};
 }
 
 // Q for small x and shape: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
@@ -327,8 +342,9 @@ double ratio(double a, double x, double dx, bool want_q, bool log_r) {
 }
 
 // Upper standard normal quantile for 0 < q <= 1/2, to about 5e-4: a start only.
-double rough_normal_upper(double q) {
-    const double t = std::sqrt(-2 * log(q));
+// Given log q.
+double rough_normal_upper(double log_q) {
+    const double t = std::sqrt(-2 * log_q);
     return t - (2.515517 + (0.802853 + 0.010328 * t) * t) / (1 + (1.432788 + (0.189269 + 0.001308 * t) * t) * t);
 }
 
@@ -341,7 +357,11 @@ struct Residual {
 
 Residual residual(const Shape& s, double x, double lt, bool want_q) {
     const Direct d = direct(s.a, x, &s);
-    const double lr = d.q == want_q ? log_of(d) : log1p(-value_of(d));
+    if (d.q == want_q) {
+        const double lr = log_of(d);
+        return Residual{lr - lt, is_nan(d.d_over) ? exp(d.ld - lr) : d.d_over / d.f};
+    }
+    const double lr = log1p(-value_of(d));
     return Residual{lr - lt, exp(d.ld - lr)};
 }
 
@@ -373,7 +393,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     *elasticity = kNaN;
     // Start: Wilson-Hilferty from shape 1 on, else from the behaviour near 0
     // (P ~ x^a / Gamma(a + 1)) or near inf (Q ~ x^(a-1) e^-x / Gamma(a)).
-    const double z = rough_normal_upper(t);
+    const double z = rough_normal_upper(lt);
     double x = kNaN;
     if (a >= 1) {
         const double base = (1 - 1 / (9 * a)) + (want_q ? z : -z) / (3 * std::sqrt(a));
@@ -428,7 +448,16 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         const double newton = -r.f / g1;
         const double curvature = (r.f * g2) / ((2 * g1) * g1);
         const double du = abs0(curvature) < 0.5 ? newton / (1 - curvature) : newton;
-        double next = abs0(du) < 0x1p-20 ? x + x * du : x * exp(du);
+        // x e^du, by its Taylor polynomial for small steps (an iterate
+        // needs no more).
+        double next;
+        if (abs0(du) < 0x1p-20) {
+            next = x + x * du;
+        } else if (abs0(du) < 0.0625) {
+            next = x + x * (du * (1 + du * (0.5 + du * (1.0 / 6 + du * (1.0 / 24)))));
+        } else {
+            next = x * exp(du);
+        }
         if (next == x) break;
         if (!(next > lo && next < hi)) {
             // Outside the bracket (or NaN): halve it, geometrically where it
