@@ -349,20 +349,24 @@ double rough_normal_upper(double log_q) {
 }
 
 // At one x: the residual f = log R(a, x) - lt of the solved ratio R (Q or P)
-// and m = |d log R / d log x| = D / R.
+// and m = |d log R / d log x| = D / R. The target lt = log t is a
+// double-double: rounded to a double, a logarithm near -690 would carry an
+// error of 6e-14 relative in t.
 struct Residual {
     double f;
     double m;
 };
 
-Residual residual(const Shape& s, double x, double lt, bool want_q) {
+Residual residual(const Shape& s, double x, DD lt, bool want_q) {
     const Direct d = direct(s.a, x, &s);
     if (d.q == want_q) {
-        const double lr = log_of(d);
-        return Residual{lr - lt, is_nan(d.d_over) ? exp(d.ld - lr) : d.d_over / d.f};
+        const double log_f = log(d.f);
+        const double f = ((d.lp.hi - lt.hi) + (d.lp.lo - lt.lo)) + log_f;
+        const double m = is_nan(d.d_over) ? exp((d.ld - d.lp.hi) - (d.lp.lo + log_f)) : d.d_over / d.f;
+        return Residual{f, m};
     }
     const double lr = log1p(-value_of(d));
-    return Residual{lr - lt, exp(d.ld - lr)};
+    return Residual{(lr - lt.hi) - lt.lo, exp(d.ld - lr)};
 }
 
 // The double next to x > 0 upward or downward.
@@ -388,7 +392,8 @@ constexpr double kLooseElasticity = 64;
 // out), kept inside a bracket of the root; then, where the elasticity is
 // large, the double with the smallest residual among the neighbours.
 double solve(double a, double t, bool want_q, double* elasticity) {
-    const double lt = log(t);
+    const DD lt_dd = log_dd(t);
+    const double lt = lt_dd.hi;
     const Shape s = shape_of(a);
     *elasticity = kNaN;
     // Start: Wilson-Hilferty from shape 1 on, else from the behaviour near 0
@@ -402,7 +407,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     if (want_q && a < kTinyShape) {
         // Q(a, x) ~ 1 - x^a for tiny shapes: the root may lie below the
         // smallest subnormal.
-        const Residual at_min = residual(s, kMinSubnormal, lt, true);
+        const Residual at_min = residual(s, kMinSubnormal, lt_dd, true);
         if (at_min.f < 0) return 0.0;
     }
     // ln Gamma(a) and ln Gamma(a + 1) from the shape's constants (for a start,
@@ -425,13 +430,23 @@ double solve(double a, double t, bool want_q, double* elasticity) {
             x = exp((log1p(-t) + lga1) / a);
         }
     }
+    if (want_q && x > 4 * a && x > 16) {
+        // Far out, Q ~ x^(a-1) e^-x / Gamma(a) (1 + (a-1)/x + (a-1)(a-2)/x^2):
+        // x = (a - 1) log x - ln Gamma(a) - log q + log(1 + ...), a fixed
+        // point that gains a factor (a - 1) / x each round.
+        for (int i = 0; i < 4; ++i) {
+            const double r = (a - 1) / x;
+            const double series = r * (1 + (a - 2) / x);
+            x = (((a - 1) * log(x) - lga) - lt) + log1p(series);
+        }
+    }
     if (!(x > 0) || is_pinf(x)) x = a;
 
     double lo = 0;
     double hi = kInf;
     Residual r{kNaN, kNaN};
     for (int it = 0; it < 100; ++it) {
-        r = residual(s, x, lt, want_q);
+        r = residual(s, x, lt_dd, want_q);
         if (r.f == 0) break;
         // P rises with x, Q falls.
         if ((r.f < 0) != want_q) {
@@ -452,7 +467,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         // needs no more).
         double next;
         if (abs0(du) < 0x1p-20) {
-            next = x + x * du;
+            next = x + x * (du * (1 + 0.5 * du));
         } else if (abs0(du) < 0.0625) {
             next = x + x * (du * (1 + du * (0.5 + du * (1.0 / 6 + du * (1.0 / 24)))));
         } else {
@@ -477,7 +492,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         // From a residual this small Halley's step leaves one of the order of
         // its cube.
         if (abs0(r.f) <= 0x1p-18 && abs0(curvature) < 0.5) {
-            if (r.m > kLooseElasticity) r = residual(s, x, lt, want_q);
+            if (r.m > kLooseElasticity) r = residual(s, x, lt_dd, want_q);
             break;
         }
     }
@@ -491,7 +506,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     for (int i = 0; i < 8; ++i) {
         const double y = next_double(x, up);
         if (!(y > 0) || is_pinf(y)) break;
-        const Residual g = residual(s, y, lt, want_q);
+        const Residual g = residual(s, y, lt_dd, want_q);
         if (!(abs0(g.f) < abs0(r.f))) break;
         const bool crossed = (g.f > 0) != (r.f > 0);
         x = y;
