@@ -22,7 +22,7 @@ std::vector<Row> quantile_rows() {
         row<sound<qlnorm>>("qlnorm", {"p", "mu", "sigma"}, qlnorm_lanes<sound<qlnorm>>),
         row<sound<qlogis>>("qlogis", {"p", "mu", "sigma"}),
         row<sound<qpois>>("qpois", {"p", "rate"}, qpois_lanes<sound<qpois>>),
-        row<sound<qt>>("qt", {"p", "dof"}),
+        row<sound<qt>>("qt", {"p", "dof"}, qt_lanes<sound<qt>>),
         row<sound<qunif>>("qunif", {"p", "a", "b"}),
         row<sound<qweibull>>("qweibull", {"p", "shape", "scale"}),
     };
