@@ -7,8 +7,11 @@
 // reassociation, so these give the same bits everywhere.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <cstring>
+
+static_assert(FLT_EVAL_METHOD == 0, "the error-free transformations need double operations rounded to double");
 
 namespace zorvana {
 namespace accurate {

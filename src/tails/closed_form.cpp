@@ -290,7 +290,13 @@ double pweibull_upper(double x, double shape, double scale, bool log_p) {
         return is_nan(v) ? v : value_or_log(v, log_p);
     }
     // t = (x/scale)^shape = e^(shape (log x - log scale)); the tail is e^-t.
-    const DD c = accurate::dd_mul(accurate::dd_sub(accurate::log_dd(x), accurate::log_dd(scale)), shape);
+    const DD r = accurate::dd_div(DD{x, 0.0}, scale);
+    DD c;
+    if (r.hi >= 0x1p-1000 && r.hi <= 0x1p1000) {
+        c = accurate::dd_mul(accurate::dd_add(accurate::log_dd(r.hi), r.lo / r.hi), shape);
+    } else {  // x/scale near or beyond the ends of the doubles
+        c = accurate::dd_mul(accurate::dd_sub(accurate::log_dd(x), accurate::log_dd(scale)), shape);
+    }
     if (c.hi > 709) return log_p ? -accurate::exp_dd(c) : 0.0;
     if (c.hi < -708) {
         const double t = accurate::exp_dd(c);  // below 2^-1021: e^-t is 1 - t
