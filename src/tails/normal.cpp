@@ -63,7 +63,8 @@ DD standardize(DD num, double mu, double sigma) {
     if (is_inf(d)) return DD{d / sigma, 0.0};
     const DD diff = accurate::dd_add(accurate::two_sum(num.hi, -mu), num.lo);
     const double q = diff.hi / sigma;
-    if (!(accurate::fabs_(q) < 0x1p900)) return DD{q, 0.0};  // inf, or beyond the tails' range
+    // Far out (or with a difference near overflow) a double z is precise enough.
+    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};  // inf, or beyond the tails' range
     return accurate::dd_div(diff, sigma);
 }
 
@@ -150,6 +151,7 @@ double qnorm_upper(double p, double mu, double sigma) {
     if (sigma == 0) return mu;
     if (p == 0) return is_ninf(mu) ? kNaN : kInf;
     if (p == 1) return is_pinf(mu) ? kNaN : -kInf;
+    if (is_inf(mu)) return mu;  // any finite offset leaves an infinite location
     return std_quantile_upper(p) * sigma + mu;
 }
 
