@@ -150,10 +150,10 @@ def test_engine_state_semantics():
     with pytest.raises(TypeError):
         hash(e)
     state = e.__getstate__()
-    assert state[0] == 1  # format version
+    assert state[0] == 2  # format version
     fresh = zorvana.Engine(5)
     fresh.__setstate__(state)  # restores in place
     assert fresh == e
-    for bad in [(2,) + state[1:], state[:2] + (b"short",) + state[3:], state[:3] + (313,) + state[4:]]:
+    for bad in [(3,) + state[1:], state[:2] + (b"short",) + state[3:], state[:3] + (313,) + state[4:]]:
         with pytest.raises(ValueError):
             fresh.__setstate__(bad)

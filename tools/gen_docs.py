@@ -4,7 +4,10 @@ families:
 - src/module/docstrings.cpp: the table that doc_of() reads, one row per
   callable (51 element-wise functions, 17 draw functions and Engine) with its
   text signature and docstring body;
-- stubs/zorvana-stubs/__init__.pyi: the type stubs.
+- stubs/zorvana-stubs/__init__.pyi: the type stubs;
+- docs/families/: the documentation site's page of each family, whose
+  entries the site's extension (docs/_ext/zorvana_docs.py) writes from this
+  same table when the site is built.
 
 Each docstring is composed from a per-prefix template (d, p, q, r) and the
 family's data below. Examples are evaluated with the installed module, so the
@@ -277,15 +280,69 @@ seed : int
 
 Notes
 -----
-``repr`` shows the seed and the number of 64-bit outputs drawn so far.
-``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole generator state,
-so the copy continues the original's stream bit for bit (the pickle carries a
-format version). Engines compare equal when their states are equal; being
-mutable, they are not hashable.
+``advance(n)`` skips n outputs, ``jumped(jumps)`` gives an engine jumps * 2^128
+outputs further on, and ``spawn(n)`` gives n engines for parallel streams, all
+by jumping along the one stream of the seed (milliseconds, whatever the
+distance).
+
+Spawning rule. An engine owns 2^s outputs from where it was made: s = 256 for
+Engine(seed), 128 for a jumped engine, and 32 less than its parent's for a
+spawned one. It draws from the first 2^(s - 32) of them itself; its k-th
+spawned engine (k counts every spawn call, at most 2^32 - 2 in all) starts
+k * 2^(s - 32) outputs past the point where that spawn was called and owns the
+next 2^(s - 32). So spawned engines, their own spawned engines (five levels
+down) and the parent's continuation never overlap while each draws fewer than
+2^(s - 32) outputs (2^64 at the deepest level). Engines jumped from the same
+engine are 2^128 outputs apart; jumped and spawned engines of one parent do
+not overlap while the jumps stay below 2^96.
+
+``repr`` shows the seed, where the engine was made (origin: outputs from the
+seeding, as a sum of powers of two, for a jumped or spawned engine), the
+outputs drawn or skipped since, and how many engines it spawned.
+``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
+included, so the copy continues the original's stream bit for bit (the pickle
+carries a format version). Engines compare equal when their states are equal;
+being mutable, they are not hashable.
 """
 ENGINE_EXAMPLES = ["e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
                    "import pickle", "f = pickle.loads(pickle.dumps(e))",
-                   "zv.rnorm(engine=e) == zv.rnorm(engine=f)"]
+                   "zv.rnorm(engine=e) == zv.rnorm(engine=f)", "e.spawn(2)", "e"]
+
+# Methods of Engine: name, signature, body, examples.
+ENGINE_METHODS = [
+    ("advance", "(self, n)",
+     "Skips n 64-bit outputs of this engine's stream, in place: the engine ends where n draws of one "
+     "output each (runif, rexp, ...) would leave it, without making them. Long skips jump along the "
+     "stream by a polynomial over GF(2) and take a few tens of milliseconds at most.",
+     [("n", "int", "0 <= n <= 2**256; a negative n raises ValueError, a non-integer TypeError.")],
+     ["e = zv.Engine(7)", "e.advance(1000)", "f = zv.Engine(7)", "_ = zv.runif(0.0, 1.0, size=1000, engine=f)",
+      "e == f"]),
+    ("jumped", "(self, jumps=1)",
+     "A new engine standing jumps * 2^128 outputs further along this engine's stream; this engine "
+     "is unchanged. Engines jumped 1, 2, 3, ... times give streams that do not overlap for 2^128 "
+     "outputs. The new engine owns 2^128 outputs (see the spawning rule of Engine).",
+     [("jumps", "int, default 1", "0 <= jumps <= 2**128; a negative count raises ValueError, a "
+       "non-integer TypeError.")],
+     ["e = zv.Engine(7)", "e.jumped(2)", "e.jumped(2) == e.jumped().jumped()"]),
+    ("spawn", "(self, n)",
+     "A list of n new engines for parallel streams that overlap neither each other, nor this "
+     "engine's continuation, nor the engines of its earlier spawn calls, nor their own spawned "
+     "engines (the spawning rule of Engine). This engine counts the engines it spawned (the count "
+     "is part of its state, pickles included); its stream is unchanged.",
+     [("n", "int", "n >= 0 (spawn(0) is []); a negative n raises ValueError, a non-integer TypeError. "
+       "An engine spawns at most 2**32 - 2 engines in all, and engines five levels down cannot "
+       "spawn: ValueError.")],
+     ["e = zv.Engine(7)", "e.spawn(2)", "e.spawn(1)", "e"]),
+]
+
+
+def method_rows():
+    out = []
+    for name, sig, text, params, examples in ENGINE_METHODS:
+        body = wrap(text) + "\n\nParameters\n----------\n" + "\n".join(param(*p) for p in params)
+        body += "\n\nExamples\n--------\n" + run_examples(examples)
+        out.append(("Engine." + name, sig, body))
+    return out
 
 
 # Operators stay on one line with both operands ("1 - p" is never split).
@@ -467,7 +524,7 @@ def doc_table():
         "",
         "const Row kRows[] = {",
     ]
-    for name, sig, body in rows():
+    for name, sig, body in rows() + method_rows():
         lines.append('    {{"{}", {{"{}", {}}}}},'.format(name, sig, cpp_string(body)))
     lines += [
         "};",
@@ -502,7 +559,7 @@ def stubs():
         "# Generated by tools/gen_docs.py; do not edit.",
         "# The all-scalar overload comes first and is narrower than the array one.",
         "# pyright: reportOverlappingOverload=false",
-        "from typing import Any, ClassVar, Sequence, Tuple, overload",
+        "from typing import Any, ClassVar, List, Sequence, Tuple, overload",
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
@@ -520,8 +577,11 @@ def stubs():
         "    __hash__: ClassVar[None]  # type: ignore[assignment]",
         "    def __copy__(self) -> Engine: ...",
         "    def __deepcopy__(self, __memo: Any) -> Engine: ...",
-        "    def __getstate__(self) -> Tuple[int, int, bytes, int, int]: ...",
-        "    def __setstate__(self, __state: Tuple[int, int, bytes, int, int]) -> None: ...",
+        "    def __getstate__(self) -> Tuple[int, int, bytes, int, int, int, int, int]: ...",
+        "    def __setstate__(self, __state: Tuple[int, ...]) -> None: ...",
+        "    def advance(self, n: int) -> None: ...",
+        "    def jumped(self, jumps: int = ...) -> Engine: ...",
+        "    def spawn(self, n: int) -> List[Engine]: ...",
         "",
     ]
     ignore = "  # type: ignore[overload-overlap, misc]"
@@ -563,8 +623,36 @@ def stubs():
     return "\n".join(out)
 
 
+# ------------------------------------------------------ documentation site
+
+FAMILY_PAGES = os.path.join("docs", "families")
+
+
+def family_pages():
+    """The site's page of each family (its body is written at build time by
+    the zorvana-family directive of docs/_ext, from this table) and their
+    index."""
+    pages = OrderedDict()
+    toc = ["Distributions", "=============", "",
+           "Each distribution ``<dist>`` has four functions: ``d<dist>`` (density or mass),",
+           "``p<dist>`` (distribution function), ``q<dist>`` (quantile function) and ``r<dist>``",
+           "(random draws). The calling conventions they share are on :doc:`/calling`.", "",
+           ".. toctree::", "   :maxdepth: 1", ""]
+    for fam in sorted(FAMILIES, key=lambda f: f.title.lower()):
+        title = "{}{} distribution".format(fam.title[0].upper(), fam.title[1:])
+        pages[os.path.join(FAMILY_PAGES, fam.key + ".rst")] = "\n".join(
+            [".. Generated by tools/gen_docs.py; do not edit.", "", title, "=" * len(title), "",
+             ".. zorvana-family:: " + fam.key, ""])
+        toc.append("   " + fam.key)
+    pages[os.path.join(FAMILY_PAGES, "index.rst")] = "\n".join(
+        [".. Generated by tools/gen_docs.py; do not edit.", ""] + toc + [""])
+    return pages
+
+
 def outputs():
-    return OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs())])
+    out = OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs())])
+    out.update(family_pages())
+    return out
 
 
 def main(argv):

@@ -21,7 +21,7 @@ std::vector<Row> distribution_function_rows() {
         row<sound<plaplace>>("plaplace", {"x", "mu", "sigma", "log_p=False"}),
         row<sound<plnorm>>("plnorm", {"x", "mu", "sigma", "log_p=False"}),
         row<sound<plogis>>("plogis", {"x", "mu", "sigma", "log_p=False"}),
-        row<sound<ppois>>("ppois", {"x", "rate", "log_p=False"}),
+        row<sound<ppois>>("ppois", {"x", "rate", "log_p=False"}, ppois_lanes<sound<ppois>>),
         row<sound<pt>>("pt", {"x", "dof", "log_p=False"}),
         row<sound<punif>>("punif", {"x", "a", "b", "log_p=False"}),
         row<sound<pweibull>>("pweibull", {"x", "shape", "scale", "log_p=False"}),

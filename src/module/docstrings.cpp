@@ -2351,11 +2351,29 @@ seed : int
 
 Notes
 -----
-``repr`` shows the seed and the number of 64-bit outputs drawn so far.
-``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole generator state,
-so the copy continues the original's stream bit for bit (the pickle carries a
-format version). Engines compare equal when their states are equal; being
-mutable, they are not hashable.
+``advance(n)`` skips n outputs, ``jumped(jumps)`` gives an engine jumps * 2^128
+outputs further on, and ``spawn(n)`` gives n engines for parallel streams, all
+by jumping along the one stream of the seed (milliseconds, whatever the
+distance).
+
+Spawning rule. An engine owns 2^s outputs from where it was made: s = 256 for
+Engine(seed), 128 for a jumped engine, and 32 less than its parent's for a
+spawned one. It draws from the first 2^(s - 32) of them itself; its k-th
+spawned engine (k counts every spawn call, at most 2^32 - 2 in all) starts
+k * 2^(s - 32) outputs past the point where that spawn was called and owns the
+next 2^(s - 32). So spawned engines, their own spawned engines (five levels
+down) and the parent's continuation never overlap while each draws fewer than
+2^(s - 32) outputs (2^64 at the deepest level). Engines jumped from the same
+engine are 2^128 outputs apart; jumped and spawned engines of one parent do
+not overlap while the jumps stay below 2^96.
+
+``repr`` shows the seed, where the engine was made (origin: outputs from the
+seeding, as a sum of powers of two, for a jumped or spawned engine), the
+outputs drawn or skipped since, and how many engines it spawned.
+``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
+included, so the copy continues the original's stream bit for bit (the pickle
+carries a format version). Engines compare equal when their states are equal;
+being mutable, they are not hashable.
 
 Examples
 --------
@@ -2367,7 +2385,11 @@ Examples
 >>> import pickle
 >>> f = pickle.loads(pickle.dumps(e))
 >>> zv.rnorm(engine=e) == zv.rnorm(engine=f)
-True)doc"}},
+True
+>>> e.spawn(2)
+[<zorvana.Engine seed=2024 origin=2**224+3 outputs=0>, <zorvana.Engine seed=2024 origin=2*2**224+3 outputs=0>]
+>>> e
+<zorvana.Engine seed=2024 outputs=3 spawned=2>)doc"}},
     {"set_num_threads", {"(n)", R"doc(Sets the number of threads (the calling one included) that share the elements
 of one large element-wise call. The start value is the environment variable
 ZORVANA_NUM_THREADS read at import, or else the number of cores this process
@@ -2392,6 +2414,64 @@ Examples
 >>> zv.set_num_threads(1)
 >>> zv.get_num_threads()
 1)doc"}},
+    {"Engine.advance", {"(self, n)", R"doc(Skips n 64-bit outputs of this engine's stream, in place: the engine ends where
+n draws of one output each (runif, rexp, ...) would leave it, without making
+them. Long skips jump along the stream by a polynomial over GF(2) and take a
+few tens of milliseconds at most.
+
+Parameters
+----------
+n : int
+    0 <= n <= 2**256; a negative n raises ValueError, a non-integer TypeError.
+
+Examples
+--------
+>>> e = zv.Engine(7)
+>>> e.advance(1000)
+>>> f = zv.Engine(7)
+>>> _ = zv.runif(0.0, 1.0, size=1000, engine=f)
+>>> e == f
+True)doc"}},
+    {"Engine.jumped", {"(self, jumps=1)", R"doc(A new engine standing jumps * 2^128 outputs further along this engine's stream;
+this engine is unchanged. Engines jumped 1, 2, 3, ... times give streams that
+do not overlap for 2^128 outputs. The new engine owns 2^128 outputs (see the
+spawning rule of Engine).
+
+Parameters
+----------
+jumps : int, default 1
+    0 <= jumps <= 2**128; a negative count raises ValueError, a non-integer
+    TypeError.
+
+Examples
+--------
+>>> e = zv.Engine(7)
+>>> e.jumped(2)
+<zorvana.Engine seed=7 origin=2*2**128 outputs=0>
+>>> e.jumped(2) == e.jumped().jumped()
+True)doc"}},
+    {"Engine.spawn", {"(self, n)", R"doc(A list of n new engines for parallel streams that overlap neither each other,
+nor this engine's continuation, nor the engines of its earlier spawn calls, nor
+their own spawned engines (the spawning rule of Engine). This engine counts the
+engines it spawned (the count is part of its state, pickles included); its
+stream is unchanged.
+
+Parameters
+----------
+n : int
+    n >= 0 (spawn(0) is []); a negative n raises ValueError, a non-integer
+    TypeError. An engine spawns at most 2**32 - 2 engines in all, and engines
+    five levels down cannot spawn: ValueError.
+
+Examples
+--------
+>>> e = zv.Engine(7)
+>>> e.spawn(2)
+[<zorvana.Engine seed=7 origin=2**224 outputs=0>, <zorvana.Engine seed=7 origin=2*2**224 outputs=0>]
+>>> e.spawn(1)
+[<zorvana.Engine seed=7 origin=3*2**224 outputs=0>]
+>>> e
+<zorvana.Engine seed=7 outputs=0 spawned=3>)doc"}},
 };
 
 }  // namespace
