@@ -385,13 +385,25 @@ def run_examples(lines):
 
 def flag_note(fam, prefix):
     if prefix == "p":
-        return ("Return the natural logarithm of the probability. It is the logarithm of the computed "
-                "probability, so a probability below {} gives -inf.".format(EPS_NOTE))
+        return ("Return the natural logarithm of the probability. For the lower tail it is the logarithm "
+                "of the computed probability, so a probability below {} gives -inf; the upper tail's "
+                "logarithm is computed in log space (finite wherever the tail is positive).".format(EPS_NOTE))
     if fam.d_log_of_value:
         return ("Return the natural logarithm of the {}. It is the logarithm of the computed value, "
                 "so a value below {} gives -inf.".format("mass" if fam.discrete else "density", EPS_NOTE))
     return ("Return the natural logarithm of the {}, computed in the log domain (finite far into the "
             "tails).".format("mass" if fam.discrete else "density"))
+
+
+def tail_note(fam, prefix):
+    if prefix == "p":
+        return ("True for the lower tail P(X <= x), False for the upper tail P(X > x), computed directly "
+                "and accurate far into the tail (never as 1 minus the lower tail): the way to a p-value.")
+    if fam.discrete:
+        return ("True: p is a lower tail, as above. False: p is an upper tail, and the result is the least "
+                "count k with P(X > k) <= p.")
+    return ("True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x), accurate for p "
+            "far below 1e-16; p = 0 gives the upper end of the support, p = 1 the lower end.")
 
 
 def elementwise(fam, prefix):
@@ -420,6 +432,8 @@ def elementwise(fam, prefix):
     flag = {"d": "log", "p": "log_p"}.get(prefix)
     if flag:
         params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix)))
+    if prefix in "pq":
+        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix)))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
     invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")
@@ -439,6 +453,8 @@ def text_signature(fam, prefix):
         args += ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
         if prefix in "dp":
             args.append(("log" if prefix == "d" else "log_p") + "=False")
+        if prefix in "pq":
+            args.append("lower_tail=True")
     return "(" + ", ".join(args) + ")"
 
 
@@ -597,8 +613,8 @@ def stubs():
                 else:
                     args.append(first + ": ArrayLike")
                 args += [stub_param(fam, n, scalar) for n in fam.names()]
-                if flag:
-                    args.append("{}: {} = ...".format(flag, "bool" if scalar else "ArrayLike"))
+                for f in ([flag] if flag else []) + (["lower_tail"] if prefix in "pq" else []):
+                    args.append("{}: {} = ...".format(f, "bool" if scalar else "ArrayLike"))
                 ret = "float" if scalar else "NDArray[np.float64]"
                 out.append("")
                 out.append("@overload")
