@@ -15,8 +15,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 
+#include "random/engine_lock.hpp"
 #include "random/mt19937_64.hpp"
 #include "random/wide.hpp"
 
@@ -44,7 +44,7 @@ public:
     void set_spawned(std::uint64_t n) { spawned_ = n; }
     // A draw holds the engine's lock for the length of the call, so that two
     // threads drawing from one engine take turns, each call's draws consecutive.
-    std::mutex& lock() const { return lock_; }
+    EngineLock& lock() const { return lock_; }
 
     // Puts the engine where another one stood (a copy or a checkpoint).
     void restore(std::int32_t seed, const Mt19937_64::State& state) {
@@ -60,7 +60,7 @@ public:
 private:
     std::int32_t seed_;
     std::unique_ptr<Mt19937_64> gen_;
-    mutable std::mutex lock_;
+    mutable EngineLock lock_;
     Wide origin_;
     unsigned span_ = kRootSpan;
     std::uint64_t spawned_ = 0;

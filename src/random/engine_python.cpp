@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 
 #include "module/docstrings.hpp"
@@ -48,6 +49,29 @@ struct type_caster<zorvana::CountArg> {
 
 namespace zorvana {
 
+const char* const kEngineInUse =
+    "this Engine is in use by the call that the running signal handler interrupted on this thread: it can be "
+    "read (repr, ==, copy, pickle) but not drawn from or changed until that call returns";
+
+EngineHold::EngineHold(const Engine& e, Use use) : e_(e) {
+    if (e_.lock().try_lock()) {
+        owns_ = true;
+        return;
+    }
+    if (e_.lock().held_here()) {
+        if (use == Use::change) throw std::runtime_error(kEngineInUse);
+        return;  // the holder is suspended here, between two outputs
+    }
+    PyThreadState* released = PyEval_SaveThread();
+    e_.lock().lock();
+    PyEval_RestoreThread(released);
+    owns_ = true;
+}
+
+EngineHold::~EngineHold() {
+    if (owns_) e_.lock().unlock();
+}
+
 namespace {
 
 // Pickled state: (format, seed, words, next, outputs, origin, span, spawned)
@@ -72,7 +96,7 @@ struct Snapshot {
 };
 
 Snapshot snapshot(const Engine& e) {
-    const EngineHold hold(e);
+    const EngineHold hold(e, EngineHold::Use::read);
     return Snapshot{e.seed(), e.generator().state(), e.origin(), e.span(), e.spawned()};
 }
 

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -157,10 +157,10 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
         for (py::ssize_t i = 0; i < n; ++i) data[i] = kNaN;
         return out;
     }
+    const EngineHold hold(engine);
     std::atomic<bool> cancel{false};
     PyThreadState* released = PyEval_SaveThread();
     {
-        std::lock_guard<std::mutex> hold(engine.lock());
         CallWatch watch(cancel, &released);
         Mt19937_64& gen = engine.generator();
         for (py::ssize_t i = 0; i < n;) {
@@ -255,10 +255,10 @@ py::array_t<double> fill_varying(const std::vector<py::ssize_t>& dims, bool (*va
     std::array<py::ssize_t, np> at{};
     std::vector<py::ssize_t> index(nd, 0);
 
+    const EngineHold hold(engine);
     std::atomic<bool> cancel{false};
     PyThreadState* released = PyEval_SaveThread();
     {
-        std::lock_guard<std::mutex> hold(engine.lock());
         CallWatch watch(cancel, &released);
         Mt19937_64& gen = engine.generator();
         py::ssize_t j = 0;  // index along the innermost dimension
@@ -437,12 +437,18 @@ PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject*
         } catch (py::error_already_set& e) {
             e.restore();  // NumPy's refusal of the shape, or a Ctrl-C
             return nullptr;
+        } catch (const std::runtime_error& e) {
+            PyErr_SetString(PyExc_RuntimeError, e.what());  // the engine is held by this thread
+            return nullptr;
         }
     }
     double v;
-    {
+    try {
         EngineHold hold(*engine);
         v = row.scalar(reals, count, engine->generator());
+    } catch (const std::runtime_error& e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+        return nullptr;
     }
     if (PyErr_Occurred()) return nullptr;  // a signal handler raised during a long draw
     return PyFloat_FromDouble(v);

@@ -129,208 +129,208 @@ def dweibull(x: float, shape: float, scale: float, log: bool = ...) -> float: ..
 def dweibull(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pnorm(x: float, mu: float = ..., sigma: float = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pnorm(x: float, mu: float = ..., sigma: float = ..., log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pnorm(x: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pnorm(x: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pbern(x: int, prob: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pbern(x: int, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pbern(x: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pbern(x: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pbeta(x: float, a: float, b: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pbeta(x: float, a: float, b: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pbeta(x: ArrayLike, a: ArrayLike, b: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pbeta(x: ArrayLike, a: ArrayLike, b: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pbinom(x: int, n_trials: int, prob: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pbinom(x: int, n_trials: int, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pbinom(x: ArrayLike, n_trials: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pbinom(x: ArrayLike, n_trials: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pcauchy(x: float, mu: float, sigma: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pcauchy(x: float, mu: float, sigma: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pcauchy(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pcauchy(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pchisq(x: float, dof: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pchisq(x: float, dof: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pchisq(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pchisq(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pexp(x: float, rate: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pexp(x: float, rate: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pexp(x: ArrayLike, rate: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pexp(x: ArrayLike, rate: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pf(x: float, df1: float, df2: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pf(x: float, df1: float, df2: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pf(x: ArrayLike, df1: ArrayLike, df2: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pf(x: ArrayLike, df1: ArrayLike, df2: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pgamma(x: float, shape: float, scale: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pgamma(x: float, shape: float, scale: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pgamma(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pgamma(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pinvgamma(x: float, shape: float, scale: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pinvgamma(x: float, shape: float, scale: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pinvgamma(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pinvgamma(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def plaplace(x: float, mu: float, sigma: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def plaplace(x: float, mu: float, sigma: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def plaplace(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def plaplace(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def plnorm(x: float, mu: float, sigma: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def plnorm(x: float, mu: float, sigma: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def plnorm(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def plnorm(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def plogis(x: float, mu: float, sigma: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def plogis(x: float, mu: float, sigma: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def plogis(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def plogis(x: ArrayLike, mu: ArrayLike, sigma: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def ppois(x: int, rate: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def ppois(x: int, rate: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def ppois(x: ArrayLike, rate: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def ppois(x: ArrayLike, rate: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pt(x: float, dof: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pt(x: float, dof: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pt(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pt(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def punif(x: float, a: float, b: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def punif(x: float, a: float, b: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def punif(x: ArrayLike, a: ArrayLike, b: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def punif(x: ArrayLike, a: ArrayLike, b: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pweibull(x: float, shape: float, scale: float, log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pweibull(x: float, shape: float, scale: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pweibull(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pweibull(x: ArrayLike, shape: ArrayLike, scale: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qnorm(p: float, mu: float = ..., sigma: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qnorm(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbern(p: float, prob: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbern(p: float, prob: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbern(p: ArrayLike, prob: ArrayLike) -> NDArray[np.float64]: ...
+def qbern(p: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbeta(p: float, a: float, b: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbeta(p: float, a: float, b: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbeta(p: ArrayLike, a: ArrayLike, b: ArrayLike) -> NDArray[np.float64]: ...
+def qbeta(p: ArrayLike, a: ArrayLike, b: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbinom(p: float, n_trials: int, prob: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbinom(p: float, n_trials: int, prob: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbinom(p: ArrayLike, n_trials: ArrayLike, prob: ArrayLike) -> NDArray[np.float64]: ...
+def qbinom(p: ArrayLike, n_trials: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qcauchy(p: float, mu: float, sigma: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qcauchy(p: float, mu: float, sigma: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qcauchy(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike) -> NDArray[np.float64]: ...
+def qcauchy(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qchisq(p: float, dof: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qchisq(p: float, dof: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qchisq(p: ArrayLike, dof: ArrayLike) -> NDArray[np.float64]: ...
+def qchisq(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qexp(p: float, rate: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qexp(p: float, rate: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qexp(p: ArrayLike, rate: ArrayLike) -> NDArray[np.float64]: ...
+def qexp(p: ArrayLike, rate: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qf(p: float, df1: float, df2: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qf(p: float, df1: float, df2: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qf(p: ArrayLike, df1: ArrayLike, df2: ArrayLike) -> NDArray[np.float64]: ...
+def qf(p: ArrayLike, df1: ArrayLike, df2: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qgamma(p: float, shape: float, scale: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qgamma(p: float, shape: float, scale: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike) -> NDArray[np.float64]: ...
+def qgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qinvgamma(p: float, shape: float, scale: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qinvgamma(p: float, shape: float, scale: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qinvgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike) -> NDArray[np.float64]: ...
+def qinvgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qlaplace(p: float, mu: float, sigma: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qlaplace(p: float, mu: float, sigma: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qlaplace(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike) -> NDArray[np.float64]: ...
+def qlaplace(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qlnorm(p: float, mu: float, sigma: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qlnorm(p: float, mu: float, sigma: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qlnorm(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike) -> NDArray[np.float64]: ...
+def qlnorm(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qlogis(p: float, mu: float, sigma: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qlogis(p: float, mu: float, sigma: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qlogis(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike) -> NDArray[np.float64]: ...
+def qlogis(p: ArrayLike, mu: ArrayLike, sigma: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qpois(p: float, rate: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qpois(p: float, rate: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qpois(p: ArrayLike, rate: ArrayLike) -> NDArray[np.float64]: ...
+def qpois(p: ArrayLike, rate: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qt(p: float, dof: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qt(p: float, dof: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qt(p: ArrayLike, dof: ArrayLike) -> NDArray[np.float64]: ...
+def qt(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qunif(p: float, a: float, b: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qunif(p: float, a: float, b: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qunif(p: ArrayLike, a: ArrayLike, b: ArrayLike) -> NDArray[np.float64]: ...
+def qunif(p: ArrayLike, a: ArrayLike, b: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qweibull(p: float, shape: float, scale: float) -> float: ...  # type: ignore[overload-overlap, misc]
+def qweibull(p: float, shape: float, scale: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qweibull(p: ArrayLike, shape: ArrayLike, scale: ArrayLike) -> NDArray[np.float64]: ...
+def qweibull(p: ArrayLike, shape: ArrayLike, scale: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def rnorm(mu: float = ..., sigma: float = ..., engine: Engine = ...) -> float: ...  # type: ignore[overload-overlap, misc]
