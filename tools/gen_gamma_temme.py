@@ -19,6 +19,12 @@ are formed in power-series arithmetic at 100 digits; every coefficient is then
 rounded once to double. The script also checks the truncated expansion
 against mpmath's incomplete gamma function across the region.
 
+The header also holds the Stirling remainder c(a) = ln Gamma(a) - ((a - 1/2)
+ln a - a + ln(2 pi)/2) at the integers and half-integers a = 1/2 .. 19/2, each
+rounded once to double (the shapes of chi-squared laws with few degrees of
+freedom and of Poisson tails at small counts, where the general remainder is
+costly to compute).
+
 Usage: python tools/gen_gamma_temme.py [output path]
 """
 import os
@@ -179,6 +185,14 @@ def main():
         lines.append("};")
     lines.append("constexpr const double* kTemmeC[kTemmeTerms] = {{{}}};".format(
         ", ".join("kTemmeC{}".format(k) for k in range(len(kept)))))
+    lines += ["", "// c(n / 2) for n = 1 .. 19: the Stirling remainder at the half-integers below 10.",
+              "constexpr int kHalfIntegerRemainders = 19;",
+              "constexpr double kStirlingRemainderHalf[kHalfIntegerRemainders] = {"]
+    for n in range(1, 20):
+        a = mp.mpf(n) / 2
+        c = mp.loggamma(a) - ((a - mp.mpf(1) / 2) * mp.log(a) - a + mp.log(2 * mp.pi) / 2)
+        lines.append("    {},".format(float(c).hex()))
+    lines.append("};")
     lines += ["", "}  // namespace accurate", "}  // namespace zorvana", ""]
     with open(out, "w") as f:
         f.write("\n".join(lines))

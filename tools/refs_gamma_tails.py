@@ -108,7 +108,11 @@ def switch_points():
         pts += [(math.nextafter(20.0, 0), 20.0 * lam), (20.0, 20.0 * lam)]
     # series / small-shape Taylor form / continued fraction for small shapes
     for a in (0.1, 0.6, 1.2):
-        pts += [(a, math.nextafter(a, 0)), (a, a), (a, math.nextafter(1.5, 0)), (a, 1.5)]
+        pts += [(a, math.nextafter(a, 0)), (a, a), (a, math.nextafter(1.0, 0)), (a, 1.0)]
+    # where x^a / Gamma(a + 1) = 1/2 decides the side for small shapes
+    for a in (0.1, 0.5):
+        edge = float(mp.exp((mp.log(0.5) + mp.loggamma(a + 1)) / a))
+        pts += [(a, math.nextafter(edge, 0)), (a, edge), (a, math.nextafter(edge, 1))]
     return pts
 
 

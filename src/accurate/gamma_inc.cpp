@@ -3,12 +3,11 @@
 //
 //   a >= 20, x/a in [1/2, 5/4]  the uniform asymptotic expansion: Q for x >= a,
 //                               P for x < a
-//   a < 1, x < 1.5              P by its power series where x^a / Gamma(a + 1)
+//   a < 1, x < 1                P by its power series where x^a / Gamma(a + 1)
 //                               < 1/2, else Q by the Taylor form for small
 //                               shapes
 //   x < a                       P by its power series
-//   x >= a, x < 1.5             Q by the Taylor form
-//   x >= a, x >= 1.5            Q by its continued fraction
+//   x >= a (and x >= 1)         Q by its continued fraction
 //
 // The directly computed ratio is at most about 0.83 (at most 1/2 from shape 1
 // on), so the complement 1 - r loses no relative accuracy. Every direct form
@@ -32,8 +31,8 @@ namespace {
 constexpr double kTemmeShape = 20;
 constexpr double kTemmeLambdaLo = 0.5;
 constexpr double kTemmeLambdaHi = 1.25;
-// Below this x (and for x >= a) Q comes from the Taylor form.
-constexpr double kTaylorLimit = 1.5;
+// Below this x, for shapes below 1, Q may come from the Taylor form.
+constexpr double kTaylorLimit = 1.0;
 // Relative size of the last term that ends a series or continued fraction.
 constexpr double kSeriesTol = 0x1p-56;
 constexpr double kFractionTol = 0x1p-54;
@@ -48,52 +47,101 @@ constexpr double kRescale = 0x1p-500;
 // From this x on the continued fraction is scaled (see fraction_q).
 constexpr double kHugeFractionX = 0x1p64;
 
-// a ln(a/x) + x - a for a > 0, 0 < x < inf: the log of e^(x-a) (a/x)^a.
-double shape_deviance(double a, double x) {
-    // A ratio beyond the doubles: the logarithms are taken apart (no
-    // cancellation, the result is dominated by one term).
-    if (x < a * 0x1p-960 || x > a * 0x1p960) return a * (log(a) - log(x)) + x - a;
-    return deviance(a, x);
+// a ln(a/x) + x - a for a > 0, 0 < x < inf, the log of e^(x-a) (a/x)^a, as
+// a double-double: in the far tails it is the exponent of a tiny prefactor,
+// and every unit of its last place there would be a relative error of the
+// result. Near a (|x - a| < (x + a)/10) by the series in v = (a - x)/(a + x),
+//   (a - x) v + 2a (v^3/3 + v^5/5 + ...),
+// whose first term carries all but a tenth of the value (a - x is exact
+// there); elsewhere from the logarithms in double-double.
+DD shape_deviance(double a, double x, const DD* log_a) {
+    const double d = a - x;
+    const double sum = a + x;
+    if (abs0(d) < 0.1 * sum) {
+        const DD v = dd_div(DD{d, 0.0}, two_sum(a, x));
+        const double v2 = v.hi * v.hi;
+        // 2a v^3 / 3 in double-double, the rest 2a v^5 (1/5 + v^2/7 + ...)
+        // (below a hundredth of it) in double.
+        const DD v3 = dd_mul(dd_mul(v, v), v);
+        const DD lead = dd_div(dd_mul(v3, 2 * a), 3.0);
+        double poly = 0.0;
+        for (int k = 10; k >= 2; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
+        const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
+        return dd_add(dd_add(dd_mul(v, d), lead), rest);
+    }
+    const DD l = dd_sub(log_a ? *log_a : log_dd(a), log_dd(x));
+    return dd_add(dd_mul(l, a), two_sum(x, -a));
 }
 
 // Constants of a shape a used by the prefactors: D = x^a e^-x / Gamma(a) has
 // log D = k - deviance(a, x) from shape 1 on (k = log(a)/2 - ln sqrt(2 pi)
 // - c(a), c the Stirling remainder), and log D = (a log x - x) + k below
-// (k = -ln Gamma(a), k1 = -ln Gamma(a + 1)).
+// (k = -ln Gamma(a), k1 = -ln Gamma(a + 1) = k - log a).
 struct Shape {
     double a;
     double log_a;
+    DD log_a_dd;
     double k;
     double k1;
 };
 
+// c(a): from the table at the half-integers below 10, where the kernel's
+// remainder is costly, else from the kernel.
+double stirling_remainder(double a) {
+    const double twice = a + a;
+    if (twice < 20) {
+        const int n = static_cast<int>(twice);
+        if (n >= 1 && n == twice) return kStirlingRemainderHalf[n - 1];
+    }
+    return lgamma_correction(a);
+}
+
+Shape compute_shape(double a) {
+    const DD log_a_dd = log_dd(a);
+    const double log_a = log_a_dd.hi;
+    const double c = stirling_remainder(a);
+    if (a >= 1) return Shape{a, log_a, log_a_dd, (0.5 * log_a - kLnSqrt2Pi) - c, 0.0};
+    // ln Gamma(a) = c + (a - 1/2) ln a - a + ln sqrt(2 pi)
+    const double k = -(((c + (a - 0.5) * log_a) - a) + kLnSqrt2Pi);
+    return Shape{a, log_a, log_a_dd, k, k - log_a};
+}
+
+// The shape's constants, remembered per thread for the last shape: a call
+// over an array with one shape computes them once.
 Shape shape_of(double a) {
-    const double log_a = log(a);
-    if (a >= 1) return Shape{a, log_a, (0.5 * log_a - kLnSqrt2Pi) - lgamma_correction(a), 0.0};
-    return Shape{a, log_a, -lgamma(a), -lgamma(a + 1)};
+    thread_local std::uint64_t last_bits = 0;  // +0 is never a shape here
+    thread_local Shape last{};
+    const std::uint64_t bits = bits_of(a);
+    if (bits != last_bits) {
+        last = compute_shape(a);
+        last_bits = bits;
+    }
+    return last;
 }
 
 // The directly computed ratio: q says whether it is Q (else P); its value is
-// e^lp * f, its logarithm lp + log f; ld is log D (the solver's slope), NaN
-// when it was not asked for.
+// e^lp * f, its logarithm lp + log f, lp a double-double; ld is log D (the
+// solver's slope), NaN when it was not asked for.
 struct Direct {
     bool q;
-    double lp;
+    DD lp;
     double f;
     double ld;
 };
 
-double value_of(const Direct& d) {
-    if (d.lp >= -708) return exp(d.lp) * d.f;
-    return exp(d.lp + log(d.f));
+double value_of(const Direct& d) { return exp_mul(d.lp, d.f); }
+
+double log_of(const Direct& d) { return d.lp.hi + (d.lp.lo + log(d.f)); }
+
+// log D as a double-double: k - deviance from shape 1 on, a log x - x + k below.
+DD log_prefactor_dd(const Shape& s, double x) {
+    if (s.a < 1) return dd_add(dd_add(dd_mul(log_dd(x), s.a), -x), s.k);
+    return dd_add(dd_neg(shape_deviance(s.a, x, &s.log_a_dd)), s.k);
 }
 
-double log_of(const Direct& d) { return d.lp + log(d.f); }
-
-// log D.
 double log_prefactor(const Shape& s, double x) {
-    if (s.a < 1) return (s.a * log(x) - x) + s.k;
-    return s.k - shape_deviance(s.a, x);
+    const DD l = log_prefactor_dd(s, x);
+    return l.hi + l.lo;
 }
 
 // P = x^a e^-x / Gamma(a + 1) * sum_{n >= 0} x^n / ((a + 1) ... (a + n)).
@@ -107,11 +155,11 @@ Direct series_p(const Shape& s, double x) {
         if (term <= sum * kSeriesTol) break;
     }
     if (a < 1) {
-        const double base = a * log(x) - x;
-        return Direct{false, base + s.k1, sum, base + s.k};
+        const DD base = dd_add(dd_mul(log_dd(x), a), -x);
+        return Direct{false, dd_add(base, s.k1), sum, base.hi + (base.lo + s.k)};
     }
-    const double ld = s.k - shape_deviance(a, x);
-    return Direct{false, ld - s.log_a, sum, ld};
+    const DD ld = dd_add(dd_neg(shape_deviance(a, x, &s.log_a_dd)), s.k);
+    return Direct{false, dd_add(ld, -s.log_a), sum, ld.hi + ld.lo};
 }
 
 // Q = D / (x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))).
@@ -161,8 +209,8 @@ Direct fraction_q(const Shape& s, double x) {
         h = next;
         if (done) break;
     }
-    const double ld = log_prefactor(s, x);
-    return Direct{true, ld, h * inv_e, ld};
+    const DD ld = log_prefactor_dd(s, x);
+    return Direct{true, ld, h * inv_e, ld.hi + ld.lo};
 }
 
 // Q for small x and shape: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
@@ -181,7 +229,7 @@ Direct taylor_q(const Shape& s, double x, double r, bool with_density) {
         if (abs0(term) <= abs0(sum) * kSeriesTol) break;
     }
     const double v = (exp(r) * a) * sum;
-    return Direct{true, 0.0, u - v, with_density ? log_prefactor(s, x) : kNaN};
+    return Direct{true, DD{0.0, 0.0}, u - v, with_density ? log_prefactor(s, x) : kNaN};
 }
 
 // The uniform asymptotic expansion, for a >= 20: with eta^2 / 2 the
@@ -190,7 +238,8 @@ Direct taylor_q(const Shape& s, double x, double r, bool with_density) {
 //   P = e^-deviance (erfcx(y) / 2 - S / sqrt(2 pi a))   for x < a (eta < 0),
 // S = sum_k c_k(eta) a^-k.
 Direct temme(double a, double x) {
-    const double dev = shape_deviance(a, x);
+    const DD dev_dd = shape_deviance(a, x, nullptr);
+    const double dev = dev_dd.hi + dev_dd.lo;
     const bool upper = x >= a;
     double eta = std::sqrt((dev + dev) / a);
     if (!upper) eta = -eta;
@@ -204,7 +253,7 @@ Direct temme(double a, double x) {
     }
     const double half_erfcx = 0.5 * erfcx(std::sqrt(dev));
     const double tail = s / (kSqrt2Pi * std::sqrt(a));
-    return Direct{upper, -dev, upper ? half_erfcx + tail : half_erfcx - tail, kNaN};
+    return Direct{upper, dd_neg(dev_dd), upper ? half_erfcx + tail : half_erfcx - tail, kNaN};
 }
 
 bool temme_region(double a, double x) {
@@ -216,7 +265,7 @@ bool temme_region(double a, double x) {
 Direct direct(double a, double x, const Shape* given) {
     if (temme_region(a, x)) {
         Direct d = temme(a, x);
-        if (given) d.ld = given->k + d.lp;
+        if (given) d.ld = d.lp.hi + (d.lp.lo + given->k);
         return d;
     }
     const Shape s = given ? *given : shape_of(a);
@@ -228,7 +277,6 @@ Direct direct(double a, double x, const Shape* given) {
         return taylor_q(s, x, r, given != nullptr);
     }
     if (x < a) return series_p(s, x);
-    if (x < kTaylorLimit) return taylor_q(s, x, a * log(x) - lgamma(a + 1), given != nullptr);
     return fraction_q(s, x);
 }
 
@@ -332,21 +380,24 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         const Residual at_min = residual(s, kMinSubnormal, lt, true);
         if (at_min.f < 0) return 0.0;
     }
+    // ln Gamma(a) and ln Gamma(a + 1) from the shape's constants (for a start,
+    // so a few units of their last place do not matter).
+    const double lga = a < 1 ? -s.k : ((a * s.log_a - a) - s.k);
+    const double lga1 = a < 1 ? -s.k1 : lga + s.log_a;
     if (!want_q) {
         // P <= x^a / Gamma(a + 1), nearly equal for small x: below the
         // smallest subnormal the answer is 0.
-        const double log_x_pow = (lt + lgamma(a + 1)) / a;
+        const double log_x_pow = (lt + lga1) / a;
         if (log_x_pow < -746) return 0.0;
         const double x_pow = exp(log_x_pow);
         if (!(x >= x_pow)) x = x_pow;
     } else if (!(x > 0)) {
-        const double lga = lgamma(a);
         double y = -lt - lga;
         if (y > 1) {
             for (int i = 0; i < 3; ++i) y = (-lt - lga) + (a - 1) * log(y);
             x = y;
         } else {
-            x = exp((log1p(-t) + lgamma(a + 1)) / a);
+            x = exp((log1p(-t) + lga1) / a);
         }
     }
     if (!(x > 0) || is_pinf(x)) x = a;
@@ -398,6 +449,9 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     }
     *elasticity = r.m;
     if (!(r.m > kLooseElasticity) || !(x > 0) || is_pinf(x) || r.f == 0) return x;
+    // A step of one unit moves log R by about m ulp(x) / x: within half of
+    // that x is already the nearest.
+    if (abs0(r.f) <= 0.5 * (r.m * ((next_double(x, true) - x) / x))) return x;
     // R too large: Q falls with x, P rises.
     const bool up = (r.f > 0) == want_q;
     for (int i = 0; i < 8; ++i) {

@@ -199,5 +199,29 @@ constexpr double kTemmeC10[] = {
 };
 constexpr const double* kTemmeC[kTemmeTerms] = {kTemmeC0, kTemmeC1, kTemmeC2, kTemmeC3, kTemmeC4, kTemmeC5, kTemmeC6, kTemmeC7, kTemmeC8, kTemmeC9, kTemmeC10};
 
+// c(n / 2) for n = 1 .. 19: the Stirling remainder at the half-integers below 10.
+constexpr int kHalfIntegerRemainders = 19;
+constexpr double kStirlingRemainderHalf[kHalfIntegerRemainders] = {
+    0x1.3a37a020b8c22p-3,
+    0x1.4c071bcda0a5bp-4,
+    0x1.c1098b28dcf33p-5,
+    0x1.52a9b923ea649p-5,
+    0x1.0fab9626b44ffp-5,
+    0x1.c579a268d80b3p-6,
+    0x1.850ea113caf0ep-6,
+    0x1.54a2662fd78a9p-6,
+    0x1.2eea2e990f134p-6,
+    0x1.10b4e513fcbedp-6,
+    0x1.eff15b81c9cc5p-7,
+    0x1.c6b167bebdf36p-7,
+    0x1.a3c5f8a1e7d1dp-7,
+    0x1.85d4d612e4a86p-7,
+    0x1.6bdfcc7fbdb0ap-7,
+    0x1.552805e7b3076p-7,
+    0x1.411b75e41049cp-7,
+    0x1.2f4871b12ab64p-7,
+    0x1.1f553026fbce1p-7,
+};
+
 }  // namespace accurate
 }  // namespace zorvana
