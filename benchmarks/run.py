@@ -42,7 +42,11 @@ Then a section on streams: draws with a parameter per element beside the
 constant-parameter array draw and numpy's Generator given the same arrays,
 and the milliseconds of Engine.advance, jumped and spawn.
 
-Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--varying] [--streams]
+Last, the upper tails: the p- and q-functions with lower_tail=False beside
+scipy.stats sf and isf on the same arrays, inputs drawn from upper-tail
+probabilities down to 1e-300.
+
+Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--varying] [--streams] [--tails]
 """
 from __future__ import print_function
 
@@ -876,6 +880,82 @@ def varying_section(zv, cfg, pattern):
     finally:
         if hasattr(zv, "set_num_threads"):
             zv.set_num_threads(before)
+
+
+# Upper tails (lower_tail=False) beside scipy.stats sf / isf: parameter sets
+# per family (zorvana's argument order), one or two each.
+TAIL_PARAMS = OrderedDict([
+    ("norm", [(0.0, 1.0)]), ("lnorm", [(0.0, 1.0)]), ("exp", [(1.0,)]), ("laplace", [(0.0, 1.0)]),
+    ("logis", [(0.0, 1.0)]), ("cauchy", [(0.0, 1.0)]), ("unif", [(0.0, 1.0)]), ("weibull", [(1.5, 2.0)]),
+    ("bern", [(0.3,)]), ("gamma", [(3.0, 2.0), (1000.0, 1.0)]), ("invgamma", [(3.0, 2.0)]),
+    ("chisq", [(20.0,), (1000.0,)]), ("pois", [(4.0,), (1000.0,)]), ("beta", [(2.0, 5.0), (300.0, 100.0)]),
+    ("f", [(5.0, 20.0)]), ("binom", [(100, 0.5), (10 ** 5, 0.01)]), ("t", [(4.0,), (300.0,)]),
+])
+# Upper-tail probabilities behind the inputs: log-uniform on [TAIL_LOWEST, 0.5].
+TAIL_LOWEST = 1e-300
+TAIL_TARGET = 2.0  # zorvana / scipy per element, at most
+
+
+def tail_inputs(kind, dist, params, n, rng):
+    """p itself for the q-functions, else x = isf(p) under (dist, params)."""
+    p = np.exp(rng.uniform(math.log(TAIL_LOWEST), math.log(0.5), n))
+    if kind == "q":
+        return p
+    rv, shapes, kw = stats_rv(dist, params)
+    x = rv.isf(p, *shapes, **kw)
+    x[~np.isfinite(x)] = 0
+    return x.astype(np.int64) if dist in DISCRETE else np.ascontiguousarray(x, dtype=np.float64)
+
+
+def tails_section(zv, cfg):
+    """ns per element of the upper tails, p and q with lower_tail=False,
+    beside scipy.stats sf and isf on the same arrays (median of interleaved
+    runs), and the largest relative difference between the two."""
+    print("upper tails: lower_tail=False beside scipy.stats sf / isf; inputs from upper-tail probabilities")
+    print("  log-uniform on [%g, 0.5]; ns per element, median of %d interleaved runs; target ratio <= %g"
+          % (TAIL_LOWEST, cfg.reps, TAIL_TARGET))
+    print("    %-9s %-18s %8s %9s %9s %7s %9s" % ("function", "parameters", "n", "zv ns", "scipy ns", "ratio",
+                                                 "max rel"))
+    rng = np.random.default_rng(cfg.seed)
+    ratios = []
+    for dist, sets in TAIL_PARAMS.items():
+        for kind in "pq":
+            name = kind + dist
+            fn = getattr(zv, name, None)
+            for params in sets:
+                rv, shapes, kw = stats_rv(dist, params)
+                method = getattr(rv, "sf" if kind == "p" else "isf")
+                ref = lambda x, m=method, s=shapes, k=kw: m(x, *s, **k)  # noqa: E731
+                z = lambda x, f=fn, ps=params: f(x, *ps, lower_tail=False)  # noqa: E731
+                probe = tail_inputs(kind, dist, params, PROBE_N, rng)
+                with np.errstate(all="ignore"), warnings.catch_warnings():
+                    warnings.simplefilter("ignore")
+                    try:
+                        zout = z(probe)
+                    except TypeError:
+                        print("    %-9s %-18s  no lower_tail in this build" % (name, params))
+                        continue
+                    if np.all(np.isnan(zout)):
+                        print("    %-9s %-18s  returns NaN (not landed)" % (name, params))
+                        continue
+                    rel = compare(zout, ref(probe))[0]
+                    # size: one call of the slower of the two about call_seconds
+                    cost = max(timed(f, (probe,))[0] for f in (z, ref)) / PROBE_N
+                    n = int(min(cfg.size // 5, max(cfg.min_size, cfg.call_seconds / max(cost, 1e-9))))
+                    n = int(float("%.1g" % n))
+                    x = tail_inputs(kind, dist, params, n, rng)
+                    res = {"z": [], "ref": []}
+                    for r in range(cfg.reps):
+                        for key, f in ((("z", z), ("ref", ref)) if r % 2 == 0 else (("ref", ref), ("z", z))):
+                            res[key].append(timed(f, (x,))[0])
+                zt, rt = median(res["z"]) / n * 1e9, median(res["ref"]) / n * 1e9
+                ratios.append(zt / rt)
+                flag = "" if zt / rt <= TAIL_TARGET else "  above target"
+                print("    %-9s %-18s %8d %9.1f %9.1f %7.2f %9.2g%s" % (name, params, n, zt, rt, zt / rt, rel, flag))
+    g = geomean(ratios)
+    if g is not None:
+        print("  geometric mean of zorvana/scipy over %d rows: %.3g; above %g: %d" % (
+            g[1], g[0], TAIL_TARGET, sum(1 for r in ratios if r > TAIL_TARGET)))
     print("")
 
 
@@ -895,6 +975,8 @@ def main(argv=None):
                     help="only the section with a parameter per element")
     ap.add_argument("--streams", action="store_true",
                     help="only the streams section (array-parameter draws, advance, jumped, spawn)")
+    ap.add_argument("--tails", action="store_true",
+                    help="only the upper-tail section (lower_tail=False beside scipy.stats sf / isf)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -909,6 +991,10 @@ def main(argv=None):
         return 0
     if cfg.streams:
         streams_section(zv, cfg)
+        return 0
+    if cfg.tails:
+        import scipy.stats  # noqa: F401
+        tails_section(zv, cfg)
         return 0
     import scipy
     if cfg.varying:
@@ -981,6 +1067,7 @@ def main(argv=None):
     varying_section(zv, cfg, pattern)
     calling_section(zv, cfg)
     streams_section(zv, cfg)
+    tails_section(zv, cfg)
     print("total run time %.0f s" % (time.time() - start))
     chart(rows, cfg.out)
     return 0
