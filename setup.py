@@ -79,10 +79,10 @@ SOFT_EXT = os.environ.get("ZORVANA_SOFT_EXT", "") not in ("", "0")
 
 
 class BuildExt(build_ext):
-    """Objects are reused while they are newer than their source and headers.
-    Each extended type compiles into its own directory, and the module is
-    linked anew when the extended type differs from the last build's; objects
-    are compiled anew when the compiler, its flags or the version differ."""
+    """Objects are reused while they are newer than their source and headers
+    and were compiled by the same command. Each extended type compiles into
+    its own directory, and the module is linked anew when the extended type
+    differs from the last build's."""
 
     def finalize_options(self):
         build_ext.finalize_options(self)
@@ -91,9 +91,24 @@ class BuildExt(build_ext):
 
     def build_extensions(self):
         msvc = self.compiler.compiler_type == "msvc"
+        ours = MSVC_BIT_EXACT_FLAGS if msvc else BIT_EXACT_FLAGS + DEPENDENCY_FLAGS
+        every = set(MSVC_BIT_EXACT_FLAGS + BIT_EXACT_FLAGS + DEPENDENCY_FLAGS)
         for e in self.extensions:
-            e.extra_compile_args = list(MSVC_BIT_EXACT_FLAGS if msvc else BIT_EXACT_FLAGS + DEPENDENCY_FLAGS)
+            # After pybind11's own flags (the C++ standard, hidden visibility, no debug information).
+            e.extra_compile_args = [a for a in e.extra_compile_args if a not in every] + ours
+        # Objects compiled by another compiler command, with other flags or
+        # macros, for another version of the module or of pybind11, or for
+        # another interpreter are dropped.
+        import pybind11
+        stamp = os.path.join(self.build_temp, "build-flags")
+        flags = repr([VERSION, pybind11.__version__, sys.version, getattr(self.compiler, "compiler_so", None)] +
+                     [(e.extra_compile_args, e.define_macros) for e in self.extensions])
+        if os.path.isdir(self.build_temp) and (open(stamp).read() if os.path.exists(stamp) else "") != flags:
+            shutil.rmtree(self.build_temp)
+            self.force = self.compiler.force = True
         build_ext.build_extensions(self)
+        with open(stamp, "w") as f:
+            f.write(flags)
 
     def build_extension(self, ext):
         # The module is out of date when a source or header is newer than it
@@ -112,16 +127,6 @@ class BuildExt(build_ext):
             self.force, self.compiler.force = force
 
     def run(self):
-        # Objects compiled with other flags, for another version of the module
-        # or of pybind11, or by another interpreter are dropped.
-        import pybind11
-        stamp = os.path.join(self.build_temp, "build-flags")
-        flags = "\n".join([VERSION, pybind11.__version__, sys.version] +
-                          ["{}={}".format(v, os.environ.get(v, ""))
-                           for v in ("CC", "CXX", "CFLAGS", "CXXFLAGS", "CPPFLAGS")])
-        if os.path.isdir(self.build_temp) and (open(stamp).read() if os.path.exists(stamp) else "") != flags:
-            shutil.rmtree(self.build_temp)
-            self.force = True
         # The module is linked anew when the last build was of the other extended type.
         marker = os.path.join(os.path.dirname(self.build_temp), "extended-type")
         kind = "software" if SOFT_EXT else "default"
@@ -131,8 +136,6 @@ class BuildExt(build_ext):
         build_ext.run(self)
         with open(marker, "w") as f:
             f.write(kind)
-        with open(stamp, "w") as f:
-            f.write(flags)
 
 
 ext = Pybind11Extension(

@@ -33,7 +33,11 @@ scipy.special and numpy in one run (minimum of interleaved repetitions), and
 thread scaling: nanoseconds per element with 1 thread and with every
 available thread (zorvana.set_num_threads) at several sizes.
 
-Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling]
+Then a section on streams: draws with a parameter per element beside the
+constant-parameter array draw and numpy's Generator given the same arrays,
+and the milliseconds of Engine.advance, jumped and spawn.
+
+Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--streams]
 """
 from __future__ import print_function
 
@@ -727,6 +731,82 @@ def calling_section(zv, cfg):
     print("")
 
 
+# Draws with a parameter per element: (function, constant parameters,
+# per-element parameters from a NumPy generator, numpy Generator's call).
+VARYING_DRAWS = [
+    ("rnorm", (0.0, 1.0), lambda r, n: (r.normal(0.0, 5.0, n), 1.0), lambda g, mu, s: g.normal(mu, s)),
+    ("rnorm", (0.0, 1.0), lambda r, n: (r.normal(0.0, 5.0, n), r.uniform(0.5, 2.0, n)), lambda g, mu, s: g.normal(mu, s)),
+    ("rexp", (2.0,), lambda r, n: (r.uniform(0.5, 4.0, n),), lambda g, rate: g.exponential(1.0 / rate)),
+    ("runif", (0.0, 1.0), lambda r, n: (0.0, r.uniform(1.0, 2.0, n)), lambda g, a, b: g.uniform(a, b)),
+    ("rgamma", (3.0, 1.0), lambda r, n: (r.uniform(2.0, 4.0, n), 1.0), lambda g, k, th: g.gamma(k, th)),
+    ("rgamma", (0.5, 1.0), lambda r, n: (r.uniform(0.3, 0.7, n), 1.0), lambda g, k, th: g.gamma(k, th)),
+    ("rbeta", (2.0, 3.0), lambda r, n: (r.uniform(1.5, 2.5, n), 3.0), lambda g, a, b: g.beta(a, b)),
+    ("rt", (5.0,), lambda r, n: (r.uniform(4.0, 6.0, n),), lambda g, k: g.standard_t(k)),
+    ("rbinom", (10, 0.3), lambda r, n: (10, r.uniform(0.1, 0.5, n)), lambda g, k, p: g.binomial(k, p)),
+    ("rbinom", (10, 0.3), lambda r, n: (r.integers(5, 15, n), 0.3), lambda g, k, p: g.binomial(k, p)),
+    ("rpois", (4.0,), lambda r, n: (r.uniform(3.0, 5.0, n),), lambda g, rate: g.poisson(rate)),
+    ("rpois", (100.0,), lambda r, n: (r.uniform(90.0, 110.0, n),), lambda g, rate: g.poisson(rate)),
+    ("rweibull", (1.5, 2.0), lambda r, n: (r.uniform(1.0, 2.0, n), 2.0), lambda g, k, th: g.weibull(k) * th),
+]
+
+# Skips timed by Engine.advance, and the other moves along the stream.
+ADVANCES = [10 ** 6, 2 ** 64, 2 ** 128, 2 ** 200, 2 ** 256 - 1, 2 ** 256]
+
+
+def cpu_best_of(fn, reps):
+    """Least processor seconds of one call of fn over reps calls (the
+    section runs on one thread; processor time holds up on a busy machine)."""
+    best = float("inf")
+    for _ in range(reps):
+        t0 = time.process_time()
+        fn()
+        best = min(best, time.process_time() - t0)
+    return best
+
+
+def streams_section(zv, cfg):
+    """Array-parameter draws beside the constant-parameter array draw and
+    numpy's Generator, then the cost of advance, jumped and spawn (processor
+    time)."""
+    best_of = lambda fn, reps, _number: cpu_best_of(fn, reps)  # noqa: E731
+    if not hasattr(zv.Engine, "advance"):
+        print("streams: not in this build\n")
+        return
+    print("streams")
+    reps = 3 if cfg.quick else 5
+    print("  draws with a parameter per element: ns per element, least processor time of %d calls" % reps)
+    print("    %-9s %-34s %8s %9s %7s %10s %7s" % ("function", "per element", "constant", "varying", "ratio",
+                                                   "Generator", "ratio"))
+    rng = np.random.default_rng(cfg.seed)
+    for name, const, make, numpy_call in VARYING_DRAWS:
+        fn = getattr(zv, name)
+        n = 2000 if name == "rpois" and const[0] >= 30 else (20000 if cfg.quick else 200000)
+        args = make(rng, n)
+        e = zv.Engine(cfg.seed)
+        gen = np.random.Generator(np.random.MT19937(cfg.seed))
+        t_const = best_of(lambda: fn(*(const + (n, e))), reps, 1) / n * 1e9
+        t_vary = best_of(lambda: fn(*args, engine=e), reps, 1) / n * 1e9
+        t_np = best_of(lambda: numpy_call(gen, *args), reps, 1) / n * 1e9
+        what = ", ".join("array" if isinstance(a, np.ndarray) else repr(a) for a in args)
+        print("    %-9s %-34s %8.1f %9.1f %7.2f %10.1f %7.2f" % (name, "(%s)" % what, t_const, t_vary,
+                                                                 t_vary / t_const, t_np, t_vary / t_np))
+    print("  Engine.advance(n), ms (least of %d):" % reps)
+    for n in ADVANCES:
+        e = zv.Engine(cfg.seed)
+        e.advance(312 * 3)  # any first refill out of the way
+        t = best_of(lambda: e.advance(n), reps, 1)
+        text = ("2**%d" % (n.bit_length() - 1) if n & (n - 1) == 0 and n > 10 ** 6 else
+                "2**%d - 1" % n.bit_length() if n & (n + 1) == 0 else str(n))
+        print("    n = %-12s %8.2f" % (text, t * 1e3))
+    e = zv.Engine(cfg.seed)
+    print("  Engine.jumped(): %.2f ms; jumped(2**127 - 1): %.2f ms" % (
+        best_of(lambda: e.jumped(), reps, 1) * 1e3, best_of(lambda: e.jumped(2 ** 127 - 1), reps, 1) * 1e3))
+    for count in (1, 100):
+        t = best_of(lambda: e.spawn(count), 1 if count > 1 else reps, 1)
+        print("  Engine.spawn(%d): %.2f ms (%.2f ms per engine)" % (count, t * 1e3, t * 1e3 / count))
+    print("")
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--quick", action="store_true",
@@ -739,6 +819,8 @@ def main(argv=None):
     ap.add_argument("--seed", type=int, default=12345, help="seed of every generator (default 12345)")
     ap.add_argument("--calling", action="store_true",
                     help="only the calling-layer section (scalar latency, thread scaling)")
+    ap.add_argument("--streams", action="store_true",
+                    help="only the streams section (array-parameter draws, advance, jumped, spawn)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -750,6 +832,9 @@ def main(argv=None):
     zv = import_zorvana()
     if cfg.calling:
         calling_section(zv, cfg)
+        return 0
+    if cfg.streams:
+        streams_section(zv, cfg)
         return 0
     import scipy
     start = time.time()
@@ -817,6 +902,7 @@ def main(argv=None):
         print(line)
     print("")
     calling_section(zv, cfg)
+    streams_section(zv, cfg)
     print("total run time %.0f s" % (time.time() - start))
     chart(rows, cfg.out)
     return 0

@@ -24,7 +24,7 @@ copyright = "the zorvana developers"
 extensions = ["myst_parser", "sphinx.ext.napoleon", "zorvana_docs"]
 source_suffix = {".rst": "restructuredtext", ".md": "markdown"}
 root_doc = "index"
-exclude_patterns = ["_build", "pictures"]
+exclude_patterns = ["_build"]
 
 # Section links within and between the Markdown pages (#the-same-bits-everywhere).
 myst_heading_anchors = 3

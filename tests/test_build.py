@@ -1,7 +1,8 @@
 """The build: a changed header recompiles every translation unit that
 includes it, so an install never carries objects compiled from an older
-header. Runs once per CI run (CPython 3.8 and later), on a copy of the tree
-that starts from the objects of the install under test where there are any."""
+header (once per CI run, CPython 3.8 and later, on a copy of the tree that
+starts from the objects of the install under test where there are any); and
+the check that every release wheel runs."""
 import os
 import shutil
 import subprocess
@@ -38,3 +39,10 @@ def test_changed_header_recompiles_its_includers(tmp_path):
         f.write("\n#error stale objects were reused\n")
     res = build(tree)
     assert res.returncode != 0 and "stale objects were reused" in res.stdout, res.stdout[-3000:]
+
+
+def test_wheel_check_passes_here():
+    """The value check every release wheel runs holds for this build."""
+    sys.path.insert(0, os.path.join(ROOT, "tools"))
+    import wheels
+    assert wheels.check() == 0

@@ -25,5 +25,9 @@ def test_site_builds_without_warnings(tmp_path):
         for prefix in "dpqr":
             assert 'id="zorvana.%s%s"' % (prefix, fam.key) in page
         assert ">>> " in page or "&gt;&gt;&gt;" in page
+    with open(str(out / "engines.html")) as f:
+        page = f.read()
+    for name, _, _ in getattr(gen_docs, "method_rows", list)():
+        assert 'id="zorvana.%s"' % name in page
     images = sorted(os.listdir(str(out / "_images")))
     assert [i for i in images if i.startswith("accuracy-")], images

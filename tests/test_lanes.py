@@ -16,7 +16,8 @@ import zorvana
 from conftest import build_cpp
 
 VARIANTS = ["sse2", "avx2", "avx512"]
-KERNELS = ["exp", "log", "erf", "erf_inv", "gamma_terms", "gamma_p", "gamma_p_inv"]
+KERNELS = ["exp", "log", "lgamma", "erf", "erf_inv", "gamma_terms", "gamma_p", "gamma_p_inv", "gamma_p_each",
+           "gamma_p_inv_each"]
 INPUTS = 10 ** 6
 # The scalar inverse of the incomplete gamma function takes 36 incomplete
 # gamma evaluations an element: fewer inputs keep the reference quick.
@@ -45,7 +46,7 @@ def test_variant_matches_scalar_kernels(comparison, variant):
         pytest.skip(f"this processor does not run {variant}")
     for kernel in KERNELS:
         inputs, differing = comparison[(variant, kernel)]
-        assert int(inputs) >= (INVERSE_INPUTS if kernel == "gamma_p_inv" else INPUTS)
+        assert int(inputs) >= (INVERSE_INPUTS if kernel.startswith("gamma_p_inv") else INPUTS)
         assert int(differing) == 0, f"{variant} {kernel}: {differing} of {inputs} differ"
 
 
@@ -138,6 +139,36 @@ def location(rng, n):
     return per_element(rng, n, lambda m: rng.normal(0, 3, m))
 
 
+def shape(rng, n):
+    """Shapes of every regime of the incomplete gamma function: mostly below
+    10, some above, integers, and 10 and its neighbours."""
+    def body(m):
+        v = 10.0 ** rng.uniform(-3, 1, m)
+        pick = rng.random(m)
+        v[pick < 0.2] = 10.0 ** rng.uniform(1, 2.5, (pick < 0.2).sum())
+        v[pick > 0.9] = rng.integers(1, 30, (pick > 0.9).sum())
+        v[(pick > 0.85) & (pick <= 0.9)] = rng.choice([10.0, 9.999999999999998, 10.000000000000002], ((pick > 0.85) & (pick <= 0.9)).sum())
+        return v
+    return per_element(rng, n, body)
+
+
+def dofs(rng, n):
+    """Degrees of freedom around both of Hill's branches, with the closed
+    forms (1, 2, +inf) mixed in."""
+    def body(m):
+        v = 10.0 ** rng.uniform(-1, 2.5, m)
+        pick = rng.random(m) < 0.1
+        v[pick] = rng.choice([1.0, 2.0, np.inf, 0.5, 1 + 2.0 ** -52, 2 - 2.0 ** -52], pick.sum())
+        return v
+    return per_element(rng, n, body)
+
+
+def counts(rng, n):
+    c = rng.integers(-2, 60, n)
+    c[rng.random(n) < 0.01] = 2 ** 62
+    return c
+
+
 def flags(rng, n):
     return rng.random(n) < 0.3
 
@@ -151,6 +182,19 @@ VARYING = [
     ("dexp", lambda rng, n: [scale(rng, n), scale(rng, n), flags(rng, n)]),
     ("dexp", lambda rng, n: [location(rng, n), 0.0, False]),
     ("dlaplace", lambda rng, n: [location(rng, n), location(rng, n), scale(rng, n), flags(rng, n)]),
+    ("pgamma", lambda rng, n: [scale(rng, n, -3, 2), shape(rng, n), scale(rng, n, -1, 1), flags(rng, n)]),
+    ("pgamma", lambda rng, n: [scale(rng, n, -3, 2), shape(rng, n), 2.0, False]),
+    ("pchisq", lambda rng, n: [scale(rng, n, -3, 2), shape(rng, n), flags(rng, n)]),
+    ("ppois", lambda rng, n: [counts(rng, n), scale(rng, n, -2, 2), flags(rng, n)]),
+    ("ppois", lambda rng, n: [counts(rng, n), 12.5, False]),
+    ("qgamma", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], shape(rng, n // 10),
+                               scale(rng, n // 10, -1, 1)]),
+    ("qchisq", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], shape(rng, n // 10)]),
+    ("qinvgamma", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], shape(rng, n // 10),
+                                  scale(rng, n // 10, -1, 1)]),
+    ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], dofs(rng, n // 10)]),
+    ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], 4.0]),
+    ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], 0.7]),
 ]
 
 
@@ -164,7 +208,7 @@ def test_varying_parameters_equal_scalar_calls(name, make):
     args = [np.asarray(a) for a in make(rng, n)]
     got = f(*args)
     full = np.broadcast_arrays(*args)
-    want = np.array([f(*(a[i].item() for a in full)) for i in range(n)])
+    want = np.array([f(*(a[i].item() for a in full)) for i in range(full[0].size)])
     differ = ~((got.view(np.uint64) == want.view(np.uint64)) | (np.isnan(got) & np.isnan(want)))
     bad = np.flatnonzero(differ)
     assert bad.size == 0, (bad.size, [(tuple(a[i] for a in full), got[i], want[i]) for i in bad[:5]])

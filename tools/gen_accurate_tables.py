@@ -152,6 +152,41 @@ def lines():
     ec = [2 / mp.sqrt(mp.pi) * (-1) ** n / (mp.factorial(n) * (2 * n + 1)) for n in range(0, 16)]
     out.append("// erf(x) = x * sum_n c[n] x^(2n), |x| <= 1/2.")
     out.append(array("kErfSeries", poly_rows(ec)))
+    out += normal_quantile_start()
+    return out
+
+
+def normal_quantile_start():
+    """The standard normal z with upper tail p = e^(-r^2/2), as polynomials in
+    s = (r - mid)/half on pieces of r (Chebyshev fits, error below 1e-9):
+    the start of the upper quantile's Halley step."""
+    def z_of_r(r):
+        lp = -r * r / 2
+        z = r - (2.515517 + r * (0.802853 + r * 0.010328)) / (1 + r * (1.432788 + r * (0.189269 + r * 0.001308)))
+        for _ in range(60):
+            sf = mp.erfc(z / mp.sqrt(2)) / 2
+            step = (mp.log(sf) - lp) * sf / mp.npdf(z)
+            z += step
+            if abs(step) < mp.mpf(2) ** -110 * (1 + abs(z)):
+                break
+        return z
+    edges = [mp.sqrt(2 * mp.log(2)), 2, 3, 5, 9, 16, 39]
+    rows, info = [], []
+    with mp.workprec(120):
+        for a, b in zip(edges, edges[1:]):
+            a, b = mp.mpf(a), mp.mpf(b)
+            mid, half = (a + b) / 2, (b - a) / 2
+            for n in range(6, 30):
+                poly, err = mp.chebyfit(lambda s: z_of_r(mid + half * s), [-1, 1], n, error=True)
+                if err < 1e-9:
+                    break
+            rows.append([mp.mpf(0)] * (17 - len(poly)) + list(poly))
+            info.append((float(b), float(mid), float(1 / half), float(17 - len(poly))))
+    out = ["// Upper quantile start: on piece i (r <= kNormStartPiece[i][0]), z is the",
+           "// polynomial kNormStart[i] (highest degree first, from index first) in",
+           "// s = (r - mid) * inv_half. Rows {r_end, mid, inv_half, first}."]
+    out.append(array("kNormStartPiece", ["{%s, %s, %s, %s}" % tuple(hx(v) for v in i) for i in info], width=4))
+    out.append(array("kNormStart", ["{" + ", ".join(hx(v) for v in r) + "}" for r in rows], width=17))
     return out
 
 

@@ -385,13 +385,25 @@ def run_examples(lines):
 
 def flag_note(fam, prefix):
     if prefix == "p":
-        return ("Return the natural logarithm of the probability. It is the logarithm of the computed "
-                "probability, so a probability below {} gives -inf.".format(EPS_NOTE))
+        return ("Return the natural logarithm of the probability. For the lower tail it is the logarithm "
+                "of the computed probability, so a probability below {} gives -inf; the upper tail's "
+                "logarithm is computed in log space (finite wherever the tail is positive).".format(EPS_NOTE))
     if fam.d_log_of_value:
         return ("Return the natural logarithm of the {}. It is the logarithm of the computed value, "
                 "so a value below {} gives -inf.".format("mass" if fam.discrete else "density", EPS_NOTE))
     return ("Return the natural logarithm of the {}, computed in the log domain (finite far into the "
             "tails).".format("mass" if fam.discrete else "density"))
+
+
+def tail_note(fam, prefix):
+    if prefix == "p":
+        return ("True for the lower tail P(X <= x), False for the upper tail P(X > x), computed directly "
+                "and accurate far into the tail (never as 1 minus the lower tail): the way to a p-value.")
+    if fam.discrete:
+        return ("True: p is a lower tail, as above. False: p is an upper tail, and the result is the least "
+                "count k with P(X > k) <= p.")
+    return ("True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x), accurate for p "
+            "far below 1e-16; p = 0 gives the upper end of the support, p = 1 the lower end.")
 
 
 def elementwise(fam, prefix):
@@ -420,6 +432,8 @@ def elementwise(fam, prefix):
     flag = {"d": "log", "p": "log_p"}.get(prefix)
     if flag:
         params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix)))
+    if prefix in "pq":
+        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix)))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
     invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")
@@ -439,6 +453,8 @@ def text_signature(fam, prefix):
         args += ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
         if prefix in "dp":
             args.append(("log" if prefix == "d" else "log_p") + "=False")
+        if prefix in "pq":
+            args.append("lower_tail=True")
     return "(" + ", ".join(args) + ")"
 
 
@@ -447,29 +463,48 @@ def draw(fam):
     parts = [wrap("Random draws from the {} distribution, which has {}.".format(fam.title, fam.law))]
     call = ", ".join(fam.names())
     parts.append(wrap("{n}({c}) gives one float, {n}({c}, size) a float64 array: size n gives n "
-                      "draws, a sequence of ints an array of that shape.".format(n=name, c=call)))
+                      "draws, a sequence of ints an array of that shape. Any parameter may be an array: "
+                      "the parameters broadcast together as NumPy broadcasts (and to size, when it is "
+                      "given), and element i of the result, in row-major order, is the draw that the "
+                      "scalar call with element i's parameters would make next, so the array equals "
+                      "that loop of scalar calls bit for bit.".format(n=name, c=call)))
     params = []
     for pname, text in fam.params:
-        kind = "int" if pname == "n_trials" else "float"
+        kind = "int or array_like of int" if pname == "n_trials" else "float or array_like"
         if pname in fam.defaults:
             kind += ", default " + fam.defaults[pname]
         params.append(param(pname, kind, text))
     params.append(param("size", "int or sequence of int, optional",
-                        "Leave out for one float. Element i of the array (in row-major order) is the "
-                        "(i + 1)-th successive draw, exactly as that many scalar draws would give."))
+                        "Leave out for one float, or, with array parameters, an array of their broadcast "
+                        "shape. Element i of the array (in row-major order) is the (i + 1)-th successive "
+                        "draw, exactly as that many scalar draws would give. Array parameters must "
+                        "broadcast to size: otherwise ValueError, naming both shapes."))
     params.append(param("engine", "Engine, optional",
                         "The engine to draw from; left out, the module's shared default engine, "
                         "Engine(1), is used and advanced."))
     parts.append("Parameters\n----------\n" + "\n".join(params))
-    parts.append("Returns\n-------\nfloat or numpy.ndarray of float64")
+    parts.append("Returns\n-------\nfloat or numpy.ndarray of float64\n"
+                 "    A Python float when every parameter is a scalar and size is left out.")
     notes = [
         "Each draw is " + fam.draw + ".",
-        "Invalid parameters ({}) give NaN, or an array of NaN, without advancing the engine.".format(fam.invalid),
+        "Invalid parameters ({}) give NaN without advancing the engine: for all-scalar parameters "
+        "the float or the whole array, for array parameters each element whose parameters are "
+        "invalid.".format(fam.invalid),
         "An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn before the interruption.",
     ]
     parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
-    parts.append("Examples\n--------\n" + run_examples(fam.examples["r"]))
+    parts.append("Examples\n--------\n" + run_examples(fam.examples["r"] + DRAW_ARRAY_EXAMPLES.get(name, [])))
     return name, text_signature(fam, "r"), "\n\n".join(parts)
+
+
+# Draws with array parameters, shown for a few families.
+DRAW_ARRAY_EXAMPLES = {
+    "rnorm": ["zv.rnorm([0.0, 10.0, 100.0], 1.0, engine=zv.Engine(42))",
+              "zv.rnorm([0.0, 10.0], [[1.0], [0.01]], engine=zv.Engine(42))"],
+    "rbinom": ["zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))"],
+    "rpois": ["zv.rpois([0.5, 5.0, 50.0], engine=zv.Engine(42))"],
+    "runif": ["zv.runif(0.0, [1.0, 10.0, 100.0], engine=zv.Engine(42))"],
+}
 
 
 def thread_rows():
@@ -560,7 +595,7 @@ def stubs():
         "# Generated by tools/gen_docs.py; do not edit.",
         "# The all-scalar overload comes first and is narrower than the array one.",
         "# pyright: reportOverlappingOverload=false",
-        "from typing import Any, ClassVar, List, Sequence, Tuple, overload",
+        "from typing import Any, ClassVar, List, Sequence, Tuple, Union, overload",
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
@@ -598,8 +633,8 @@ def stubs():
                 else:
                     args.append(first + ": ArrayLike")
                 args += [stub_param(fam, n, scalar) for n in fam.names()]
-                if flag:
-                    args.append("{}: {} = ...".format(flag, "bool" if scalar else "ArrayLike"))
+                for f in ([flag] if flag else []) + (["lower_tail"] if prefix in "pq" else []):
+                    args.append("{}: {} = ...".format(f, "bool" if scalar else "ArrayLike"))
                 ret = "float" if scalar else "NDArray[np.float64]"
                 out.append("")
                 out.append("@overload")
@@ -610,16 +645,18 @@ def stubs():
         pos = [stub_param(fam, n, True) for n in fam.names()]
         required = [p.replace(" = ...", "") for p in pos]
         # The scalar form (engine also by position), then the shape and size
-        # forms.
-        forms = [(pos + [engine], "float")]
+        # forms, then any parameter an array (an array whatever the size).
+        forms = [(pos + [engine], "float", ignore)]
         for size, ret in (("Sequence[int]", "NDArray[np.float64]"), ("int", "NDArray[np.float64]")):
-            forms.append((required + ["size: " + size, engine], ret))
+            forms.append((required + ["size: " + size, engine], ret, ""))
             if fam.defaults:  # size by keyword after the distribution's defaults
-                forms.append((pos + ["*", "size: " + size, engine], ret))
-        for args, ret in forms:
+                forms.append((pos + ["*", "size: " + size, engine], ret, ""))
+        arrays = [stub_param(fam, n, False) for n in fam.names()]
+        forms.append((arrays + ["size: Union[int, Sequence[int]] = ...", engine], "NDArray[np.float64]", ""))
+        for args, ret, note in forms:
             out.append("")
             out.append("@overload")
-            out.append("def {}({}) -> {}: ...".format(name, ", ".join(args), ret))
+            out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, note))
     out.append("")
     return "\n".join(out)
 

@@ -3,8 +3,8 @@ without a compiler would meet them.
 
 For each interpreter given (default: the one running this script):
 
-1. `python -m build --wheel` (in a helper environment with `build` where the
-   interpreter has none);
+1. `python -m build --wheel` (`pip wheel` in a fresh environment where the
+   interpreter has no `build` package);
 2. `auditwheel repair` turns the wheel into a manylinux wheel;
 3. a fresh virtual environment installs it (binary packages only) with PATH
    reduced to the environment's own bin directory and CC/CXX pointing
@@ -116,23 +116,43 @@ def venv_python(env):
     return os.path.join(env, "Scripts" if os.name == "nt" else "bin", "python")
 
 
+def fresh_env(python, path, **kw):
+    """A new virtual environment; on CPython 3.6 with the last pip that runs
+    there (the pip it comes with knows neither the manylinux tags of today
+    nor which releases of a package still support it)."""
+    run([python, "-m", "venv", path])
+    py = venv_python(path)
+    old = subprocess.run([py, "-c", "import sys; sys.exit(sys.version_info < (3, 7))"]).returncode
+    if old:
+        run([py, "-m", "pip", "install", "-q", "--upgrade", "pip<22"], **kw)
+    return py
+
+
 def build_wheel(python, raw, work):
-    """The wheel of this checkout for one interpreter (python -m build)."""
-    if subprocess.run([python, "-c", "import build"], stderr=subprocess.DEVNULL).returncode != 0:
-        env = os.path.join(work, "build-env")
-        run([python, "-m", "venv", env])
-        run([venv_python(env), "-m", "pip", "install", "-q", "build"])
-        python = venv_python(env)
+    """The wheel of this checkout for one interpreter: `python -m build
+    --wheel` where the interpreter has the build package, otherwise `pip
+    wheel` from a fresh environment (the build package of today no longer
+    runs on CPython 3.6)."""
     before = set(glob.glob(os.path.join(raw, "*.whl")))
-    run([python, "-m", "build", "--wheel", "--outdir", raw, ROOT])
+    # (Run outside the checkout, whose build/ directory would pass for the package.)
+    if subprocess.run([python, "-c", "import build.__main__"], stderr=subprocess.DEVNULL, cwd=work).returncode == 0:
+        run([python, "-m", "build", "--wheel", "--outdir", raw, ROOT], cwd=work)
+    else:
+        python = fresh_env(python, os.path.join(work, "build-env"))
+        run([python, "-m", "pip", "wheel", "-q", "--no-deps", "--wheel-dir", raw, ROOT], cwd=work)
     (wheel,) = set(glob.glob(os.path.join(raw, "*.whl"))) - before
     return wheel
 
 
-def repair(wheel, out):
-    before = set(glob.glob(os.path.join(out, "*.whl")))
-    run([sys.executable, "-m", "auditwheel", "repair", "-w", out, wheel])
-    (fixed,) = set(glob.glob(os.path.join(out, "*.whl"))) - before
+def repair(wheel, out, work):
+    """The manylinux wheel auditwheel makes of a wheel, moved into out."""
+    fixed_dir = tempfile.mkdtemp(dir=work)
+    run([sys.executable, "-m", "auditwheel", "repair", "-w", fixed_dir, wheel])
+    (name,) = os.listdir(fixed_dir)
+    if not os.path.isdir(out):
+        os.makedirs(out)
+    fixed = os.path.join(out, name)
+    shutil.move(os.path.join(fixed_dir, name), fixed)
     return fixed
 
 
@@ -142,11 +162,10 @@ def try_without_compiler(python, wheel, work):
     env = os.path.join(work, "user-env")
     if os.path.exists(env):
         shutil.rmtree(env)
-    run([python, "-m", "venv", env])
     bindir = os.path.dirname(venv_python(env))
     clean = dict(os.environ, PATH=bindir, VIRTUAL_ENV=env, CC="/nonexistent/cc", CXX="/nonexistent/c++")
     clean.pop("PYTHONPATH", None)
-    py = venv_python(env)
+    py = fresh_env(python, env, env=clean, cwd=work)
     # Binary packages only: nothing may be compiled on the way.
     run([py, "-m", "pip", "install", "-q", "--only-binary", ":all:", wheel], env=clean, cwd=work)
     run([py, os.path.join(ROOT, "tools", "wheels.py"), "--check", "--no-compiler"], env=clean, cwd=work)
@@ -170,7 +189,7 @@ def main(argv=None):
         made = []
         for python in args.python or [sys.executable]:
             wheel = build_wheel(shutil.which(python) or python, raw, work)
-            fixed = repair(wheel, args.out)
+            fixed = repair(wheel, args.out, work)
             try_without_compiler(shutil.which(python) or python, fixed, work)
             made.append(fixed)
         print("\n".join(["checked:"] + made))

@@ -50,13 +50,30 @@ def escape_body(body):
     return escape_rst(head) + sep + examples
 
 
+def methods(cls):
+    """(name, signature without self, body) of a class's documented methods."""
+    out = []
+    for name, sig, body in getattr(gen_docs, "method_rows", list)():
+        owner, _, method = name.partition(".")
+        if owner == cls:
+            out.append((method, "(" + sig[1:].replace("self, ", "", 1).replace("self", "", 1), body))
+    return out
+
+
+def directive(kind, name, sig, body, config, module=True):
+    lines = [".. py:{}:: {}{}".format(kind, name, sig)] + (["   :module: zorvana"] if module else []) + [""]
+    lines += ["   " + line if line else "" for line in NumpyDocstring(escape_body(body), config).lines()]
+    return lines + [""]
+
+
 def entry(name, config):
     sig, body = rows()[name]
-    body = escape_body(body)
-    kind = "class" if name[0].isupper() else "function"
-    lines = [".. py:{}:: {}{}".format(kind, name, sig), "   :module: zorvana", ""]
-    lines += ["   " + line if line else "" for line in NumpyDocstring(body, config).lines()]
-    return lines + [""]
+    if not name[0].isupper():
+        return directive("function", name, sig, body, config)
+    lines = directive("class", name, sig, body, config)
+    for method, msig, mbody in methods(name):
+        lines += ["   " + line if line else "" for line in directive("method", method, msig, mbody, config, False)]
+    return lines
 
 
 class _Rst(Directive):

@@ -20,6 +20,18 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 inline bool is_nan(double x) { return x != x; }
 
+// Series coefficients that are plain quotients, rounded to nearest once (at
+// compile time; the same double as the division at run time).
+struct Reciprocals {
+    double alt[20];  // alt[k] = (-1)^(k+1) / k: log(1 + x) = sum alt[k] x^k
+    double odd[12];  // odd[k] = 1 / (2k + 1)
+    constexpr Reciprocals() : alt(), odd() {
+        for (int k = 1; k < 20; ++k) alt[k] = ((k & 1) ? 1.0 : -1.0) / k;
+        for (int k = 0; k < 12; ++k) odd[k] = 1.0 / (2 * k + 1);
+    }
+};
+constexpr Reciprocals kRecip{};
+
 // ---------------------------------------------------------------- exp ----
 
 // e^r - 1 for |r| <= ln2/128 (a little more is fine), r = rh + rl.
@@ -58,8 +70,9 @@ Scaled exp_core(double xh, double xl) {
 
 // log(1 + r) for |r| <= 2^-6, r = rh + rl.
 DD log1p_small(double rh, double rl) {
-    double poly = 0.0;  // 1/3 - r/4 + r^2/5 - ... - r^13/16
-    for (int k = 16; k >= 3; --k) poly = poly * rh + ((k & 1) ? 1.0 : -1.0) / k;
+    // 1/3 - r/4 + r^2/5 - ... - r^9/12; the next term is below 2^-72 |r|.
+    double poly = kRecip.alt[12];
+    for (int k = 11; k >= 3; --k) poly = poly * rh + kRecip.alt[k];
     const DD sq = two_prod(rh, rh);
     const double t = rh * sq.hi * poly;
     const DD a = two_sum(rh, -0.5 * sq.hi);
@@ -101,7 +114,7 @@ DD atan_reduced(double a, double al) {
     const DD t = dd_div(num, den);                   // |t| <= 1/16
     const double t2 = t.hi * t.hi;
     double poly = 0.0;  // -1/3 + t^2/5 - ... + t^16/19 (odd part after t)
-    for (int k = 9; k >= 1; --k) poly = poly * t2 + ((k & 1) ? -1.0 : 1.0) / (2 * k + 1);
+    for (int k = 9; k >= 1; --k) poly = poly * t2 + ((k & 1) ? -kRecip.odd[k] : kRecip.odd[k]);
     const DD at = fast_two_sum(t.hi, t.lo + t.hi * t2 * poly);
     return dd_add(DD{kAtanTable[j][0], kAtanTable[j][1]}, at);
 }
@@ -268,7 +281,7 @@ double log1pmx(double x) {
     if (fabs_(x) < 0x1p-6) {
         // -x^2/2 + x^3/3 - ... - x^18/18
         double poly = 0.0;
-        for (int k = 18; k >= 2; --k) poly = poly * x + ((k & 1) ? 1.0 : -1.0) / k;
+        for (int k = 18; k >= 2; --k) poly = poly * x + kRecip.alt[k];
         return x * (x * poly);
     }
     return dd_add(log1p_dd(x), -x).hi;
@@ -345,7 +358,7 @@ double deviance(double x, double m) {
         const double v = d / s;
         const double v2 = v * v;
         double poly = 0.0;
-        for (int k = 10; k >= 1; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
+        for (int k = 10; k >= 1; --k) poly = poly * v2 + kRecip.odd[k];
         return d * v + (2 * x) * (v * (v2 * poly));
     }
     const DD l = dd_sub(log_dd(x), log_dd(m));

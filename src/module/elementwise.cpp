@@ -48,8 +48,11 @@ std::vector<ArgSpec> batch_detail::parse_args(const char* row, const std::vector
         Default fallback = Default::none;
         if (eq != nullptr) {
             const std::string value(eq + 1);
-            fallback = value == "0" ? Default::zero : value == "1" ? Default::one : Default::no;
-            if (value != "0" && value != "1" && value != "False") {
+            fallback = value == "0"      ? Default::zero
+                       : value == "1"    ? Default::one
+                       : value == "True" ? Default::yes
+                                         : Default::no;
+            if (value != "0" && value != "1" && value != "False" && value != "True") {
                 throw std::logic_error(std::string("default of row ") + row);
             }
         }
@@ -675,6 +678,7 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
             case Default::none: return nullptr;
             case Default::zero: held[a].real = 0.0; kind = Kind::real; break;
             case Default::one: held[a].real = 1.0; kind = Kind::real; break;
+            case Default::yes: held[a].flag = 1; kind = Kind::flag; break;
             default: held[a].flag = 0; kind = Kind::flag; break;
             }
         } else if (declared.type == ArgType::real) {
@@ -757,7 +761,7 @@ struct Param<C> {
 template <>
 struct Param<Fl> {
     using type = FlagArg;
-    static py::arg_v decl(const ArgSpec& s) { return py::arg_v(s.name, false); }
+    static py::arg_v decl(const ArgSpec& s) { return py::arg_v(s.name, s.fallback == Default::yes); }
 };
 
 template <class... P, std::size_t... I>
@@ -780,15 +784,17 @@ py::object make_general(const Row* row, py::handle scope) {
     for (const ArgSpec& s : row->args) {
         pattern += s.type == ArgType::flag ? "F" : s.type == ArgType::count ? "C" : s.fallback != Default::none ? "D" : "R";
     }
+    if (pattern == "RDDFF") return general_function<R, Rd, Rd, Fl, Fl>(row, scope);
+    if (pattern == "RRRFF") return general_function<R, R, R, Fl, Fl>(row, scope);
+    if (pattern == "RRFF") return general_function<R, R, Fl, Fl>(row, scope);
+    if (pattern == "CRFF") return general_function<C, R, Fl, Fl>(row, scope);
+    if (pattern == "CCRFF") return general_function<C, C, R, Fl, Fl>(row, scope);
+    if (pattern == "RCRF") return general_function<R, C, R, Fl>(row, scope);
     if (pattern == "RDDF") return general_function<R, Rd, Rd, Fl>(row, scope);
-    if (pattern == "RDD") return general_function<R, Rd, Rd>(row, scope);
     if (pattern == "RRRF") return general_function<R, R, R, Fl>(row, scope);
     if (pattern == "RRF") return general_function<R, R, Fl>(row, scope);
     if (pattern == "CRF") return general_function<C, R, Fl>(row, scope);
     if (pattern == "CCRF") return general_function<C, C, R, Fl>(row, scope);
-    if (pattern == "RRR") return general_function<R, R, R>(row, scope);
-    if (pattern == "RR") return general_function<R, R>(row, scope);
-    if (pattern == "RCR") return general_function<R, C, R>(row, scope);
     throw std::logic_error(std::string("no general function for the arguments of ") + row->name);
 }
 

@@ -31,7 +31,8 @@ DD standardize(double x, double mu, double sigma) {
     if (is_inf(d)) return DD{d / sigma, 0.0};
     const DD diff = accurate::two_sum(x, -mu);
     const double q = diff.hi / sigma;
-    if (!(accurate::fabs_(q) < 0x1p900)) return DD{q, 0.0};
+    // Far out (or with a difference near overflow) a double z is precise enough.
+    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};
     return accurate::dd_div(diff, sigma);
 }
 
@@ -61,8 +62,10 @@ bool quantile_limit(double p, double mu, double sigma, double& out) {
 
 // mu + sigma * (a + al), the product in double-double where it is finite.
 double place(double mu, double sigma, DD a) {
+    if (is_inf(mu)) return mu;  // any finite offset leaves an infinite location
     const double y = a.hi * sigma;
-    if (is_inf(mu) || !(accurate::fabs_(y) < 0x1p1000)) return y + mu;
+    const double plain = y + mu;
+    if (!(accurate::fabs_(y) < 0x1p1000) || !(accurate::fabs_(plain) < 0x1p1020)) return plain;
     const DD s = accurate::dd_add(accurate::dd_mul(a, sigma), mu);
     return s.hi;
 }
@@ -165,6 +168,7 @@ double plaplace_upper(double x, double mu, double sigma, bool log_p) {
     if (z.hi >= 0) {
         // e^(-z)/2; its log -z - ln 2
         if (log_p) {
+            if (z.hi > 0x1p500) return -z.hi;
             return accurate::dd_sub(accurate::dd_neg(z), DD{accurate::tables::kLn2[0], accurate::tables::kLn2[1]}).hi;
         }
         return 0.5 * exp_neg(z, false);
@@ -188,11 +192,12 @@ double qlaplace_upper(double p, double mu, double sigma) {
 double plogis_upper(double x, double mu, double sigma, bool log_p) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return mirrored(symmetric_cdf_limit(x, mu, sigma), log_p);
+    if (is_nan((x - mu) / (sigma + sigma))) return kNaN;  // inf/inf in the lower tail's argument
     const DD z = standardize(x, mu, sigma);
     if (z.hi >= 0) {
         // e^(-z) / (1 + e^(-z)); log: -z - log1p(e^(-z))
         const double e = exp_neg(z, false);
-        if (log_p) return accurate::dd_sub(accurate::dd_neg(z), accurate::log1p_dd(e)).hi;
+        if (log_p) return z.hi > 0x1p500 ? -z.hi : accurate::dd_sub(accurate::dd_neg(z), accurate::log1p_dd(e)).hi;
         return e / (1.0 + e);
     }
     // 1 / (1 + e^z), z < 0; log: -log1p(e^z)
@@ -248,7 +253,9 @@ double punif_upper(double x, double a, double b, bool log_p) {
     if (x <= a) return value_or_log(1.0, log_p);
     if (x >= b) return value_or_log(0.0, log_p);
     if (is_ninf(a)) return kNaN;                       // as the lower tail: (x - a)/(b - a) = inf/inf
-    if (is_pinf(b)) return value_or_log(1.0, log_p);  // the lower tail is 0 for every finite x
+    if (is_pinf(b)) {  // the lower tail (x - a)/inf is 0, or NaN where x - a overflows
+        return is_inf(x - a) ? kNaN : value_or_log(1.0, log_p);
+    }
     const bool halve = is_inf(b - a);
     const double w = halve ? b * 0.5 - a * 0.5 : b - a;
     const double above = halve ? b * 0.5 - x * 0.5 : b - x;
@@ -290,7 +297,13 @@ double pweibull_upper(double x, double shape, double scale, bool log_p) {
         return is_nan(v) ? v : value_or_log(v, log_p);
     }
     // t = (x/scale)^shape = e^(shape (log x - log scale)); the tail is e^-t.
-    const DD c = accurate::dd_mul(accurate::dd_sub(accurate::log_dd(x), accurate::log_dd(scale)), shape);
+    const DD r = accurate::dd_div(DD{x, 0.0}, scale);
+    DD c;
+    if (r.hi >= 0x1p-1000 && r.hi <= 0x1p1000) {
+        c = accurate::dd_mul(accurate::dd_add(accurate::log_dd(r.hi), r.lo / r.hi), shape);
+    } else {  // x/scale near or beyond the ends of the doubles
+        c = accurate::dd_mul(accurate::dd_sub(accurate::log_dd(x), accurate::log_dd(scale)), shape);
+    }
     if (c.hi > 709) return log_p ? -accurate::exp_dd(c) : 0.0;
     if (c.hi < -708) {
         const double t = accurate::exp_dd(c);  // below 2^-1021: e^-t is 1 - t

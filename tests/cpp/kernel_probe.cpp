@@ -289,6 +289,28 @@ void run_grid(long stride) {
         lane_grid(g, "math_gamma_p_inv_n", P,
                   [a](const double* p, double* out, std::size_t n) { math_gamma_p_inv_n(a, p, out, n); });
     }
+    lane_grid(g, "math_lgamma_n", G, math_lgamma_n);
+    {
+        // A shape per element: every pair of the kernels' grids in one run.
+        const std::vector<double> X = join(R, {0.5, 3, 30, 99});
+        std::vector<double> a, x, ap, p;
+        for (double s : S) {
+            for (double v : X) {
+                a.push_back(s);
+                x.push_back(v);
+            }
+            for (double v : P) {
+                ap.push_back(s);
+                p.push_back(v);
+            }
+        }
+        lane_grid(g, "math_gamma_p_each_n", x, [&a](const double* xs, double* out, std::size_t n) {
+            math_gamma_p_each_n(a.data(), xs, out, n);
+        });
+        lane_grid(g, "math_gamma_p_inv_each_n", p, [&ap](const double* ps, double* out, std::size_t n) {
+            math_gamma_p_inv_each_n(ap.data(), ps, out, n);
+        });
+    }
     for (double mu : L) {
         for (double sigma : S) {
             for (bool f : kFlags) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "accurate/elementary.hpp"
+#include "accurate/gamma_inc.hpp"
 #include "tails/tails.hpp"
 
 using namespace zorvana;
@@ -79,7 +80,14 @@ void add_tails(Table& t) {
 }
 
 // Kernels of the incomplete gamma family (accurate/gamma_inc.hpp).
-void add_gamma(Table&) {}
+void add_gamma(Table& t) {
+    t["gamma_p"] = [](const Args& a) { return accurate::gamma_p(d(a[0]), d(a[1])); };
+    t["gamma_q"] = [](const Args& a) { return accurate::gamma_q(d(a[0]), d(a[1])); };
+    t["log_gamma_p"] = [](const Args& a) { return accurate::log_gamma_p(d(a[0]), d(a[1])); };
+    t["log_gamma_q"] = [](const Args& a) { return accurate::log_gamma_q(d(a[0]), d(a[1])); };
+    t["gamma_p_inv"] = [](const Args& a) { return accurate::gamma_p_inv(d(a[0]), d(a[1])); };
+    t["gamma_q_inv"] = [](const Args& a) { return accurate::gamma_q_inv(d(a[0]), d(a[1])); };
+}
 
 // Kernels of the incomplete beta family (accurate/beta_inc.hpp).
 void add_beta(Table&) {}
