@@ -25,10 +25,10 @@ std::atomic<int> g_threads{1};
 unsigned long g_main_thread = 0;
 
 thread_local CallWatch* t_watch = nullptr;
-thread_local ScalarCall* t_scalar = nullptr;
+using threads_detail::t_scalar;
 
 // Work an all-scalar call does with the interpreter lock held, counted from
-// its first check, before it lets the lock go.
+// its second check, before it lets the lock go.
 constexpr std::chrono::microseconds kScalarHold{500};
 
 bool is_main_thread() { return static_cast<unsigned long>(PyThread_get_thread_ident()) == g_main_thread; }
@@ -103,26 +103,25 @@ bool CallWatch::stop() {
     return raised;
 }
 
-ScalarCall::ScalarCall() : outer_(t_scalar) { t_scalar = this; }
-
-ScalarCall::~ScalarCall() {
-    if (released_ != nullptr) {
-        watch_.reset();
-        PyEval_RestoreThread(released_);
-    }
-    t_scalar = outer_;
+void ScalarCall::take_lock_back() {
+    watch_.reset();
+    PyEval_RestoreThread(released_);
 }
 
 bool ScalarCall::check() {
-    const auto now = std::chrono::steady_clock::now();
-    if (!timed_) {
-        timed_ = true;
-        since_ = now;
-    } else if (now - since_ >= kScalarHold) {
-        // From here on the checks go to the watch (this thread's t_watch).
-        released_ = PyEval_SaveThread();
-        watch_.emplace(cancel_, &released_);
-        return false;
+    // The clock is read at the 2nd, 4th, 8th ... check only: a cheap call
+    // with a check or two costs no more than before.
+    ++checks_;
+    if (checks_ >= 2 && (checks_ & (checks_ - 1)) == 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (checks_ == 2) {
+            since_ = now;
+        } else if (now - since_ >= kScalarHold) {
+            // From here on the checks go to the watch (this thread's t_watch).
+            released_ = PyEval_SaveThread();
+            watch_.emplace(cancel_, &released_);
+            return false;
+        }
     }
     return PyErr_CheckSignals() != 0;
 }

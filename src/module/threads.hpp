@@ -62,21 +62,34 @@ private:
 // must have taken its arguments out of Python objects before it starts, and
 // the caller looks for an exception (a signal handler that raised) after the
 // destructor.
+class ScalarCall;
+namespace threads_detail {
+inline thread_local ScalarCall* t_scalar = nullptr;  // the innermost on this thread
+}
+
 class ScalarCall {
 public:
-    ScalarCall();
-    ~ScalarCall();
+    // (The thread-local slot's address is looked up once.)
+    ScalarCall() : slot_(&threads_detail::t_scalar), outer_(*slot_) { *slot_ = this; }
+    ~ScalarCall() {
+        if (released_ != nullptr) take_lock_back();
+        *slot_ = outer_;
+    }
     ScalarCall(const ScalarCall&) = delete;
     ScalarCall& operator=(const ScalarCall&) = delete;
 
+    // interrupt_requested() during the call.
     bool check();
 
 private:
+    void take_lock_back();
+
     std::atomic<bool> cancel_{false};
     PyThreadState* released_ = nullptr;
-    bool timed_ = false;
+    unsigned checks_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::optional<CallWatch> watch_;
+    ScalarCall** slot_;
     ScalarCall* outer_;
 };
 
