@@ -12,6 +12,8 @@
 #include "kernels/precision.hpp"
 #include "tails/tails.hpp"
 
+#include <cmath>
+
 namespace zorvana {
 namespace {
 
@@ -29,6 +31,7 @@ double mirrored(double v, bool log_p) { return is_nan(v) ? v : value_or_log(1.0 
 DD standardize(double x, double mu, double sigma) {
     const double d = x - mu;
     if (is_inf(d)) return DD{d / sigma, 0.0};
+    if (sigma == 1) return accurate::two_sum(x, -mu);
     const DD diff = accurate::two_sum(x, -mu);
     const double q = diff.hi / sigma;
     // Far out (or with a difference near overflow) a double z is precise enough.
@@ -74,11 +77,8 @@ double place(double mu, double sigma, DD a) {
 
 // P(Z > z) = atan(1/z)/pi for z >= 0 (1/2 - atan(z)/pi up to z = 1).
 double cauchy_small_tail(double z) {
-    const DD pi{accurate::tables::kPi[0], accurate::tables::kPi[1]};
-    if (z <= 1) {
-        const DD a = accurate::dd_div(accurate::atan_dd(z), pi);
-        return accurate::dd_sub(DD{0.5, 0.0}, a).hi;
-    }
+    const DD inv_pi{accurate::tables::kInvPi[0], accurate::tables::kInvPi[1]};
+    if (z <= 1) return accurate::dd_sub(DD{0.5, 0.0}, accurate::dd_mul(accurate::atan_dd(z), inv_pi)).hi;
     // 1/z as a double-double
     const double uh = 1.0 / z;
     if (uh == 0) return 0.0;
@@ -86,7 +86,7 @@ double cauchy_small_tail(double z) {
     const double ul = ((1.0 - pr.hi) - pr.lo) / z;
     const DD a = accurate::atan_dd(uh);
     const DD au = accurate::dd_add(a, ul / (1.0 + uh * uh));
-    return accurate::dd_div(au, pi).hi;
+    return accurate::dd_mul(au, inv_pi).hi;
 }
 
 // Taylor coefficients (-1)^k/(2k)! and (-1)^k/(2k+1)!, k = 1..11.
@@ -298,6 +298,12 @@ double pweibull_upper(double x, double shape, double scale, bool log_p) {
     }
     // t = (x/scale)^shape = e^(shape (log x - log scale)); the tail is e^-t.
     const DD r = accurate::dd_div(DD{x, 0.0}, scale);
+    if ((shape == 1 || shape == 2) && r.hi >= 0x1p-500 && r.hi <= 0x1p500) {
+        // t = x/scale or its square, directly in double-double.
+        const DD t = shape == 1 ? r : accurate::dd_mul(r, r);
+        if (log_p) return -t.hi;
+        return t.hi > 746 ? 0.0 : accurate::exp_dd(accurate::dd_neg(t));
+    }
     DD c;
     if (r.hi >= 0x1p-1000 && r.hi <= 0x1p1000) {
         c = accurate::dd_mul(accurate::dd_add(accurate::log_dd(r.hi), r.lo / r.hi), shape);
@@ -320,10 +326,16 @@ double qweibull_upper(double p, double shape, double scale) {
     if (p == 1) return 0.0;
     if (is_pinf(shape)) return scale;
     // scale (-log p)^(1/shape) = e^(log(-log p)/shape + log scale)
-    const DD l = accurate::log_dd(p);
-    const DD ll = accurate::dd_add(accurate::log_dd(-l.hi), l.lo / l.hi);
-    const DD y = accurate::dd_add(accurate::dd_div(ll, shape), accurate::log_dd(scale));
-    return accurate::exp_dd(y);
+    const DD l = accurate::dd_neg(accurate::log_dd(p));
+    if (shape == 1) return accurate::dd_mul(l, scale).hi;
+    if (shape == 2) {
+        const double r = std::sqrt(l.hi);
+        return (r + l.lo / (r + r)) * scale;
+    }
+    const DD ll = accurate::dd_add(accurate::log_dd(l.hi), l.lo / l.hi);
+    const DD y = accurate::dd_div(ll, shape);
+    if (scale >= 0x1p-60 && scale <= 0x1p60) return accurate::exp_mul(y, scale);
+    return accurate::exp_dd(accurate::dd_add(y, accurate::log_dd(scale)));
 }
 
 // ------------------------------------------------------------- Bernoulli ----
