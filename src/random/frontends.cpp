@@ -272,7 +272,7 @@ py::array_t<double> fill_varying(const std::vector<py::ssize_t>& dims, bool (*va
                 // the next row: back to its start, then carry through the outer dimensions
                 j = 0;
                 for (std::size_t a = 0; a < np; ++a) at[a] -= inner_step[a] * inner;
-                for (std::size_t d = nd - 1; d-- > 0;) {
+                for (std::size_t d = nd ? nd - 1 : 0; d-- > 0;) {
                     for (std::size_t a = 0; a < np; ++a) at[a] += steps[d][a];
                     if (++index[d] < dims[d]) break;
                     for (std::size_t a = 0; a < np; ++a) at[a] -= steps[d][a] * dims[d];
