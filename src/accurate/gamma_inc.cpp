@@ -71,6 +71,12 @@ DD log_of_x(double x) {
 // whose first term carries all but a tenth of the value (a - x is exact
 // there); elsewhere from the logarithms in double-double.
 DD shape_deviance(double a, double x, const DD* log_a) {
+    if (a > 0x1p1000 || x > 0x1p1000) {
+        // Homogeneous of degree 1: scaled by an exact power of two so that
+        // the sums below cannot overflow.
+        const DD r = shape_deviance(a * 0x1p-24, x * 0x1p-24, nullptr);
+        return DD{r.hi * 0x1p24, r.lo * 0x1p24};
+    }
     const double d = a - x;
     const double sum = a + x;
     if (abs0(d) < 0.1 * sum) {
