@@ -224,6 +224,7 @@ LONG_CALLS = [
     "z.qgamma(np.full(2000000, 0.5), 5.0, 1.0)",       # many elements on every thread
     "z.rbinom(10**13, 0.5, engine=e)",                # scalar draw
     "z.rbinom(10**6, 0.5, 200000, e)",                # array draw: many long draws
+    "z.rbinom(np.full(200000, 10**6), [0.5], engine=e)",  # array parameters: many long draws
 ]
 
 

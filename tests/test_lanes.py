@@ -152,6 +152,17 @@ def shape(rng, n):
     return per_element(rng, n, body)
 
 
+def dofs(rng, n):
+    """Degrees of freedom around both of Hill's branches, with the closed
+    forms (1, 2, +inf) mixed in."""
+    def body(m):
+        v = 10.0 ** rng.uniform(-1, 2.5, m)
+        pick = rng.random(m) < 0.1
+        v[pick] = rng.choice([1.0, 2.0, np.inf, 0.5, 1 + 2.0 ** -52, 2 - 2.0 ** -52], pick.sum())
+        return v
+    return per_element(rng, n, body)
+
+
 def counts(rng, n):
     c = rng.integers(-2, 60, n)
     c[rng.random(n) < 0.01] = 2 ** 62
@@ -181,6 +192,10 @@ VARYING = [
     ("qchisq", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], shape(rng, n // 10)]),
     ("qinvgamma", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], shape(rng, n // 10),
                                   scale(rng, n // 10, -1, 1)]),
+    ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], dofs(rng, n // 10)]),
+    ("qpois", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], scale(rng, n // 10, 0, 2.5)]),
+    ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], 4.0]),
+    ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], 0.7]),
 ]
 
 

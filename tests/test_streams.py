@@ -5,6 +5,7 @@ import copy
 import os
 import pickle
 import sys
+import threading
 
 import numpy as np
 import pytest
@@ -145,3 +146,129 @@ def test_counts_take_integer_indexes():
     e.advance(True)
     f.advance(401)
     assert e == f and e.jumped(np.uint8(2)) == f.jumped(2) and len(e.spawn(np.int32(2))) == 2
+
+
+# ---------------------------------------------------------------------------
+# Array parameters.
+
+NAN, INF = float("nan"), float("inf")
+
+# Per function: values of each parameter, invalid and edge values among them.
+VALUES = {
+    "rnorm": ([0.0, -3.0, NAN, 1e300], [1.0, 0.0, -1.0]),
+    "rbern": ([0.3, 0.0, 1.0, 1.5, NAN, 0.9],),
+    "rbeta": ([2.0, 0.5, -1.0, INF], [3.0, 1e-3, NAN]),
+    "rbinom": ([10, 0, -1, 40], [0.3, 1.0, NAN]),
+    "rcauchy": ([0.0, 5.0, NAN], [1.0, -1.0, INF, 2.0]),
+    "rchisq": ([3.0, 0.0, -1.0, 0.5, INF, 50.0],),
+    "rexp": ([2.0, 0.0, -0.0, NAN, 0.1, INF],),
+    "rf": ([5.0, 1e-17, INF, 0.7], [7.0, 2.0, NAN]),
+    "rgamma": ([2.5, 0.3, 0.0, -1.0], [1.5, 1e-17, 2.0]),
+    "rinvgamma": ([3.0, 0.5, NAN, 2.0], [2.0, 0.0, 1e16]),
+    "rlaplace": ([1.0, -2.0, NAN], [2.0, -1.0, 0.0, 0.5]),
+    "rlnorm": ([0.5, 0.0, 3.0], [0.75, NAN, 0.0, 2.0]),
+    "rlogis": ([1.0, NAN, -4.0], [2.0, INF, 0.5, -1.0]),
+    "rpois": ([4.0, 0.0, NAN, 30.0, -1.0, 0.5],),
+    "rt": ([5.0, 1e-17, INF, 0.8, NAN, 30.0],),
+    "runif": ([-1.0, 2.0, NAN], [3.0, 2.0, 10.0, -5.0]),
+    "rweibull": ([1.5, 1e-17, 5.0], [2.0, 1.0, NAN, 0.5]),
+}
+
+
+def grids(values):
+    """The parameters as arrays that broadcast: the first down, the second across."""
+    if len(values) == 1:
+        return (np.reshape(np.array(values[0] * 2, dtype=object), (2, -1)).tolist(),), (2, len(values[0]))
+    a, b = values
+    return (np.reshape(a, (-1, 1)), np.array(b)), (len(a), len(b))
+
+
+def scalar_loop(draw, params, shape, seed):
+    e = z.Engine(seed)
+    full = [np.broadcast_to(np.asarray(p, dtype=object if isinstance(p, list) else None), shape) for p in params]
+    values = [draw(*(p[i] for p in full), engine=e) for i in np.ndindex(*shape)]
+    return np.reshape(values, shape), e
+
+
+@pytest.mark.parametrize("name", sorted(VALUES))
+def test_array_parameters_equal_the_scalar_loop(name):
+    draw = getattr(z, name)
+    params, shape = grids(VALUES[name])
+    e = z.Engine(-5)
+    got = draw(*params, engine=e)
+    want, f = scalar_loop(draw, params, shape, -5)
+    assert got.shape == shape and got.dtype == np.float64 and got.flags.c_contiguous
+    assert np.array_equal(got, want, equal_nan=True) and e == f
+    # with size: the parameters repeat over the leading dimension
+    got = draw(*params, size=(2,) + shape, engine=e)
+    want = np.stack([draw(*params, engine=f), draw(*params, engine=f)])
+    assert np.array_equal(got, want, equal_nan=True) and e == f
+
+
+@pytest.mark.parametrize("params,size,shape", [
+    ((np.zeros(0), 1.0), None, (0,)), ((np.zeros(0), np.ones(1)), None, (0,)), ((np.zeros((2, 0)), 1.0), None, (2, 0)),
+    ((np.zeros(1), 1.0), (3, 0), (3, 0)), ((np.zeros(1), 1.0), None, (1,)), ((np.zeros((1, 1)), [1.0]), None, (1, 1)),
+    ((np.zeros((3, 1)), [1.0, 2.0]), [4, 3, 2], (4, 3, 2)), (([0.0], 1.0), 5, (5,)), ((0.0, [[1.0]]), [1, 1], (1, 1)),
+])
+def test_array_parameter_shapes(params, size, shape):
+    e = z.Engine(8)
+    kwargs = {} if size is None else {"size": size}
+    got = z.rnorm(*params, engine=e, **kwargs)
+    assert isinstance(got, np.ndarray) and got.shape == shape
+    f = z.Engine(8)
+    z.rnorm(size=got.size, engine=f)
+    assert e == f  # one draw per element, none for an empty result
+
+
+@pytest.mark.parametrize("call,shapes", [
+    (lambda: z.rnorm(np.zeros(2), np.ones(3)), ["(2,)", "(3,)"]),
+    (lambda: z.rgamma(np.ones((2, 1)), np.ones((3, 4))), ["(2, 1)", "(3, 4)"]),
+    (lambda: z.rnorm(np.zeros(2), size=3), ["(2,)", "(3,)"]),
+    (lambda: z.rnorm(np.zeros((1, 3)), size=3), ["(1, 3)", "(3,)"]),  # the result would have to grow
+    (lambda: z.rexp(np.ones(3), size=[3, 2]), ["(3,)", "(3, 2)"]),
+    (lambda: z.rpois(np.ones(2), size=[]), ["(2,)", "()"]),
+    (lambda: z.rnorm(np.zeros(0), np.zeros(2)), ["(0,)", "(2,)"]),
+])
+def test_broadcast_errors_name_both_shapes(call, shapes):
+    with pytest.raises(ValueError) as info:
+        call()
+    assert all(s in str(info.value) for s in shapes)
+
+
+@pytest.mark.parametrize("call,kind", [
+    ("rnorm(np.float64(2.0))", float), ("rnorm(np.array(2.0))", float), ("rnorm(np.int64(2), np.array(1.0))", float),
+    ("rbinom(np.int64(3), 0.5)", float), ("rnorm(np.array(2.0), size=3)", (3,)), ("rnorm([2.0])", (1,)),
+    ("rnorm(np.array([2.0]), size=[1, 1])", (1, 1)), ("rbinom([3, 4], np.float32(0.5))", (2,)),
+    ("rbinom(np.array([3], dtype=np.uint64), 0.5)", (1,)), ("rbinom([True], 0.5)", (1,)),
+])
+def test_scalars_keep_their_forms(call, kind):
+    got = eval("z." + call)
+    assert isinstance(got, float) if kind is float else got.shape == kind
+
+
+@pytest.mark.parametrize("call", [
+    "rbinom([10.0], 0.5)", "rbinom(np.array([2**63], dtype=np.uint64), 0.5)", "rbinom([2**64], 0.5)",
+    "rnorm(['a'])", "rnorm([1j])", "rnorm([0.0], engine=None)", "rnorm([0.0], size=-1)", "rnorm([0.0], size=[2.0])",
+])
+def test_array_parameters_refused(call):
+    with pytest.raises(TypeError, match="incompatible function arguments"):
+        eval("z." + call)
+
+
+def test_array_parameter_calls_on_one_engine_take_turns():
+    e, rates, out = z.Engine(6), np.linspace(0.5, 2.0, 200000), [None, None]
+
+    def work(k):
+        out[k] = z.rexp(rates, engine=e)
+
+    workers = [threading.Thread(target=work, args=(k,)) for k in range(2)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    f = z.Engine(6)
+    first, second = z.rexp(rates, engine=f), z.rexp(rates, engine=f)
+    assert e == f
+    assert {0, 1} == {k for k in (0, 1) if np.array_equal(out[k], first)} | \
+        {k for k in (0, 1) if np.array_equal(out[k], second)}
+    assert not np.array_equal(out[0], out[1])

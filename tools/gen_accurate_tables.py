@@ -89,6 +89,7 @@ def lines():
     out.append(array("kAtanTable", [dd_row(mp.atan(mp.mpf(j) / 8)) for j in range(65)], width=2))
     out.append("constexpr double kPiHalf[2] = {%s, %s};" % tuple(hx(v) for v in split(mp.pi / 2)))
     out.append("constexpr double kPi[2] = {%s, %s};" % tuple(hx(v) for v in split(mp.pi)))
+    out.append("constexpr double kInvPi[2] = {%s, %s};" % tuple(hx(v) for v in split(1 / mp.pi)))
     out.append("constexpr double kHalfLog2Pi[2] = {%s, %s};" % tuple(hx(v) for v in split(mp.log(2 * mp.pi) / 2)))
     out.append("constexpr double kInvSqrtPi = %s;" % hx(1 / mp.sqrt(mp.pi)))
     out.append("constexpr double kTwoOverSqrtPi = %s;" % hx(2 / mp.sqrt(mp.pi)))
@@ -140,18 +141,62 @@ def lines():
     for i, a in enumerate(pieces):
         a = a + [mp.mpf(0)] * (deg - len(a))
         rows.append("{" + ", ".join(hx(v) for v in a) + "}")
-    out.append("// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k.")
+    out.append("// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k, k <= kErfcxDegrees[i].")
     out.append("constexpr int kErfcxDegree = %d;" % (deg - 1))
+    out.append("constexpr int kErfcxDegrees[16] = {%s};" % ", ".join(str(len(a) - 1) for a in pieces))
     out.append(array("kErfcxTaylor", rows, width=deg))
     # erfcx(x) x sqrt(pi) = sum_n (-1)^n (2n - 1)!! / (2 x^2)^n, x >= 8.
     asym = [(-1) ** n * mp.fac2(2 * n - 1) for n in range(0, 22)]
     out.append("// x sqrt(pi) erfcx(x) = sum_n c[n] u^n, u = 1/(2 x^2), x >= 8 (asymptotic).")
     out.append(array("kErfcxAsymptotic", [hx(v) for v in asym]))
+    # Terms enough from x on: the first omitted term below 2^-60 of the sum.
+    rows = []
+    for x0 in (8, 10, 12, 16, 24, 40):
+        u = 1 / (2 * mp.mpf(x0) ** 2)
+        n = next(n for n in range(1, 22) if mp.fac2(2 * n - 1) * u ** n < mp.mpf(2) ** -60)
+        rows.append("{%d, %d}" % (x0, n - 1))
+    out.append("// {x0, the last term needed for x >= x0}")
+    out.append(array("kErfcxAsymptoticTerms", rows, kind="int", width=2))
 
     # erf(x) = x sum_n c_n x^(2n), |x| < 1/2.
     ec = [2 / mp.sqrt(mp.pi) * (-1) ** n / (mp.factorial(n) * (2 * n + 1)) for n in range(0, 16)]
     out.append("// erf(x) = x * sum_n c[n] x^(2n), |x| <= 1/2.")
     out.append(array("kErfSeries", poly_rows(ec)))
+    out += normal_quantile_start()
+    return out
+
+
+def normal_quantile_start():
+    """The standard normal z with upper tail p = e^(-r^2/2), as polynomials in
+    s = (r - mid)/half on pieces of r (Chebyshev fits, error below 1e-9):
+    the start of the upper quantile's Halley step."""
+    def z_of_r(r):
+        lp = -r * r / 2
+        z = r - (2.515517 + r * (0.802853 + r * 0.010328)) / (1 + r * (1.432788 + r * (0.189269 + r * 0.001308)))
+        for _ in range(60):
+            sf = mp.erfc(z / mp.sqrt(2)) / 2
+            step = (mp.log(sf) - lp) * sf / mp.npdf(z)
+            z += step
+            if abs(step) < mp.mpf(2) ** -110 * (1 + abs(z)):
+                break
+        return z
+    edges = [mp.sqrt(2 * mp.log(2)), 2, 3, 5, 9, 16, 39]
+    rows, info = [], []
+    with mp.workprec(120):
+        for a, b in zip(edges, edges[1:]):
+            a, b = mp.mpf(a), mp.mpf(b)
+            mid, half = (a + b) / 2, (b - a) / 2
+            for n in range(6, 30):
+                poly, err = mp.chebyfit(lambda s: z_of_r(mid + half * s), [-1, 1], n, error=True)
+                if err < 1e-9:
+                    break
+            rows.append([mp.mpf(0)] * (17 - len(poly)) + list(poly))
+            info.append((float(b), float(mid), float(1 / half), float(17 - len(poly))))
+    out = ["// Upper quantile start: on piece i (r <= kNormStartPiece[i][0]), z is the",
+           "// polynomial kNormStart[i] (highest degree first, from index first) in",
+           "// s = (r - mid) * inv_half. Rows {r_end, mid, inv_half, first}."]
+    out.append(array("kNormStartPiece", ["{%s, %s, %s, %s}" % tuple(hx(v) for v in i) for i in info], width=4))
+    out.append(array("kNormStart", ["{" + ", ".join(hx(v) for v in r) + "}" for r in rows], width=17))
     return out
 
 

@@ -7,8 +7,11 @@
 // reassociation, so these give the same bits everywhere.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <cstring>
+
+static_assert(FLT_EVAL_METHOD == 0, "the error-free transformations need double operations rounded to double");
 
 namespace zorvana {
 namespace accurate {
@@ -71,32 +74,47 @@ inline DD fast_two_sum(double a, double b) {
     return {s, b - (s - a)};
 }
 
-// Dekker's split: a = hi + lo, each with at most 26 significant bits.
-// Large values are scaled down first so that the split cannot overflow.
+// Dekker's split: a = hi + lo, each with at most 26 significant bits
+// (|a| <= 2^995, so that nothing overflows).
 inline void split(double a, double& hi, double& lo) {
     constexpr double kSplitter = 134217729.0;  // 2^27 + 1
-    constexpr double kBig = 0x1p+995;
-    if (a > kBig || a < -kBig) {
-        const double s = a * 0x1p-28;
-        const double t = kSplitter * s;
-        const double h = t - (t - s);
-        hi = h * 0x1p+28;
-        lo = (s - h) * 0x1p+28;
-        return;
-    }
     const double t = kSplitter * a;
     hi = t - (t - a);
     lo = a - hi;
 }
 
-// p + e = a * b exactly (barring underflow of e and overflow of p).
-inline DD two_prod(double a, double b) {
+// p + e = a * b exactly, for |a|, |b| <= 2^995 and |a b| <= 2^1000 (barring
+// underflow of e): the plain Dekker product, where the ranges are known.
+inline DD two_prod_in_range(double a, double b) {
     const double p = a * b;
     double ah, al, bh, bl;
     split(a, ah, al);
     split(b, bh, bl);
-    const double e = ((ah * bh - p) + ah * bl + al * bh) + al * bl;
-    return {p, e};
+    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+// p + e = a * b exactly, barring underflow of e (and with e = 0 where the
+// product overflows). Near overflow the larger factor is scaled by 2^-60 for
+// the split and the partial products.
+inline DD two_prod(double a, double b) {
+    const double p = a * b;
+    if (!(fabs_(p) <= DBL_MAX)) return {p, 0.0};
+    double scale = 1.0;
+    if (fabs_(p) > 0x1p1000 || fabs_(a) > 0x1p995 || fabs_(b) > 0x1p995) {
+        // The partial products could overflow: the larger factor goes down by 2^60.
+        if (fabs_(a) >= fabs_(b)) {
+            a *= 0x1p-60;
+        } else {
+            b *= 0x1p-60;
+        }
+        scale = 0x1p60;
+    }
+    const double ps = a * b;
+    double ah, al, bh, bl;
+    split(a, ah, al);
+    split(b, bh, bl);
+    const double e = ((ah * bh - ps) + ah * bl + al * bh) + al * bl;
+    return {p, e * scale};
 }
 
 inline DD dd_add(DD a, DD b) {

@@ -20,6 +20,18 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 inline bool is_nan(double x) { return x != x; }
 
+// Series coefficients that are plain quotients, rounded to nearest once (at
+// compile time; the same double as the division at run time).
+struct Reciprocals {
+    double alt[20];  // alt[k] = (-1)^(k+1) / k: log(1 + x) = sum alt[k] x^k
+    double odd[12];  // odd[k] = 1 / (2k + 1)
+    constexpr Reciprocals() : alt(), odd() {
+        for (int k = 1; k < 20; ++k) alt[k] = ((k & 1) ? 1.0 : -1.0) / k;
+        for (int k = 0; k < 12; ++k) odd[k] = 1.0 / (2 * k + 1);
+    }
+};
+constexpr Reciprocals kRecip{};
+
 // ---------------------------------------------------------------- exp ----
 
 // e^r - 1 for |r| <= ln2/128 (a little more is fine), r = rh + rl.
@@ -48,9 +60,9 @@ Scaled exp_core(double xh, double xl) {
     const int m = (k - j) / 64;
     const double th = kExp2Table[j][0];
     const double tl = kExp2Table[j][1];
-    const DD u = two_prod(th, p.hi);
-    const DD s = two_sum(th, u.hi);
-    const double lo = s.lo + (u.lo + (th * p.lo + (tl + tl * p.hi)));
+    // T (1 + p): the product T p.hi rounded costs at most 2^-61 of T (|p| < 2^-7).
+    const DD s = two_sum(th, th * p.hi);
+    const double lo = s.lo + (th * p.lo + (tl + tl * p.hi));
     return {fast_two_sum(s.hi, lo), m};
 }
 
@@ -58,9 +70,10 @@ Scaled exp_core(double xh, double xl) {
 
 // log(1 + r) for |r| <= 2^-6, r = rh + rl.
 DD log1p_small(double rh, double rl) {
-    double poly = 0.0;  // 1/3 - r/4 + r^2/5 - ... - r^13/16
-    for (int k = 16; k >= 3; --k) poly = poly * rh + ((k & 1) ? 1.0 : -1.0) / k;
-    const DD sq = two_prod(rh, rh);
+    // 1/3 - r/4 + r^2/5 - ... - r^9/12; the next term is below 2^-72 |r|.
+    double poly = kRecip.alt[12];
+    for (int k = 11; k >= 3; --k) poly = poly * rh + kRecip.alt[k];
+    const DD sq = two_prod_in_range(rh, rh);
     const double t = rh * sq.hi * poly;
     const DD a = two_sum(rh, -0.5 * sq.hi);
     const double lo = a.lo + ((rl - rh * rl) + (-0.5 * sq.lo + t));
@@ -81,13 +94,15 @@ double erfcx_pos(double x) {
         const int i = static_cast<int>(x * 2);
         const double t = x - (0.25 + 0.5 * i);
         const double* a = kErfcxTaylor[i];
-        double p = a[kErfcxDegree];
-        for (int k = kErfcxDegree - 1; k >= 0; --k) p = p * t + a[k];
+        double p = a[kErfcxDegrees[i]];
+        for (int k = kErfcxDegrees[i] - 1; k >= 0; --k) p = p * t + a[k];
         return p;
     }
     const double u = 1.0 / (2.0 * (x * x));  // 0 once x*x overflows
-    double s = kErfcxAsymptotic[21];
-    for (int k = 20; k >= 0; --k) s = s * u + kErfcxAsymptotic[k];
+    int last = kErfcxAsymptoticTerms[0][1];
+    for (int r = 1; r < 6 && x >= kErfcxAsymptoticTerms[r][0]; ++r) last = kErfcxAsymptoticTerms[r][1];
+    double s = kErfcxAsymptotic[last];
+    for (int k = last - 1; k >= 0; --k) s = s * u + kErfcxAsymptotic[k];
     return (kInvSqrtPi * s) / x;
 }
 
@@ -97,11 +112,11 @@ DD atan_reduced(double a, double al) {
     const int j = static_cast<int>(round_int(a * 8));
     const double c = j * 0.125;
     const DD num = two_sum(a - c, al);              // a - c is exact
-    const DD den = dd_add(two_prod(a, c), 1.0);
+    const DD den = dd_add(two_prod_in_range(a, c), 1.0);
     const DD t = dd_div(num, den);                   // |t| <= 1/16
     const double t2 = t.hi * t.hi;
     double poly = 0.0;  // -1/3 + t^2/5 - ... + t^16/19 (odd part after t)
-    for (int k = 9; k >= 1; --k) poly = poly * t2 + ((k & 1) ? -1.0 : 1.0) / (2 * k + 1);
+    for (int k = 9; k >= 1; --k) poly = poly * t2 + ((k & 1) ? -kRecip.odd[k] : kRecip.odd[k]);
     const DD at = fast_two_sum(t.hi, t.lo + t.hi * t2 * poly);
     return dd_add(DD{kAtanTable[j][0], kAtanTable[j][1]}, at);
 }
@@ -168,7 +183,7 @@ DD log_dd(double x) {
         m *= 0.5;
         e += 1;
     }
-    const DD pr = two_prod(m, kLogTable[j][0]);
+    const DD pr = two_prod_in_range(m, kLogTable[j][0]);
     const DD r = two_sum(pr.hi - 1.0, pr.lo);  // pr.hi - 1 is exact
     const DD l1 = log1p_small(r.hi, r.lo);
     const double ed = e;
@@ -184,7 +199,13 @@ DD log1p_dd(double x) {
     return dd_add(log_dd(u.hi), u.lo / u.hi);
 }
 
-double exp_dd(DD x) { return exp_mul(x, 1.0); }
+double exp_dd(DD x) {
+    if (is_nan(x.hi)) return x.hi;
+    if (x.hi > 746) return kInf;
+    if (x.hi < -746) return 0.0;
+    const Scaled e = exp_core(x.hi, x.lo);
+    return scale2(e.v.hi + e.v.lo, e.m);
+}
 
 DD exp_as_dd(DD x) {
     const Scaled e = exp_core(x.hi, x.lo);
@@ -197,7 +218,7 @@ double exp_mul(DD x, double f) {
     if (x.hi > 746) return f * kInf;
     if (x.hi < -746) return f * 0.0;
     const Scaled e = exp_core(x.hi, x.lo);
-    const DD p = two_prod(e.v.hi, f);
+    const DD p = two_prod_in_range(e.v.hi, f);
     return scale2(p.hi + (p.lo + e.v.lo * f), e.m);
 }
 
@@ -268,7 +289,7 @@ double log1pmx(double x) {
     if (fabs_(x) < 0x1p-6) {
         // -x^2/2 + x^3/3 - ... - x^18/18
         double poly = 0.0;
-        for (int k = 18; k >= 2; --k) poly = poly * x + ((k & 1) ? 1.0 : -1.0) / k;
+        for (int k = 18; k >= 2; --k) poly = poly * x + kRecip.alt[k];
         return x * (x * poly);
     }
     return dd_add(log1p_dd(x), -x).hi;
@@ -345,11 +366,17 @@ double deviance(double x, double m) {
         const double v = d / s;
         const double v2 = v * v;
         double poly = 0.0;
-        for (int k = 10; k >= 1; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
+        for (int k = 10; k >= 1; --k) poly = poly * v2 + kRecip.odd[k];
         return d * v + (2 * x) * (v * (v2 * poly));
     }
     const DD l = dd_sub(log_dd(x), log_dd(m));
     return dd_add(dd_mul(l, x), two_sum(m, -x)).hi;
+}
+
+double erf(double x) {
+    if (is_nan(x)) return x;
+    if (fabs_(x) <= 0.5) return erf_small(x);
+    return x < 0 ? erfc(-x) - 1.0 : 1.0 - erfc(x);
 }
 
 double erfc(double x) {

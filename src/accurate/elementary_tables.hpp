@@ -221,6 +221,7 @@ constexpr double kAtanTable[65][2] = {
 
 constexpr double kPiHalf[2] = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54};
 constexpr double kPi[2] = {0x1.921fb54442d18p+1, 0x1.1a62633145c07p-53};
+constexpr double kInvPi[2] = {0x1.45f306dc9c883p-2, -0x1.6b01ec5417056p-56};
 constexpr double kHalfLog2Pi[2] = {0x1.d67f1c864beb5p-1, -0x1.65b5a1b7ff5dfp-55};
 constexpr double kInvSqrtPi = 0x1.20dd750429b6dp-1;
 constexpr double kTwoOverSqrtPi = 0x1.20dd750429b6dp+0;
@@ -318,8 +319,9 @@ constexpr double kStirling[12] = {
     -0x1.39b2525cccc1bp+7,  // -156.84828462600201731,
 };
 
-// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k.
+// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k, k <= kErfcxDegrees[i].
 constexpr int kErfcxDegree = 21;
+constexpr int kErfcxDegrees[16] = {21, 20, 19, 18, 18, 17, 17, 16, 16, 15, 15, 15, 15, 14, 14, 14};
 constexpr double kErfcxTaylor[16][22] = {
     {0x1.8a6adcda2ea92p-1, -0x1.7c857b9b3c191p-1, 0x1.2b497df35fa2ep-1, -0x1.97997ad330408p-2, 0x1.f0ac9d31f3359p-3, -0x1.146985bd8e47dp-3, 0x1.1d0c27d70a6d1p-4, -0x1.132db7b9ea428p-5, 0x1.f54ce1bf9a499p-7, -0x1.b1819f51abc36p-8, 0x1.65b08b111d741p-9, -0x1.1ac295c57a3dcp-10, 0x1.adcaf5cb3d908p-12, -0x1.3af391bc07de6p-13, 0x1.be32df84453c4p-15, -0x1.32339d9d9d60bp-16, 0x1.97ec6bd091902p-18, -0x1.0831bb2db8bbfp-19, 0x1.4d3e677b6cdd0p-21, -0x1.99e1664003403p-23, 0x1.ec33b4f24774dp-25, -0x1.20da0855ff12fp-26},
     {0x1.038d54ea3d834p-1, -0x1.78cdd551ee51ap-2, 0x1.d90093ae10928p-3, -0x1.09e77d40e0239p-3, 0x1.1192f5bd6877dp-4, -0x1.054d68295b244p-5, 0x1.d43a7c7a661b3p-7, -0x1.8c97dd4ea4906p-8, 0x1.3f81897ce8651p-9, -0x1.ec0cf4e3344b7p-11, 0x1.6b982c1d4a8b1p-12, -0x1.02b1604028f9bp-13, 0x1.6372355c4ee73p-15, -0x1.d8bafbae67d48p-17, 0x1.30ecbde8b1a3ep-18, -0x1.7e469e5cf47f0p-20, 0x1.d27f006e87981p-22, -0x1.157758bc73d53p-23, 0x1.422ca9ea8ace5p-25, -0x1.6d927abd6ed51p-27, 0x1.95ceb7d809a3dp-29, 0x0.0p+0},
@@ -365,6 +367,16 @@ constexpr double kErfcxAsymptotic[22] = {
     -0x1.5b199f2a434aap+83,
 };
 
+// {x0, the last term needed for x >= x0}
+constexpr int kErfcxAsymptoticTerms[6][2] = {
+    {8, 18},
+    {10, 14},
+    {12, 12},
+    {16, 9},
+    {24, 7},
+    {40, 6},
+};
+
 // erf(x) = x * sum_n c[n] x^(2n), |x| <= 1/2.
 constexpr double kErfSeries[16] = {
     0x1.20dd750429b6dp+0,  // 1.1283791670955125739,
@@ -383,6 +395,27 @@ constexpr double kErfSeries[16] = {
     -0x1.d8453cb0c46eap-38,  // -6.7113668551641103779e-12,
     0x1.f683ae4a97007p-42,  // 4.4632242632864773449e-13,
     -0x1.f56f071a885cfp-46,  // -2.7835162072109213549e-14,
+};
+
+// Upper quantile start: on piece i (r <= kNormStartPiece[i][0]), z is the
+// polynomial kNormStart[i] (highest degree first, from index first) in
+// s = (r - mid) * inv_half. Rows {r_end, mid, inv_half, first}.
+constexpr double kNormStartPiece[6][4] = {
+    {0x1.0000000000000p+1, 0x1.96b55f2257e22p+0, 0x1.37364fd2f1100p+1, 0x1.c000000000000p+2},
+    {0x1.8000000000000p+1, 0x1.4000000000000p+1, 0x1.0000000000000p+1, 0x1.0000000000000p+3},
+    {0x1.4000000000000p+2, 0x1.0000000000000p+2, 0x1.0000000000000p+0, 0x1.c000000000000p+2},
+    {0x1.2000000000000p+3, 0x1.c000000000000p+2, 0x1.0000000000000p-1, 0x1.c000000000000p+2},
+    {0x1.0000000000000p+4, 0x1.9000000000000p+3, 0x1.2492492492492p-2, 0x1.c000000000000p+2},
+    {0x1.3800000000000p+5, 0x1.b800000000000p+4, 0x1.642c8590b2164p-4, 0x1.0000000000000p+2},
+};
+
+constexpr double kNormStart[6][17] = {
+    {0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x1.b7d98e897be87p-22, -0x1.e44c2fef0ee1bp-20, 0x1.d9e1b4113b37cp-18, -0x1.110019316ad1cp-15, 0x1.461869efbd98dp-13, -0x1.9285c14192675p-11, 0x1.0549e7f5e85b0p-8, -0x1.6a81ec60bcaf3p-6, 0x1.17dd40b5b8b81p-1, 0x1.25ba621b3b777p-1},
+    {0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, -0x1.ead5aa414e797p-23, 0x1.641a8374a80c1p-20, -0x1.ec9fffcbd7875p-18, 0x1.76973831e9117p-15, -0x1.25ab3399e617ap-12, 0x1.dc6e786a85ed1p-10, -0x1.95220bdc14919p-7, 0x1.2e6e8478c0df0p-1, 0x1.b4ebafd04fcb5p+0},
+    {0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x1.675f73c097ef3p-22, -0x1.97db157780089p-20, 0x1.9c80d43537fe6p-18, -0x1.e25c91cb9a721p-16, 0x1.20307cedbcaeap-13, -0x1.5d193af45defdp-11, 0x1.b17702533e387p-9, -0x1.1700dcec75135p-6, 0x1.17e8d04d2abf8p+0, 0x1.b35a47ec74a8ap+1},
+    {0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x1.4287153136b73p-20, -0x1.3a33db4fef4eep-18, 0x1.01e5addcab453p-16, -0x1.ffd934a29be4ep-15, 0x1.036f24c833978p-12, -0x1.07b6d89facc0ep-10, 0x1.114152bb0b254p-8, -0x1.23dc872f81c1dp-6, 0x1.0a498cc5d33e3p+1, 0x1.a5604f59e6778p+2},
+    {0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x1.f381c349ff335p-21, -0x1.e46c1d6d4cb83p-19, 0x1.8a32614897a40p-17, -0x1.83a909dbea89ep-15, 0x1.84e06a0690664p-13, -0x1.86452e21b0649p-11, 0x1.8e340bde37977p-9, -0x1.a127e8623d76dp-7, 0x1.c728e573bdc27p+1, 0x1.871fae861c997p+3},
+    {0x0.0p+0, 0x0.0p+0, 0x0.0p+0, 0x0.0p+0, -0x1.3e82a63f54f8cp-19, 0x1.8fa9a31ba659cp-18, -0x1.e7bddd3a59d69p-18, 0x1.35319e1b7cb24p-16, -0x1.da7b8aab79084p-15, 0x1.2e854383052c5p-13, -0x1.7ddd11ddf2a67p-12, 0x1.ed6dfe563aba7p-11, -0x1.4221f4f608c9ap-9, 0x1.aa280608a0be0p-8, -0x1.20081c2c4bb9fp-6, 0x1.719511e285c03p+3, 0x1.b5885d0941bb5p+4},
 };
 
 

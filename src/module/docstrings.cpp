@@ -1852,17 +1852,24 @@ Examples
 exp(-(x - mu)^2 / (2 sigma^2)) / (sigma sqrt(2 pi)) on the real line.
 
 rnorm(mu, sigma) gives one float, rnorm(mu, sigma, size) a float64 array: size
-n gives n draws, a sequence of ints an array of that shape.
+n gives n draws, a sequence of ints an array of that shape. Any parameter may
+be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float, default 0
+mu : float or array_like, default 0
     Location mu, the mean.
-sigma : float, default 1
+sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1870,14 +1877,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is mu + sigma Z with Z from the polar method (two outputs per
 attempt).
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1887,20 +1896,32 @@ Examples
 >>> zv.rnorm(engine=zv.Engine(42))
 1.2938204232729367
 >>> zv.rnorm(10.0, 2.0, size=3, engine=zv.Engine(42))
-array([12.58764085, 10.79595479, 12.2371101 ]))doc"}},
+array([12.58764085, 10.79595479, 12.2371101 ])
+>>> zv.rnorm([0.0, 10.0, 100.0], 1.0, engine=zv.Engine(42))
+array([  1.29382042,  10.3979774 , 101.11855505])
+>>> zv.rnorm([0.0, 10.0], [[1.0], [0.01]], engine=zv.Engine(42))
+array([[ 1.29382042, 10.3979774 ],
+       [ 0.01118555,  9.98507753]]))doc"}},
     {"rbern", {"(prob, size=..., engine=...)", R"doc(Random draws from the Bernoulli distribution, which has mass prob at 1 and
 1 - prob at 0.
 
 rbern(prob) gives one float, rbern(prob, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-prob : float
+prob : float or array_like
     Probability of a 1, in [0, 1].
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1908,14 +1929,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is 1.0 when a uniform U in (0, 1] is at most prob, else 0.0 (one
 output).
 
-Invalid parameters (prob outside [0, 1] or NaN) give NaN, or an array of NaN,
-without advancing the engine.
+Invalid parameters (prob outside [0, 1] or NaN) give NaN without advancing the
+engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1929,17 +1952,24 @@ array([0., 0., 0., 1., 0.]))doc"}},
 (at 0, 1 or 0.5).
 
 rbeta(a, b) gives one float, rbeta(a, b, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-a : float
+a : float or array_like
     First shape, a >= 0.
-b : float
+b : float or array_like
     Second shape, b >= 0.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1947,14 +1977,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is X / (X + Y) with X, Y gamma variates of shapes a and b, X drawn
 first.
 
-Invalid parameters (a < 0 or b < 0, or a or b NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (a < 0 or b < 0, or a or b NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1967,17 +1999,24 @@ Examples
 prob^x (1 - prob)^(n_trials - x) for x = 0, ..., n_trials.
 
 rbinom(n_trials, prob) gives one float, rbinom(n_trials, prob, size) a float64
-array: size n gives n draws, a sequence of ints an array of that shape.
+array: size n gives n draws, a sequence of ints an array of that shape. Any
+parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-n_trials : int
+n_trials : int or array_like of int
     Number of trials, an integer >= 0 (a float is truncated toward zero).
-prob : float
+prob : float or array_like
     Success probability of each trial, in [0, 1].
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1985,14 +2024,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is the number of uniforms at most prob among n_trials of them
 (n_trials outputs per draw, so the cost grows with n_trials).
 
-Invalid parameters (prob outside [0, 1] or NaN, n_trials < 0) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (prob outside [0, 1] or NaN, n_trials < 0) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2000,23 +2041,33 @@ before the interruption.
 Examples
 --------
 >>> zv.rbinom(10, 0.3, size=5, engine=zv.Engine(42))
-array([3., 3., 5., 3., 1.]))doc"}},
+array([3., 3., 5., 3., 1.])
+>>> zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))
+array([[ 5., 49.],
+       [ 3., 64.]]))doc"}},
     {"rcauchy", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the Cauchy distribution, which has density 1 / (pi sigma
 (1 + ((x - mu) / sigma)^2)).
 
 rcauchy(mu, sigma) gives one float, rcauchy(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Location mu, the median.
-sigma : float
+sigma : float or array_like
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2024,13 +2075,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qcauchy(U, mu, sigma) for one uniform U in (0, 1].
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2044,15 +2097,22 @@ exp(-x/2) / (2^(dof/2) Gamma(dof/2)) for x > 0 (the gamma distribution with
 shape dof/2 and scale 2).
 
 rchisq(dof) gives one float, rchisq(dof, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-dof : float
+dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2060,14 +2120,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is a gamma variate of shape dof/2 and scale 2 (Marsaglia and Tsang's
 method).
 
-Invalid parameters (dof < 0 or NaN) give NaN, or an array of NaN, without
-advancing the engine.
+Invalid parameters (dof < 0 or NaN) give NaN without advancing the engine: for
+all-scalar parameters the float or the whole array, for array parameters each
+element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2080,15 +2142,22 @@ Examples
 exp(-rate x) for x >= 0.
 
 rexp(rate) gives one float, rexp(rate, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-rate : float
+rate : float or array_like
     Rate >= 0, the reciprocal of the mean.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2096,13 +2165,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qexp(U, rate) for one uniform U in (0, 1].
 
-Invalid parameters (rate < 0 or NaN (and rate = inf in dexp)) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (rate < 0 or NaN (and rate = inf in dexp)) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2116,18 +2187,25 @@ array([0.70356605, 0.50948214, 0.6974561 ]))doc"}},
 of freedom.
 
 rf(df1, df2) gives one float, rf(df1, df2, size) a float64 array: size n gives
-n draws, a sequence of ints an array of that shape.
+n draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-df1 : float
+df1 : float or array_like
     Numerator degrees of freedom, at least 2^-52 (about 2.2e-16); inf allowed.
-df2 : float
+df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2135,14 +2213,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is ((df2 / df1) X1) / X2 with X1, X2 chi-squared variates, X1 drawn
 first.
 
-Invalid parameters (df1 or df2 below 2^-52 (about 2.2e-16), or NaN) give NaN,
-or an array of NaN, without advancing the engine.
+Invalid parameters (df1 or df2 below 2^-52 (about 2.2e-16), or NaN) give NaN
+without advancing the engine: for all-scalar parameters the float or the whole
+array, for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2155,18 +2235,25 @@ Examples
 exp(-x / theta) / (Gamma(k) theta^k) for x > 0, mean k theta.
 
 rgamma(shape, scale) gives one float, rgamma(shape, scale, size) a float64
-array: size n gives n draws, a sequence of ints an array of that shape.
+array: size n gives n draws, a sequence of ints an array of that shape. Any
+parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-shape : float
+shape : float or array_like
     Shape k >= 0.
-scale : float
+scale : float or array_like
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2174,6 +2261,7 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
@@ -2181,7 +2269,9 @@ Each draw is Marsaglia and Tsang's method (shapes up to 1 draw one extra
 uniform).
 
 Invalid parameters (shape < 0, scale below 2^-52 (about 2.2e-16), or either
-NaN) give NaN, or an array of NaN, without advancing the engine.
+NaN) give NaN without advancing the engine: for all-scalar parameters the float
+or the whole array, for array parameters each element whose parameters are
+invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2195,16 +2285,23 @@ beta^alpha / Gamma(alpha) x^(-alpha - 1) exp(-beta / x) for x > 0.
 
 rinvgamma(shape, scale) gives one float, rinvgamma(shape, scale, size) a
 float64 array: size n gives n draws, a sequence of ints an array of that shape.
+Any parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-shape : float
+shape : float or array_like
     Shape alpha >= 0.
-scale : float
+scale : float or array_like
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2212,14 +2309,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is 1 / G with G a gamma variate of shape alpha and scale 1/beta (a
 scale above 2^52 gives NaN).
 
-Invalid parameters (shape < 0 or scale < 0, or either NaN) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (shape < 0 or scale < 0, or either NaN) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2232,18 +2331,25 @@ Examples
 exp(-|x - mu| / sigma) / (2 sigma).
 
 rlaplace(mu, sigma) gives one float, rlaplace(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Location mu, the mean and median.
-sigma : float
+sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2251,13 +2357,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qlaplace(U, mu, sigma) for one uniform U in (0, 1].
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2270,17 +2378,24 @@ Examples
 x - mu)^2 / (2 sigma^2)) / (x sigma sqrt(2 pi)) for x > 0.
 
 rlnorm(mu, sigma) gives one float, rlnorm(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Mean of log(X).
-sigma : float
+sigma : float or array_like
     Standard deviation of log(X), sigma >= 0.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2288,13 +2403,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is exp(mu + sigma Z) with Z from the polar method.
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2307,17 +2424,24 @@ Examples
 (1 + exp(-z))^2) with z = (x - mu) / sigma.
 
 rlogis(mu, sigma) gives one float, rlogis(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Location mu, the mean and median.
-sigma : float
+sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2325,13 +2449,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qlogis(U, mu, sigma) for one uniform U in (0, 1].
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2344,15 +2470,22 @@ Examples
 exp(-lambda) / x! for counts x >= 0.
 
 rpois(rate) gives one float, rpois(rate, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-rate : float
+rate : float or array_like
     Mean lambda >= 0.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2360,14 +2493,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qpois(U, rate) for one uniform U in (0, 1] (a search, longer for
 large rates).
 
-Invalid parameters (rate < 0 or NaN) give NaN, or an array of NaN, without
-advancing the engine.
+Invalid parameters (rate < 0 or NaN) give NaN without advancing the engine: for
+all-scalar parameters the float or the whole array, for array parameters each
+element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2375,21 +2510,30 @@ before the interruption.
 Examples
 --------
 >>> zv.rpois(3.0, size=5, engine=zv.Engine(42))
-array([4., 3., 4., 1., 5.]))doc"}},
+array([4., 3., 4., 1., 5.])
+>>> zv.rpois([0.5, 5.0, 50.0], engine=zv.Engine(42))
+array([ 1.,  6., 55.]))doc"}},
     {"rt", {"(dof, size=..., engine=...)", R"doc(Random draws from the Student t distribution, which has density
 Gamma((dof + 1)/2) / (sqrt(dof pi) Gamma(dof/2)) (1 + x^2/dof)^(-(dof + 1)/2).
 
 rt(dof) gives one float, rt(dof, size) a float64 array: size n gives n draws, a
-sequence of ints an array of that shape.
+sequence of ints an array of that shape. Any parameter may be an array: the
+parameters broadcast together as NumPy broadcasts (and to size, when it is
+given), and element i of the result, in row-major order, is the draw that the
+scalar call with element i's parameters would make next, so the array equals
+that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-dof : float
+dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2397,13 +2541,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is Z / sqrt(V / dof) with Z normal (drawn first) and V chi-squared.
 
-Invalid parameters (dof below 2^-52 (about 2.2e-16) or NaN) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (dof below 2^-52 (about 2.2e-16) or NaN) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2416,17 +2562,24 @@ Examples
 [a, b].
 
 runif(a, b) gives one float, runif(a, b, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-a : float
+a : float or array_like
     Lower end.
-b : float
+b : float or array_like
     Upper end, b > a.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2434,6 +2587,7 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
@@ -2441,7 +2595,8 @@ Each draw is a' + (b - a') C with C a 53-bit uniform in [0, 1] and a' the next
 double above a (a itself is never drawn).
 
 Invalid parameters (not a < b, or a or b NaN (and infinite ends in qunif)) give
-NaN, or an array of NaN, without advancing the engine.
+NaN without advancing the engine: for all-scalar parameters the float or the
+whole array, for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2449,22 +2604,31 @@ before the interruption.
 Examples
 --------
 >>> zv.runif(0.0, 1.0, size=3, engine=zv.Engine(42))
-array([0.75515553, 0.63903139, 0.7521452 ]))doc"}},
+array([0.75515553, 0.63903139, 0.7521452 ])
+>>> zv.runif(0.0, [1.0, 10.0, 100.0], engine=zv.Engine(42))
+array([ 0.75515553,  6.39031394, 75.21452007]))doc"}},
     {"rweibull", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the Weibull distribution, which has density (k / lambda)
 (x / lambda)^(k - 1) exp(-(x / lambda)^k) for x >= 0.
 
 rweibull(shape, scale) gives one float, rweibull(shape, scale, size) a float64
-array: size n gives n draws, a sequence of ints an array of that shape.
+array: size n gives n draws, a sequence of ints an array of that shape. Any
+parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-shape : float
+shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
-scale : float
+scale : float or array_like
     Scale lambda, at least 2^-52 (about 2.2e-16).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2472,13 +2636,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qweibull(U, shape, scale) for one uniform U in (0, 1].
 
 Invalid parameters (shape or scale below 2^-52 (about 2.2e-16), or NaN) give
-NaN, or an array of NaN, without advancing the engine.
+NaN without advancing the engine: for all-scalar parameters the float or the
+whole array, for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2514,8 +2680,10 @@ k * 2^(s - 32) outputs past the point where that spawn was called and owns the
 next 2^(s - 32). So spawned engines, their own spawned engines (five levels
 down) and the parent's continuation never overlap while each draws fewer than
 2^(s - 32) outputs (2^64 at the deepest level). Engines jumped from the same
-engine are 2^128 outputs apart; jumped and spawned engines of one parent do
-not overlap while the jumps stay below 2^96.
+engine are 2^128 outputs apart; a jumped engine and its own spawned engines
+stay within the parent's first 2^(s - 32) outputs, apart from the parent's
+spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
+2^96 - 1 from Engine(seed)).
 
 ``repr`` shows the seed, where the engine was made (origin: outputs from the
 seeding, as a sum of powers of two, for a jumped or spawned engine), the

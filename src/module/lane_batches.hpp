@@ -50,8 +50,12 @@ struct Ahead {
     // Kernel k = math_erf_inv(x[k][i]), math_gamma_p(a, x[k][i]) or
     // math_gamma_p_inv(a, x[k][i]) for i < m.
     void erf_inv(int k, std::size_t m) {
-        kernel[k] = Prefetch::erf_inv;
         for (std::size_t i = 0; i < m; ++i) a[k][i] = 0.0;
+        erf_inv_given(k, m);
+    }
+    // The same with a[k][i] already 0.
+    void erf_inv_given(int k, std::size_t m) {
+        kernel[k] = Prefetch::erf_inv;
         math_erf_inv_n(x[k], value[k], m);
     }
     void gamma_p(int k, double shape, std::size_t m) {
@@ -308,8 +312,78 @@ void qlnorm_lanes(std::size_t n, const Column* cols, double* out) {
 }
 template <auto F>
 void qpois_lanes(std::size_t n, const Column* cols, double* out) {
-    if (!lane_batch::constant(cols[1]) || !(read_real(cols[1], 0) >= 11)) return per_element<F>(n, cols, out);
-    lane_batch::erf_inv_ahead<F, 2>(n, cols, out);
+    using namespace lane_batch;
+    if (!constant(cols[1])) {
+        // A rate per element: the start's inverse error function where the rate is 11 or more.
+        return in_chunks<F, 2>(n, cols, out, [cols](Ahead& ahead, std::size_t at, std::size_t m) {
+            bool any = false;
+            for (std::size_t i = 0; i < m; ++i) {
+                const double p = read_real(cols[0], at + i), rate = param(cols[1], at + i);
+                const bool normal_start = rate >= 11 && rate < kInf && p > 0 && p < 1;
+                ahead.x[0][i] = normal_start ? (p + p) - 1 : kNaN;
+                any = any || normal_start;
+            }
+            if (!any) return false;
+            ahead.kernels = 1;
+            ahead.erf_inv(0, m);
+            return true;
+        });
+    }
+    if (!(read_real(cols[1], 0) >= 11)) return per_element<F>(n, cols, out);
+    erf_inv_ahead<F, 2>(n, cols, out);
+}
+
+// The Student t quantiles, dof constant or per element: the inverse error
+// function of Hill's normal-based branch, computed ahead for the elements that
+// will take it (the branch test itself, a logarithm and an exponential, in
+// lanes), and the normal quantile's for an infinite dof.
+template <auto F>
+void qt_lanes(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    double last_dof = kNaN, a = 0, d = 0;
+    in_chunks<F, 2>(n, cols, out, [&](Ahead& ahead, std::size_t at, std::size_t m) {
+        // Kernel 0: the branch test's terms first, then the arguments.
+        std::size_t hill[kChunk];
+        double q[kChunk], bound[kChunk], power[kChunk], y[kChunk];
+        std::size_t count = 0;
+        bool any = false;
+        for (std::size_t i = 0; i < m; ++i) {
+            const double p = read_real(cols[0], at + i), dof = param(cols[1], at + i);
+            ahead.a[0][i] = 0.0;
+            ahead.x[0][i] = kNaN;
+            if (!(dof >= kEps) || !(p > 0 && p < 1) || dof == 1 || dof == 2) continue;
+            if (dof >= kInf) {
+                ahead.x[0][i] = (p + p) - 1;
+                any = true;
+                continue;
+            }
+            if (!(dof == last_dof)) {
+                hill_branch_terms(dof, a, d);
+                last_dof = dof;
+            }
+            const double pp = p > 0.5 ? 1 - p : p;
+            const double X = (pp + pp) * d;
+            if (!(X >= 0)) continue;
+            hill[count] = i;
+            q[count] = pp;
+            bound[count] = 0.05 + a;
+            power[count] = 2 / dof;
+            y[count++] = X;
+        }
+        math_log_n(y, y, count);
+        for (std::size_t j = 0; j < count; ++j) y[j] = y[j] * power[j];
+        math_exp_n(y, y, count);
+        for (std::size_t j = 0; j < count; ++j) {
+            if (y[j] > bound[j]) {
+                ahead.x[0][hill[j]] = (q[j] + q[j]) - 1;
+                any = true;
+            }
+        }
+        if (!any) return false;
+        ahead.kernels = 1;
+        ahead.erf_inv_given(0, m);
+        return true;
+    });
 }
 
 // P(shape, x / scale) and P(dof / 2, x / 2) for one shape.

@@ -31,7 +31,7 @@ std::vector<Row> quantile_rows() {
         tail_row<sound<qlogis>, sound<qlogis_upper>>("qlogis", {"p", "mu", "sigma", "lower_tail=True"}),
         tail_row<sound<qpois>, sound<qpois_upper>, qpois_lanes<sound<qpois>>>(
             "qpois", {"p", "rate", "lower_tail=True"}),
-        tail_row<sound<qt>, sound<qt_upper>>("qt", {"p", "dof", "lower_tail=True"}),
+        tail_row<sound<qt>, sound<qt_upper>, qt_lanes<sound<qt>>>("qt", {"p", "dof", "lower_tail=True"}),
         tail_row<sound<qunif>, sound<qunif_upper>>("qunif", {"p", "a", "b", "lower_tail=True"}),
         tail_row<sound<qweibull>, sound<qweibull_upper>>("qweibull", {"p", "shape", "scale", "lower_tail=True"}),
     };

@@ -1,5 +1,6 @@
 #include "random/mt19937_64_jump.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -156,8 +157,11 @@ void BlockJump::apply(Mt19937_64::Words& words) const {
     std::array<std::uint64_t, n + 7> ext;
     std::memcpy(ext.data(), words.data(), sizeof(words));
     for (std::size_t k = 0; k < 7; ++k) ext[n + k] = Mt19937_64::twist(ext[k], ext[k + 1], ext[k + m]);
-    // sums[c] = sum of A^i x over the bits i of c.
-    std::vector<std::uint64_t> sums(256 * n, 0);
+    // sums[c] = sum of A^i x over the bits i of c. The buffers (0.8 MB)
+    // stay with the thread for its next jump.
+    thread_local std::vector<std::uint64_t> sums, y;
+    sums.resize(256 * n);
+    std::fill(sums.begin(), sums.begin() + n, 0);
     for (unsigned c = 1; c < 256; ++c) {
         unsigned i = 0;
         while (((c >> i) & 1u) == 0) ++i;
@@ -168,7 +172,8 @@ void BlockJump::apply(Mt19937_64::Words& words) const {
     // Horner's rule eight coefficients at a time: y <- A^8 y + sums[byte],
     // highest byte first. y is a run of words whose last 312 are the window.
     const std::size_t bytes = poly_.size();
-    std::vector<std::uint64_t> y(n + 8 * bytes, 0);
+    y.resize(n + 8 * bytes);  // past the first window every word is computed before it is read
+    std::fill(y.begin(), y.begin() + n, 0);
     std::size_t at = 0;
     for (std::size_t b = bytes; b-- > 0;) {
         if (b + 1 < bytes) {

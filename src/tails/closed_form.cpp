@@ -12,6 +12,8 @@
 #include "kernels/precision.hpp"
 #include "tails/tails.hpp"
 
+#include <cmath>
+
 namespace zorvana {
 namespace {
 
@@ -29,9 +31,11 @@ double mirrored(double v, bool log_p) { return is_nan(v) ? v : value_or_log(1.0 
 DD standardize(double x, double mu, double sigma) {
     const double d = x - mu;
     if (is_inf(d)) return DD{d / sigma, 0.0};
+    if (sigma == 1) return accurate::two_sum(x, -mu);
     const DD diff = accurate::two_sum(x, -mu);
     const double q = diff.hi / sigma;
-    if (!(accurate::fabs_(q) < 0x1p900)) return DD{q, 0.0};
+    // Far out (or with a difference near overflow) a double z is precise enough.
+    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};
     return accurate::dd_div(diff, sigma);
 }
 
@@ -61,8 +65,10 @@ bool quantile_limit(double p, double mu, double sigma, double& out) {
 
 // mu + sigma * (a + al), the product in double-double where it is finite.
 double place(double mu, double sigma, DD a) {
+    if (is_inf(mu)) return mu;  // any finite offset leaves an infinite location
     const double y = a.hi * sigma;
-    if (is_inf(mu) || !(accurate::fabs_(y) < 0x1p1000)) return y + mu;
+    const double plain = y + mu;
+    if (!(accurate::fabs_(y) < 0x1p1000) || !(accurate::fabs_(plain) < 0x1p1020)) return plain;
     const DD s = accurate::dd_add(accurate::dd_mul(a, sigma), mu);
     return s.hi;
 }
@@ -71,11 +77,8 @@ double place(double mu, double sigma, DD a) {
 
 // P(Z > z) = atan(1/z)/pi for z >= 0 (1/2 - atan(z)/pi up to z = 1).
 double cauchy_small_tail(double z) {
-    const DD pi{accurate::tables::kPi[0], accurate::tables::kPi[1]};
-    if (z <= 1) {
-        const DD a = accurate::dd_div(accurate::atan_dd(z), pi);
-        return accurate::dd_sub(DD{0.5, 0.0}, a).hi;
-    }
+    const DD inv_pi{accurate::tables::kInvPi[0], accurate::tables::kInvPi[1]};
+    if (z <= 1) return accurate::dd_sub(DD{0.5, 0.0}, accurate::dd_mul(accurate::atan_dd(z), inv_pi)).hi;
     // 1/z as a double-double
     const double uh = 1.0 / z;
     if (uh == 0) return 0.0;
@@ -83,7 +86,7 @@ double cauchy_small_tail(double z) {
     const double ul = ((1.0 - pr.hi) - pr.lo) / z;
     const DD a = accurate::atan_dd(uh);
     const DD au = accurate::dd_add(a, ul / (1.0 + uh * uh));
-    return accurate::dd_div(au, pi).hi;
+    return accurate::dd_mul(au, inv_pi).hi;
 }
 
 // Taylor coefficients (-1)^k/(2k)! and (-1)^k/(2k+1)!, k = 1..11.
@@ -165,6 +168,7 @@ double plaplace_upper(double x, double mu, double sigma, bool log_p) {
     if (z.hi >= 0) {
         // e^(-z)/2; its log -z - ln 2
         if (log_p) {
+            if (z.hi > 0x1p500) return -z.hi;
             return accurate::dd_sub(accurate::dd_neg(z), DD{accurate::tables::kLn2[0], accurate::tables::kLn2[1]}).hi;
         }
         return 0.5 * exp_neg(z, false);
@@ -188,11 +192,12 @@ double qlaplace_upper(double p, double mu, double sigma) {
 double plogis_upper(double x, double mu, double sigma, bool log_p) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return mirrored(symmetric_cdf_limit(x, mu, sigma), log_p);
+    if (is_nan((x - mu) / (sigma + sigma))) return kNaN;  // inf/inf in the lower tail's argument
     const DD z = standardize(x, mu, sigma);
     if (z.hi >= 0) {
         // e^(-z) / (1 + e^(-z)); log: -z - log1p(e^(-z))
         const double e = exp_neg(z, false);
-        if (log_p) return accurate::dd_sub(accurate::dd_neg(z), accurate::log1p_dd(e)).hi;
+        if (log_p) return z.hi > 0x1p500 ? -z.hi : accurate::dd_sub(accurate::dd_neg(z), accurate::log1p_dd(e)).hi;
         return e / (1.0 + e);
     }
     // 1 / (1 + e^z), z < 0; log: -log1p(e^z)
@@ -248,7 +253,9 @@ double punif_upper(double x, double a, double b, bool log_p) {
     if (x <= a) return value_or_log(1.0, log_p);
     if (x >= b) return value_or_log(0.0, log_p);
     if (is_ninf(a)) return kNaN;                       // as the lower tail: (x - a)/(b - a) = inf/inf
-    if (is_pinf(b)) return value_or_log(1.0, log_p);  // the lower tail is 0 for every finite x
+    if (is_pinf(b)) {  // the lower tail (x - a)/inf is 0, or NaN where x - a overflows
+        return is_inf(x - a) ? kNaN : value_or_log(1.0, log_p);
+    }
     const bool halve = is_inf(b - a);
     const double w = halve ? b * 0.5 - a * 0.5 : b - a;
     const double above = halve ? b * 0.5 - x * 0.5 : b - x;
@@ -290,7 +297,19 @@ double pweibull_upper(double x, double shape, double scale, bool log_p) {
         return is_nan(v) ? v : value_or_log(v, log_p);
     }
     // t = (x/scale)^shape = e^(shape (log x - log scale)); the tail is e^-t.
-    const DD c = accurate::dd_mul(accurate::dd_sub(accurate::log_dd(x), accurate::log_dd(scale)), shape);
+    const DD r = accurate::dd_div(DD{x, 0.0}, scale);
+    if ((shape == 1 || shape == 2) && r.hi >= 0x1p-500 && r.hi <= 0x1p500) {
+        // t = x/scale or its square, directly in double-double.
+        const DD t = shape == 1 ? r : accurate::dd_mul(r, r);
+        if (log_p) return -t.hi;
+        return t.hi > 746 ? 0.0 : accurate::exp_dd(accurate::dd_neg(t));
+    }
+    DD c;
+    if (r.hi >= 0x1p-1000 && r.hi <= 0x1p1000) {
+        c = accurate::dd_mul(accurate::dd_add(accurate::log_dd(r.hi), r.lo / r.hi), shape);
+    } else {  // x/scale near or beyond the ends of the doubles
+        c = accurate::dd_mul(accurate::dd_sub(accurate::log_dd(x), accurate::log_dd(scale)), shape);
+    }
     if (c.hi > 709) return log_p ? -accurate::exp_dd(c) : 0.0;
     if (c.hi < -708) {
         const double t = accurate::exp_dd(c);  // below 2^-1021: e^-t is 1 - t
@@ -307,10 +326,16 @@ double qweibull_upper(double p, double shape, double scale) {
     if (p == 1) return 0.0;
     if (is_pinf(shape)) return scale;
     // scale (-log p)^(1/shape) = e^(log(-log p)/shape + log scale)
-    const DD l = accurate::log_dd(p);
-    const DD ll = accurate::dd_add(accurate::log_dd(-l.hi), l.lo / l.hi);
-    const DD y = accurate::dd_add(accurate::dd_div(ll, shape), accurate::log_dd(scale));
-    return accurate::exp_dd(y);
+    const DD l = accurate::dd_neg(accurate::log_dd(p));
+    if (shape == 1) return accurate::dd_mul(l, scale).hi;
+    if (shape == 2) {
+        const double r = std::sqrt(l.hi);
+        return (r + l.lo / (r + r)) * scale;
+    }
+    const DD ll = accurate::dd_add(accurate::log_dd(l.hi), l.lo / l.hi);
+    const DD y = accurate::dd_div(ll, shape);
+    if (scale >= 0x1p-60 && scale <= 0x1p60) return accurate::exp_mul(y, scale);
+    return accurate::exp_dd(accurate::dd_add(y, accurate::log_dd(scale)));
 }
 
 // ------------------------------------------------------------- Bernoulli ----

@@ -8,6 +8,7 @@
 // upper tail is 1 - S(-z), its log log1p(-S(-z)).
 #include "accurate/double_double.hpp"
 #include "accurate/elementary.hpp"
+#include "accurate/elementary_tables.hpp"
 #include "distributions/location_scale.hpp"
 #include "kernels/precision.hpp"
 #include "tails/tails.hpp"
@@ -60,9 +61,12 @@ double std_upper(DD z, bool log_p) {
 DD standardize(DD num, double mu, double sigma) {
     const double d = num.hi - mu;
     if (is_inf(d)) return DD{d / sigma, 0.0};
+    if (mu == 0 && sigma == 1) return num;
     const DD diff = accurate::dd_add(accurate::two_sum(num.hi, -mu), num.lo);
+    if (sigma == 1) return diff;
     const double q = diff.hi / sigma;
-    if (!(accurate::fabs_(q) < 0x1p900)) return DD{q, 0.0};  // inf, or beyond the tails' range
+    // Far out (or with a difference near overflow) a double z is precise enough.
+    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};  // inf, or beyond the tails' range
     return accurate::dd_div(diff, sigma);
 }
 
@@ -93,31 +97,67 @@ double norm_upper(DD xv, double mu, double sigma, bool log_p) {
     return std_upper(standardize(xv, mu, sigma), log_p);
 }
 
-// The z >= 0 with S(z) = p, 0 < p <= 1/2: a rational start (Abramowitz and
-// Stegun 26.2.23, error below 4.5e-4) and Halley steps on log S, which keep
-// their scale down to p = 5e-324. The steps stop when a step moves z by less
-// than 2^-50 of itself (so a fixed sequence for each p).
+// The z >= 0 with S(z) = p, 0 < p <= 1/2: a start within 1e-9 (piecewise
+// polynomials in r = sqrt(-2 log p)) and Halley steps on log S, which keep
+// their scale down to p = 5e-324. Halley's error after a step of size d is of
+// order d^3, so the steps stop after the first below 2^-24 (1 + z): one step
+// from this start.
 double std_upper_inverse(double p) {
+    using accurate::tables::kNormStart;
+    using accurate::tables::kNormStartPiece;
     if (p == 0.5) return 0.0;
     const DD lp = accurate::log_dd(p);
-    const double t = std::sqrt(-2.0 * lp.hi);
-    double z = t - (2.515517 + t * (0.802853 + t * 0.010328)) /
-                       (1.0 + t * (1.432788 + t * (0.189269 + t * 0.001308)));
+    const double r = std::sqrt(-2.0 * lp.hi);
+    int i = 0;
+    while (i < 5 && r > kNormStartPiece[i][0]) ++i;
+    const double s = (r - kNormStartPiece[i][1]) * kNormStartPiece[i][2];
+    const int first = static_cast<int>(kNormStartPiece[i][3]);
+    double z = kNormStart[i][first];
+    for (int k = first + 1; k < 17; ++k) z = z * s + kNormStart[i][k];
     if (z < 0) z = 0;
+    if (p > 0.3) {
+        // Near the median: erf(z/sqrt2)/2 = 1/2 - p (exact), Newton steps on
+        // it keep z's relative precision however small z is.
+        const double a = 0.5 - p;
+        for (int i = 0; i < 6; ++i) {
+            const double g = 0.5 * accurate::erf(z * kInvSqrt2) - a;
+            const double step = g / (accurate::exp(-0.5 * (z * z)) * 0.39894228040143267794);
+            z -= step;
+            if (accurate::fabs_(step) <= 0x1p-26 * accurate::fabs_(z)) break;  // next error ~ z step^2
+        }
+        return z;
+    }
     for (int i = 0; i < 8; ++i) {
         // f = log S(z) - log p; hazard h = phi(z)/S(z); f' = -h, f'' = -h (h - z).
-        const double f = accurate::dd_sub(log_small_tail(DD{z, 0.0}), lp).hi;
-        double h;
+        double f, h;
         if (z < 1) {
-            const double s = small_tail(DD{z, 0.0});
+            const double s = 0.5 * accurate::erfc(z * kInvSqrt2);
+            f = accurate::dd_sub(accurate::log_dd(s), lp).hi;
             h = accurate::exp(-0.5 * (z * z)) * 0.39894228040143267794 / s;
         } else {
-            h = 1.0 / (kSqrtHalfPi * accurate::erfcx(z * kInvSqrt2));
+            // S(z)/p = erfcx(z/sqrt2)/2 e^(-z^2/2 - log p), near 1 once z is close.
+            // (beyond 700 only from a start far off: then the logs themselves)
+            const double e = accurate::erfcx(z * kInvSqrt2);
+            const DD arg = accurate::dd_sub(accurate::dd_neg(half_square(DD{z, 0.0})), lp);
+            const double m = kSqrtHalfPi * e;  // 1/h
+            if (accurate::fabs_(arg.hi) < 700) {
+                const DD ratio = accurate::dd_mul(accurate::exp_as_dd(arg), 0.5 * e);
+                const double d = accurate::dd_add(ratio, -1.0).hi;
+                // f = log(1 + d); Halley's step with 1/(1 + u) as 1 - u, u = f (h - z)/(2h) ~ f
+                f = accurate::fabs_(d) <= 0x1p-20 ? d - 0.5 * (d * d) : accurate::log1p(d);
+                const double step = f * m - (f * f) * m * (1.0 - z * m) * 0.5;
+                z += step;
+                if (z < 0) z = 0;
+                if (accurate::fabs_(step) <= 0x1p-24 * (1.0 + z)) break;
+                continue;
+            }
+            f = accurate::dd_add(accurate::dd_sub(accurate::log_dd(0.5 * e), DD{0.0, 0.0}), arg).hi;
+            h = 1.0 / m;
         }
         const double step = (f / h) / (1.0 + f * (h - z) / (2.0 * h));
         z += step;
         if (z < 0) z = 0;
-        if (accurate::fabs_(step) <= 0x1p-50 * z) break;
+        if (accurate::fabs_(step) <= 0x1p-24 * (1.0 + z)) break;
     }
     return z;
 }
@@ -139,6 +179,7 @@ double qnorm_upper(double p, double mu, double sigma) {
     if (sigma == 0) return mu;
     if (p == 0) return is_ninf(mu) ? kNaN : kInf;
     if (p == 1) return is_pinf(mu) ? kNaN : -kInf;
+    if (is_inf(mu)) return mu;  // any finite offset leaves an infinite location
     return std_quantile_upper(p) * sigma + mu;
 }
 
