@@ -516,7 +516,8 @@ def thread_rows():
             "element-wise call. The start value is the environment variable ZORVANA_NUM_THREADS read at "
             "import, or else the number of cores this process may run on. Results are the same bit for bit "
             "for every number of threads; small calls always run on the calling thread.") +
-         "\n\nParameters\n----------\nn : int\n    At least 1; a smaller number raises ValueError."
+         "\n\nParameters\n----------\nn : int\n    At least 1 and at most 1024, the bounds of ZORVANA_NUM_THREADS too; any other "
+         "number raises ValueError."
          "\n\nExamples\n--------\n" + run_examples(["zv.set_num_threads(2)", "zv.get_num_threads()"])),
         ("get_num_threads", "()", wrap(
             "The number of threads that share the elements of one large element-wise call "

@@ -2717,7 +2717,7 @@ calls always run on the calling thread.
 Parameters
 ----------
 n : int
-    At least 1; a smaller number raises ValueError.
+    At least 1 and at most 1024, the bounds of ZORVANA_NUM_THREADS too; any other number raises ValueError.
 
 Examples
 --------

@@ -445,6 +445,7 @@ PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject*
     double v;
     try {
         EngineHold hold(*engine);
+        ScalarCall scalar_call;
         v = row.scalar(reals, count, engine->generator());
     } catch (const std::runtime_error& e) {
         PyErr_SetString(PyExc_RuntimeError, e.what());
@@ -528,6 +529,7 @@ py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), type
             double v;
             {
                 EngineHold hold(e);
+                ScalarCall scalar_call;
                 v = valid(p...) ? draw(p..., e.generator()) : kNaN;
             }
             if (PyErr_Occurred()) throw py::error_already_set();  // interrupted
