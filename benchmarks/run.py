@@ -28,12 +28,25 @@ is installed.
 Functions missing from the module, or still returning NaN everywhere, are
 marked and not timed; the run goes on.
 
+Then the functions whose lanes also serve a parameter per element, timed
+with a parameter per element (each drawn between the family's parameter
+sets) beside the same scipy references, and beside zorvana's own time with
+the first parameter set held constant.
+
 After the table, a section on the calling layer: all-scalar latency beside
 scipy.special and numpy in one run (minimum of interleaved repetitions), and
 thread scaling: nanoseconds per element with 1 thread and with every
 available thread (zorvana.set_num_threads) at several sizes.
 
-Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling]
+Then a section on streams: draws with a parameter per element beside the
+constant-parameter array draw and numpy's Generator given the same arrays,
+and the milliseconds of Engine.advance, jumped and spawn.
+
+Last, the upper tails: the p- and q-functions with lower_tail=False beside
+scipy.stats sf and isf on the same arrays, inputs drawn from upper-tail
+probabilities down to 1e-300.
+
+Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--varying] [--streams] [--tails]
 """
 from __future__ import print_function
 
@@ -131,7 +144,7 @@ def stats_rv(dist, params):
     if dist == "laplace":
         return st.laplace, (), dict(loc=params[0], scale=params[1])
     if dist == "lnorm":
-        return st.lognorm, (params[1],), dict(scale=math.exp(params[0]))
+        return st.lognorm, (params[1],), dict(scale=np.exp(params[0]))
     if dist == "logis":
         return st.logistic, (), dict(loc=params[0], scale=params[1])
     if dist == "pois":
@@ -727,6 +740,225 @@ def calling_section(zv, cfg):
     print("")
 
 
+# Draws with a parameter per element: (function, constant parameters,
+# per-element parameters from a NumPy generator, numpy Generator's call).
+VARYING_DRAWS = [
+    ("rnorm", (0.0, 1.0), lambda r, n: (r.normal(0.0, 5.0, n), 1.0), lambda g, mu, s: g.normal(mu, s)),
+    ("rnorm", (0.0, 1.0), lambda r, n: (r.normal(0.0, 5.0, n), r.uniform(0.5, 2.0, n)), lambda g, mu, s: g.normal(mu, s)),
+    ("rexp", (2.0,), lambda r, n: (r.uniform(0.5, 4.0, n),), lambda g, rate: g.exponential(1.0 / rate)),
+    ("runif", (0.0, 1.0), lambda r, n: (0.0, r.uniform(1.0, 2.0, n)), lambda g, a, b: g.uniform(a, b)),
+    ("rgamma", (3.0, 1.0), lambda r, n: (r.uniform(2.0, 4.0, n), 1.0), lambda g, k, th: g.gamma(k, th)),
+    ("rgamma", (0.5, 1.0), lambda r, n: (r.uniform(0.3, 0.7, n), 1.0), lambda g, k, th: g.gamma(k, th)),
+    ("rbeta", (2.0, 3.0), lambda r, n: (r.uniform(1.5, 2.5, n), 3.0), lambda g, a, b: g.beta(a, b)),
+    ("rt", (5.0,), lambda r, n: (r.uniform(4.0, 6.0, n),), lambda g, k: g.standard_t(k)),
+    ("rbinom", (10, 0.3), lambda r, n: (10, r.uniform(0.1, 0.5, n)), lambda g, k, p: g.binomial(k, p)),
+    ("rbinom", (10, 0.3), lambda r, n: (r.integers(5, 15, n), 0.3), lambda g, k, p: g.binomial(k, p)),
+    ("rpois", (4.0,), lambda r, n: (r.uniform(3.0, 5.0, n),), lambda g, rate: g.poisson(rate)),
+    ("rpois", (100.0,), lambda r, n: (r.uniform(90.0, 110.0, n),), lambda g, rate: g.poisson(rate)),
+    ("rweibull", (1.5, 2.0), lambda r, n: (r.uniform(1.0, 2.0, n), 2.0), lambda g, k, th: g.weibull(k) * th),
+]
+
+# Skips timed by Engine.advance, and the other moves along the stream.
+ADVANCES = [10 ** 6, 2 ** 64, 2 ** 128, 2 ** 200, 2 ** 256 - 1, 2 ** 256]
+
+
+def cpu_best_of(fn, reps):
+    """Least processor seconds of one call of fn over reps calls (the
+    section runs on one thread; processor time holds up on a busy machine)."""
+    best = float("inf")
+    for _ in range(reps):
+        t0 = time.process_time()
+        fn()
+        best = min(best, time.process_time() - t0)
+    return best
+
+
+def streams_section(zv, cfg):
+    """Array-parameter draws beside the constant-parameter array draw and
+    numpy's Generator, then the cost of advance, jumped and spawn (processor
+    time)."""
+    best_of = lambda fn, reps, _number: cpu_best_of(fn, reps)  # noqa: E731
+    if not hasattr(zv.Engine, "advance"):
+        print("streams: not in this build\n")
+        return
+    print("streams")
+    reps = 3 if cfg.quick else 5
+    print("  draws with a parameter per element: ns per element, least processor time of %d calls" % reps)
+    print("    %-9s %-34s %8s %9s %7s %10s %7s" % ("function", "per element", "constant", "varying", "ratio",
+                                                   "Generator", "ratio"))
+    rng = np.random.default_rng(cfg.seed)
+    for name, const, make, numpy_call in VARYING_DRAWS:
+        fn = getattr(zv, name)
+        n = 2000 if name == "rpois" and const[0] >= 30 else (20000 if cfg.quick else 200000)
+        args = make(rng, n)
+        e = zv.Engine(cfg.seed)
+        gen = np.random.Generator(np.random.MT19937(cfg.seed))
+        t_const = best_of(lambda: fn(*(const + (n, e))), reps, 1) / n * 1e9
+        t_vary = best_of(lambda: fn(*args, engine=e), reps, 1) / n * 1e9
+        t_np = best_of(lambda: numpy_call(gen, *args), reps, 1) / n * 1e9
+        what = ", ".join("array" if isinstance(a, np.ndarray) else repr(a) for a in args)
+        print("    %-9s %-34s %8.1f %9.1f %7.2f %10.1f %7.2f" % (name, "(%s)" % what, t_const, t_vary,
+                                                                 t_vary / t_const, t_np, t_vary / t_np))
+    print("  Engine.advance(n), ms (least of %d):" % reps)
+    for n in ADVANCES:
+        e = zv.Engine(cfg.seed)
+        e.advance(312 * 3)  # any first refill out of the way
+        t = best_of(lambda: e.advance(n), reps, 1)
+        text = ("2**%d" % (n.bit_length() - 1) if n & (n - 1) == 0 and n > 10 ** 6 else
+                "2**%d - 1" % n.bit_length() if n & (n + 1) == 0 else str(n))
+        print("    n = %-12s %8.2f" % (text, t * 1e3))
+    e = zv.Engine(cfg.seed)
+    print("  Engine.jumped(): %.2f ms; jumped(2**127 - 1): %.2f ms" % (
+        best_of(lambda: e.jumped(), reps, 1) * 1e3, best_of(lambda: e.jumped(2 ** 127 - 1), reps, 1) * 1e3))
+    for count in (1, 100):
+        t = best_of(lambda: e.spawn(count), 1 if count > 1 else reps, 1)
+        print("  Engine.spawn(%d): %.2f ms (%.2f ms per engine)" % (count, t * 1e3, t * 1e3 / count))
+    print("")
+
+
+# Functions timed with a parameter per element, and the elements of one call.
+VARYING = ["dnorm", "dlnorm", "dexp", "dlaplace", "pgamma", "pchisq", "ppois",
+           "qgamma", "qchisq", "qinvgamma", "qpois", "qt"]
+VARYING_N = {"d": 10 ** 5, "p": 2 * 10 ** 4, "q": 2000}
+
+
+def varying_params(dist, n, rng):
+    """One array per parameter: each element drawn between the least and the
+    greatest value of that parameter over the family's sets (log-uniform for
+    positive ones)."""
+    out = []
+    for k in range(len(PARAMS[dist][0])):
+        vals = [ps[k] for ps in PARAMS[dist]]
+        lo, hi = min(vals), max(vals)
+        if lo > 0:
+            out.append(np.exp(rng.uniform(math.log(lo), math.log(hi), n)))
+        else:
+            out.append(rng.uniform(lo, hi, n))
+    return tuple(out)
+
+
+def varying_section(zv, cfg, pattern):
+    reps = 3 if cfg.quick else 7
+    names = [f for f in VARYING if pattern is None or pattern.search(f)]
+    if not names:
+        return
+    if hasattr(zv, "set_num_threads"):
+        before = zv.get_num_threads()
+        zv.set_num_threads(1)
+    print("a parameter per element (one thread; least of %d interleaved runs, ns per element):" % reps)
+    print("  %-10s %7s | %9s %9s | %9s %7s %-24s | %9s %7s %s"
+          % ("function", "n", "zv const", "zv varied", "ref1", "ratio1", "ref1", "ref2", "ratio2", "ref2"))
+    rng = np.random.RandomState(cfg.seed)
+    try:
+        for name in names:
+            kind, dist = name[0], name[1:]
+            n = VARYING_N[kind] // (10 if cfg.quick else 1)
+            params = varying_params(dist, n, rng)
+            x = element_inputs(kind, dist, params, n, rng)
+            const = PARAMS[dist][0]
+            x_const = element_inputs(kind, dist, const, n, rng)
+            fn = getattr(zv, name)
+            calls = [("zv const", lambda: fn(x_const, *const)), ("zv varied", lambda: fn(x, *params))]
+            special = special_ref(kind, dist)
+            if special is not None:
+                calls.append((special[0], lambda f=special[1]: f(x, *params)))
+            label, stats_call = stats_ref(kind, dist)
+            calls.append((label, lambda: stats_call(x, *params)))
+            best = [float("inf")] * len(calls)
+            with np.errstate(all="ignore"), warnings.catch_warnings():
+                warnings.simplefilter("ignore")
+                for r in range(reps):
+                    for k in range(len(calls)):
+                        j = (k + r) % len(calls)
+                        best[j] = min(best[j], timed(calls[j][1], ())[0])
+            ns = [b / n * 1e9 for b in best]
+            refs = [(calls[k][0], ns[k]) for k in range(2, len(calls))] + [("", None)]
+            print("  %-10s %7d | %9s %9s | %9s %7s %-24s | %9s %7s %s"
+                  % (name, n, fmt(ns[0], 9), fmt(ns[1], 9), fmt(refs[0][1], 9),
+                     fmt(ns[1] / refs[0][1], 7), refs[0][0], fmt(refs[1][1], 9),
+                     fmt(refs[1][1] and ns[1] / refs[1][1], 7), refs[1][0]))
+    finally:
+        if hasattr(zv, "set_num_threads"):
+            zv.set_num_threads(before)
+
+
+# Upper tails (lower_tail=False) beside scipy.stats sf / isf: parameter sets
+# per family (zorvana's argument order), one or two each.
+TAIL_PARAMS = OrderedDict([
+    ("norm", [(0.0, 1.0)]), ("lnorm", [(0.0, 1.0)]), ("exp", [(1.0,)]), ("laplace", [(0.0, 1.0)]),
+    ("logis", [(0.0, 1.0)]), ("cauchy", [(0.0, 1.0)]), ("unif", [(0.0, 1.0)]), ("weibull", [(1.5, 2.0)]),
+    ("bern", [(0.3,)]), ("gamma", [(3.0, 2.0), (1000.0, 1.0)]), ("invgamma", [(3.0, 2.0)]),
+    ("chisq", [(20.0,), (1000.0,)]), ("pois", [(4.0,), (1000.0,)]), ("beta", [(2.0, 5.0), (300.0, 100.0)]),
+    ("f", [(5.0, 20.0)]), ("binom", [(100, 0.5), (10 ** 5, 0.01)]), ("t", [(4.0,), (300.0,)]),
+])
+# Upper-tail probabilities behind the inputs: log-uniform on [TAIL_LOWEST, 0.5].
+TAIL_LOWEST = 1e-300
+TAIL_TARGET = 2.0  # zorvana / scipy per element, at most
+
+
+def tail_inputs(kind, dist, params, n, rng):
+    """p itself for the q-functions, else x = isf(p) under (dist, params)."""
+    p = np.exp(rng.uniform(math.log(TAIL_LOWEST), math.log(0.5), n))
+    if kind == "q":
+        return p
+    rv, shapes, kw = stats_rv(dist, params)
+    x = rv.isf(p, *shapes, **kw)
+    x[~np.isfinite(x)] = 0
+    return x.astype(np.int64) if dist in DISCRETE else np.ascontiguousarray(x, dtype=np.float64)
+
+
+def tails_section(zv, cfg):
+    """ns per element of the upper tails, p and q with lower_tail=False,
+    beside scipy.stats sf and isf on the same arrays (median of interleaved
+    runs), and the largest relative difference between the two."""
+    print("upper tails: lower_tail=False beside scipy.stats sf / isf; inputs from upper-tail probabilities")
+    print("  log-uniform on [%g, 0.5]; ns per element, median of %d interleaved runs; target ratio <= %g"
+          % (TAIL_LOWEST, cfg.reps, TAIL_TARGET))
+    print("    %-9s %-18s %8s %9s %9s %7s %9s" % ("function", "parameters", "n", "zv ns", "scipy ns", "ratio",
+                                                 "max rel"))
+    rng = np.random.default_rng(cfg.seed)
+    ratios = []
+    for dist, sets in TAIL_PARAMS.items():
+        for kind in "pq":
+            name = kind + dist
+            fn = getattr(zv, name, None)
+            for params in sets:
+                rv, shapes, kw = stats_rv(dist, params)
+                method = getattr(rv, "sf" if kind == "p" else "isf")
+                ref = lambda x, m=method, s=shapes, k=kw: m(x, *s, **k)  # noqa: E731
+                z = lambda x, f=fn, ps=params: f(x, *ps, lower_tail=False)  # noqa: E731
+                probe = tail_inputs(kind, dist, params, PROBE_N, rng)
+                with np.errstate(all="ignore"), warnings.catch_warnings():
+                    warnings.simplefilter("ignore")
+                    try:
+                        zout = z(probe)
+                    except TypeError:
+                        print("    %-9s %-18s  no lower_tail in this build" % (name, params))
+                        continue
+                    if np.all(np.isnan(zout)):
+                        print("    %-9s %-18s  returns NaN (not landed)" % (name, params))
+                        continue
+                    rel = compare(zout, ref(probe))[0]
+                    # size: one call of the slower of the two about call_seconds
+                    cost = max(timed(f, (probe,))[0] for f in (z, ref)) / PROBE_N
+                    n = int(min(cfg.size // 5, max(cfg.min_size, cfg.call_seconds / max(cost, 1e-9))))
+                    n = int(float("%.1g" % n))
+                    x = tail_inputs(kind, dist, params, n, rng)
+                    res = {"z": [], "ref": []}
+                    for r in range(cfg.reps):
+                        for key, f in ((("z", z), ("ref", ref)) if r % 2 == 0 else (("ref", ref), ("z", z))):
+                            res[key].append(timed(f, (x,))[0])
+                zt, rt = median(res["z"]) / n * 1e9, median(res["ref"]) / n * 1e9
+                ratios.append(zt / rt)
+                flag = "" if zt / rt <= TAIL_TARGET else "  above target"
+                print("    %-9s %-18s %8d %9.1f %9.1f %7.2f %9.2g%s" % (name, params, n, zt, rt, zt / rt, rel, flag))
+    g = geomean(ratios)
+    if g is not None:
+        print("  geometric mean of zorvana/scipy over %d rows: %.3g; above %g: %d" % (
+            g[1], g[0], TAIL_TARGET, sum(1 for r in ratios if r > TAIL_TARGET)))
+    print("")
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--quick", action="store_true",
@@ -739,6 +971,12 @@ def main(argv=None):
     ap.add_argument("--seed", type=int, default=12345, help="seed of every generator (default 12345)")
     ap.add_argument("--calling", action="store_true",
                     help="only the calling-layer section (scalar latency, thread scaling)")
+    ap.add_argument("--varying", action="store_true",
+                    help="only the section with a parameter per element")
+    ap.add_argument("--streams", action="store_true",
+                    help="only the streams section (array-parameter draws, advance, jumped, spawn)")
+    ap.add_argument("--tails", action="store_true",
+                    help="only the upper-tail section (lower_tail=False beside scipy.stats sf / isf)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -751,7 +989,17 @@ def main(argv=None):
     if cfg.calling:
         calling_section(zv, cfg)
         return 0
+    if cfg.streams:
+        streams_section(zv, cfg)
+        return 0
+    if cfg.tails:
+        import scipy.stats  # noqa: F401
+        tails_section(zv, cfg)
+        return 0
     import scipy
+    if cfg.varying:
+        varying_section(zv, cfg, re.compile(cfg.only) if cfg.only else None)
+        return 0
     start = time.time()
     pattern = re.compile(cfg.only) if cfg.only else None
     wanted = []
@@ -816,7 +1064,10 @@ def main(argv=None):
     for line in headline(rows):
         print(line)
     print("")
+    varying_section(zv, cfg, pattern)
     calling_section(zv, cfg)
+    streams_section(zv, cfg)
+    tails_section(zv, cfg)
     print("total run time %.0f s" % (time.time() - start))
     chart(rows, cfg.out)
     return 0

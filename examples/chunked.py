@@ -7,11 +7,12 @@ over the whole array.
 
 Draws are different: an Engine is one sequential stream, and chunks are
 computed in any order, possibly at the same time. Here each chunk gets its own
-Engine, seeded from a base seed and the chunk's index (numpy's SeedSequence
-mixes the two into a 32-bit seed). The draws of a chunk are then reproducible
-on their own, whatever the scheduler or the order of computation, but they are
-NOT the stream of a single Engine(base_seed): changing the chunk sizes changes
-the draws.
+engine, spawned from one Engine(base_seed): Engine.spawn gives engines far
+apart on the seed's stream (2^224 outputs), so the chunks' streams never
+overlap, and no two chunks can share a seed. The draws of a chunk depend only
+on the chunk's index, never on the scheduler, the number of workers or the
+order of computation; they are NOT the stream of a single Engine(base_seed),
+so changing the chunk sizes changes the draws.
 
     pip install "dask[array]"
     python examples/chunked.py --n 1000000 --chunk 100000
@@ -19,6 +20,7 @@ the draws.
 from __future__ import print_function
 
 import argparse
+import copy
 import os
 import sys
 
@@ -40,23 +42,19 @@ def same_bits(a, b):
     return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
-def chunk_seed(base_seed, index):
-    """The Engine seed of chunk `index` (flat, row-major over the chunk grid):
-    a signed 32-bit integer derived from (base_seed, index)."""
-    word = int(np.random.SeedSequence(base_seed, spawn_key=(index,)).generate_state(1)[0])
-    return word - 2 ** 32 if word >= 2 ** 31 else word
-
-
 def chunked_draws(draw, params, shape, chunks, base_seed):
-    """A dask array of draws, one Engine per chunk."""
+    """A dask array of draws, one spawned engine per chunk (flat, row-major
+    over the chunk grid). Each block draws from a copy of its engine, so a
+    block computed twice (a retried task) gives the same values."""
     template = da.zeros(shape, chunks=chunks)
     numblocks = template.numblocks
+    engines = zv.Engine(base_seed).spawn(int(np.prod(numblocks)))
 
     def block(b, block_id=None):
-        index = int(np.ravel_multi_index(block_id, numblocks))
-        return draw(*params, size=list(b.shape), engine=zv.Engine(chunk_seed(base_seed, index)))
+        engine = copy.copy(engines[int(np.ravel_multi_index(block_id, numblocks))])
+        return draw(*params, size=list(b.shape), engine=engine)
 
-    return template.map_blocks(block, dtype=np.float64)
+    return template.map_blocks(block, dtype=np.float64), engines
 
 
 def main(argv=None):
@@ -88,17 +86,18 @@ def main(argv=None):
             ok = ok and same
             print("%-28s %d chunks, same bits as one call: %s" % (text, lazy.numblocks[0], same))
 
-        # Draws: one engine per chunk.
-        draws = chunked_draws(zv.rgamma, (2.0, 1.5), (n,), chunk, args.seed)
-        first = draws.compute()
-        again = draws.compute(scheduler="sync")  # another scheduler, another order
-        ok = ok and same_bits(first, again)
-        print("rgamma per chunk, reproducible:", same_bits(first, again))
+        # Draws: one spawned engine per chunk; the same bits whoever computes them.
+        draws, engines = chunked_draws(zv.rgamma, (2.0, 1.5), (n,), chunk, args.seed)
+        first = draws.compute(scheduler="sync")  # one worker, blocks in order
+        same = all(same_bits(first, draws.compute(scheduler="threads", num_workers=w)) for w in (1, 2, 4))
+        ok = ok and same
+        print("rgamma per chunk (%d chunks), same bits for 1, 2 and 4 workers, reproducible: %s"
+              % (draws.numblocks[0], same))
         size0 = min(chunk, n)
-        direct = zv.rgamma(2.0, 1.5, size=size0, engine=zv.Engine(chunk_seed(args.seed, 0)))
+        direct = zv.rgamma(2.0, 1.5, size=size0, engine=zv.Engine(args.seed).spawn(1)[0])
         ok = ok and same_bits(first[:size0], direct)
-        print("chunk 0 equals rgamma(..., engine=Engine(chunk_seed(seed, 0))):",
-              same_bits(first[:size0], direct))
+        print("chunk 0 equals rgamma(..., engine=Engine(seed).spawn(1)[0]):", same_bits(first[:size0], direct))
+        print("engines of chunks 0 and 1:", engines[0], engines[1], sep="\n  ")
         single = zv.rgamma(2.0, 1.5, size=n, engine=zv.Engine(args.seed))
         print("equal to one Engine(seed) stream (not expected):", same_bits(first, single))
         print("mean %.4f (true %.4f)" % (first.mean(), 2.0 * 1.5))

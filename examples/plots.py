@@ -58,7 +58,9 @@ def label(pnames, params):
 def plot(name, pnames, sets, span, path, seed=2026):
     d, p, q, r = (getattr(zv, prefix + name) for prefix in "dpqr")
     discrete = isinstance(span, int)
-    fig, ax = plt.subplots(1, 4, figsize=(13, 3))
+    # Four panels in a row, 1,600 px wide; the parameter sets' legend sits
+    # below the row, where it covers no curve.
+    fig, ax = plt.subplots(1, 4, figsize=(16, 4.6))
     ps = np.linspace(0.002, 0.998, 499)
     if discrete:
         xs = np.arange(span + 1)
@@ -67,38 +69,40 @@ def plot(name, pnames, sets, span, path, seed=2026):
     for params in sets:
         lab = label(pnames, params)
         if discrete:
-            ax[0].plot(xs, d(xs, *params), "o-", ms=3, lw=0.8, label=lab)
-            ax[1].step(xs, p(xs, *params), where="post", label=lab)
-            ax[2].step(ps, q(ps, *params), where="post", label=lab)
+            ax[0].plot(xs, d(xs, *params), "o-", ms=3.5, lw=1, label=lab)
+            ax[1].step(xs, p(xs, *params), where="post", lw=1.4, label=lab)
+            ax[2].step(ps, q(ps, *params), where="post", lw=1.4, label=lab)
         else:
-            ax[0].plot(xs, d(xs, *params), label=lab)
-            ax[1].plot(xs, p(xs, *params), label=lab)
-            ax[2].plot(ps, q(ps, *params), label=lab)
+            ax[0].plot(xs, d(xs, *params), lw=1.6, label=lab)
+            ax[1].plot(xs, p(xs, *params), lw=1.6, label=lab)
+            ax[2].plot(ps, q(ps, *params), lw=1.6, label=lab)
     draws = r(*sets[0], size=DRAWS, engine=zv.Engine(seed))
     if discrete:
         counts = np.bincount(draws.astype(np.int64), minlength=span + 1)[:span + 1]
         ax[3].bar(xs, counts / float(DRAWS), color="0.75", label="%d draws" % DRAWS)
-        ax[3].plot(xs, d(xs, *sets[0]), "o", ms=3, color="C0", label="mass")
+        ax[3].plot(xs, d(xs, *sets[0]), "o", ms=4, color="C0", label="mass")
     else:
         # Draws outside the shown range still count in the normalisation.
         hist, edges = np.histogram(draws, bins=60, range=span)
         width = edges[1] - edges[0]
         ax[3].bar(edges[:-1], hist / (DRAWS * width), width=width, align="edge", color="0.75",
                   label="%d draws" % DRAWS)
-        ax[3].plot(xs, d(xs, *sets[0]), color="C0", label="density")
-    ax[3].set_title("r%s(%s) over d%s" % (name, label(pnames, sets[0]), name), fontsize=9)
+        ax[3].plot(xs, d(xs, *sets[0]), lw=1.6, color="C0", label="density")
+    ax[3].set_title("r%s(%s) over d%s" % (name, label(pnames, sets[0]), name), fontsize=12)
     for i, title in enumerate(("d%s" % name, "p%s" % name, "q%s" % name)):
-        ax[i].set_title(title, fontsize=9)
-    ax[0].legend(fontsize=7)
-    ax[3].legend(fontsize=7)
-    ax[2].set_xlabel("p", fontsize=8)
+        ax[i].set_title(title, fontsize=12)
+    ax[2].set_xlabel("p", fontsize=11)
     if name in ("cauchy", "invgamma", "f", "lnorm"):
         ax[2].set_ylim(span)  # heavy right tails would flatten the rest
     ax[0].set_ylim(bottom=0, top=min(ax[0].get_ylim()[1], 4.0))
     for a in ax:
-        a.tick_params(labelsize=7)
-    fig.tight_layout()
-    fig.savefig(path, dpi=60)
+        a.tick_params(labelsize=10)
+    handles, labels = ax[0].get_legend_handles_labels()
+    more, more_labels = ax[3].get_legend_handles_labels()
+    fig.legend(handles + more, labels + more_labels, loc="lower center", ncol=len(labels) + len(more_labels),
+               fontsize=11, frameon=False)
+    fig.tight_layout(rect=(0, 0.09, 1, 1))
+    fig.savefig(path, dpi=100)
     plt.close(fig)
 
 

@@ -102,14 +102,16 @@ def test_stub_overloads(tmp_path):
     pytest.importorskip("numpy.typing", reason="numpy before 1.20 has no types to reveal")
     calls = ["zv.dnorm(0.5)", "zv.dnorm(np.zeros(3), sigma=2.0)", "zv.dpois(3, 2.0, log=True)",
              "zv.qbinom([0.5], 10, 0.3)", "zv.rnorm()", "zv.rnorm(size=3)", "zv.rnorm(0.0, 1.0, e)",
-             "zv.rexp(1.0, [2, 3], e)", "zv.rexp(1.0, 10)", "zv.rbinom(10, 0.5, engine=e)"]
+             "zv.rexp(1.0, [2, 3], e)", "zv.rexp(1.0, 10)", "zv.rbinom(10, 0.5, engine=e)",
+             "zv.rnorm([0.0, 1.0])", "zv.rbinom(np.arange(3), 0.5, size=3, engine=e)"]
     script = tmp_path / "use.py"
     script.write_text("import numpy as np\nimport zorvana as zv\ne = zv.Engine(1)\n" +
                       "".join("reveal_type(%s)\n" % c for c in calls))
     res = mypy_run(["mypy", "use.py"], tmp_path)
     revealed = re.findall(r'Revealed type is "([^"]*)"', res.stdout)
     kinds = ["float" if t in ("float", "builtins.float") else "array" if "float64" in t else t for t in revealed]
-    assert kinds == ["float", "array", "float", "array", "float", "array", "float", "array", "array", "float"]
+    assert kinds == ["float", "array", "float", "array", "float", "array", "float", "array", "array", "float",
+                     "array", "array"]
 
 
 COPIERS = {
@@ -150,10 +152,10 @@ def test_engine_state_semantics():
     with pytest.raises(TypeError):
         hash(e)
     state = e.__getstate__()
-    assert state[0] == 1  # format version
+    assert state[0] == 2  # format version
     fresh = zorvana.Engine(5)
     fresh.__setstate__(state)  # restores in place
     assert fresh == e
-    for bad in [(2,) + state[1:], state[:2] + (b"short",) + state[3:], state[:3] + (313,) + state[4:]]:
+    for bad in [(3,) + state[1:], state[:2] + (b"short",) + state[3:], state[:3] + (313,) + state[4:]]:
         with pytest.raises(ValueError):
             fresh.__setstate__(bad)

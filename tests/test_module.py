@@ -31,7 +31,7 @@ def _type(fam, name, arg):
         return "numpy.ndarray[numpy.int64]"
     if arg == "n_trials":
         return "numpy.ndarray[numpy.int64]"
-    if arg in ("log", "log_p"):
+    if arg in ("log", "log_p", "lower_tail"):
         return "numpy.ndarray[bool]"
     return "numpy.ndarray[numpy.float64]"
 
@@ -42,6 +42,8 @@ def expected_signature(prefix, fam):
     flag = {"d": "log", "p": "log_p"}.get(prefix)
     if flag:
         args.append(flag)
+    if prefix in "pq":
+        args.append("lower_tail")
     parts = []
     for a in args:
         text = "{}: {}".format(a, _type(fam, name, a))
@@ -51,6 +53,8 @@ def expected_signature(prefix, fam):
             text += " = 1"
         elif a == flag:
             text += " = False"
+        elif a == "lower_tail":
+            text += " = True"
         parts.append(text)
     return "{}({}) -> object".format(name, ", ".join(parts))
 

@@ -1,7 +1,9 @@
 """The kernels' shortcuts (Halley iterations ended when their state repeats,
 values remembered per parameter, the tables of e^n and of log-gamma at
-integers) return what the plain loops return: the probe built with -DZORVANA_PLAIN_LOOPS, which takes
-every step and recomputes everything, is the reference, bit for bit."""
+integers, the Poisson distribution function's remembered incomplete gamma
+values) return what the plain loops return: the probe built with
+-DZORVANA_PLAIN_LOOPS, which takes every step and recomputes everything, is
+the reference, bit for bit."""
 import subprocess
 from concurrent.futures import ThreadPoolExecutor
 
@@ -56,7 +58,8 @@ def cases(rng):
     # Integer parts around the end of the table of e^n, n = -1024 ... 1024.
     ends = [v * s for v in (1023.5, 1024.0, 1024.4999999999998, 1024.5, 1025.0) for s in (1, -1)]
     yield "math_exp", [np.concatenate([points(rng, n // 2, -800, 800), points(rng, n // 2, -3, 3), ends])]
-    yield "math_exp_ext", [np.concatenate([points(rng, n // 2, -12000, 12000), ends])]
+    yield "math_exp_ext", [np.concatenate([points(rng, n // 2, -12000, 12000), points(rng, n // 2, -3, 3), ends])]
+    yield "pnorm", [points(rng, n, -40, 40), points(rng, n, -1, 1), shapes(rng, n)]
     counts = rng.randint(-2, 1100, n // 2).astype(float)
     yield "math_lgamma", [np.concatenate([counts, np.nextafter(counts, 2000), points(rng, n // 2, 0, 1100)])]
     yield "math_gamma_p_inv", [shapes(rng, n, top=1.2), probabilities(rng, n)]
@@ -70,6 +73,9 @@ def cases(rng):
     yield "qt", [probabilities(rng, n // 4), shapes(rng, n // 4)]
     yield "dnorm", [points(rng, n, -5, 5), points(rng, n, -1, 1), shapes(rng, n)]
     yield "dgamma", [points(rng, n, 0, 50), shapes(rng, n), shapes(rng, n)]
+    # Remembered incomplete gamma values of the Poisson distribution function.
+    yield "qpois", [probabilities(rng, n // 20), shapes(rng, n // 20, top=3)]
+    yield "ppois", [rng.randint(0, 400, n // 4).astype(float), shapes(rng, n // 4, top=2.5)]
 
 
 @pytest.fixture(scope="module")

@@ -297,6 +297,20 @@ FAMILIES = [
 ]
 
 
+# Parameter sets measured on purpose where the module is known to break down
+# in the bulk; the summary reports them apart from the typical ones.
+BREAKDOWNS = {
+    ("gamma", (0.05, 1.0)): "shape below 0.1: the 2^-52 rule zeroes the lower part of the bulk",
+    ("beta", (0.1, 3.0)): "a shape below 0.1: the 2^-52 rule zeroes the lower part of the bulk",
+    ("f", (3.0, 0.3)): "df2 below 1: the bulk lies beyond 1e12, where the terms cancel",
+    ("t", (0.12,)): "dof below 0.2: the incomplete beta argument of the bulk is below 2^-52",
+}
+
+
+def breakdown(name, params):
+    return BREAKDOWNS.get((name, tuple(params)))
+
+
 # --------------------------------------------------------------------- grid
 
 def _key(x):
@@ -567,13 +581,21 @@ def _known():
 
 # ------------------------------------------------------------------ output
 
+TICKS = [1e-30, 1e-20, 1e-10, 0.5, 1 - 1e-6, 1 - 1e-13]
+TICK_LABELS = ["1e-30", "1e-20", "1e-10", "0.5", "1-1e-6", "1-1e-13"]
+
+
 def _plot_family(title, stem, results, path):
     import matplotlib
+    import matplotlib.ticker
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
     names = [name for name, _ in results]
-    fig, axes = plt.subplots(len(names), 3, figsize=(12, 2.3 * len(names) + 0.8), squeeze=False)
+    # Three panels a row and a fourth, narrow column that holds the row's
+    # legend, so no legend covers a curve; 1,600 px wide.
+    fig, axes = plt.subplots(len(names), 4, figsize=(16, 3.2 * len(names) + 0.9), squeeze=False,
+                             gridspec_kw={"width_ratios": [1, 1, 1, 0.42]})
     floor, top = 1e-18, 10.0
     for row, (name, sets) in enumerate(results):
         for col, kind in enumerate("dpq"):
@@ -584,24 +606,31 @@ def _plot_family(title, stem, results, path):
                     continue
                 xs = [c for c, _ in pts]
                 ys = [top if (math.isnan(e) or math.isinf(e) or e > top) else max(e, floor) for _, e in pts]
-                ax.plot(xs, ys, "o-", ms=2.5, lw=1, color=plt.cm.viridis(i / max(1, len(sets) - 1)),
-                        label=param_text(name, params))
+                ax.plot(xs, ys, "o-", ms=3, lw=1.2, color=plt.cm.viridis(i / max(1, len(sets) - 1)),
+                        label=param_text(name, params) + (" (breakdown)" if breakdown(name, params) else ""))
             ax.set_xscale("logit")
             ax.set_xlim(1e-31, 1 - 1e-14)
+            ax.set_xticks(TICKS)
+            ax.set_xticklabels(TICK_LABELS)
+            ax.xaxis.set_minor_locator(matplotlib.ticker.NullLocator())
             ax.set_yscale("log")
             ax.set_ylim(floor / 2, top * 3)
-            ax.axhline(2.0 ** -52, color="0.6", lw=0.6, ls=":")
-            ax.set_title(kind + name + (" (1 - p in the upper tail)" if kind == "p" else ""), fontsize=9)
-            ax.tick_params(labelsize=7)
+            ax.axhline(2.0 ** -52, color="0.6", lw=0.8, ls=":")
+            ax.set_title(kind + name + (" (1 - p in the upper tail)" if kind == "p" else ""), fontsize=11)
+            ax.tick_params(labelsize=9)
             if col == 0:
-                ax.set_ylabel("relative error", fontsize=8)
-                ax.legend(fontsize=6, loc="upper center", ncol=2, framealpha=0.6)
+                ax.set_ylabel("relative error", fontsize=10)
             if row == len(names) - 1:
-                ax.set_xlabel("true F(x) (q: p), logit scale", fontsize=8)
-    fig.suptitle("%s: relative error against mpmath (0 drawn at 1e-18; NaN, inf and >10 at 10)" % title,
-                 fontsize=10)
-    fig.tight_layout(rect=(0, 0, 1, 0.97))
-    fig.savefig(path, dpi=60)
+                ax.set_xlabel("true F(x) (q: p), logit scale", fontsize=10)
+        legend = axes[row][3]
+        legend.axis("off")
+        handles, labels = axes[row][0].get_legend_handles_labels()
+        legend.legend(handles, labels, loc="center left", fontsize=9, frameon=False,
+                      title=name + " parameters", title_fontsize=10)
+    fig.suptitle("%s: relative error against mpmath (0 drawn at 1e-18; NaN, inf and >10 at 10; "
+                 "dotted: 2^-52)" % title, fontsize=12)
+    fig.tight_layout(rect=(0, 0, 1, 0.98))
+    fig.savefig(path, dpi=100)
     plt.close(fig)
 
 
@@ -610,7 +639,7 @@ HEADER = """# Accuracy
 How far zorvana's values are from the true ones, measured by `tools/accuracy.py` against mpmath
 ({dps} significant digits) for every density (d), distribution function (p) and quantile (q) of the
 seventeen distributions. The module reproduces a fixed arithmetic with deliberate approximations
-(see the notes on behaviour in the README); this page shows where they bite and how much.
+(see [the behaviour notes](behaviour.md)); this page shows where they bite and how much.
 
 How to read the tables. For each parameter set the script places {npts} points by their true
 probability F(x): lower tail F down to 1e-30, the bulk, upper tail 1 - F down to 1e-13. Each cell
@@ -667,21 +696,31 @@ def write_report(results_by_family, known, path):
   cancel: see `df`, `pf` and `dpois` above.
 """)
     lines.append("## Summary\n")
-    lines.append("Largest relative error of each function over all parameter sets below.\n")
+    lines.append("Largest relative error of each function over the typical parameter sets below, that is "
+                 "all but the known breakdowns listed after this table.\n")
     lines.append("| function | bulk | lower tail | upper tail |")
     lines.append("|---|---|---|---|")
+    broken = []
     for title, stem, results in results_by_family:
         for name, sets in results:
+            typical = [(params, res) for params, res in sets if not breakdown(name, params)]
+            broken += [(name, params, res) for params, res in sets if breakdown(name, params)]
             for kind in "dpq":
                 worst = []
                 for reg in REGIONS:
-                    es = [e for _, res in sets for _, e, _, r in res[kind] if r == reg]
                     w = None
-                    for e in es:
-                        if _worse(e, w):
-                            w = e
+                    for _, res in typical:
+                        for _, e, _, r in res[kind]:
+                            if r == reg and _worse(e, w):
+                                w = e
                     worst.append("-" if w is None else fmt_err(w))
                 lines.append("| `%s%s` | %s |" % (kind, name, " | ".join(worst)))
+    lines.append("\nParameter sets where the values break down in the bulk, measured on purpose:\n")
+    lines.append("| function | parameters | bulk | lower tail | upper tail | why |")
+    lines.append("|---|---|---|---|---|---|")
+    for name, params, res in broken:
+        for row in table_rows(name, params, res):
+            lines.append("| `%s` | %s | %s | %s | %s | %s |" % tuple(row + [breakdown(name, params)]))
     for title, stem, results in results_by_family:
         lines.append("\n## %s\n" % title)
         lines.append("![relative error](accuracy-%s.png)\n" % stem)

@@ -4,7 +4,10 @@ families:
 - src/module/docstrings.cpp: the table that doc_of() reads, one row per
   callable (51 element-wise functions, 17 draw functions and Engine) with its
   text signature and docstring body;
-- stubs/zorvana-stubs/__init__.pyi: the type stubs.
+- stubs/zorvana-stubs/__init__.pyi: the type stubs;
+- docs/families/: the documentation site's page of each family, whose
+  entries the site's extension (docs/_ext/zorvana_docs.py) writes from this
+  same table when the site is built.
 
 Each docstring is composed from a per-prefix template (d, p, q, r) and the
 family's data below. Examples are evaluated with the installed module, so the
@@ -277,15 +280,71 @@ seed : int
 
 Notes
 -----
-``repr`` shows the seed and the number of 64-bit outputs drawn so far.
-``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole generator state,
-so the copy continues the original's stream bit for bit (the pickle carries a
-format version). Engines compare equal when their states are equal; being
-mutable, they are not hashable.
+``advance(n)`` skips n outputs, ``jumped(jumps)`` gives an engine jumps * 2^128
+outputs further on, and ``spawn(n)`` gives n engines for parallel streams, all
+by jumping along the one stream of the seed (milliseconds, whatever the
+distance).
+
+Spawning rule. An engine owns 2^s outputs from where it was made: s = 256 for
+Engine(seed), 128 for a jumped engine, and 32 less than its parent's for a
+spawned one. It draws from the first 2^(s - 32) of them itself; its k-th
+spawned engine (k counts every spawn call, at most 2^32 - 2 in all) starts
+k * 2^(s - 32) outputs past the point where that spawn was called and owns the
+next 2^(s - 32). So spawned engines, their own spawned engines (five levels
+down) and the parent's continuation never overlap while each draws fewer than
+2^(s - 32) outputs (2^64 at the deepest level). Engines jumped from the same
+engine are 2^128 outputs apart; a jumped engine and its own spawned engines
+stay within the parent's first 2^(s - 32) outputs, apart from the parent's
+spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
+2^96 - 1 from Engine(seed)).
+
+``repr`` shows the seed, where the engine was made (origin: outputs from the
+seeding, as a sum of powers of two, for a jumped or spawned engine), the
+outputs drawn or skipped since, and how many engines it spawned.
+``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
+included, so the copy continues the original's stream bit for bit (the pickle
+carries a format version). Engines compare equal when their states are equal;
+being mutable, they are not hashable.
 """
 ENGINE_EXAMPLES = ["e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
                    "import pickle", "f = pickle.loads(pickle.dumps(e))",
-                   "zv.rnorm(engine=e) == zv.rnorm(engine=f)"]
+                   "zv.rnorm(engine=e) == zv.rnorm(engine=f)", "e.spawn(2)", "e"]
+
+# Methods of Engine: name, signature, body, examples.
+ENGINE_METHODS = [
+    ("advance", "(self, n)",
+     "Skips n 64-bit outputs of this engine's stream, in place: the engine ends where n draws of one "
+     "output each (runif, rexp, ...) would leave it, without making them. Long skips jump along the "
+     "stream by a polynomial over GF(2) and take a few tens of milliseconds at most.",
+     [("n", "int", "0 <= n <= 2**256; a negative n raises ValueError, a non-integer TypeError.")],
+     ["e = zv.Engine(7)", "e.advance(1000)", "f = zv.Engine(7)", "_ = zv.runif(0.0, 1.0, size=1000, engine=f)",
+      "e == f"]),
+    ("jumped", "(self, jumps=1)",
+     "A new engine standing jumps * 2^128 outputs further along this engine's stream; this engine "
+     "is unchanged. Engines jumped 1, 2, 3, ... times give streams that do not overlap for 2^128 "
+     "outputs. The new engine owns 2^128 outputs (see the spawning rule of Engine).",
+     [("jumps", "int, default 1", "0 <= jumps <= 2**128; a negative count raises ValueError, a "
+       "non-integer TypeError.")],
+     ["e = zv.Engine(7)", "e.jumped(2)", "e.jumped(2) == e.jumped().jumped()"]),
+    ("spawn", "(self, n)",
+     "A list of n new engines for parallel streams that overlap neither each other, nor this "
+     "engine's continuation, nor the engines of its earlier spawn calls, nor their own spawned "
+     "engines (the spawning rule of Engine). This engine counts the engines it spawned (the count "
+     "is part of its state, pickles included); its stream is unchanged.",
+     [("n", "int", "n >= 0 (spawn(0) is []); a negative n raises ValueError, a non-integer TypeError. "
+       "An engine spawns at most 2**32 - 2 engines in all, and engines five levels down cannot "
+       "spawn: ValueError.")],
+     ["e = zv.Engine(7)", "e.spawn(2)", "e.spawn(1)", "e"]),
+]
+
+
+def method_rows():
+    out = []
+    for name, sig, text, params, examples in ENGINE_METHODS:
+        body = wrap(text) + "\n\nParameters\n----------\n" + "\n".join(param(*p) for p in params)
+        body += "\n\nExamples\n--------\n" + run_examples(examples)
+        out.append(("Engine." + name, sig, body))
+    return out
 
 
 # Operators stay on one line with both operands ("1 - p" is never split).
@@ -328,13 +387,25 @@ def run_examples(lines):
 
 def flag_note(fam, prefix):
     if prefix == "p":
-        return ("Return the natural logarithm of the probability. It is the logarithm of the computed "
-                "probability, so a probability below {} gives -inf.".format(EPS_NOTE))
+        return ("Return the natural logarithm of the probability. For the lower tail it is the logarithm "
+                "of the computed probability, so a probability below {} gives -inf; the upper tail's "
+                "logarithm is computed in log space (finite wherever the tail is positive).".format(EPS_NOTE))
     if fam.d_log_of_value:
         return ("Return the natural logarithm of the {}. It is the logarithm of the computed value, "
                 "so a value below {} gives -inf.".format("mass" if fam.discrete else "density", EPS_NOTE))
     return ("Return the natural logarithm of the {}, computed in the log domain (finite far into the "
             "tails).".format("mass" if fam.discrete else "density"))
+
+
+def tail_note(fam, prefix):
+    if prefix == "p":
+        return ("True for the lower tail P(X <= x), False for the upper tail P(X > x), computed directly "
+                "and accurate far into the tail (never as 1 minus the lower tail): the way to a p-value.")
+    if fam.discrete:
+        return ("True: p is a lower tail, as above. False: p is an upper tail, and the result is the least "
+                "count k with P(X > k) <= p.")
+    return ("True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x), accurate for p "
+            "far below 1e-16; p = 0 gives the upper end of the support, p = 1 the lower end.")
 
 
 def elementwise(fam, prefix):
@@ -363,6 +434,8 @@ def elementwise(fam, prefix):
     flag = {"d": "log", "p": "log_p"}.get(prefix)
     if flag:
         params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix)))
+    if prefix in "pq":
+        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix)))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
     invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")
@@ -382,6 +455,8 @@ def text_signature(fam, prefix):
         args += ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
         if prefix in "dp":
             args.append(("log" if prefix == "d" else "log_p") + "=False")
+        if prefix in "pq":
+            args.append("lower_tail=True")
     return "(" + ", ".join(args) + ")"
 
 
@@ -390,29 +465,48 @@ def draw(fam):
     parts = [wrap("Random draws from the {} distribution, which has {}.".format(fam.title, fam.law))]
     call = ", ".join(fam.names())
     parts.append(wrap("{n}({c}) gives one float, {n}({c}, size) a float64 array: size n gives n "
-                      "draws, a sequence of ints an array of that shape.".format(n=name, c=call)))
+                      "draws, a sequence of ints an array of that shape. Any parameter may be an array: "
+                      "the parameters broadcast together as NumPy broadcasts (and to size, when it is "
+                      "given), and element i of the result, in row-major order, is the draw that the "
+                      "scalar call with element i's parameters would make next, so the array equals "
+                      "that loop of scalar calls bit for bit.".format(n=name, c=call)))
     params = []
     for pname, text in fam.params:
-        kind = "int" if pname == "n_trials" else "float"
+        kind = "int or array_like of int" if pname == "n_trials" else "float or array_like"
         if pname in fam.defaults:
             kind += ", default " + fam.defaults[pname]
         params.append(param(pname, kind, text))
     params.append(param("size", "int or sequence of int, optional",
-                        "Leave out for one float. Element i of the array (in row-major order) is the "
-                        "(i + 1)-th successive draw, exactly as that many scalar draws would give."))
+                        "Leave out for one float, or, with array parameters, an array of their broadcast "
+                        "shape. Element i of the array (in row-major order) is the (i + 1)-th successive "
+                        "draw, exactly as that many scalar draws would give. Array parameters must "
+                        "broadcast to size: otherwise ValueError, naming both shapes."))
     params.append(param("engine", "Engine, optional",
                         "The engine to draw from; left out, the module's shared default engine, "
                         "Engine(1), is used and advanced."))
     parts.append("Parameters\n----------\n" + "\n".join(params))
-    parts.append("Returns\n-------\nfloat or numpy.ndarray of float64")
+    parts.append("Returns\n-------\nfloat or numpy.ndarray of float64\n"
+                 "    A Python float when every parameter is a scalar and size is left out.")
     notes = [
         "Each draw is " + fam.draw + ".",
-        "Invalid parameters ({}) give NaN, or an array of NaN, without advancing the engine.".format(fam.invalid),
+        "Invalid parameters ({}) give NaN without advancing the engine: for all-scalar parameters "
+        "the float or the whole array, for array parameters each element whose parameters are "
+        "invalid.".format(fam.invalid),
         "An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn before the interruption.",
     ]
     parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
-    parts.append("Examples\n--------\n" + run_examples(fam.examples["r"]))
+    parts.append("Examples\n--------\n" + run_examples(fam.examples["r"] + DRAW_ARRAY_EXAMPLES.get(name, [])))
     return name, text_signature(fam, "r"), "\n\n".join(parts)
+
+
+# Draws with array parameters, shown for a few families.
+DRAW_ARRAY_EXAMPLES = {
+    "rnorm": ["zv.rnorm([0.0, 10.0, 100.0], 1.0, engine=zv.Engine(42))",
+              "zv.rnorm([0.0, 10.0], [[1.0], [0.01]], engine=zv.Engine(42))"],
+    "rbinom": ["zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))"],
+    "rpois": ["zv.rpois([0.5, 5.0, 50.0], engine=zv.Engine(42))"],
+    "runif": ["zv.runif(0.0, [1.0, 10.0, 100.0], engine=zv.Engine(42))"],
+}
 
 
 def thread_rows():
@@ -422,7 +516,8 @@ def thread_rows():
             "element-wise call. The start value is the environment variable ZORVANA_NUM_THREADS read at "
             "import, or else the number of cores this process may run on. Results are the same bit for bit "
             "for every number of threads; small calls always run on the calling thread.") +
-         "\n\nParameters\n----------\nn : int\n    At least 1; a smaller number raises ValueError."
+         "\n\nParameters\n----------\nn : int\n    At least 1 and at most 1024, the bounds of ZORVANA_NUM_THREADS too; any other "
+         "number raises ValueError."
          "\n\nExamples\n--------\n" + run_examples(["zv.set_num_threads(2)", "zv.get_num_threads()"])),
         ("get_num_threads", "()", wrap(
             "The number of threads that share the elements of one large element-wise call "
@@ -467,7 +562,7 @@ def doc_table():
         "",
         "const Row kRows[] = {",
     ]
-    for name, sig, body in rows():
+    for name, sig, body in rows() + method_rows():
         lines.append('    {{"{}", {{"{}", {}}}}},'.format(name, sig, cpp_string(body)))
     lines += [
         "};",
@@ -502,7 +597,7 @@ def stubs():
         "# Generated by tools/gen_docs.py; do not edit.",
         "# The all-scalar overload comes first and is narrower than the array one.",
         "# pyright: reportOverlappingOverload=false",
-        "from typing import Any, ClassVar, Sequence, Tuple, overload",
+        "from typing import Any, ClassVar, List, Sequence, Tuple, Union, overload",
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
@@ -520,8 +615,11 @@ def stubs():
         "    __hash__: ClassVar[None]  # type: ignore[assignment]",
         "    def __copy__(self) -> Engine: ...",
         "    def __deepcopy__(self, __memo: Any) -> Engine: ...",
-        "    def __getstate__(self) -> Tuple[int, int, bytes, int, int]: ...",
-        "    def __setstate__(self, __state: Tuple[int, int, bytes, int, int]) -> None: ...",
+        "    def __getstate__(self) -> Tuple[int, int, bytes, int, int, int, int, int]: ...",
+        "    def __setstate__(self, __state: Tuple[int, ...]) -> None: ...",
+        "    def advance(self, n: int) -> None: ...",
+        "    def jumped(self, jumps: int = ...) -> Engine: ...",
+        "    def spawn(self, n: int) -> List[Engine]: ...",
         "",
     ]
     ignore = "  # type: ignore[overload-overlap, misc]"
@@ -537,8 +635,8 @@ def stubs():
                 else:
                     args.append(first + ": ArrayLike")
                 args += [stub_param(fam, n, scalar) for n in fam.names()]
-                if flag:
-                    args.append("{}: {} = ...".format(flag, "bool" if scalar else "ArrayLike"))
+                for f in ([flag] if flag else []) + (["lower_tail"] if prefix in "pq" else []):
+                    args.append("{}: {} = ...".format(f, "bool" if scalar else "ArrayLike"))
                 ret = "float" if scalar else "NDArray[np.float64]"
                 out.append("")
                 out.append("@overload")
@@ -549,22 +647,52 @@ def stubs():
         pos = [stub_param(fam, n, True) for n in fam.names()]
         required = [p.replace(" = ...", "") for p in pos]
         # The scalar form (engine also by position), then the shape and size
-        # forms.
-        forms = [(pos + [engine], "float")]
+        # forms, then any parameter an array (an array whatever the size).
+        forms = [(pos + [engine], "float", ignore)]
         for size, ret in (("Sequence[int]", "NDArray[np.float64]"), ("int", "NDArray[np.float64]")):
-            forms.append((required + ["size: " + size, engine], ret))
+            forms.append((required + ["size: " + size, engine], ret, ""))
             if fam.defaults:  # size by keyword after the distribution's defaults
-                forms.append((pos + ["*", "size: " + size, engine], ret))
-        for args, ret in forms:
+                forms.append((pos + ["*", "size: " + size, engine], ret, ""))
+        arrays = [stub_param(fam, n, False) for n in fam.names()]
+        forms.append((arrays + ["size: Union[int, Sequence[int]] = ...", engine], "NDArray[np.float64]", ""))
+        for args, ret, note in forms:
             out.append("")
             out.append("@overload")
-            out.append("def {}({}) -> {}: ...".format(name, ", ".join(args), ret))
+            out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, note))
     out.append("")
     return "\n".join(out)
 
 
+# ------------------------------------------------------ documentation site
+
+FAMILY_PAGES = os.path.join("docs", "families")
+
+
+def family_pages():
+    """The site's page of each family (its body is written at build time by
+    the zorvana-family directive of docs/_ext, from this table) and their
+    index."""
+    pages = OrderedDict()
+    toc = ["Distributions", "=============", "",
+           "Each distribution ``<dist>`` has four functions: ``d<dist>`` (density or mass),",
+           "``p<dist>`` (distribution function), ``q<dist>`` (quantile function) and ``r<dist>``",
+           "(random draws). The calling conventions they share are on :doc:`/calling`.", "",
+           ".. toctree::", "   :maxdepth: 1", ""]
+    for fam in sorted(FAMILIES, key=lambda f: f.title.lower()):
+        title = "{}{} distribution".format(fam.title[0].upper(), fam.title[1:])
+        pages[os.path.join(FAMILY_PAGES, fam.key + ".rst")] = "\n".join(
+            [".. Generated by tools/gen_docs.py; do not edit.", "", title, "=" * len(title), "",
+             ".. zorvana-family:: " + fam.key, ""])
+        toc.append("   " + fam.key)
+    pages[os.path.join(FAMILY_PAGES, "index.rst")] = "\n".join(
+        [".. Generated by tools/gen_docs.py; do not edit.", ""] + toc + [""])
+    return pages
+
+
 def outputs():
-    return OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs())])
+    out = OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs())])
+    out.update(family_pages())
+    return out
 
 
 def main(argv):

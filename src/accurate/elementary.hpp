@@ -8,6 +8,8 @@
 // gives the same bits on every machine.
 #pragma once
 
+#include "accurate/double_double.hpp"
+
 namespace zorvana {
 namespace accurate {
 
@@ -25,12 +27,24 @@ double lgamma_correction(double x);
 // x ln(x / m) + m - x >= 0, without cancellation when x is near m (x, m > 0).
 double deviance(double x, double m);
 
-// Complementary error function, and e^(x^2) erfc(x) (finite for all x >= 0).
+// Error function, complementary error function, and e^(x^2) erfc(x) (finite
+// for all x >= 0).
+double erf(double x);
 double erfc(double x);
 double erfcx(double x);
 
-// Arctangent, and atan(x) / pi.
+// Arctangent.
 double atan(double x);
+
+// Building blocks for the upper tails, in double-double where the caller
+// needs more than a double's precision of an intermediate value.
+DD log_dd(double x);           // log x for finite x > 0, about 2^-70 relative
+DD log1p_dd(double x);         // log(1 + x) for finite x > -1
+double exp_dd(DD x);           // e^(x.hi + x.lo)
+DD exp_as_dd(DD x);            // e^(x.hi + x.lo) as a double-double, -708 <= x.hi <= 709
+double exp_mul(DD x, double f);  // f e^(x.hi + x.lo), |f| <= 2^60, rounded once at the end
+                                 // (no premature underflow when e^x alone is subnormal)
+DD atan_dd(double x);          // atan x
 
 }  // namespace accurate
 }  // namespace zorvana

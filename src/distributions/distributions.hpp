@@ -76,5 +76,10 @@ double qpois(double p, double rate);
 double dt(double x, double dof, bool log);
 double pt(double x, double dof, bool log_p);
 double qt(double p, double dof);
+// Hill's quantile at p <= 1/2 (1 - p above the median) for a dof other than
+// 1, 2 and +inf takes its normal-based branch, whose math_erf_inv((p + p) - 1)
+// computes ahead, where math_exp(math_log((p + p) d) * (2 / dof)) > 0.05 + a,
+// with a and d the terms for that dof.
+void hill_branch_terms(double dof, double& a, double& d);
 
 }  // namespace zorvana

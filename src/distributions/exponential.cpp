@@ -1,6 +1,7 @@
 // Exponential distribution with the given rate.
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
+#include "distributions/log_densities.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
@@ -10,8 +11,7 @@ double dexp(double x, double rate, bool log) {
     if (is_pinf(rate) || is_nan(x) || !(rate >= 0)) return kNaN;
     if (x < 0) return zero_or_ninf(log);
     if (is_pinf(x)) return rate > 0 ? zero_or_ninf(log) : kNaN;
-    // log(rate) - rate * x; x = 0 is regular.
-    return log_domain(math_log_param(rate) - rate * x, log);
+    return log_domain(log_density::Exponential::y(x, rate, 0.0, math_log_param(rate), 0.0), log);
 }
 
 double pexp(double x, double rate, bool log_p) {

@@ -2,6 +2,7 @@
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
 #include "distributions/location_scale.hpp"
+#include "distributions/log_densities.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/precision.hpp"
 
@@ -9,8 +10,7 @@ namespace zorvana {
 double dlaplace(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return log_of_value(point_density_limit(x, mu, sigma), log);
-    // -log(2 sigma) - |x - mu| / sigma
-    return log_domain(-math_log_param(sigma + sigma) - abs0(x - mu) / sigma, log);
+    return log_domain(log_density::Laplace::y(x, mu, sigma, math_log_param(sigma + sigma), 0.0), log);
 }
 
 double plaplace(double x, double mu, double sigma, bool log_p) {

@@ -2,6 +2,7 @@
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
 #include "distributions/location_scale.hpp"
+#include "distributions/log_densities.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/precision.hpp"
@@ -9,8 +10,6 @@
 namespace zorvana {
 namespace {
 
-// -log(sqrt(2 pi)), the double nearest.
-constexpr double kNegLogSqrt2Pi = -0.9189385332046728;
 // sqrt(2), the double nearest.
 constexpr double kSqrt2 = 1.4142135623730951;
 
@@ -25,9 +24,8 @@ double dlnorm(double x, double mu, double sigma, bool log) {
     const double l = math_log(x);
     if (is_finite(l) && is_finite(mu) && is_finite(sigma) && sigma != 0) {
         if (!log) return dnorm(l, mu, sigma, false) / x;
-        const double z = (l - mu) / sigma;
-        const double y = (z * z) * -0.5 + (kNegLogSqrt2Pi - math_log_param(sigma));
-        return y - l;  // l is math_log(x)
+        using Form = log_density::LogNormal;
+        return Form::logged(Form::y(x, mu, sigma, math_log_param(sigma), l), l);
     }
     double v;
     if (is_pinf(sigma)) {

@@ -4,6 +4,7 @@
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
 #include "distributions/location_scale.hpp"
+#include "distributions/log_densities.hpp"
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/lanes.hpp"
@@ -24,10 +25,7 @@ constexpr ext kSqrt2Ext = 0x1.6a09e667f3bcc908p+0_ext;
 double dnorm(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return log_of_value(point_density_limit(x, mu, sigma), log);
-    const double c = kNegLogSqrt2Pi - math_log_param(sigma);
-    const double z = (x - mu) / sigma;
-    const double y = (z * z) * -0.5 + c;
-    return log_domain(y, log);
+    return log_domain(log_density::Normal::y(x, mu, sigma, math_log_param(sigma), 0.0), log);
 }
 
 void dnorm_n(const double* x, std::size_t n, double mu, double sigma, bool log, double* out) {

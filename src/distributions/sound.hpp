@@ -6,7 +6,9 @@
 //   sound<F>          a parameter of -0 computes as +0;
 //   sound_density<F>  and a density whose plain value is negative (or the -0
 //                     a negative factor leaves) is NaN;
-//   sound_mass<F>     and a probability mass above 1 is 1, its log above 0 is 0.
+//   sound_mass<F>     and a probability mass above 1 is 1, its log above 0 is 0;
+//   sound_upper<F>    (upper tails) and the probability is brought into
+//                     [0, 1], its log above 0 to 0, as the lower tails do.
 //
 // "Parameter" is every argument after the first (x or p); the flags and the
 // integer counts have no signed zero and pass unchanged.
@@ -47,6 +49,13 @@ inline double mass_value(double v, bool log) {
     return v > 1 ? 1.0 : v;
 }
 
+// An upper tail is computed with its log flag; the plain value is kept in
+// [0, 1] and the log at most 0 (NaN stays NaN).
+inline double upper_value(double v, bool log) {
+    if (log) return v > 0 ? 0.0 : v;
+    return v < 0 ? 0.0 : (v > 1 ? 1.0 : v);
+}
+
 template <auto F>
 struct Adapter;
 
@@ -55,6 +64,7 @@ struct Adapter<F> {
     static double value(X x, P... p) { return F(x, unsigned_zero(p)...); }
     static double density(X x, P... p) { return density_value(F(x, unsigned_zero(p)...), last_flag(p...)); }
     static double mass(X x, P... p) { return mass_value(F(x, unsigned_zero(p)...), last_flag(p...)); }
+    static double upper(X x, P... p) { return upper_value(F(x, unsigned_zero(p)...), last_flag(p...)); }
 };
 
 }  // namespace sound_detail
@@ -65,5 +75,7 @@ template <auto F>
 constexpr auto sound_density = &sound_detail::Adapter<F>::density;
 template <auto F>
 constexpr auto sound_mass = &sound_detail::Adapter<F>::mass;
+template <auto F>
+constexpr auto sound_upper = &sound_detail::Adapter<F>::upper;
 
 }  // namespace zorvana

@@ -59,14 +59,26 @@ double t_probability(double x, double dof) {
     return x > 0 ? 1 - e * kHalf : e * kHalf;
 }
 
+// The terms of Hill's quantile that depend on dof alone.
+struct HillTerms {
+    double a, b, c, d;
+};
+
+HillTerms hill_terms(double dof) {
+    const double a = 1 / (dof - 0.5);
+    const double b = 48 / (a * a);
+    const double c = (((a * 20700) / b - 98) * a - 16) * a + 96.36;
+    const double d = static_cast<double>((kSqrtHalfPiExt * static_cast<ext>(math_sqrt(a) * dof)) *
+                                         static_cast<ext>((94.5 / (b + c) - 3) / b + 1));
+    return {a, b, c, d};
+}
+
 // Hill's quantile for the general dof, as -t for p < 0.5 and t otherwise.
 double hill_quantile(double p, double dof) {
     const double P = p + p;
-    const double a = 1 / (dof - 0.5);
-    const double b = 48 / (a * a);
-    double c = (((a * 20700) / b - 98) * a - 16) * a + 96.36;
-    const double d = static_cast<double>((kSqrtHalfPiExt * static_cast<ext>(math_sqrt(a) * dof)) *
-                                         static_cast<ext>((94.5 / (b + c) - 3) / b + 1));
+    const HillTerms terms = hill_terms(dof);
+    const double a = terms.a, b = terms.b, d = terms.d;
+    double c = terms.c;
     const double X = P * d;
     const double y = X < 0 ? kNaN : math_exp(math_log(X) * (2 / dof));
 
@@ -99,6 +111,12 @@ double hill_quantile(double p, double dof) {
 }
 
 }  // namespace
+
+void hill_branch_terms(double dof, double& a, double& d) {
+    const HillTerms terms = hill_terms(dof);
+    a = terms.a;
+    d = terms.d;
+}
 
 double dt(double x, double dof, bool log) {
     if (is_nan(x) || t_invalid(dof)) return kNaN;

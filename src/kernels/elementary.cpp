@@ -73,13 +73,23 @@ constexpr double kAtanSeriesFrom = 2.5;
 constexpr double kAtanFractionSwitch[4] = {0.5, 1.0, 1.5, 2.0};
 
 // E(y) ~ e^-y: level 25 is 1; level k (2..24) is (1 + y/(k-1)) - (y/k) / level(k+1);
-// level 1 is 1 - y / level 2.
+// level 1 is 1 - y / level 2. The quotient y/k of level k is the y/(k-1) of
+// level k+1, just computed: it is divided once (the plain loops divide twice).
 template <typename T>
 T exp_fraction(T y) {
     T level = 1;
+#ifdef ZORVANA_PLAIN_LOOPS
     for (int k = kExpDepth - 1; k >= 2; --k) {
         level = (T(1) + y / static_cast<T>(k - 1)) - (y / static_cast<T>(k)) / level;
     }
+#else
+    T upper = y / static_cast<T>(kExpDepth - 1);
+    for (int k = kExpDepth - 1; k >= 2; --k) {
+        const T lower = y / static_cast<T>(k - 1);
+        level = (T(1) + lower) - upper / level;
+        upper = lower;
+    }
+#endif
     return T(1) - y / level;
 }
 

@@ -19,11 +19,6 @@ namespace {
 // ---------------------------------------------------------------------------
 // Lanczos approximation, 15 terms, g = 607/128.
 
-// g + 1/2 = 5.2421875 (exact in binary).
-constexpr double kLanczosGPlusHalf = 5.2421875;
-// ln sqrt(2 pi), the double nearest 0.91893853320467274178.
-constexpr double kLnSqrtTwoPi = 0.9189385332046728;
-
 constexpr int kLanczosTerms = 15;
 // The coefficients of the 15-term Lanczos sum for g = 607/128, each the
 // extended value nearest the 21-digit decimal in its comment.
@@ -45,22 +40,25 @@ constexpr ext kLanczosCoef[kLanczosTerms] = {
     0x1.ef40a04fc980f860p-19_ext,   //  3.68991826595316227047e-6
 };
 
+// The sum at x - 1, rounded to double.
+double lanczos_series(double x) {
+    const ext b = x - 1;
+    ext s = kLanczosCoef[1] / (b + 1) + kLanczosCoef[0];
+    for (int k = 2; k < kLanczosTerms; ++k) s = s + kLanczosCoef[k] / (b + k);
+    return static_cast<double>(s);
+}
+
 // ln Gamma(x) for x >= eps, away from 1: the Lanczos sum.
 double lgamma_lanczos(double x) {
     const double a = x - 1;
     const double p = math_log(a + kLanczosGPlusHalf) * (0.5 + a) - (kLanczosGPlusHalf + a);
-    const ext b = a;
-    ext s = kLanczosCoef[1] / (b + 1) + kLanczosCoef[0];
-    for (int k = 2; k < kLanczosTerms; ++k) s = s + kLanczosCoef[k] / (b + k);
-    return (math_log(static_cast<double>(s)) + kLnSqrtTwoPi) + p;
+    return (math_log(lanczos_series(x)) + kLnSqrtTwoPi) + p;
 }
 
 // The counts of the discrete distributions ask for ln Gamma(n + 1) at small
 // integers again and again: the values for n = 2 ... kLgammaIntegersMax are
 // the Lanczos sum's own, computed once, on first use, into a table that is
 // read-only from then on.
-constexpr int kLgammaIntegersMax = 1024;
-
 struct LgammaIntegers {
     double value[kLgammaIntegersMax + 1];
     LgammaIntegers() {
@@ -125,9 +123,9 @@ double scaled_power(double a, double x) {
 }
 
 // Integral of the gamma density t^(a-1) e^-t / Gamma(a) over the window
-// around the mode, by the 50-point rule. The mass outside the window is
-// dropped.
-double quadrature(double a, double x) {
+// around the mode, by the 50-point rule, given lg = math_lgamma(a). The mass
+// outside the window is dropped.
+double quadrature(double a, double x, double lg) {
     const double r = math_sqrt(a);
     int row = 0;
     while (!(a > kWindow[row].shape_above)) ++row;
@@ -135,7 +133,6 @@ double quadrature(double a, double x) {
     const double lb = lo_edge > 0 ? lo_edge : 0.0;
     const double hi_edge = r * kWindow[row].k_hi + a;
     const double ub = x < hi_edge ? x : hi_edge;
-    const double lg = math_lgamma_param(a);
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
     const double a_minus_1 = -1 + a;
@@ -215,7 +212,7 @@ double math_gamma_p(double a, double x) {
     if (a < kEps) return 1.0;
     if (a < kSmallShape && x - a < kSeriesMaxExcess) return scaled_power(a, x) / series_fraction(a, x);
     if (a < kSmallShape || x / a > kUpperFractionRatio) return 1 - scaled_power(a, x) / upper_fraction(a, x);
-    return quadrature(a, x);
+    return quadrature(a, x, math_lgamma_param(a));
 }
 
 double math_poisson_sum(std::int64_t n, double x) {
@@ -231,6 +228,10 @@ double math_poisson_sum(std::int64_t n, double x) {
 }
 
 double gamma_p_inv_start(double a, double p) { return start_value(a, p); }
+
+double gamma_p_quadrature(double a, double x, double lg) { return quadrature(a, x, lg); }
+
+double lanczos_sum(double x) { return lanczos_series(x); }
 
 double math_gamma_p_inv(double a, double p) {
     double ahead;

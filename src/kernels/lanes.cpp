@@ -39,8 +39,19 @@ void gamma_p_inv_loop(double a, const double* p, double* out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
 }
 
-const LaneKernels kLanesScalar = {"scalar",         exp_loop,     log_loop,        erf_loop,
-                                  erf_inv_loop,     gamma_terms_loop, gamma_p_loop, gamma_p_inv_loop};
+void lgamma_loop(const double* x, double* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = math_lgamma(x[i]);
+}
+void gamma_p_each_loop(const double* a, const double* x, double* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p(a[i], x[i]);
+}
+void gamma_p_inv_each_loop(const double* a, const double* p, double* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a[i], p[i]);
+}
+
+const LaneKernels kLanesScalar = {"scalar",         exp_loop,         log_loop,          erf_loop,
+                                  erf_inv_loop,     gamma_terms_loop, gamma_p_loop,      gamma_p_inv_loop,
+                                  lgamma_loop,      gamma_p_each_loop, gamma_p_inv_each_loop};
 
 const LaneKernels* best_supported() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -94,6 +105,14 @@ void math_gamma_p_n(double a, const double* x, double* out, std::size_t n) {
 }
 void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n) {
     lane_kernels().gamma_p_inv(a, p, out, n);
+}
+
+void math_lgamma_n(const double* x, double* out, std::size_t n) { lane_kernels().lgamma(x, out, n); }
+void math_gamma_p_each_n(const double* a, const double* x, double* out, std::size_t n) {
+    lane_kernels().gamma_p_each(a, x, out, n);
+}
+void math_gamma_p_inv_each_n(const double* a, const double* p, double* out, std::size_t n) {
+    lane_kernels().gamma_p_inv_each(a, p, out, n);
 }
 
 const char* lanes_variant() { return lane_kernels().name; }

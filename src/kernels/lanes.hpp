@@ -30,6 +30,12 @@ void gamma_quadrature_terms(const double* t, const double* w, double a_minus_1, 
 void math_gamma_p_n(double a, const double* x, double* out, std::size_t n);
 void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n);
 
+// out[i] = math_lgamma(x[i]); math_gamma_p(a[i], x[i]) and
+// math_gamma_p_inv(a[i], p[i]), a shape per element.
+void math_lgamma_n(const double* x, double* out, std::size_t n);
+void math_gamma_p_each_n(const double* a, const double* x, double* out, std::size_t n);
+void math_gamma_p_inv_each_n(const double* a, const double* p, double* out, std::size_t n);
+
 // Name of the variant in use: "scalar", "sse2", "avx2" or "avx512".
 const char* lanes_variant();
 

@@ -505,19 +505,28 @@ constexpr int kUpperLevels = 100;
 constexpr double kHalleyHalf = -0.5;
 constexpr int kGammaHalleySteps = 36;
 
-// S(55) = (55 + a) - 1, S(k) = ((k + a) - 1) + c_k x / S(k + 1).
-ZV_ALWAYS_INLINE P series_fraction(double a, const P& x) {
-    P s = splat((kSeriesLevels + a) - 1);
+ZV_ALWAYS_INLINE P pack(double v) { return splat(v); }
+ZV_ALWAYS_INLINE P pack(const P& v) { return v; }
+
+// S(55) = (55 + a) - 1, S(k) = ((k + a) - 1) + c_k x / S(k + 1); the shape a
+// is one double or one per lane (A = P).
+template <class A>
+ZV_ALWAYS_INLINE P series_fraction(const A& a, const P& x) {
+    P s = pack((kSeriesLevels + a) - 1);
     for (int k = kSeriesLevels - 1; k >= 1; --k) {
         const double level = k;
-        const double c = (k % 2 == 1) ? -(((level + 1) * 0.5) + (a - 1)) : level * 0.5;
-        s = ((level + a) - 1) + (c * x) / s;
+        if (k % 2 == 1) {
+            s = ((level + a) - 1) + ((-(((level + 1) * 0.5) + (a - 1))) * x) / s;
+        } else {
+            s = ((level + a) - 1) + ((level * 0.5) * x) / s;
+        }
     }
     return s;
 }
 
 // U(100) = (199 - a) + x, U(k) = (((2k - 1) - a) + x) + ((a - k) k) / U(k + 1).
-ZV_ALWAYS_INLINE P upper_fraction(double a, const P& x) {
+template <class A>
+ZV_ALWAYS_INLINE P upper_fraction(const A& a, const P& x) {
     P u = ((2.0 * kUpperLevels - 1) - a) + x;
     for (int k = kUpperLevels - 1; k >= 1; --k) {
         const double level = k;
@@ -682,6 +691,217 @@ void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// Log-gamma, and the incomplete gamma function and its inverse with a shape
+// per element.
+
+// out[i] = math_lgamma(x[i]): the Lanczos sums one at a time (extended
+// precision), their logarithms and those of (x - 1) + g + 1/2 in lanes; the
+// guards and the integers of the table from the scalar kernel. An element
+// with the bits of the one before takes its value.
+void lgamma_array(const double* x, double* out, std::size_t n) {
+    int at[kBlock];
+    bool repeat[kBlock];
+    double arg[2 * kBlock];
+    for (std::size_t from = 0; from < n; from += kBlock) {
+        const int m = static_cast<int>(n - from < kBlock ? n - from : kBlock);
+        int count = 0;
+        for (int i = 0; i < m; ++i) {
+            const double xi = x[from + i];
+            repeat[i] = i > 0 && same_bits(xi, x[from + i - 1]);
+            if (repeat[i]) continue;
+            const double off = xi - 1.0;
+            if (xi != xi || (off < 0 ? -off : off) < kEps || xi < kEps || xi >= kInf ||
+                (xi <= kLgammaIntegersMax && xi == static_cast<double>(static_cast<int>(xi)))) {
+                out[from + i] = math_lgamma(xi);
+                continue;
+            }
+            at[count] = i;
+            arg[count] = (xi - 1) + kLanczosGPlusHalf;
+            arg[kBlock + count++] = lanczos_sum(xi);
+        }
+        log_array(arg, arg, count);
+        log_array(arg + kBlock, arg + kBlock, count);
+        for (int j = 0; j < count; ++j) {
+            const double a = x[from + at[j]] - 1;
+            const double p = arg[j] * (0.5 + a) - (kLanczosGPlusHalf + a);
+            out[from + at[j]] = (arg[kBlock + j] + kLnSqrtTwoPi) + p;
+        }
+        for (int i = 0; i < m; ++i) {
+            if (repeat[i]) out[from + i] = out[from + i - 1];
+        }
+    }
+}
+
+// out[i] = power[i] / S(a[i], x[i]) (upper: 1 - power[i] / U(a[i], x[i])) over a list.
+void gamma_fraction_each(const double* a, const double* x, const double* power, double* out, int n, bool upper) {
+    double ba[W], bx[W], bp[W], bo[W];
+    for (int i = 0; i < n; i += W) {
+        const int m = n - i < W ? n - i : W;
+        for (int j = 0; j < W; ++j) {
+            ba[j] = j < m ? a[i + j] : 1.0;
+            bx[j] = j < m ? x[i + j] : 1.0;
+            bp[j] = j < m ? power[i + j] : 1.0;
+        }
+        const P av = load(ba), v = load(bx);
+        store(bo, upper ? 1.0 - load(bp) / upper_fraction(av, v) : load(bp) / series_fraction(av, v));
+        for (int j = 0; j < m; ++j) out[i + j] = bo[j];
+    }
+}
+
+// out[i] = math_gamma_p(a[i], x[i]) for n <= kBlock elements, given
+// lg[i] = math_lgamma(a[i]); the quadrature regime by the scalar kernel.
+void gamma_p_block_each(const double* a, const double* lg, const double* x, double* out, int n) {
+    int at[2][kBlock];
+    double as[2][kBlock], xs[2][kBlock], power[2][kBlock];
+    int count[2] = {0, 0};
+    for (int i = 0; i < n; ++i) {
+        const double ai = a[i], xi = x[i];
+        int r;
+        if (ai < 0 || ai != ai || xi != xi) {
+            out[i] = kNaN;
+            continue;
+        } else if (xi < kEps) {
+            out[i] = 0.0;
+            continue;
+        } else if (ai < kEps) {
+            out[i] = 1.0;
+            continue;
+        } else if (ai < kSmallShape && xi - ai < kSeriesMaxExcess) {
+            r = 0;
+        } else if (ai < kSmallShape || xi / ai > kUpperFractionRatio) {
+            r = 1;
+        } else {
+            out[i] = gamma_p_quadrature(ai, xi, lg[i]);
+            continue;
+        }
+        at[r][count[r]] = i;
+        as[r][count[r]] = ai;
+        power[r][count[r]] = lg[i];
+        xs[r][count[r]++] = xi;
+    }
+    for (int r = 0; r < 2; ++r) {
+        const int m = count[r];
+        if (m == 0) continue;
+        // x^a e^-x / Gamma(a) = exp((log(x) a - x) - lg); lg waits in power.
+        double lx[kBlock];
+        log_array(xs[r], lx, m);
+        for (int j = 0; j < m; ++j) power[r][j] = (lx[j] * as[r][j] - xs[r][j]) - power[r][j];
+        exp_array(power[r], power[r], m);
+        gamma_fraction_each(as[r], xs[r], power[r], power[r], m, r == 1);
+        for (int j = 0; j < m; ++j) out[at[r][j]] = power[r][j];
+    }
+}
+
+void gamma_p_each_array(const double* a, const double* x, double* out, std::size_t n) {
+    double lg[kBlock], ab[kBlock], xb[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) {
+            ab[i] = a[at + i];
+            xb[i] = x[at + i];
+        }
+        lgamma_array(ab, lg, m);
+        gamma_p_block_each(ab, lg, xb, out + at, m);
+    }
+}
+
+// out[i] = exp((log(x[i]) a1[i] - x[i]) - lg[i]).
+void gamma_density_each(const double* a1, const double* lg, const double* x, double* out, int n) {
+    log_array(x, out, n);
+    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1[i] - x[i]) - lg[i];
+    exp_array(out, out, n);
+}
+
+// gamma_p_inv_block with a shape per element, given lg[i] = math_lgamma(a[i]).
+void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, double* out, int n) {
+    int slot[kBlock];
+    double av[kBlock], lgv[kBlock], a1v[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
+    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
+    int m = 0;
+    for (int i = 0; i < n; ++i) {
+        const double ai = a[i], pi = p[i];
+        const double to_one = 1 - pi;
+        if (ai != ai || pi != pi) {
+            out[i] = kNaN;
+        } else if (pi < kEps) {
+            out[i] = 0.0;
+        } else if (pi > 1) {
+            out[i] = kNaN;
+        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
+            out[i] = kInf;
+        } else if (ai < kEps) {
+            out[i] = 0.0;
+        } else {
+            slot[m] = i;
+            av[m] = ai;
+            lgv[m] = lg[i];
+            a1v[m] = ai - 1;
+            pv[m] = pi;
+            x[m++] = gamma_p_inv_start(ai, pi);
+        }
+    }
+    gamma_density_each(a1v, lgv, x, d, m);
+    for (int j = 0; j < m; ++j) {
+        hx[slot[j]][0] = x[j];
+        hd[slot[j]][0] = d[j];
+    }
+    for (int k = 1; m > 0; ++k) {
+        gamma_p_block_each(av, lgv, x, r, m);
+        gamma_density_each(a1v, lgv, x, dn, m);
+        int kept = 0;
+        for (int j = 0; j < m; ++j) {
+            const double e = (r[j] - pv[j]) / d[j];
+            const double q = (d[j] * (a1v[j] / x[j] - 1)) / d[j];
+            double h = (e * kHalleyHalf) * q + 1;
+            if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
+            if (h < kHalleyFactorLow) h = kHalleyFactorLow;
+            const double next = x[j] - e / h;
+            const int s = slot[j];
+            if (k == kGammaHalleySteps) {
+                out[s] = next;
+                continue;
+            }
+            int repeat = 0;
+            for (int i = k; i >= 1; --i) {
+                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
+                    repeat = i;
+                    break;
+                }
+            }
+            if (repeat > 0) {
+                const int period = k + 1 - repeat;
+                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
+                continue;
+            }
+            hx[s][k] = next;
+            hd[s][k] = dn[j];
+            slot[kept] = s;
+            av[kept] = av[j];
+            lgv[kept] = lgv[j];
+            a1v[kept] = a1v[j];
+            pv[kept] = pv[j];
+            x[kept] = next;
+            d[kept++] = dn[j];
+        }
+        m = kept;
+    }
+}
+
+void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::size_t n) {
+    double lg[kBlock], ab[kBlock], pb[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) {
+            ab[i] = a[at + i];
+            pb[i] = p[at + i];
+        }
+        lgamma_array(ab, lg, m);
+        gamma_p_inv_block_each(ab, lg, pb, out + at, m);
+    }
+}
+
 }  // namespace
 }  // namespace ZV_VARIANT_NS
 
@@ -692,6 +912,9 @@ const LaneKernels ZV_TABLE = {ZV_NAME,
                               ZV_VARIANT_NS::erf_inv_array,
                               ZV_VARIANT_NS::gamma_terms,
                               ZV_VARIANT_NS::gamma_p_array,
-                              ZV_VARIANT_NS::gamma_p_inv_array};
+                              ZV_VARIANT_NS::gamma_p_inv_array,
+                              ZV_VARIANT_NS::lgamma_array,
+                              ZV_VARIANT_NS::gamma_p_each_array,
+                              ZV_VARIANT_NS::gamma_p_inv_each_array};
 
 }  // namespace zorvana

@@ -18,6 +18,9 @@ struct LaneKernels {
                         std::size_t n);
     void (*gamma_p)(double a, const double* x, double* out, std::size_t n);
     void (*gamma_p_inv)(double a, const double* p, double* out, std::size_t n);
+    void (*lgamma)(const double* x, double* out, std::size_t n);
+    void (*gamma_p_each)(const double* a, const double* x, double* out, std::size_t n);
+    void (*gamma_p_inv_each)(const double* a, const double* p, double* out, std::size_t n);
 };
 
 extern const LaneKernels kLanesSse2;
@@ -33,5 +36,19 @@ const LaneKernels* lane_kernels_named(const char* name);
 
 // The start value of math_gamma_p_inv (a > 0, 0 < p < 1).
 double gamma_p_inv_start(double a, double p);
+
+// math_gamma_p(a, x) in its quadrature regime, given lg = math_lgamma(a).
+double gamma_p_quadrature(double a, double x, double lg);
+
+// The Lanczos form of math_lgamma(x) (x >= eps, away from 1, not an integer
+// of its table): (math_log(lanczos_sum(x)) + kLnSqrtTwoPi) + p with
+// p = math_log((x - 1) + kLanczosGPlusHalf) * (0.5 + (x - 1)) - (kLanczosGPlusHalf + (x - 1)).
+// g + 1/2 = 5.2421875 (exact in binary); ln sqrt(2 pi), the double nearest.
+constexpr double kLanczosGPlusHalf = 5.2421875;
+constexpr double kLnSqrtTwoPi = 0.9189385332046728;
+// The extended-precision Lanczos sum at x, rounded to double.
+double lanczos_sum(double x);
+// math_lgamma takes the integers from 2 to this one from a table.
+constexpr int kLgammaIntegersMax = 1024;
 
 }  // namespace zorvana

@@ -128,7 +128,7 @@ void per_element(std::size_t n, const Column* cols, double* out) {
 // ---- Registry rows ------------------------------------------------------
 
 enum class ArgType : std::uint8_t { real, count, flag };
-enum class Default : std::uint8_t { none, zero, one, no };  // no = False
+enum class Default : std::uint8_t { none, zero, one, no, yes };  // no = False, yes = True
 
 struct ArgSpec {
     const char* name;

@@ -546,7 +546,7 @@ Examples
 --------
 >>> zv.dweibull(1.0, 2.0, 1.0)
 0.7357588823428846)doc"}},
-    {"pnorm", {"(x, mu=0, sigma=1, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the normal distribution,
+    {"pnorm", {"(x, mu=0, sigma=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the normal distribution,
 element-wise.
 
 The distribution has density exp(-(x - mu)^2 / (2 sigma^2)) / (sigma sqrt(2
@@ -561,9 +561,14 @@ mu : float or array_like, default 0
 sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -581,7 +586,7 @@ Examples
 0.9750021048517795
 >>> zv.pnorm(-40.0, log_p=True)
 -inf)doc"}},
-    {"pbern", {"(x, prob, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the Bernoulli distribution,
+    {"pbern", {"(x, prob, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Bernoulli distribution,
 element-wise.
 
 The distribution has mass prob at 1 and 1 - prob at 0.
@@ -593,9 +598,14 @@ x : int or array_like
 prob : float or array_like
     Probability of a 1, in [0, 1].
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -611,7 +621,7 @@ Examples
 --------
 >>> zv.pbern(0, 0.3)
 0.7)doc"}},
-    {"pbeta", {"(x, a, b, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the beta distribution,
+    {"pbeta", {"(x, a, b, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the beta distribution,
 element-wise.
 
 The distribution has density x^(a - 1) (1 - x)^(b - 1) / B(a, b) on [0, 1]; a
@@ -626,9 +636,14 @@ a : float or array_like
 b : float or array_like
     Second shape, b >= 0.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -646,7 +661,7 @@ Examples
 --------
 >>> zv.pbeta(0.3, 2.0, 5.0)
 0.5798249999999979)doc"}},
-    {"pbinom", {"(x, n_trials, prob, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the binomial distribution,
+    {"pbinom", {"(x, n_trials, prob, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the binomial distribution,
 element-wise.
 
 The distribution has mass C(n_trials, x) prob^x (1 - prob)^(n_trials - x) for
@@ -661,9 +676,14 @@ n_trials : int or array_like
 prob : float or array_like
     Success probability of each trial, in [0, 1].
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -682,7 +702,7 @@ Examples
 --------
 >>> zv.pbinom(3, 10, 0.5)
 0.1718750000000001)doc"}},
-    {"pcauchy", {"(x, mu, sigma, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the Cauchy distribution,
+    {"pcauchy", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Cauchy distribution,
 element-wise.
 
 The distribution has density 1 / (pi sigma (1 + ((x - mu) / sigma)^2)).
@@ -697,9 +717,14 @@ sigma : float or array_like
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -715,7 +740,7 @@ Examples
 --------
 >>> zv.pcauchy(1.0, 0.0, 2.0)
 0.6475836176504333)doc"}},
-    {"pchisq", {"(x, dof, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the chi-squared distribution,
+    {"pchisq", {"(x, dof, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the chi-squared distribution,
 element-wise.
 
 The distribution has density x^(dof/2 - 1) exp(-x/2) / (2^(dof/2) Gamma(dof/2))
@@ -728,9 +753,14 @@ x : float or array_like
 dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -757,7 +787,7 @@ Examples
 0.9499564787512951
 >>> 1 - zv.pchisq(60.0, 20.0)
 0.0001292022786674174)doc"}},
-    {"pexp", {"(x, rate, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the exponential distribution,
+    {"pexp", {"(x, rate, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the exponential distribution,
 element-wise.
 
 The distribution has density rate exp(-rate x) for x >= 0.
@@ -769,9 +799,14 @@ x : float or array_like
 rate : float or array_like
     Rate >= 0, the reciprocal of the mean.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -788,7 +823,7 @@ Examples
 --------
 >>> zv.pexp(1.0, 2.0)
 0.8646647167633873)doc"}},
-    {"pf", {"(x, df1, df2, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the F distribution,
+    {"pf", {"(x, df1, df2, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the F distribution,
 element-wise.
 
 The distribution has the distribution of (U1/df1) / (U2/df2) for independent
@@ -804,9 +839,14 @@ df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -825,7 +865,7 @@ Examples
 --------
 >>> zv.pf(2.0, 3.0, 5.0)
 0.767376081999922)doc"}},
-    {"pgamma", {"(x, shape, scale, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the gamma distribution,
+    {"pgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the gamma distribution,
 element-wise.
 
 The distribution has density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for
@@ -841,9 +881,14 @@ scale : float or array_like
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -869,7 +914,7 @@ Examples
 --------
 >>> zv.pgamma(2.0, shape=2.0, scale=3.0)
 0.14430480161234657)doc"}},
-    {"pinvgamma", {"(x, shape, scale, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the inverse-gamma
+    {"pinvgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the inverse-gamma
 distribution, element-wise.
 
 The distribution has density beta^alpha / Gamma(alpha) x^(-alpha - 1)
@@ -884,9 +929,14 @@ shape : float or array_like
 scale : float or array_like
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -909,7 +959,7 @@ Examples
 --------
 >>> zv.pinvgamma(0.5, 2.0, 1.0)
 0.406005849709838)doc"}},
-    {"plaplace", {"(x, mu, sigma, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the Laplace distribution,
+    {"plaplace", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Laplace distribution,
 element-wise.
 
 The distribution has density exp(-|x - mu| / sigma) / (2 sigma).
@@ -924,9 +974,14 @@ sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -942,7 +997,7 @@ Examples
 --------
 >>> zv.plaplace(1.0, 0.0, 2.0)
 0.6967346701436833)doc"}},
-    {"plnorm", {"(x, mu, sigma, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the log-normal distribution,
+    {"plnorm", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the log-normal distribution,
 element-wise.
 
 The distribution has density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma
@@ -957,9 +1012,14 @@ mu : float or array_like
 sigma : float or array_like
     Standard deviation of log(X), sigma >= 0.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -977,7 +1037,7 @@ Examples
 --------
 >>> zv.plnorm(2.0, 0.0, 1.0)
 0.7558914042144173)doc"}},
-    {"plogis", {"(x, mu, sigma, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the logistic distribution,
+    {"plogis", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the logistic distribution,
 element-wise.
 
 The distribution has density exp(-z) / (sigma (1 + exp(-z))^2) with
@@ -992,9 +1052,14 @@ mu : float or array_like
 sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -1010,7 +1075,7 @@ Examples
 --------
 >>> zv.plogis(1.0, 0.0, 2.0)
 0.6224593312018546)doc"}},
-    {"ppois", {"(x, rate, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the Poisson distribution,
+    {"ppois", {"(x, rate, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Poisson distribution,
 element-wise.
 
 The distribution has mass lambda^x exp(-lambda) / x! for counts x >= 0.
@@ -1022,9 +1087,14 @@ x : int or array_like
 rate : float or array_like
     Mean lambda >= 0.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -1049,7 +1119,7 @@ Examples
 0.42319008112684353
 >>> zv.ppois(16, 50.0)
 5.981758584627794e-05)doc"}},
-    {"pt", {"(x, dof, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the Student t distribution,
+    {"pt", {"(x, dof, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Student t distribution,
 element-wise.
 
 The distribution has density Gamma((dof + 1)/2) / (sqrt(dof pi) Gamma(dof/2))
@@ -1063,9 +1133,14 @@ dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -1082,7 +1157,7 @@ Examples
 --------
 >>> zv.pt(2.0, 5.0)
 0.9490302605850709)doc"}},
-    {"punif", {"(x, a, b, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the uniform distribution,
+    {"punif", {"(x, a, b, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the uniform distribution,
 element-wise.
 
 The distribution has density 1 / (b - a) on [a, b].
@@ -1096,9 +1171,14 @@ a : float or array_like
 b : float or array_like
     Upper end, b > a.
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -1115,7 +1195,7 @@ Examples
 --------
 >>> zv.punif(0.5, 0.0, 2.0)
 0.25)doc"}},
-    {"pweibull", {"(x, shape, scale, log_p=False)", R"doc(The cumulative distribution function P(X <= x) of the Weibull distribution,
+    {"pweibull", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Weibull distribution,
 element-wise.
 
 The distribution has density (k / lambda) (x / lambda)^(k - 1)
@@ -1130,9 +1210,14 @@ shape : float or array_like
 scale : float or array_like
     Scale lambda, at least 2^-52 (about 2.2e-16).
 log_p : bool or array_like, default False
-    Return the natural logarithm of the probability. It is the logarithm of the
-    computed probability, so a probability below 2^-52 (about 2.2e-16) gives
-    -inf.
+    Return the natural logarithm of the probability. For the lower tail it is
+    the logarithm of the computed probability, so a probability below 2^-52
+    (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
+    space (finite wherever the tail is positive).
+lower_tail : bool or array_like, default True
+    True for the lower tail P(X <= x), False for the upper tail P(X > x),
+    computed directly and accurate far into the tail (never as 1 minus the
+    lower tail): the way to a p-value.
 
 Returns
 -------
@@ -1151,7 +1236,7 @@ Examples
 --------
 >>> zv.pweibull(1.0, 2.0, 1.0)
 0.6321205588285577)doc"}},
-    {"qnorm", {"(p, mu=0, sigma=1)", R"doc(The quantile function of the normal distribution, element-wise: the x with
+    {"qnorm", {"(p, mu=0, sigma=1, lower_tail=True)", R"doc(The quantile function of the normal distribution, element-wise: the x with
 pnorm(x) = p.
 
 The distribution has density exp(-(x - mu)^2 / (2 sigma^2)) / (sigma sqrt(2
@@ -1165,6 +1250,10 @@ mu : float or array_like, default 0
     Location mu, the mean.
 sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1188,7 +1277,7 @@ Examples
 1.95996398454007
 >>> zv.qnorm(0.5, mu=10.0, sigma=3.0)
 10.0)doc"}},
-    {"qbern", {"(p, prob)", R"doc(The quantile function of the Bernoulli distribution, element-wise: the least
+    {"qbern", {"(p, prob, lower_tail=True)", R"doc(The quantile function of the Bernoulli distribution, element-wise: the least
 count k in {0, 1} with pbern(k) >= p.
 
 The distribution has mass prob at 1 and 1 - prob at 0.
@@ -1199,6 +1288,9 @@ p : float or array_like
     Probability in [0, 1].
 prob : float or array_like
     Probability of a 1, in [0, 1].
+lower_tail : bool or array_like, default True
+    True: p is a lower tail, as above. False: p is an upper tail, and the
+    result is the least count k with P(X > k) <= p.
 
 Returns
 -------
@@ -1215,7 +1307,7 @@ Examples
 --------
 >>> zv.qbern(0.8, 0.3)
 1.0)doc"}},
-    {"qbeta", {"(p, a, b)", R"doc(The quantile function of the beta distribution, element-wise: the x with
+    {"qbeta", {"(p, a, b, lower_tail=True)", R"doc(The quantile function of the beta distribution, element-wise: the x with
 pbeta(x) = p.
 
 The distribution has density x^(a - 1) (1 - x)^(b - 1) / B(a, b) on [0, 1]; a
@@ -1229,6 +1321,10 @@ a : float or array_like
     First shape, a >= 0.
 b : float or array_like
     Second shape, b >= 0.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1245,7 +1341,7 @@ Examples
 --------
 >>> zv.qbeta(0.5, 2.0, 5.0)
 0.2644499832956607)doc"}},
-    {"qbinom", {"(p, n_trials, prob)", R"doc(The quantile function of the binomial distribution, element-wise: the least
+    {"qbinom", {"(p, n_trials, prob, lower_tail=True)", R"doc(The quantile function of the binomial distribution, element-wise: the least
 count k with pbinom(k, n_trials, prob) >= p.
 
 The distribution has mass C(n_trials, x) prob^x (1 - prob)^(n_trials - x) for
@@ -1259,6 +1355,9 @@ n_trials : int or array_like
     Number of trials, an integer >= 0 (a float is truncated toward zero).
 prob : float or array_like
     Success probability of each trial, in [0, 1].
+lower_tail : bool or array_like, default True
+    True: p is a lower tail, as above. False: p is an upper tail, and the
+    result is the least count k with P(X > k) <= p.
 
 Returns
 -------
@@ -1275,7 +1374,7 @@ Examples
 --------
 >>> zv.qbinom(0.5, 10, 0.3)
 3.0)doc"}},
-    {"qcauchy", {"(p, mu, sigma)", R"doc(The quantile function of the Cauchy distribution, element-wise: the x with
+    {"qcauchy", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the Cauchy distribution, element-wise: the x with
 pcauchy(x) = p.
 
 The distribution has density 1 / (pi sigma (1 + ((x - mu) / sigma)^2)).
@@ -1289,6 +1388,10 @@ mu : float or array_like
 sigma : float or array_like
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1307,7 +1410,7 @@ Examples
 --------
 >>> zv.qcauchy(0.75, 0.0, 2.0)
 2.0)doc"}},
-    {"qchisq", {"(p, dof)", R"doc(The quantile function of the chi-squared distribution, element-wise: the x with
+    {"qchisq", {"(p, dof, lower_tail=True)", R"doc(The quantile function of the chi-squared distribution, element-wise: the x with
 pchisq(x) = p.
 
 The distribution has density x^(dof/2 - 1) exp(-x/2) / (2^(dof/2) Gamma(dof/2))
@@ -1319,6 +1422,10 @@ p : float or array_like
     Probability in [0, 1].
 dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1343,7 +1450,7 @@ Examples
 3.8414588206941325
 >>> zv.qchisq(0.99999, 100.0)
 300.00000000000006)doc"}},
-    {"qexp", {"(p, rate)", R"doc(The quantile function of the exponential distribution, element-wise: the x with
+    {"qexp", {"(p, rate, lower_tail=True)", R"doc(The quantile function of the exponential distribution, element-wise: the x with
 pexp(x) = p.
 
 The distribution has density rate exp(-rate x) for x >= 0.
@@ -1354,6 +1461,10 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like
     Rate >= 0, the reciprocal of the mean.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1370,7 +1481,7 @@ Examples
 --------
 >>> zv.qexp(0.5, 2.0)
 0.3465735902799726)doc"}},
-    {"qf", {"(p, df1, df2)", R"doc(The quantile function of the F distribution, element-wise: the x with
+    {"qf", {"(p, df1, df2, lower_tail=True)", R"doc(The quantile function of the F distribution, element-wise: the x with
 pf(x) = p.
 
 The distribution has the distribution of (U1/df1) / (U2/df2) for independent
@@ -1385,6 +1496,10 @@ df1 : float or array_like
 df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1401,7 +1516,7 @@ Examples
 --------
 >>> zv.qf(0.95, 3.0, 5.0)
 5.409451318056482)doc"}},
-    {"qgamma", {"(p, shape, scale)", R"doc(The quantile function of the gamma distribution, element-wise: the x with
+    {"qgamma", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the gamma distribution, element-wise: the x with
 pgamma(x) = p.
 
 The distribution has density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for
@@ -1416,6 +1531,10 @@ shape : float or array_like
 scale : float or array_like
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1438,7 +1557,7 @@ Examples
 --------
 >>> zv.qgamma(0.95, shape=2.0, scale=3.0)
 14.231593555171747)doc"}},
-    {"qinvgamma", {"(p, shape, scale)", R"doc(The quantile function of the inverse-gamma distribution, element-wise: the x
+    {"qinvgamma", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the inverse-gamma distribution, element-wise: the x
 with pinvgamma(x) = p.
 
 The distribution has density beta^alpha / Gamma(alpha) x^(-alpha - 1)
@@ -1452,6 +1571,10 @@ shape : float or array_like
     Shape alpha >= 0.
 scale : float or array_like
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1474,7 +1597,7 @@ Examples
 --------
 >>> zv.qinvgamma(0.5, 2.0, 1.0)
 0.5958243473776975)doc"}},
-    {"qlaplace", {"(p, mu, sigma)", R"doc(The quantile function of the Laplace distribution, element-wise: the x with
+    {"qlaplace", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the Laplace distribution, element-wise: the x with
 plaplace(x) = p.
 
 The distribution has density exp(-|x - mu| / sigma) / (2 sigma).
@@ -1488,6 +1611,10 @@ mu : float or array_like
 sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1506,7 +1633,7 @@ Examples
 --------
 >>> zv.qlaplace(0.9, 0.0, 2.0)
 3.218875824868202)doc"}},
-    {"qlnorm", {"(p, mu, sigma)", R"doc(The quantile function of the log-normal distribution, element-wise: the x with
+    {"qlnorm", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the log-normal distribution, element-wise: the x with
 plnorm(x) = p.
 
 The distribution has density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma
@@ -1520,6 +1647,10 @@ mu : float or array_like
     Mean of log(X).
 sigma : float or array_like
     Standard deviation of log(X), sigma >= 0.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1538,7 +1669,7 @@ Examples
 --------
 >>> zv.qlnorm(0.5, 1.0, 0.5)
 2.718281828459045)doc"}},
-    {"qlogis", {"(p, mu, sigma)", R"doc(The quantile function of the logistic distribution, element-wise: the x with
+    {"qlogis", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the logistic distribution, element-wise: the x with
 plogis(x) = p.
 
 The distribution has density exp(-z) / (sigma (1 + exp(-z))^2) with
@@ -1552,6 +1683,10 @@ mu : float or array_like
     Location mu, the mean and median.
 sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1570,7 +1705,7 @@ Examples
 --------
 >>> zv.qlogis(0.9, 0.0, 2.0)
 4.39444915467244)doc"}},
-    {"qpois", {"(p, rate)", R"doc(The quantile function of the Poisson distribution, element-wise: the least
+    {"qpois", {"(p, rate, lower_tail=True)", R"doc(The quantile function of the Poisson distribution, element-wise: the least
 count k with ppois(k, rate) > p (strictly: p equal to ppois(k) gives k + 1).
 
 The distribution has mass lambda^x exp(-lambda) / x! for counts x >= 0.
@@ -1581,6 +1716,9 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like
     Mean lambda >= 0.
+lower_tail : bool or array_like, default True
+    True: p is a lower tail, as above. False: p is an upper tail, and the
+    result is the least count k with P(X > k) <= p.
 
 Returns
 -------
@@ -1603,7 +1741,7 @@ Examples
 --------
 >>> zv.qpois(0.5, 3.0)
 3.0)doc"}},
-    {"qt", {"(p, dof)", R"doc(The quantile function of the Student t distribution, element-wise: the x with
+    {"qt", {"(p, dof, lower_tail=True)", R"doc(The quantile function of the Student t distribution, element-wise: the x with
 pt(x) = p.
 
 The distribution has density Gamma((dof + 1)/2) / (sqrt(dof pi) Gamma(dof/2))
@@ -1616,6 +1754,10 @@ p : float or array_like
 dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1639,7 +1781,7 @@ Examples
 --------
 >>> zv.qt(0.975, 10.0)
 2.22813884482573)doc"}},
-    {"qunif", {"(p, a, b)", R"doc(The quantile function of the uniform distribution, element-wise: the x with
+    {"qunif", {"(p, a, b, lower_tail=True)", R"doc(The quantile function of the uniform distribution, element-wise: the x with
 punif(x) = p.
 
 The distribution has density 1 / (b - a) on [a, b].
@@ -1652,6 +1794,10 @@ a : float or array_like
     Lower end.
 b : float or array_like
     Upper end, b > a.
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1668,7 +1814,7 @@ Examples
 --------
 >>> zv.qunif(0.25, 0.0, 4.0)
 1.0)doc"}},
-    {"qweibull", {"(p, shape, scale)", R"doc(The quantile function of the Weibull distribution, element-wise: the x with
+    {"qweibull", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the Weibull distribution, element-wise: the x with
 pweibull(x) = p.
 
 The distribution has density (k / lambda) (x / lambda)^(k - 1)
@@ -1682,6 +1828,10 @@ shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
 scale : float or array_like
     Scale lambda, at least 2^-52 (about 2.2e-16).
+lower_tail : bool or array_like, default True
+    True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
+    accurate for p far below 1e-16; p = 0 gives the upper end of the support,
+    p = 1 the lower end.
 
 Returns
 -------
@@ -1702,17 +1852,24 @@ Examples
 exp(-(x - mu)^2 / (2 sigma^2)) / (sigma sqrt(2 pi)) on the real line.
 
 rnorm(mu, sigma) gives one float, rnorm(mu, sigma, size) a float64 array: size
-n gives n draws, a sequence of ints an array of that shape.
+n gives n draws, a sequence of ints an array of that shape. Any parameter may
+be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float, default 0
+mu : float or array_like, default 0
     Location mu, the mean.
-sigma : float, default 1
+sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1720,14 +1877,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is mu + sigma Z with Z from the polar method (two outputs per
 attempt).
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1737,20 +1896,32 @@ Examples
 >>> zv.rnorm(engine=zv.Engine(42))
 1.2938204232729367
 >>> zv.rnorm(10.0, 2.0, size=3, engine=zv.Engine(42))
-array([12.58764085, 10.79595479, 12.2371101 ]))doc"}},
+array([12.58764085, 10.79595479, 12.2371101 ])
+>>> zv.rnorm([0.0, 10.0, 100.0], 1.0, engine=zv.Engine(42))
+array([  1.29382042,  10.3979774 , 101.11855505])
+>>> zv.rnorm([0.0, 10.0], [[1.0], [0.01]], engine=zv.Engine(42))
+array([[ 1.29382042, 10.3979774 ],
+       [ 0.01118555,  9.98507753]]))doc"}},
     {"rbern", {"(prob, size=..., engine=...)", R"doc(Random draws from the Bernoulli distribution, which has mass prob at 1 and
 1 - prob at 0.
 
 rbern(prob) gives one float, rbern(prob, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-prob : float
+prob : float or array_like
     Probability of a 1, in [0, 1].
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1758,14 +1929,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is 1.0 when a uniform U in (0, 1] is at most prob, else 0.0 (one
 output).
 
-Invalid parameters (prob outside [0, 1] or NaN) give NaN, or an array of NaN,
-without advancing the engine.
+Invalid parameters (prob outside [0, 1] or NaN) give NaN without advancing the
+engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1779,17 +1952,24 @@ array([0., 0., 0., 1., 0.]))doc"}},
 (at 0, 1 or 0.5).
 
 rbeta(a, b) gives one float, rbeta(a, b, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-a : float
+a : float or array_like
     First shape, a >= 0.
-b : float
+b : float or array_like
     Second shape, b >= 0.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1797,14 +1977,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is X / (X + Y) with X, Y gamma variates of shapes a and b, X drawn
 first.
 
-Invalid parameters (a < 0 or b < 0, or a or b NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (a < 0 or b < 0, or a or b NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1817,17 +1999,24 @@ Examples
 prob^x (1 - prob)^(n_trials - x) for x = 0, ..., n_trials.
 
 rbinom(n_trials, prob) gives one float, rbinom(n_trials, prob, size) a float64
-array: size n gives n draws, a sequence of ints an array of that shape.
+array: size n gives n draws, a sequence of ints an array of that shape. Any
+parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-n_trials : int
+n_trials : int or array_like of int
     Number of trials, an integer >= 0 (a float is truncated toward zero).
-prob : float
+prob : float or array_like
     Success probability of each trial, in [0, 1].
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1835,14 +2024,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is the number of uniforms at most prob among n_trials of them
 (n_trials outputs per draw, so the cost grows with n_trials).
 
-Invalid parameters (prob outside [0, 1] or NaN, n_trials < 0) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (prob outside [0, 1] or NaN, n_trials < 0) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1850,23 +2041,33 @@ before the interruption.
 Examples
 --------
 >>> zv.rbinom(10, 0.3, size=5, engine=zv.Engine(42))
-array([3., 3., 5., 3., 1.]))doc"}},
+array([3., 3., 5., 3., 1.])
+>>> zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))
+array([[ 5., 49.],
+       [ 3., 64.]]))doc"}},
     {"rcauchy", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the Cauchy distribution, which has density 1 / (pi sigma
 (1 + ((x - mu) / sigma)^2)).
 
 rcauchy(mu, sigma) gives one float, rcauchy(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Location mu, the median.
-sigma : float
+sigma : float or array_like
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1874,13 +2075,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qcauchy(U, mu, sigma) for one uniform U in (0, 1].
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1894,15 +2097,22 @@ exp(-x/2) / (2^(dof/2) Gamma(dof/2)) for x > 0 (the gamma distribution with
 shape dof/2 and scale 2).
 
 rchisq(dof) gives one float, rchisq(dof, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-dof : float
+dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1910,14 +2120,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is a gamma variate of shape dof/2 and scale 2 (Marsaglia and Tsang's
 method).
 
-Invalid parameters (dof < 0 or NaN) give NaN, or an array of NaN, without
-advancing the engine.
+Invalid parameters (dof < 0 or NaN) give NaN without advancing the engine: for
+all-scalar parameters the float or the whole array, for array parameters each
+element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1930,15 +2142,22 @@ Examples
 exp(-rate x) for x >= 0.
 
 rexp(rate) gives one float, rexp(rate, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-rate : float
+rate : float or array_like
     Rate >= 0, the reciprocal of the mean.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1946,13 +2165,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qexp(U, rate) for one uniform U in (0, 1].
 
-Invalid parameters (rate < 0 or NaN (and rate = inf in dexp)) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (rate < 0 or NaN (and rate = inf in dexp)) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -1966,18 +2187,25 @@ array([0.70356605, 0.50948214, 0.6974561 ]))doc"}},
 of freedom.
 
 rf(df1, df2) gives one float, rf(df1, df2, size) a float64 array: size n gives
-n draws, a sequence of ints an array of that shape.
+n draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-df1 : float
+df1 : float or array_like
     Numerator degrees of freedom, at least 2^-52 (about 2.2e-16); inf allowed.
-df2 : float
+df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -1985,14 +2213,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is ((df2 / df1) X1) / X2 with X1, X2 chi-squared variates, X1 drawn
 first.
 
-Invalid parameters (df1 or df2 below 2^-52 (about 2.2e-16), or NaN) give NaN,
-or an array of NaN, without advancing the engine.
+Invalid parameters (df1 or df2 below 2^-52 (about 2.2e-16), or NaN) give NaN
+without advancing the engine: for all-scalar parameters the float or the whole
+array, for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2005,18 +2235,25 @@ Examples
 exp(-x / theta) / (Gamma(k) theta^k) for x > 0, mean k theta.
 
 rgamma(shape, scale) gives one float, rgamma(shape, scale, size) a float64
-array: size n gives n draws, a sequence of ints an array of that shape.
+array: size n gives n draws, a sequence of ints an array of that shape. Any
+parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-shape : float
+shape : float or array_like
     Shape k >= 0.
-scale : float
+scale : float or array_like
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2024,6 +2261,7 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
@@ -2031,7 +2269,9 @@ Each draw is Marsaglia and Tsang's method (shapes up to 1 draw one extra
 uniform).
 
 Invalid parameters (shape < 0, scale below 2^-52 (about 2.2e-16), or either
-NaN) give NaN, or an array of NaN, without advancing the engine.
+NaN) give NaN without advancing the engine: for all-scalar parameters the float
+or the whole array, for array parameters each element whose parameters are
+invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2045,16 +2285,23 @@ beta^alpha / Gamma(alpha) x^(-alpha - 1) exp(-beta / x) for x > 0.
 
 rinvgamma(shape, scale) gives one float, rinvgamma(shape, scale, size) a
 float64 array: size n gives n draws, a sequence of ints an array of that shape.
+Any parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-shape : float
+shape : float or array_like
     Shape alpha >= 0.
-scale : float
+scale : float or array_like
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2062,14 +2309,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is 1 / G with G a gamma variate of shape alpha and scale 1/beta (a
 scale above 2^52 gives NaN).
 
-Invalid parameters (shape < 0 or scale < 0, or either NaN) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (shape < 0 or scale < 0, or either NaN) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2082,18 +2331,25 @@ Examples
 exp(-|x - mu| / sigma) / (2 sigma).
 
 rlaplace(mu, sigma) gives one float, rlaplace(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Location mu, the mean and median.
-sigma : float
+sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2101,13 +2357,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qlaplace(U, mu, sigma) for one uniform U in (0, 1].
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2120,17 +2378,24 @@ Examples
 x - mu)^2 / (2 sigma^2)) / (x sigma sqrt(2 pi)) for x > 0.
 
 rlnorm(mu, sigma) gives one float, rlnorm(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Mean of log(X).
-sigma : float
+sigma : float or array_like
     Standard deviation of log(X), sigma >= 0.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2138,13 +2403,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is exp(mu + sigma Z) with Z from the polar method.
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2157,17 +2424,24 @@ Examples
 (1 + exp(-z))^2) with z = (x - mu) / sigma.
 
 rlogis(mu, sigma) gives one float, rlogis(mu, sigma, size) a float64 array:
-size n gives n draws, a sequence of ints an array of that shape.
+size n gives n draws, a sequence of ints an array of that shape. Any parameter
+may be an array: the parameters broadcast together as NumPy broadcasts (and to
+size, when it is given), and element i of the result, in row-major order, is
+the draw that the scalar call with element i's parameters would make next, so
+the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float
+mu : float or array_like
     Location mu, the mean and median.
-sigma : float
+sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2175,13 +2449,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qlogis(U, mu, sigma) for one uniform U in (0, 1].
 
-Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN, or an array of
-NaN, without advancing the engine.
+Invalid parameters (sigma < 0, or mu or sigma NaN) give NaN without advancing
+the engine: for all-scalar parameters the float or the whole array, for array
+parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2194,15 +2470,22 @@ Examples
 exp(-lambda) / x! for counts x >= 0.
 
 rpois(rate) gives one float, rpois(rate, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-rate : float
+rate : float or array_like
     Mean lambda >= 0.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2210,14 +2493,16 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qpois(U, rate) for one uniform U in (0, 1] (a search, longer for
 large rates).
 
-Invalid parameters (rate < 0 or NaN) give NaN, or an array of NaN, without
-advancing the engine.
+Invalid parameters (rate < 0 or NaN) give NaN without advancing the engine: for
+all-scalar parameters the float or the whole array, for array parameters each
+element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2225,21 +2510,30 @@ before the interruption.
 Examples
 --------
 >>> zv.rpois(3.0, size=5, engine=zv.Engine(42))
-array([4., 3., 4., 1., 5.]))doc"}},
+array([4., 3., 4., 1., 5.])
+>>> zv.rpois([0.5, 5.0, 50.0], engine=zv.Engine(42))
+array([ 1.,  6., 55.]))doc"}},
     {"rt", {"(dof, size=..., engine=...)", R"doc(Random draws from the Student t distribution, which has density
 Gamma((dof + 1)/2) / (sqrt(dof pi) Gamma(dof/2)) (1 + x^2/dof)^(-(dof + 1)/2).
 
 rt(dof) gives one float, rt(dof, size) a float64 array: size n gives n draws, a
-sequence of ints an array of that shape.
+sequence of ints an array of that shape. Any parameter may be an array: the
+parameters broadcast together as NumPy broadcasts (and to size, when it is
+given), and element i of the result, in row-major order, is the draw that the
+scalar call with element i's parameters would make next, so the array equals
+that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-dof : float
+dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2247,13 +2541,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is Z / sqrt(V / dof) with Z normal (drawn first) and V chi-squared.
 
-Invalid parameters (dof below 2^-52 (about 2.2e-16) or NaN) give NaN, or an
-array of NaN, without advancing the engine.
+Invalid parameters (dof below 2^-52 (about 2.2e-16) or NaN) give NaN without
+advancing the engine: for all-scalar parameters the float or the whole array,
+for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2266,17 +2562,24 @@ Examples
 [a, b].
 
 runif(a, b) gives one float, runif(a, b, size) a float64 array: size n gives n
-draws, a sequence of ints an array of that shape.
+draws, a sequence of ints an array of that shape. Any parameter may be an
+array: the parameters broadcast together as NumPy broadcasts (and to size, when
+it is given), and element i of the result, in row-major order, is the draw that
+the scalar call with element i's parameters would make next, so the array
+equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-a : float
+a : float or array_like
     Lower end.
-b : float
+b : float or array_like
     Upper end, b > a.
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2284,6 +2587,7 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
@@ -2291,7 +2595,8 @@ Each draw is a' + (b - a') C with C a 53-bit uniform in [0, 1] and a' the next
 double above a (a itself is never drawn).
 
 Invalid parameters (not a < b, or a or b NaN (and infinite ends in qunif)) give
-NaN, or an array of NaN, without advancing the engine.
+NaN without advancing the engine: for all-scalar parameters the float or the
+whole array, for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2299,22 +2604,31 @@ before the interruption.
 Examples
 --------
 >>> zv.runif(0.0, 1.0, size=3, engine=zv.Engine(42))
-array([0.75515553, 0.63903139, 0.7521452 ]))doc"}},
+array([0.75515553, 0.63903139, 0.7521452 ])
+>>> zv.runif(0.0, [1.0, 10.0, 100.0], engine=zv.Engine(42))
+array([ 0.75515553,  6.39031394, 75.21452007]))doc"}},
     {"rweibull", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the Weibull distribution, which has density (k / lambda)
 (x / lambda)^(k - 1) exp(-(x / lambda)^k) for x >= 0.
 
 rweibull(shape, scale) gives one float, rweibull(shape, scale, size) a float64
-array: size n gives n draws, a sequence of ints an array of that shape.
+array: size n gives n draws, a sequence of ints an array of that shape. Any
+parameter may be an array: the parameters broadcast together as NumPy
+broadcasts (and to size, when it is given), and element i of the result, in
+row-major order, is the draw that the scalar call with element i's parameters
+would make next, so the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-shape : float
+shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
-scale : float
+scale : float or array_like
     Scale lambda, at least 2^-52 (about 2.2e-16).
 size : int or sequence of int, optional
-    Leave out for one float. Element i of the array (in row-major order) is the
+    Leave out for one float, or, with array parameters, an array of their
+    broadcast shape. Element i of the array (in row-major order) is the
     (i + 1)-th successive draw, exactly as that many scalar draws would give.
+    Array parameters must broadcast to size: otherwise ValueError, naming both
+    shapes.
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
@@ -2322,13 +2636,15 @@ engine : Engine, optional
 Returns
 -------
 float or numpy.ndarray of float64
+    A Python float when every parameter is a scalar and size is left out.
 
 Notes
 -----
 Each draw is qweibull(U, shape, scale) for one uniform U in (0, 1].
 
 Invalid parameters (shape or scale below 2^-52 (about 2.2e-16), or NaN) give
-NaN, or an array of NaN, without advancing the engine.
+NaN without advancing the engine: for all-scalar parameters the float or the
+whole array, for array parameters each element whose parameters are invalid.
 
 An interrupted draw (Ctrl-C) leaves its engine advanced by what was drawn
 before the interruption.
@@ -2351,11 +2667,31 @@ seed : int
 
 Notes
 -----
-``repr`` shows the seed and the number of 64-bit outputs drawn so far.
-``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole generator state,
-so the copy continues the original's stream bit for bit (the pickle carries a
-format version). Engines compare equal when their states are equal; being
-mutable, they are not hashable.
+``advance(n)`` skips n outputs, ``jumped(jumps)`` gives an engine jumps * 2^128
+outputs further on, and ``spawn(n)`` gives n engines for parallel streams, all
+by jumping along the one stream of the seed (milliseconds, whatever the
+distance).
+
+Spawning rule. An engine owns 2^s outputs from where it was made: s = 256 for
+Engine(seed), 128 for a jumped engine, and 32 less than its parent's for a
+spawned one. It draws from the first 2^(s - 32) of them itself; its k-th
+spawned engine (k counts every spawn call, at most 2^32 - 2 in all) starts
+k * 2^(s - 32) outputs past the point where that spawn was called and owns the
+next 2^(s - 32). So spawned engines, their own spawned engines (five levels
+down) and the parent's continuation never overlap while each draws fewer than
+2^(s - 32) outputs (2^64 at the deepest level). Engines jumped from the same
+engine are 2^128 outputs apart; a jumped engine and its own spawned engines
+stay within the parent's first 2^(s - 32) outputs, apart from the parent's
+spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
+2^96 - 1 from Engine(seed)).
+
+``repr`` shows the seed, where the engine was made (origin: outputs from the
+seeding, as a sum of powers of two, for a jumped or spawned engine), the
+outputs drawn or skipped since, and how many engines it spawned.
+``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
+included, so the copy continues the original's stream bit for bit (the pickle
+carries a format version). Engines compare equal when their states are equal;
+being mutable, they are not hashable.
 
 Examples
 --------
@@ -2367,7 +2703,11 @@ Examples
 >>> import pickle
 >>> f = pickle.loads(pickle.dumps(e))
 >>> zv.rnorm(engine=e) == zv.rnorm(engine=f)
-True)doc"}},
+True
+>>> e.spawn(2)
+[<zorvana.Engine seed=2024 origin=2**224+3 outputs=0>, <zorvana.Engine seed=2024 origin=2*2**224+3 outputs=0>]
+>>> e
+<zorvana.Engine seed=2024 outputs=3 spawned=2>)doc"}},
     {"set_num_threads", {"(n)", R"doc(Sets the number of threads (the calling one included) that share the elements
 of one large element-wise call. The start value is the environment variable
 ZORVANA_NUM_THREADS read at import, or else the number of cores this process
@@ -2377,7 +2717,7 @@ calls always run on the calling thread.
 Parameters
 ----------
 n : int
-    At least 1; a smaller number raises ValueError.
+    At least 1 and at most 1024, the bounds of ZORVANA_NUM_THREADS too; any other number raises ValueError.
 
 Examples
 --------
@@ -2392,6 +2732,64 @@ Examples
 >>> zv.set_num_threads(1)
 >>> zv.get_num_threads()
 1)doc"}},
+    {"Engine.advance", {"(self, n)", R"doc(Skips n 64-bit outputs of this engine's stream, in place: the engine ends where
+n draws of one output each (runif, rexp, ...) would leave it, without making
+them. Long skips jump along the stream by a polynomial over GF(2) and take a
+few tens of milliseconds at most.
+
+Parameters
+----------
+n : int
+    0 <= n <= 2**256; a negative n raises ValueError, a non-integer TypeError.
+
+Examples
+--------
+>>> e = zv.Engine(7)
+>>> e.advance(1000)
+>>> f = zv.Engine(7)
+>>> _ = zv.runif(0.0, 1.0, size=1000, engine=f)
+>>> e == f
+True)doc"}},
+    {"Engine.jumped", {"(self, jumps=1)", R"doc(A new engine standing jumps * 2^128 outputs further along this engine's stream;
+this engine is unchanged. Engines jumped 1, 2, 3, ... times give streams that
+do not overlap for 2^128 outputs. The new engine owns 2^128 outputs (see the
+spawning rule of Engine).
+
+Parameters
+----------
+jumps : int, default 1
+    0 <= jumps <= 2**128; a negative count raises ValueError, a non-integer
+    TypeError.
+
+Examples
+--------
+>>> e = zv.Engine(7)
+>>> e.jumped(2)
+<zorvana.Engine seed=7 origin=2*2**128 outputs=0>
+>>> e.jumped(2) == e.jumped().jumped()
+True)doc"}},
+    {"Engine.spawn", {"(self, n)", R"doc(A list of n new engines for parallel streams that overlap neither each other,
+nor this engine's continuation, nor the engines of its earlier spawn calls, nor
+their own spawned engines (the spawning rule of Engine). This engine counts the
+engines it spawned (the count is part of its state, pickles included); its
+stream is unchanged.
+
+Parameters
+----------
+n : int
+    n >= 0 (spawn(0) is []); a negative n raises ValueError, a non-integer
+    TypeError. An engine spawns at most 2**32 - 2 engines in all, and engines
+    five levels down cannot spawn: ValueError.
+
+Examples
+--------
+>>> e = zv.Engine(7)
+>>> e.spawn(2)
+[<zorvana.Engine seed=7 origin=2**224 outputs=0>, <zorvana.Engine seed=7 origin=2*2**224 outputs=0>]
+>>> e.spawn(1)
+[<zorvana.Engine seed=7 origin=3*2**224 outputs=0>]
+>>> e
+<zorvana.Engine seed=7 outputs=0 spawned=3>)doc"}},
 };
 
 }  // namespace

@@ -1,51 +1,179 @@
 // Python side of the Engine. A copy or an unpickled engine holds the whole
 // generator state, so it continues the original's stream bit for bit; the
 // state can also be read and put back in place (__getstate__, __setstate__)
-// to resume from a checkpoint.
+// to resume from a checkpoint. advance, jumped and spawn move along the
+// stream by polynomial jumps (mt19937_64_jump.hpp).
 #include "random/engine_python.hpp"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 
+#include "module/docstrings.hpp"
 #include "random/engine.hpp"
+#include "random/mt19937_64_jump.hpp"
+#include "random/wide.hpp"
 
 namespace py = pybind11;
 
 namespace zorvana {
+namespace {
+
+// A count argument of advance, jumped and spawn: any object, checked by
+// count_argument (its own TypeError text); the signatures show it as int.
+struct CountArg {
+    py::object value;
+};
+
+}  // namespace
+}  // namespace zorvana
+
+namespace pybind11 {
+namespace detail {
+
+template <>
+struct type_caster<zorvana::CountArg> {
+    PYBIND11_TYPE_CASTER(zorvana::CountArg, const_name("int"));
+    bool load(handle src, bool) {
+        value.value = reinterpret_borrow<object>(src);
+        return true;
+    }
+};
+
+}  // namespace detail
+}  // namespace pybind11
+
+namespace zorvana {
+
+const char* const kEngineInUse =
+    "this Engine is in use by the call that the running signal handler interrupted on this thread: it can be "
+    "read (repr, ==, copy, pickle) but not drawn from or changed until that call returns";
+
+EngineHold::EngineHold(const Engine& e, Use use) : e_(e) {
+    if (e_.lock().try_lock()) {
+        owns_ = true;
+        return;
+    }
+    if (e_.lock().held_here()) {
+        if (use == Use::change) throw std::runtime_error(kEngineInUse);
+        return;  // the holder is suspended here, between two outputs
+    }
+    PyThreadState* released = PyEval_SaveThread();
+    e_.lock().lock();
+    PyEval_RestoreThread(released);
+    owns_ = true;
+}
+
+EngineHold::~EngineHold() {
+    if (owns_) e_.lock().unlock();
+}
 
 namespace {
 
-// Pickled state: (format, seed, words, next, outputs) with the 312 words as
-// little-endian bytes. A new layout gets a new format number.
-constexpr int kPickleFormat = 1;
+// Pickled state: (format, seed, words, next, outputs, origin, span, spawned)
+// with the 312 words as little-endian bytes. Format 1, the first five
+// fields, is still read (origin 0, span 256, nothing spawned). A new layout
+// gets a new format number.
+constexpr int kPickleFormat = 2;
 constexpr std::size_t kWordBytes = 8;
 constexpr std::size_t kStateBytes = Mt19937_64::kWords * kWordBytes;
 
-// The generator's state, read while no draw runs on the engine.
-Mt19937_64::State held_state(const Engine& e) {
-    const EngineHold hold(e);
-    return e.generator().state();
+// The longest advance, and the most jumps (each 2^128 outputs).
+constexpr unsigned kLongestAdvanceBits = 256;
+constexpr unsigned kJumpBits = 128;
+
+// Everything about an engine, read while no draw runs on it.
+struct Snapshot {
+    std::int32_t seed;
+    Mt19937_64::State state;
+    Wide origin;
+    unsigned span;
+    std::uint64_t spawned;
+};
+
+Snapshot snapshot(const Engine& e) {
+    const EngineHold hold(e, EngineHold::Use::read);
+    return Snapshot{e.seed(), e.generator().state(), e.origin(), e.span(), e.spawned()};
 }
 
+// ---- Integers between Python and Wide ------------------------------------
+
+py::int_ to_python(const Wide& v) {
+    py::object r = py::int_(0);
+    const py::int_ shift(64);
+    for (std::size_t k = Wide::kWords; k-- > 0;) {
+        r = py::reinterpret_steal<py::object>(PyNumber_Lshift(r.ptr(), shift.ptr()));
+        if (!r) throw py::error_already_set();
+        r = py::reinterpret_steal<py::object>(PyNumber_Or(r.ptr(), py::int_(v.w[k]).ptr()));
+        if (!r) throw py::error_already_set();
+    }
+    return py::reinterpret_borrow<py::int_>(r);
+}
+
+Wide from_python(py::int_ v) {
+    Wide r;
+    const py::int_ shift(64);
+    for (std::size_t k = 0; k < Wide::kWords; ++k) {
+        r.w[k] = PyLong_AsUnsignedLongLongMask(v.ptr());
+        if (PyErr_Occurred()) throw py::error_already_set();
+        py::object next = py::reinterpret_steal<py::object>(PyNumber_Rshift(v.ptr(), shift.ptr()));
+        if (!next) throw py::error_already_set();
+        v = py::reinterpret_borrow<py::int_>(next);
+    }
+    return r;
+}
+
+// An integer argument in [0, 2^limit_bits] (an int, or an object with an
+// integer index): TypeError for anything else, ValueError outside the range.
+Wide count_argument(const py::handle& o, const char* where, const char* name, unsigned limit_bits) {
+    if (PyFloat_Check(o.ptr()) || !PyIndex_Check(o.ptr())) {
+        throw py::type_error(std::string(where) + ": " + name + " must be an integer, not " +
+                             std::string(py::str(py::type::handle_of(o).attr("__name__"))));
+    }
+    PyObject* index = PyNumber_Index(o.ptr());
+    if (index == nullptr) throw py::error_already_set();
+    const py::int_ v = py::reinterpret_steal<py::int_>(index);
+    const py::int_ zero(0);
+    if (v < zero) throw py::value_error(std::string(where) + ": " + name + " must not be negative");
+    const py::int_ limit = to_python(Wide::power_of_two(limit_bits));
+    if (v > limit) {
+        throw py::value_error(std::string(where) + ": " + name + " must be at most 2**" + std::to_string(limit_bits));
+    }
+    return from_python(v);
+}
+
+// ---- State, copies, comparison, repr ----------------------------------------
+
 py::tuple engine_getstate(const Engine& e) {
-    const Mt19937_64::State s = held_state(e);
+    const Snapshot s = snapshot(e);
     std::string bytes(kStateBytes, '\0');
     for (std::size_t k = 0; k < Mt19937_64::kWords; ++k) {
         for (std::size_t b = 0; b < kWordBytes; ++b) {
-            bytes[k * kWordBytes + b] = static_cast<char>((s.words[k] >> (8 * b)) & 0xFF);
+            bytes[k * kWordBytes + b] = static_cast<char>((s.state.words[k] >> (8 * b)) & 0xFF);
         }
     }
-    return py::make_tuple(kPickleFormat, e.seed(), py::bytes(bytes), s.next, s.outputs);
+    return py::make_tuple(kPickleFormat, s.seed, py::bytes(bytes), s.state.next, to_python(s.state.outputs),
+                          to_python(s.origin), s.span, s.spawned);
+}
+
+bool valid_span(unsigned span) {
+    return span <= Engine::kRootSpan && span >= Engine::kLeastSpawnedSpan &&
+           (Engine::kRootSpan - span) % Engine::kSpawnBits == 0;
 }
 
 void engine_setstate(Engine& e, const py::tuple& t) {
-    if (t.size() == 0 || !py::isinstance<py::int_>(t[0]) || t[0].cast<py::int_>().cast<long long>() != kPickleFormat) {
-        throw py::value_error("Engine state of an unknown format; this build reads format " +
+    const long long format =
+        t.size() > 0 && py::isinstance<py::int_>(t[0]) ? t[0].cast<py::int_>().cast<long long>() : -1;
+    if (format != 1 && format != kPickleFormat) {
+        throw py::value_error("Engine state of an unknown format; this build reads formats 1 and " +
                               std::to_string(kPickleFormat));
     }
-    if (t.size() != 5) throw py::value_error("Engine state: expected 5 fields");
+    const std::size_t fields = format == 1 ? 5 : 8;
+    if (t.size() != fields) throw py::value_error("Engine state: expected " + std::to_string(fields) + " fields");
     const std::string bytes = t[2].cast<py::bytes>();
     const auto next = t[3].cast<std::size_t>();
     if (bytes.size() != kStateBytes || next > Mt19937_64::kWords) {
@@ -60,21 +188,155 @@ void engine_setstate(Engine& e, const py::tuple& t) {
         s.words[k] = w;
     }
     s.next = next;
-    s.outputs = t[4].cast<std::uint64_t>();
+    const auto count = [&t](std::size_t i) {
+        if (!py::isinstance<py::int_>(t[i]) || t[i].cast<py::int_>() < py::int_(0) ||
+            t[i].cast<py::int_>() > to_python(Wide() - Wide(1))) {
+            throw py::value_error("Engine state: malformed position");
+        }
+        return from_python(t[i].cast<py::int_>());
+    };
+    s.outputs = count(4);
+    Wide origin;
+    unsigned span = Engine::kRootSpan;
+    std::uint64_t spawned = 0;
+    if (format != 1) {
+        origin = count(5);
+        span = t[6].cast<unsigned>();
+        spawned = t[7].cast<std::uint64_t>();
+        if (!valid_span(span) || spawned > Engine::kMostSpawned) {
+            throw py::value_error("Engine state: malformed span or spawn count");
+        }
+    }
     const EngineHold hold(e);
     e.restore(t[1].cast<std::int32_t>(), s);
+    e.place(origin, span, spawned);
 }
 
-std::unique_ptr<Engine> engine_copy(const Engine& e) {
-    auto copy = std::make_unique<Engine>(e.seed());
-    copy->restore(e.seed(), held_state(e));
+std::unique_ptr<Engine> engine_of_snapshot(const Snapshot& s) {
+    auto copy = std::make_unique<Engine>(s.seed);
+    copy->restore(s.seed, s.state);
+    copy->place(s.origin, s.span, s.spawned);
     return copy;
 }
 
+std::unique_ptr<Engine> engine_copy(const Engine& e) { return engine_of_snapshot(snapshot(e)); }
+
 bool same_state(const Engine& a, const Engine& b) {
-    const Mt19937_64::State x = held_state(a);
-    const Mt19937_64::State y = held_state(b);
-    return a.seed() == b.seed() && x.words == y.words && x.next == y.next && x.outputs == y.outputs;
+    const Snapshot x = snapshot(a);
+    const Snapshot y = snapshot(b);
+    return x.seed == y.seed && x.state.words == y.state.words && x.state.next == y.state.next &&
+           x.state.outputs == y.state.outputs && x.origin == y.origin && x.span == y.span &&
+           x.spawned == y.spawned;
+}
+
+// An offset as a sum of multiples of powers 2^(32 k), highest first:
+// 3*2**224+2**128+17.
+std::string power_sum(const Wide& v) {
+    std::string text;
+    for (unsigned k = 2 * Wide::kWords; k-- > 0;) {
+        const std::uint64_t digit = (v.w[k / 2] >> (32 * (k % 2))) & 0xFFFFFFFFu;
+        if (digit == 0) continue;
+        if (!text.empty()) text += "+";
+        if (k == 0) {
+            text += std::to_string(digit);
+        } else {
+            if (digit != 1) text += std::to_string(digit) + "*";
+            text += "2**" + std::to_string(32 * k);
+        }
+    }
+    return text.empty() ? "0" : text;
+}
+
+std::string engine_repr(const Engine& e) {
+    const Snapshot s = snapshot(e);
+    std::string text = "<zorvana.Engine seed=" + std::to_string(s.seed);
+    if (!s.origin.is_zero()) text += " origin=" + power_sum(s.origin);
+    text += " outputs=" + std::string(py::str(to_python(s.state.outputs - s.origin)));
+    if (s.spawned != 0) text += " spawned=" + std::to_string(s.spawned);
+    return text + ">";
+}
+
+// ---- Moving along the stream --------------------------------------------------
+
+void engine_advance(Engine& e, const CountArg& n) {
+    const Wide count = count_argument(n.value, "Engine.advance", "n", kLongestAdvanceBits);
+    const EngineHold hold(e);
+    const py::gil_scoped_release nogil;
+    e.generator().advance(count);
+}
+
+std::unique_ptr<Engine> engine_jumped(const Engine& e, const CountArg& jumps) {
+    const Wide j = count_argument(jumps.value, "Engine.jumped", "jumps", kJumpBits);
+    Snapshot s = snapshot(e);
+    Wide skip;  // j * 2^128
+    for (std::size_t k = 0; k + 2 < Wide::kWords; ++k) skip.w[k + 2] = j.w[k];
+    {
+        const py::gil_scoped_release nogil;
+        Mt19937_64 gen(0);
+        gen.set_state(s.state);
+        gen.advance(skip);
+        s.state = gen.state();
+    }
+    s.origin = s.state.outputs;
+    s.span = Engine::kJumpedSpan;
+    s.spawned = 0;
+    return engine_of_snapshot(s);
+}
+
+// The jump between successive spawned engines of a span: 2^(span - 32)
+// outputs are q whole blocks and a part; the prepared jump covers q - 1 of
+// them (advance refills for the rest). One per span, made on first use.
+const BlockJump& spawn_stride(unsigned child_span) {
+    static std::once_flag made[Engine::kRootSpan / Engine::kSpawnBits + 1];
+    static std::unique_ptr<BlockJump> jumps[Engine::kRootSpan / Engine::kSpawnBits + 1];
+    const unsigned k = child_span / Engine::kSpawnBits;
+    std::call_once(made[k], [k, child_span]() {
+        std::uint32_t rest;
+        const Wide q = Wide::power_of_two(child_span).divide(static_cast<std::uint32_t>(Mt19937_64::kWords), &rest);
+        jumps[k] = std::make_unique<BlockJump>(q - Wide(1));
+    });
+    return *jumps[k];
+}
+
+py::list engine_spawn(Engine& e, const CountArg& count) {
+    const Wide wide_n = count_argument(count.value, "Engine.spawn", "n", 64);
+    py::list out;
+    if (wide_n.is_zero()) return out;
+    Snapshot s{};
+    std::uint64_t first = 0;
+    const std::uint64_t n = wide_n.w[0];
+    {
+        const EngineHold hold(e);
+        if (e.span() < Engine::kLeastSpawnedSpan + Engine::kSpawnBits) {
+            throw py::value_error("Engine.spawn: an engine spawned " + std::to_string(
+                                      (Engine::kRootSpan - e.span()) / Engine::kSpawnBits) +
+                                  " levels down (or jumped and spawned) cannot spawn further");
+        }
+        if (wide_n.bit_length() > 64 || n > Engine::kMostSpawned - e.spawned()) {
+            throw py::value_error("Engine.spawn: an engine spawns at most 2**32 - 2 engines in all; this one has "
+                                  "spawned " + std::to_string(e.spawned()));
+        }
+        s = Snapshot{e.seed(), e.generator().state(), e.origin(), e.span(), e.spawned()};
+        first = e.spawned() + 1;
+        e.set_spawned(e.spawned() + n);
+    }
+    const unsigned child_span = s.span - Engine::kSpawnBits;
+    const Wide stride = Wide::power_of_two(child_span);
+    Mt19937_64 gen(0);
+    gen.set_state(s.state);
+    for (std::uint64_t k = 0; k < n; ++k) {
+        {
+            const py::gil_scoped_release nogil;
+            if (k == 0) {
+                gen.advance(stride.times(static_cast<std::uint32_t>(first)));
+            } else {
+                gen.advance(stride, &spawn_stride(child_span));
+            }
+        }
+        const Mt19937_64::State child = gen.state();
+        out.append(py::cast(engine_of_snapshot(Snapshot{s.seed, child, child.outputs, child_span, 0})));
+    }
+    return out;
 }
 
 }  // namespace
@@ -85,11 +347,7 @@ void register_engine(py::module_& m) {
     py::class_<Engine> cls(m, "Engine");
     cls
         .def(py::init<std::int32_t>())
-        .def("__repr__",
-             [](const Engine& e) {
-                 return "<zorvana.Engine seed=" + std::to_string(e.seed()) +
-                        " outputs=" + std::to_string(e.generator().state().outputs) + ">";
-             })
+        .def("__repr__", &engine_repr)
         .def("__eq__",
              [](const Engine& e, const py::object& other) -> py::object {
                  if (!py::isinstance<Engine>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
@@ -98,15 +356,18 @@ void register_engine(py::module_& m) {
         .def("__copy__", &engine_copy)
         .def("__deepcopy__", [](const Engine& e, const py::object&) { return engine_copy(e); })
         .def("__getstate__", &engine_getstate,
-             "The engine's whole state: (format 1, seed, the 312 generator words as little-endian bytes, "
-             "index of the next word, outputs drawn).")
+             "The engine's whole state: (format 2, seed, the 312 generator words as little-endian bytes, "
+             "index of the next word, outputs since seeding, origin, span, engines spawned).")
         // Unpickling calls Engine(seed), then __setstate__ on it, which works
         // for every pickle protocol (pybind11's own pickling constructs in
         // __setstate__ and needs protocol 2 or later).
         .def("__reduce__", [](const py::object& self) {
             const auto& e = self.cast<const Engine&>();
             return py::make_tuple(self.attr("__class__"), py::make_tuple(e.seed()), engine_getstate(e));
-        });
+        })
+        .def("advance", &engine_advance, py::arg("n"), doc_of("Engine.advance").body)
+        .def("jumped", &engine_jumped, py::arg_v("jumps", py::int_(1), "1"), doc_of("Engine.jumped").body)
+        .def("spawn", &engine_spawn, py::arg("n"), doc_of("Engine.spawn").body);
     // pybind11 takes a method named __setstate__ for a constructor, which
     // does nothing on an engine that exists; this one restores in place.
     cls.attr("__setstate__") =

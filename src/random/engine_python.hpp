@@ -11,22 +11,27 @@ namespace zorvana {
 // Takes an engine's lock from a thread that holds the interpreter lock,
 // releasing the interpreter lock while it waits (the holder of the engine may
 // need the interpreter lock before it lets go).
+//
+// The engine may be held by a call on this very thread: a signal handler runs
+// in the middle of a draw, at a point between two outputs. A change (a draw,
+// a new state) of that engine is refused with RuntimeError (std::runtime_error
+// with the text below); a reading (repr, comparison, copy, pickling) reads the
+// engine as it stands there, without waiting for itself.
 class EngineHold {
 public:
-    explicit EngineHold(const Engine& e) : e_(e) {
-        if (!e_.lock().try_lock()) {
-            PyThreadState* released = PyEval_SaveThread();
-            e_.lock().lock();
-            PyEval_RestoreThread(released);
-        }
-    }
-    ~EngineHold() { e_.lock().unlock(); }
+    enum class Use { change, read };
+    explicit EngineHold(const Engine& e, Use use = Use::change);
+    ~EngineHold();
     EngineHold(const EngineHold&) = delete;
     EngineHold& operator=(const EngineHold&) = delete;
 
 private:
     const Engine& e_;
+    bool owns_ = false;
 };
+
+// The RuntimeError's text for a change of an engine held by this thread.
+extern const char* const kEngineInUse;
 
 void register_engine(pybind11::module_& m);
 

@@ -7,13 +7,17 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "kernels/precision.hpp"
@@ -25,6 +29,103 @@
 #include "random/mt19937_64.hpp"
 
 namespace py = pybind11;
+
+namespace zorvana {
+
+namespace {
+
+// ---- Array parameters -------------------------------------------------------
+
+// A distribution parameter of the array-parameter forms: an aligned array of
+// the parameter's type (float64, or int64 for a count) of any shape, with
+// zero dimensions for a scalar.
+struct RealParam {
+    py::array array;
+};
+struct CountParam {
+    py::array array;
+};
+
+constexpr int kNpyAligned = 0x0100;
+
+py::array as_array(PyObject* src, const py::dtype& dtype) {
+    auto& api = py::detail::npy_api::get();
+    PyObject* a = api.PyArray_FromAny_(src, dtype.inc_ref().ptr(), 0, 0,
+                                       py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_ |
+                                           py::detail::npy_api::NPY_ARRAY_FORCECAST_ | kNpyAligned,
+                                       nullptr);
+    if (a == nullptr) PyErr_Clear();
+    return py::reinterpret_steal<py::array>(a);  // null on failure (py::array() would be an empty array)
+}
+
+// The array NumPy makes of an object as it is (no type asked for).
+py::array plain_array(PyObject* src) {
+    PyObject* raw = py::detail::npy_api::get().PyArray_FromAny_(
+        src, nullptr, 0, 0, py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_, nullptr);
+    if (raw == nullptr) PyErr_Clear();
+    return py::reinterpret_steal<py::array>(raw);
+}
+
+// A float parameter: numbers (booleans, integers, floats, or objects that
+// convert to float64); as in the scalar form, text and complex numbers are
+// refused.
+bool load_real_param(RealParam& v, py::handle src) {
+    if (PyFloat_Check(src.ptr()) || PyLong_Check(src.ptr())) {
+        v.array = as_array(src.ptr(), py::dtype::of<double>());
+        return static_cast<bool>(v.array);
+    }
+    const py::array a = plain_array(src.ptr());
+    if (!a) return false;
+    const char kind = a.dtype().kind();
+    if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'f' && kind != 'O') return false;
+    v.array = as_array(a.ptr(), py::dtype::of<double>());
+    return static_cast<bool>(v.array);
+}
+
+// A count: integers (and booleans), as the scalar form takes them; a float,
+// or an integer outside the signed 64-bit range, is refused as there.
+bool load_count_param(CountParam& v, py::handle src) {
+    if (PyFloat_Check(src.ptr())) return false;
+    const py::array a = plain_array(src.ptr());
+    if (!a) return false;
+    const char kind = a.dtype().kind();
+    if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'O') return false;
+    if (kind == 'u' && a.itemsize() == 8) {
+        const py::array wide = as_array(a.ptr(), py::dtype::of<std::uint64_t>());
+        if (!wide) return false;
+        const py::array_t<std::uint64_t, py::array::c_style> flat = py::array::ensure(wide);
+        if (!flat) {
+            PyErr_Clear();
+            return false;
+        }
+        const std::uint64_t* d = flat.data();
+        for (py::ssize_t i = 0; i < flat.size(); ++i) {
+            if (d[i] > static_cast<std::uint64_t>(INT64_MAX)) return false;
+        }
+    }
+    v.array = as_array(a.ptr(), py::dtype::of<std::int64_t>());  // object arrays: ints in range only
+    return static_cast<bool>(v.array);
+}
+
+}  // namespace
+}  // namespace zorvana
+
+namespace pybind11 {
+namespace detail {
+
+template <>
+struct type_caster<zorvana::RealParam> {
+    PYBIND11_TYPE_CASTER(zorvana::RealParam, const_name("numpy.ndarray[numpy.float64]"));
+    bool load(handle src, bool) { return zorvana::load_real_param(value, src); }
+};
+template <>
+struct type_caster<zorvana::CountParam> {
+    PYBIND11_TYPE_CASTER(zorvana::CountParam, const_name("numpy.ndarray[numpy.int64]"));
+    bool load(handle src, bool) { return zorvana::load_count_param(value, src); }
+};
+
+}  // namespace detail
+}  // namespace pybind11
 
 namespace zorvana {
 
@@ -56,10 +157,10 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
         for (py::ssize_t i = 0; i < n; ++i) data[i] = kNaN;
         return out;
     }
+    const EngineHold hold(engine);
     std::atomic<bool> cancel{false};
     PyThreadState* released = PyEval_SaveThread();
     {
-        std::lock_guard<std::mutex> hold(engine.lock());
         CallWatch watch(cancel, &released);
         Mt19937_64& gen = engine.generator();
         for (py::ssize_t i = 0; i < n;) {
@@ -72,6 +173,153 @@ py::array_t<double> fill(const std::vector<py::ssize_t>& dims, bool (*valid)(P..
     PyEval_RestoreThread(released);
     if (cancel.load()) throw py::error_already_set();
     return out;
+}
+
+template <class T>
+struct ParamType;
+template <>
+struct ParamType<double> {
+    using type = RealParam;
+};
+template <>
+struct ParamType<std::int64_t> {
+    using type = CountParam;
+};
+
+std::string shape_text(const std::vector<py::ssize_t>& shape) {
+    std::string t = "(";
+    for (std::size_t d = 0; d < shape.size(); ++d) t += (d ? ", " : "") + std::to_string(shape[d]);
+    return t + (shape.size() == 1 ? ",)" : ")");
+}
+
+std::vector<py::ssize_t> shape_of(const py::array& a) { return {a.shape(), a.shape() + a.ndim()}; }
+
+// NumPy's broadcast of two shapes; false when they do not broadcast.
+bool broadcast(const std::vector<py::ssize_t>& a, const std::vector<py::ssize_t>& b, std::vector<py::ssize_t>& out) {
+    const std::size_t nd = std::max(a.size(), b.size());
+    out.assign(nd, 1);
+    for (std::size_t k = 1; k <= nd; ++k) {
+        const py::ssize_t x = k <= a.size() ? a[a.size() - k] : 1;
+        const py::ssize_t y = k <= b.size() ? b[b.size() - k] : 1;
+        if (x != y && x != 1 && y != 1) return false;
+        out[nd - k] = x == 1 ? y : x;
+    }
+    return true;
+}
+
+template <class T>
+T load_param(const char* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// The scalar call at one element: its parameters' test, then the draw.
+template <class... P, std::size_t... I>
+double draw_at(bool (*valid)(P...), typename DrawFn<P...>::type draw, Mt19937_64& gen,
+               const std::array<const char*, sizeof...(P)>& base, const std::array<py::ssize_t, sizeof...(P)>& at,
+               std::index_sequence<I...>) {
+    const std::tuple<P...> v{load_param<P>(base[I] + at[I])...};
+    return valid(std::get<I>(v)...) ? draw(std::get<I>(v)..., gen) : kNaN;
+}
+
+// Fills a new float64 array of shape `dims` (row-major) from parameters that
+// may differ per element: element i gets the parameters broadcast to it and
+// is what the scalar call with them would give, drawn next on the engine
+// (NaN without drawing where they fail the test), made with the interpreter
+// lock released and the engine held, as fill() makes its draws.
+template <class... P, std::size_t... I>
+py::array_t<double> fill_varying(const std::vector<py::ssize_t>& dims, bool (*valid)(P...),
+                                 typename DrawFn<P...>::type draw, Engine& engine,
+                                 const std::array<const py::array*, sizeof...(P)>& params, std::index_sequence<I...> seq) {
+    constexpr std::size_t np = sizeof...(P);
+    py::array_t<double> out(dims);
+    const py::ssize_t n = out.size();
+    if (n == 0) return out;
+    double* data = out.mutable_data();
+    // Each parameter's byte step per result dimension (0 where broadcast).
+    const std::size_t nd = dims.size();
+    std::vector<std::array<py::ssize_t, np>> steps(nd);
+    std::array<const char*, np> base{};
+    for (std::size_t a = 0; a < np; ++a) {
+        const py::array& arr = *params[a];
+        base[a] = static_cast<const char*>(arr.data());
+        const std::size_t offset = nd - static_cast<std::size_t>(arr.ndim());
+        for (std::size_t d = 0; d < nd; ++d) {
+            const auto ad = static_cast<py::ssize_t>(d) - static_cast<py::ssize_t>(offset);
+            steps[d][a] = ad >= 0 && arr.shape(ad) != 1 ? arr.strides(ad) : 0;
+        }
+    }
+    const py::ssize_t inner = nd ? dims[nd - 1] : 1;
+    const std::array<py::ssize_t, np> inner_step = nd ? steps[nd - 1] : std::array<py::ssize_t, np>{};
+    std::array<py::ssize_t, np> at{};
+    std::vector<py::ssize_t> index(nd, 0);
+
+    const EngineHold hold(engine);
+    std::atomic<bool> cancel{false};
+    PyThreadState* released = PyEval_SaveThread();
+    {
+        CallWatch watch(cancel, &released);
+        Mt19937_64& gen = engine.generator();
+        py::ssize_t j = 0;  // index along the innermost dimension
+        for (py::ssize_t i = 0; i < n;) {
+            const py::ssize_t end = std::min(n, i + kFillBlock);
+            // (a draw cut short by a Ctrl-C returns at once; stop at it)
+            for (; i < end && !cancel.load(std::memory_order_relaxed); ++i) {
+                data[i] = draw_at(valid, draw, gen, base, at, seq);
+                for (std::size_t a = 0; a < np; ++a) at[a] += inner_step[a];
+                if (++j < inner) continue;
+                // the next row: back to its start, then carry through the outer dimensions
+                j = 0;
+                for (std::size_t a = 0; a < np; ++a) at[a] -= inner_step[a] * inner;
+                for (std::size_t d = nd ? nd - 1 : 0; d-- > 0;) {
+                    for (std::size_t a = 0; a < np; ++a) at[a] += steps[d][a];
+                    if (++index[d] < dims[d]) break;
+                    for (std::size_t a = 0; a < np; ++a) at[a] -= steps[d][a] * dims[d];
+                    index[d] = 0;
+                }
+            }
+            if (watch.stop()) break;
+        }
+    }
+    PyEval_RestoreThread(released);
+    if (cancel.load()) throw py::error_already_set();
+    return out;
+}
+
+// The array-parameter forms: the parameters' broadcast shape, or `size`
+// when given (the parameters must broadcast to it, as NumPy's Generator
+// requires); all-scalar parameters decline the call (the scalar, shape and
+// size forms take it).
+template <class... P>
+py::array_t<double> draw_varying(const char* name, const char* const* names, bool (*valid)(P...),
+                                 typename DrawFn<P...>::type draw, Engine& engine, const std::vector<py::ssize_t>* size,
+                                 const std::array<const py::array*, sizeof...(P)>& params) {
+    bool any = false;
+    std::vector<py::ssize_t> shape;
+    std::size_t widest = 0;
+    for (std::size_t a = 0; a < params.size(); ++a) {
+        const std::vector<py::ssize_t> s = shape_of(*params[a]);
+        any = any || !s.empty();
+        std::vector<py::ssize_t> joined;
+        if (!broadcast(shape, s, joined)) {
+            throw py::value_error(std::string(name) + ": shape mismatch: " + names[widest] + " has shape " +
+                                  shape_text(shape_of(*params[widest])) + " and " + names[a] + " shape " +
+                                  shape_text(s) + ", which do not broadcast together");
+        }
+        if (joined != shape) widest = a;
+        shape = joined;
+    }
+    if (!any) throw py::reference_cast_error();
+    if (size != nullptr) {
+        std::vector<py::ssize_t> joined;
+        if (!broadcast(shape, *size, joined) || joined != *size) {
+            throw py::value_error(std::string(name) + ": parameters of shape " + shape_text(shape) +
+                                  " do not broadcast to size " + shape_text(*size));
+        }
+        shape = *size;
+    }
+    return fill_varying<P...>(shape, valid, draw, engine, params, std::index_sequence_for<P...>());
 }
 
 // The largest size and dimension: NumPy sees 2^63 and more as negative.
@@ -189,12 +437,19 @@ PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject*
         } catch (py::error_already_set& e) {
             e.restore();  // NumPy's refusal of the shape, or a Ctrl-C
             return nullptr;
+        } catch (const std::runtime_error& e) {
+            PyErr_SetString(PyExc_RuntimeError, e.what());  // the engine is held by this thread
+            return nullptr;
         }
     }
     double v;
-    {
+    try {
         EngineHold hold(*engine);
+        ScalarCall scalar_call;
         v = row.scalar(reals, count, engine->generator());
+    } catch (const std::runtime_error& e) {
+        PyErr_SetString(PyExc_RuntimeError, e.what());
+        return nullptr;
     }
     if (PyErr_Occurred()) return nullptr;  // a signal handler raised during a long draw
     return PyFloat_FromDouble(v);
@@ -258,10 +513,13 @@ const char* const kInterruptNote =
     "A Ctrl-C (KeyboardInterrupt) during a long draw leaves the engine advanced by the draws made.";
 
 // The overloads of one draw function: scalar form, shape form (size a list
-// of integers), size form (size one integer), in that order, so that the
-// dispatcher tries them in that order. `engine` is taken by reference: None
-// converts to a null reference and the cast then raises the binding layer's
-// reference_cast_error, which makes the dispatcher try the next overload.
+// of integers), size form (size one integer), then the same three with
+// array parameters, in that order, so that the dispatcher tries them in that
+// order. `engine` is taken by reference: None converts to a null reference
+// and the cast then raises the binding layer's reference_cast_error, which
+// makes the dispatcher try the next overload; the array-parameter forms
+// decline all-scalar parameters the same way, so those keep the first three
+// forms (a 0-d array or a NumPy scalar converts to a float there).
 template <class... P, class... Args>
 py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), typename DrawFn<P...>::type draw,
                      const py::arg_v& engine_arg, Args... params) {
@@ -271,6 +529,7 @@ py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), type
             double v;
             {
                 EngineHold hold(e);
+                ScalarCall scalar_call;
                 v = valid(p...) ? draw(p..., e.generator()) : kNaN;
             }
             if (PyErr_Occurred()) throw py::error_already_set();  // interrupted
@@ -287,6 +546,26 @@ py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), type
     f = py::cpp_function(
         [valid, draw](P... p, std::uint64_t size, Engine& e) {
             return fill<P...>({dimension(size)}, valid, draw, e, p...);
+        },
+        py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
+    const std::array<const char*, sizeof...(P)> names = {params.name...};
+    f = py::cpp_function(
+        [name, names, valid, draw](const typename ParamType<P>::type&... p, Engine& e) {
+            return draw_varying<P...>(name, names.data(), valid, draw, e, nullptr, {&p.array...});
+        },
+        py::name(name), py::scope(m), py::sibling(f), params..., engine_arg);
+    f = py::cpp_function(
+        [name, names, valid, draw](const typename ParamType<P>::type&... p, const std::vector<std::uint64_t>& size,
+                                   Engine& e) {
+            std::vector<py::ssize_t> dims;
+            for (std::uint64_t s : size) dims.push_back(dimension(s));
+            return draw_varying<P...>(name, names.data(), valid, draw, e, &dims, {&p.array...});
+        },
+        py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
+    f = py::cpp_function(
+        [name, names, valid, draw](const typename ParamType<P>::type&... p, std::uint64_t size, Engine& e) {
+            const std::vector<py::ssize_t> dims{dimension(size)};
+            return draw_varying<P...>(name, names.data(), valid, draw, e, &dims, {&p.array...});
         },
         py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
     return f;

@@ -7,19 +7,26 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "random/wide.hpp"
+
 namespace zorvana {
+
+class BlockJump;
 
 class Mt19937_64 {
 public:
     static constexpr std::size_t kWords = 312;  // n: state size in words
 
+    using Words = std::array<std::uint64_t, kWords>;
+
     // The generator's place in its stream, independent of how the words are
     // refilled: the words of the current block, the index of the next output
-    // (kWords: a refill is due) and the number of outputs drawn since seeding.
+    // (kWords: a refill is due) and the number of outputs drawn (or skipped
+    // by advance) since seeding, modulo 2^320.
     struct State {
-        std::array<std::uint64_t, kWords> words;
+        Words words;
         std::size_t next;
-        std::uint64_t outputs;
+        Wide outputs;
     };
 
     explicit Mt19937_64(std::uint64_t seed) { reseed(seed); }
@@ -32,7 +39,7 @@ public:
             x_[k] = kSeedMultiplier * (x_[k - 1] ^ (x_[k - 1] >> 62)) + k;
         }
         i_ = kWords;
-        block_start_ = 0 - static_cast<std::uint64_t>(kWords);
+        block_start_ = Wide() - Wide(kWords);
     }
 
     // Next 64-bit output: the next word of the block, tempered.
@@ -46,17 +53,31 @@ public:
         return z;
     }
 
-    State state() const { return State{x_, i_, block_start_ + i_}; }
+    State state() const { return State{x_, i_, block_start_ + Wide(i_)}; }
 
     // Requires s.next <= kWords.
     void set_state(const State& s) {
         x_ = s.words;
         i_ = s.next;
-        block_start_ = s.outputs - s.next;  // modulo 2^64, as outputs itself
+        block_start_ = s.outputs - Wide(s.next);  // modulo 2^320, as outputs itself
     }
 
-private:
+    // Skips n outputs: the generator ends as n calls of next() would leave
+    // it. Long skips jump by a polynomial (mt19937_64_jump.hpp) and take
+    // milliseconds whatever n (up to 2^300); `stride`, if given, is a jump
+    // prepared for about the block count this skip needs, reused across
+    // many skips of one length.
+    void advance(const Wide& n, const BlockJump* stride = nullptr);
+
+    // The twist of one word; the odd case selects the matrix row by a mask,
+    // not a branch, whose outcome would be a coin toss.
+    static std::uint64_t twist(std::uint64_t upper_from, std::uint64_t lower_from, std::uint64_t mid) {
+        const std::uint64_t y = (upper_from & kUpperMask) | (lower_from & kLowerMask);
+        return mid ^ (y >> 1) ^ ((0 - (y & 1)) & kTwist);
+    }
     static constexpr std::size_t kMiddle = 156;  // m: offset of the word mixed in
+
+private:
     // r = 31: the upper 33 bits of word i meet the lower 31 bits of word i + 1.
     static constexpr std::uint64_t kUpperMask = 0xFFFFFFFF80000000ULL;
     static constexpr std::uint64_t kLowerMask = 0x000000007FFFFFFFULL;
@@ -68,13 +89,6 @@ private:
     static constexpr std::uint64_t kMaskB = 0x71D67FFFEDA60000ULL;
     static constexpr std::uint64_t kMaskC = 0xFFF7EEE000000000ULL;
 
-    // The twist of one word; the odd case selects the matrix row by a mask,
-    // not a branch, whose outcome would be a coin toss.
-    static std::uint64_t twist(std::uint64_t upper_from, std::uint64_t lower_from, std::uint64_t mid) {
-        const std::uint64_t y = (upper_from & kUpperMask) | (lower_from & kLowerMask);
-        return mid ^ (y >> 1) ^ ((0 - (y & 1)) & kTwist);
-    }
-
     // Word k becomes twist(x[k], x[k + 1], x[k + 156]), indices modulo 312,
     // in ascending k: the words past k are still the old block's, those
     // before it already the new one's. Split so no index wraps.
@@ -84,12 +98,12 @@ private:
         for (; k < kWords - 1; ++k) x_[k] = twist(x_[k], x_[k + 1], x_[k + kMiddle - kWords]);
         x_[kWords - 1] = twist(x_[kWords - 1], x_[0], x_[kMiddle - 1]);
         i_ = 0;
-        block_start_ += kWords;
+        block_start_ += Wide(kWords);
     }
 
-    std::array<std::uint64_t, kWords> x_;
-    std::size_t i_;               // index of the next output; kWords: refill due
-    std::uint64_t block_start_;   // outputs drawn before word 0 of this block, modulo 2^64
+    Words x_;
+    std::size_t i_;      // index of the next output; kWords: refill due
+    Wide block_start_;   // outputs drawn before word 0 of this block, modulo 2^320
 };
 
 }  // namespace zorvana

@@ -6,7 +6,8 @@
 // decimal. Tests compare these with hand-traced values.
 //
 // kernel_probe --grid [stride]: every kernel (the lane kernels in the variant
-// ZORVANA_DISPATCH selects) and every element-wise function on a broad fixed
+// ZORVANA_DISPATCH selects, the accurate kernels), every element-wise function
+// and every upper tail (deep into the tails, every branch) on a broad fixed
 // grid (special values included), one line per value with
 // its raw bits, so that two builds can be compared as text. Any NaN prints as
 // "nan": its sign and payload are not part of the results. A stride above 1
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "accurate/elementary.hpp"
 #include "distributions/distributions.hpp"
 #include "kernels/beta.hpp"
 #include "kernels/elementary.hpp"
@@ -33,6 +35,7 @@
 #define PROBE_LANES 1
 #endif
 #include "kernels/precision.hpp"
+#include "tails/tails.hpp"
 
 using namespace zorvana;
 using Args = std::vector<std::string>;
@@ -235,6 +238,120 @@ void lane_grid(Grid& g, const char* name, const std::vector<double>& x, F f) {
                     g.out(name, expr);                   \
                 }
 
+// The upper tails and the accurate kernels under them: x far out (logs far
+// below the smallest double), p down to the smallest subnormal, shapes and
+// counts over the ranges users meet and beyond, with the points on either
+// side of each algorithm's switch (series, continued fraction, Taylor
+// start, uniform expansion; the incomplete beta's side; the search ends).
+void tail_grid(Grid& g) {
+    constexpr double kMax = 1.7976931348623157e308;
+    const std::vector<bool> F = kFlags;
+    // Reals over the whole line, with the far tails.
+    std::vector<double> X = {kNaND, kInfD, -kInfD, 0.0, -0.0, 4.9e-324, 2.2e-308, 0x1p-53, kMax, -kMax};
+    for (double m : {1e-300, 1e-20, 1e-8, 0.01, 0.3, 0.5, 1.0, 1.4, 1.6, 2.0, 3.0, 5.0, 8.0, 10.0, 15.0, 20.0,
+                     27.0, 30.0, 37.5, 38.5, 40.0, 50.0, 80.0, 100.0, 300.0, 1e3, 1e4, 1e6, 1e10, 1e20, 0x1p64,
+                     1e100, 1e300}) {
+        X.push_back(m);
+        X.push_back(-m);
+    }
+    std::vector<double> Xpos;
+    for (double v : X) {
+        if (!(v < 0)) Xpos.push_back(v);
+    }
+    // Probabilities down to the smallest subnormal, and their complements.
+    const std::vector<double> P = {kNaND, -0.5, -0.0, 0.0, 4.9e-324, 1e-320, 1e-300, 1e-250, 1e-200, 1e-100,
+                                   1e-50, 1e-20, 1e-16, 1e-10, 1e-5, 0.001, 0.05, 0.25, 0.5, 0.75, 0.95,
+                                   0.999, 1 - 1e-10, 1 - 0x1p-53, 1.0, 1.5, kInfD};
+    const std::vector<double> Loc = {kNaND, -kInfD, -3.0, 0.0, 0.5, 1e3, kInfD};
+    const std::vector<double> Sc = {kNaND, -1.0, -0.0, 0.0, 1e-300, 1e-8, 0.3, 1.0, 2.5, 1e6, 1e300, kInfD};
+    // Shapes of the gamma family, with the switch of the uniform expansion (20).
+    const std::vector<double> Sh = {kNaND, -1.0, 0.0, 1e-300, 1e-8, 0.005, 0.1, 0.5, 0.9, 1.0, 1.5, 2.5,
+                                    10.0, 19.9, 20.0, 20.1, 50.0, 120.0, 1e3, 1e4, 1e5, 1e6, kInfD};
+    // Beta and F shapes, degrees of freedom of t.
+    const std::vector<double> Sh2 = {kNaND, -1.0, 0.0, 1e-8, 0.1, 0.5, 1.0, 2.5, 11.0, 120.0, 1e3, 1e5, kInfD};
+    const std::vector<double> Dof = {kNaND, -1.0, 0.0, 1e-300, 0.1, 0.5, 1.0, 2.0, 3.0, 4.5, 10.0, 30.0,
+                                     100.0, 1e4, 1e6, 1e10, 1e20, kInfD};
+    // Points x = shape * ratio: either side of the mean, inside and outside
+    // the band [0.5, 1.25] of the uniform expansion, and far beyond.
+    const std::vector<double> Ratio = {1e-300, 0.01, 0.3, 0.49, 0.5, 0.7, 0.9, 0.99, 1.0, 1.01, 1.1, 1.25, 1.26,
+                                       1.5, 2.0, 5.0, 20.0, 100.0, 1e3, 1e6};
+    std::vector<std::pair<double, double>> ShapeX;  // (shape, x)
+    for (double a : Sh) {
+        for (double x : Xpos) ShapeX.push_back({a, x});
+        for (double r : Ratio) ShapeX.push_back({a, a * r});
+    }
+    // Probabilities in (0, 1) for the inner unit interval of the beta.
+    const std::vector<double> Unit = {kNaND, -0.5, -0.0, 0.0, 4.9e-324, 1e-300, 1e-100, 1e-20, 1e-10, 1e-3, 0.01,
+                                0.1, 0.25, 0.3, 0.5, 0.7, 0.75, 0.9, 0.99, 0.999, 1 - 1e-10, 1 - 0x1p-53,
+                                1.0, 1.5, kInfD};
+    const std::vector<std::int64_t> Counts = {std::numeric_limits<std::int64_t>::min(), -1, 0, 1, 2, 5, 15, 16,
+                                              17, 60, 300, 5000, 99000, 100000, 101000, 200000, 10000000,
+                                              std::numeric_limits<std::int64_t>::max()};
+    const std::vector<double> Rates = {kNaND, -1.0, 0.0, 1e-300, 1e-8, 0.5, 3.5, 10.0, 10.5, 50.0, 300.0,
+                                       1e3, 1e5, 1e6, 1e10, kInfD};
+    const std::vector<std::int64_t> Trials = {-1, 0, 1, 7, 50, 400, 10000, 1000000};
+    const std::vector<std::int64_t> BinomX = {std::numeric_limits<std::int64_t>::min(), -1, 0, 1, 3, 6, 7, 25, 49,
+                                              200, 399, 5000, 9999, 500000, 999999, 1000000,
+                                              std::numeric_limits<std::int64_t>::max()};
+    const std::vector<double> Prob = {kNaND, -0.1, -0.0, 0.0, 1e-300, 1e-10, 0.01, 0.3, 0.5, 0.9,
+                                      1 - 1e-10, 1.0, 1.1};
+
+    // The accurate kernels.
+    const std::vector<double> K = join(X, sweep(-40, 40, 161));
+    GRID1("accurate::exp", join(K, sweep(-746, 710, 291)), accurate::exp(a));
+    GRID1("accurate::expm1", K, accurate::expm1(a));
+    GRID1("accurate::log", K, accurate::log(a));
+    GRID1("accurate::log1p", K, accurate::log1p(a));
+    GRID1("accurate::log1pmx", K, accurate::log1pmx(a));
+    GRID2("accurate::pow", Xpos, K, accurate::pow(a, b));
+    GRID1("accurate::lgamma", join(K, Sh), accurate::lgamma(a));
+    GRID1("accurate::lgamma_correction", join(K, Sh), accurate::lgamma_correction(a));
+    GRID2("accurate::deviance", Xpos, Sh, accurate::deviance(a, b));
+    GRID1("accurate::erfc", K, accurate::erfc(a));
+    GRID1("accurate::erfcx", K, accurate::erfcx(a));
+    GRID1("accurate::atan", K, accurate::atan(a));
+
+    // Closed forms, normal and log-normal.
+    GRID4("pnorm_upper", X, Loc, Sc, F, pnorm_upper(a, b, c, f));
+    GRID3("qnorm_upper", P, Loc, Sc, qnorm_upper(a, b, c));
+    GRID4("plnorm_upper", X, Loc, Sc, F, plnorm_upper(a, b, c, f));
+    GRID3("qlnorm_upper", P, Loc, Sc, qlnorm_upper(a, b, c));
+    GRID3("pexp_upper", X, Sc, F, pexp_upper(a, b, c));
+    GRID2("qexp_upper", P, Sc, qexp_upper(a, b));
+    GRID4("plaplace_upper", X, Loc, Sc, F, plaplace_upper(a, b, c, f));
+    GRID3("qlaplace_upper", P, Loc, Sc, qlaplace_upper(a, b, c));
+    GRID4("plogis_upper", X, Loc, Sc, F, plogis_upper(a, b, c, f));
+    GRID3("qlogis_upper", P, Loc, Sc, qlogis_upper(a, b, c));
+    GRID4("pcauchy_upper", X, Loc, Sc, F, pcauchy_upper(a, b, c, f));
+    GRID3("qcauchy_upper", P, Loc, Sc, qcauchy_upper(a, b, c));
+    GRID4("punif_upper", X, Loc, Loc, F, punif_upper(a, b, c, f));
+    GRID3("qunif_upper", P, Loc, Loc, qunif_upper(a, b, c));
+    GRID4("pweibull_upper", X, Sh2, Sc, F, pweibull_upper(a, b, c, f));
+    GRID3("qweibull_upper", P, Sh, Sc, qweibull_upper(a, b, c));
+    GRID3("pbern_upper", kCounts, Prob, F, pbern_upper(a, b, c));
+    GRID2("qbern_upper", P, Prob, qbern_upper(a, b));
+
+    // The gamma family and the Poisson.
+    GRID3("pgamma_upper", ShapeX, Sc, F, pgamma_upper(a.second * b, a.first, b, c));
+    GRID3("qgamma_upper", P, Sh, Sc, qgamma_upper(a, b, c));
+    GRID3("pinvgamma_upper", ShapeX, Sc, F, pinvgamma_upper(b / a.second, a.first, b, c));
+    GRID3("qinvgamma_upper", P, Sh, Sc, qinvgamma_upper(a, b, c));
+    GRID2("pchisq_upper", ShapeX, F, pchisq_upper(a.second * 2, a.first * 2, b));
+    GRID2("qchisq_upper", P, Sh, qchisq_upper(a, b));
+    GRID3("ppois_upper", Counts, Rates, F, ppois_upper(a, b, c));
+    GRID2("qpois_upper", P, Rates, qpois_upper(a, b));
+
+    // The beta family, binomial and t.
+    GRID4("pbeta_upper", Unit, Sh2, Sh2, F, pbeta_upper(a, b, c, f));
+    GRID3("qbeta_upper", P, Sh2, Sh2, qbeta_upper(a, b, c));
+    GRID4("pf_upper", X, Sh2, Sh2, F, pf_upper(a, b, c, f));
+    GRID3("qf_upper", P, Sh2, Sh2, qf_upper(a, b, c));
+    GRID4("pbinom_upper", BinomX, Trials, Prob, F, pbinom_upper(a, b, c, f));
+    GRID3("qbinom_upper", P, Trials, Prob, qbinom_upper(a, b, c));
+    GRID3("pt_upper", X, Dof, F, pt_upper(a, b, c));
+    GRID2("qt_upper", P, Dof, qt_upper(a, b));
+}
+
 void run_grid(long stride) {
     Grid g(stride);
     const std::vector<double> R = reals();
@@ -288,6 +405,28 @@ void run_grid(long stride) {
                   [a](const double* x, double* out, std::size_t n) { math_gamma_p_n(a, x, out, n); });
         lane_grid(g, "math_gamma_p_inv_n", P,
                   [a](const double* p, double* out, std::size_t n) { math_gamma_p_inv_n(a, p, out, n); });
+    }
+    lane_grid(g, "math_lgamma_n", G, math_lgamma_n);
+    {
+        // A shape per element: every pair of the kernels' grids in one run.
+        const std::vector<double> X = join(R, {0.5, 3, 30, 99});
+        std::vector<double> a, x, ap, p;
+        for (double s : S) {
+            for (double v : X) {
+                a.push_back(s);
+                x.push_back(v);
+            }
+            for (double v : P) {
+                ap.push_back(s);
+                p.push_back(v);
+            }
+        }
+        lane_grid(g, "math_gamma_p_each_n", x, [&a](const double* xs, double* out, std::size_t n) {
+            math_gamma_p_each_n(a.data(), xs, out, n);
+        });
+        lane_grid(g, "math_gamma_p_inv_each_n", p, [&ap](const double* ps, double* out, std::size_t n) {
+            math_gamma_p_inv_each_n(ap.data(), ps, out, n);
+        });
     }
     for (double mu : L) {
         for (double sigma : S) {
@@ -352,6 +491,8 @@ void run_grid(long stride) {
     GRID3("dt", X, S, kFlags, dt(a, b, c));
     GRID3("pt", X, S, kFlags, pt(a, b, c));
     GRID2("qt", U, S, qt(a, b));
+
+    tail_grid(g);
 }
 
 }  // namespace
@@ -388,8 +529,11 @@ int main(int argc, char** argv) {
         {"math_beta_i_inv", [](const Args& a) { return hex(math_beta_i_inv(d(a[0]), d(a[1]), d(a[2]))); }},
         // Distribution functions over the kernels (flags off).
         {"dnorm", [](const Args& a) { return hex(dnorm(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"pnorm", [](const Args& a) { return hex(pnorm(d(a[0]), d(a[1]), d(a[2]), false)); }},
         {"qnorm", [](const Args& a) { return hex(qnorm(d(a[0]), d(a[1]), d(a[2]))); }},
         {"dgamma", [](const Args& a) { return hex(dgamma(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"ppois", [](const Args& a) { return hex(ppois(i(a[0]), d(a[1]), false)); }},
+        {"qpois", [](const Args& a) { return hex(qpois(d(a[0]), d(a[1]))); }},
         {"qgamma", [](const Args& a) { return hex(qgamma(d(a[0]), d(a[1]), d(a[2]))); }},
         {"pbeta", [](const Args& a) { return hex(pbeta(d(a[0]), d(a[1]), d(a[2]), false)); }},
         {"qbeta", [](const Args& a) { return hex(qbeta(d(a[0]), d(a[1]), d(a[2]))); }},

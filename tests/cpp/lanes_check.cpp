@@ -138,6 +138,78 @@ ShapeCase shape_case(const char* name, ShapeKernel LaneKernels::*kernel, std::si
     return c;
 }
 
+// A shape per element: runs of one shape (as array calls pass them), single
+// shapes mostly below 10, some above, the shapes' edges and integers.
+double one_shape() {
+    const unsigned pick = rng() % 32;
+    return pick == 0   ? kShapeEdges[rng() % (sizeof kShapeEdges / sizeof kShapeEdges[0])]
+           : pick == 1 ? any_bits()
+           : pick < 4  ? std::pow(10.0, uniform(1, 3))
+           : pick < 6  ? static_cast<double>(1 + rng() % 40)
+                       : std::pow(10.0, uniform(-3, 1));
+}
+
+using EachKernel = void (*)(const double*, const double*, double*, std::size_t);
+
+struct EachCase {
+    const char* name;
+    EachKernel LaneKernels::*kernel;
+    std::vector<double> a, x, expected;
+
+    void run(EachKernel k, std::vector<double>& out) const {
+        for (std::size_t at = 0; at < x.size();) {
+            std::size_t len = 1 + rng() % 200;
+            if (len > x.size() - at) len = x.size() - at;
+            k(a.data() + at, x.data() + at, out.data() + at, len);
+            at += len;
+        }
+    }
+};
+
+EachCase each_case(const char* name, EachKernel LaneKernels::*kernel, std::size_t n, bool probabilities) {
+    EachCase c{name, kernel, {}, {}, {}};
+    while (c.x.size() < n) {
+        const double a = one_shape();
+        const std::size_t len = rng() % 4 == 0 ? 1 + rng() % 20 : 1;
+        for (std::size_t i = 0; i < len; ++i) {
+            const unsigned kind = rng() % 16;
+            const double shape = rng() % 8 == 0 ? one_shape() : a;
+            double v;
+            if (kind == 0) {
+                v = any_bits();
+            } else if (kind == 1) {
+                v = edge_or_neighbour();
+            } else if (probabilities) {
+                v = kind < 12 ? uniform(0, 1) : kind < 14 ? std::pow(10.0, uniform(-17, 0)) : 1 - std::pow(10.0, uniform(-17, 0));
+            } else {
+                const double s = shape > 0 && shape < 1e4 ? shape : 1;
+                v = kind < 8 ? uniform(0, 3 * s + 30) : s + uniform(-0.1, 0.1) * (kind - 8) * (s < 10 ? 1 : s);
+            }
+            c.a.push_back(shape);
+            c.x.push_back(v);
+        }
+    }
+    return c;
+}
+
+// Log-gamma: the integers of the table and their neighbours, shapes, edges,
+// any bits, and runs of one value.
+std::vector<double> lgamma_inputs(std::size_t n) {
+    std::vector<double> v;
+    while (v.size() < n) {
+        const unsigned pick = rng() % 8;
+        const double k = static_cast<double>(rng() % 1100);
+        double x = pick == 0   ? k
+                   : pick == 1 ? std::nextafter(k, rng() % 2 ? 2000.0 : -1.0)
+                   : pick == 2 ? edge_or_neighbour()
+                   : pick == 3 ? any_bits()
+                               : std::pow(10.0, uniform(-5, 6));
+        const std::size_t len = rng() % 4 == 0 ? 1 + rng() % 8 : 1;
+        for (std::size_t i = 0; i < len; ++i) v.push_back(x);
+    }
+    return v;
+}
+
 }  // namespace
 
 // Usage: lanes_check N [--inverse N_INVERSE] VARIANT...: compares each
@@ -163,6 +235,7 @@ int main(int argc, char** argv) {
     cases.push_back({"erf", &LaneKernels::erf, inputs(n, [] {
                          return rng() % 2 ? uniform(-3, 3) : signed_log_uniform(-10, 1.5);
                      }), {}});
+    cases.push_back({"lgamma", &LaneKernels::lgamma, lgamma_inputs(n), {}});
     cases.push_back({"erf_inv", &LaneKernels::erf_inv, inputs(n, [] {
                          return rng() % 2 ? uniform(-1, 1)
                                           : (rng() % 2 ? 1 : -1) * (1 - std::pow(10.0, uniform(-17, 0)));
@@ -197,6 +270,13 @@ int main(int argc, char** argv) {
         c.expected.resize(c.x.size());
         c.run(scalar.*c.kernel, c.expected);
     }
+    std::vector<EachCase> each;
+    each.push_back(each_case("gamma_p_each", &LaneKernels::gamma_p_each, n, false));
+    each.push_back(each_case("gamma_p_inv_each", &LaneKernels::gamma_p_inv_each, n_inverse, true));
+    for (EachCase& c : each) {
+        c.expected.resize(c.x.size());
+        c.run(scalar.*c.kernel, c.expected);
+    }
 
     for (int v = n_inverse ? 4 : 2; v < argc; ++v) {
         const LaneKernels* lanes = lane_kernels_named(argv[v]);
@@ -210,6 +290,11 @@ int main(int argc, char** argv) {
             std::printf("%s %s %zu %zu\n", lanes->name, c.name, c.x.size(), differing(got, c.expected));
         }
         for (const ShapeCase& c : shaped) {
+            std::vector<double> got(c.x.size());
+            c.run(lanes->*c.kernel, got);
+            std::printf("%s %s %zu %zu\n", lanes->name, c.name, c.x.size(), differing(got, c.expected));
+        }
+        for (const EachCase& c : each) {
             std::vector<double> got(c.x.size());
             c.run(lanes->*c.kernel, got);
             std::printf("%s %s %zu %zu\n", lanes->name, c.name, c.x.size(), differing(got, c.expected));

@@ -55,7 +55,7 @@ int main() {
             Mt19937_64 gen(std::strtoull(seed_text.c_str(), nullptr, 10));
             for (long t = 0; t < k; ++t) gen.next();
             const Mt19937_64::State s = gen.state();
-            std::printf("%zu %llu %llu\n", s.next, static_cast<unsigned long long>(s.outputs),
+            std::printf("%zu %llu %llu\n", s.next, static_cast<unsigned long long>(s.outputs.w[0]),
                         static_cast<unsigned long long>(s.words[0]));
             Mt19937_64 other(0);
             other.set_state(s);

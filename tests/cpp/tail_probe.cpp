@@ -15,6 +15,7 @@
 
 #include "accurate/beta_inc.hpp"
 #include "accurate/elementary.hpp"
+#include "accurate/gamma_inc.hpp"
 #include "tails/tails.hpp"
 
 using namespace zorvana;
@@ -48,6 +49,7 @@ void add_elementary(Table& t) {
     t["lgamma"] = [](const Args& a) { return accurate::lgamma(d(a[0])); };
     t["lgamma_correction"] = [](const Args& a) { return accurate::lgamma_correction(d(a[0])); };
     t["deviance"] = [](const Args& a) { return accurate::deviance(d(a[0]), d(a[1])); };
+    t["erf"] = [](const Args& a) { return accurate::erf(d(a[0])); };
     t["erfc"] = [](const Args& a) { return accurate::erfc(d(a[0])); };
     t["erfcx"] = [](const Args& a) { return accurate::erfcx(d(a[0])); };
     t["atan"] = [](const Args& a) { return accurate::atan(d(a[0])); };
@@ -80,7 +82,14 @@ void add_tails(Table& t) {
 }
 
 // Kernels of the incomplete gamma family (accurate/gamma_inc.hpp).
-void add_gamma(Table&) {}
+void add_gamma(Table& t) {
+    t["gamma_p"] = [](const Args& a) { return accurate::gamma_p(d(a[0]), d(a[1])); };
+    t["gamma_q"] = [](const Args& a) { return accurate::gamma_q(d(a[0]), d(a[1])); };
+    t["log_gamma_p"] = [](const Args& a) { return accurate::log_gamma_p(d(a[0]), d(a[1])); };
+    t["log_gamma_q"] = [](const Args& a) { return accurate::log_gamma_q(d(a[0]), d(a[1])); };
+    t["gamma_p_inv"] = [](const Args& a) { return accurate::gamma_p_inv(d(a[0]), d(a[1])); };
+    t["gamma_q_inv"] = [](const Args& a) { return accurate::gamma_q_inv(d(a[0]), d(a[1])); };
+}
 
 // Kernels of the incomplete beta family (accurate/beta_inc.hpp).
 void add_beta(Table& t) {

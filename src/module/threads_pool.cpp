@@ -1,0 +1,148 @@
+#include "module/threads_pool.hpp"
+
+#include <pthread.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zorvana {
+
+namespace {
+
+// How often the calling thread runs the job's while_waiting.
+constexpr std::chrono::milliseconds kWaitLookInterval{20};
+
+// Forks this process went through (in the child's line): a pool belongs to one.
+std::atomic<unsigned> g_forks{0};
+
+// A fixed set of worker threads, started on first use. One job at a time
+// uses them; a job that finds them busy is refused.
+class Pool {
+public:
+    bool try_run(const PoolJob& job) {
+        std::unique_lock<std::mutex> busy(busy_, std::try_to_lock);
+        if (!busy.owns_lock() || job.helpers == 0) return false;
+        try {
+            start_workers(job.helpers);
+        } catch (const std::exception&) {
+            // No more threads to be had: share with those that exist.
+        }
+        const std::size_t helpers = std::min(job.helpers, workers_.size());
+        if (helpers == 0) return false;
+        const unsigned forks = g_forks.load();
+        std::vector<char> ran_here(job.chunks, 0);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job_ = job;
+            job_.helpers = helpers;
+            next_.store(0);
+            finished_ = 0;
+            joined_ = 0;
+            ++generation_;
+        }
+        wake_.notify_all();
+        for (std::size_t c = next_.fetch_add(1); c < job.chunks; c = next_.fetch_add(1)) {
+            (*job.chunk)(c);
+            ran_here[c] = 1;
+        }
+        // Wait for the workers that joined.
+        std::unique_lock<std::mutex> lock(mutex_);
+        // No worker joins once every chunk is taken.
+        job_.helpers = joined_;
+        while (finished_ < joined_) {
+            if (done_.wait_for(lock, kWaitLookInterval) == std::cv_status::timeout) {
+                lock.unlock();
+                if (job.while_waiting != nullptr) (*job.while_waiting)();
+                if (g_forks.load() != forks) {
+                    // Forked meanwhile (by this thread): the workers and
+                    // their chunks stayed behind; this pool's locks are not
+                    // to be touched again. Do the chunks that this thread did
+                    // not (again where a worker had done one: the same values).
+                    for (std::size_t c = 0; c < job.chunks; ++c) {
+                        if (!ran_here[c]) (*job.chunk)(c);
+                    }
+                    busy.release();
+                    return true;
+                }
+                lock.lock();
+            }
+        }
+        job_ = PoolJob{};
+        return true;
+    }
+
+private:
+    void start_workers(std::size_t n) {
+        // A new worker joins the next job even if it starts after it was posted.
+        const std::uint64_t seen = generation_;
+        while (workers_.size() < n) workers_.emplace_back([this, seen] { work(seen); });
+    }
+
+    void work(std::uint64_t seen) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return generation_ != seen; });
+            seen = generation_;
+            if (job_.chunk == nullptr || joined_ >= job_.helpers || next_.load() >= job_.chunks) continue;
+            ++joined_;
+            const PoolJob job = job_;
+            lock.unlock();
+            const std::function<void()> body = [this, &job] {
+                for (std::size_t c = next_.fetch_add(1); c < job.chunks; c = next_.fetch_add(1)) (*job.chunk)(c);
+            };
+            if (job.in_worker != nullptr) {
+                (*job.in_worker)(body);
+            } else {
+                body();
+            }
+            lock.lock();
+            ++finished_;
+            done_.notify_all();
+        }
+    }
+
+    std::mutex busy_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::vector<std::thread> workers_;
+    std::uint64_t generation_ = 0;
+    PoolJob job_;
+    std::atomic<std::size_t> next_{0};
+    std::size_t joined_ = 0;
+    std::size_t finished_ = 0;
+};
+
+// The process's pool, made on first use. Never destroyed: its threads
+// outlive the interpreter's exit, and a forked child abandons its parent's
+// (whose threads, locks and condition variables it cannot use).
+std::atomic<Pool*> g_pool{nullptr};
+
+Pool& pool() {
+    Pool* p = g_pool.load(std::memory_order_acquire);
+    if (p != nullptr) return *p;
+    Pool* fresh = new Pool;
+    if (g_pool.compare_exchange_strong(p, fresh, std::memory_order_acq_rel)) return *fresh;
+    delete fresh;
+    return *p;
+}
+
+void after_fork_in_child() {
+    g_forks.fetch_add(1);
+    g_pool.store(nullptr);
+}
+
+[[maybe_unused]] const int g_fork_handler = pthread_atfork(nullptr, nullptr, after_fork_in_child);
+
+}  // namespace
+
+bool pool_try_run(const PoolJob& job) { return pool().try_run(job); }
+
+}  // namespace zorvana
