@@ -28,32 +28,6 @@ constexpr int kMaxPairs = 20000;
 // Steps of the inverse at most (it usually needs three to six).
 constexpr int kMaxSteps = 200;
 
-// A value hi + lo, |lo| at most about an ulp of hi.
-struct DD {
-    double hi, lo;
-};
-
-DD two_sum(double a, double b) {
-    const double s = a + b;
-    const double bb = s - a;
-    const double e = (a - (s - bb)) + (b - bb);
-    return {s, e};
-}
-
-// Dekker's exact product (no fused multiply-add), |a|, |b| below 2^995.
-DD two_prod(double a, double b) {
-    constexpr double kSplit = 134217729.0;  // 2^27 + 1
-    const double p = a * b;
-    double t = kSplit * a;
-    const double ah = t - (t - a);
-    const double al = a - ah;
-    t = kSplit * b;
-    const double bh = t - (t - b);
-    const double bl = b - bh;
-    const double e = (((ah * bh - p) + ah * bl) + al * bh) + al * bl;
-    return {p, e};
-}
-
 // D(a, m) = a ln(a/m) + m - a for m = n s (n = a + b), s in (0, 1).
 double deviance_of(double a, DD m, double n, double s) {
     if (s < kTiny) {
