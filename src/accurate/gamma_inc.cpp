@@ -443,10 +443,10 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         // Far out, Q ~ x^(a-1) e^-x / Gamma(a) (1 + (a-1)/x + (a-1)(a-2)/x^2):
         // x = (a - 1) log x - ln Gamma(a) - log q + log(1 + ...), a fixed
         // point that gains a factor (a - 1) / x each round.
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 3; ++i) {
             const double r = (a - 1) / x;
-            const double series = r * (1 + (a - 2) / x);
-            x = (((a - 1) * log(x) - lga) - lt) + log1p(series);
+            const double u = r * (1 + (a - 2) / x);
+            x = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
         }
     }
     if (!(x > 0) || is_pinf(x)) x = a;
