@@ -12,6 +12,8 @@
 #include "kernels/precision.hpp"
 #include "tails/tails.hpp"
 
+#include <cmath>
+
 namespace zorvana {
 namespace {
 
@@ -324,10 +326,16 @@ double qweibull_upper(double p, double shape, double scale) {
     if (p == 1) return 0.0;
     if (is_pinf(shape)) return scale;
     // scale (-log p)^(1/shape) = e^(log(-log p)/shape + log scale)
-    const DD l = accurate::log_dd(p);
-    const DD ll = accurate::dd_add(accurate::log_dd(-l.hi), l.lo / l.hi);
-    const DD y = accurate::dd_add(accurate::dd_div(ll, shape), accurate::log_dd(scale));
-    return accurate::exp_dd(y);
+    const DD l = accurate::dd_neg(accurate::log_dd(p));
+    if (shape == 1) return accurate::dd_mul(l, scale).hi;
+    if (shape == 2) {
+        const double r = std::sqrt(l.hi);
+        return (r + l.lo / (r + r)) * scale;
+    }
+    const DD ll = accurate::dd_add(accurate::log_dd(l.hi), l.lo / l.hi);
+    const DD y = accurate::dd_div(ll, shape);
+    if (scale >= 0x1p-60 && scale <= 0x1p60) return accurate::exp_mul(y, scale);
+    return accurate::exp_dd(accurate::dd_add(y, accurate::log_dd(scale)));
 }
 
 // ------------------------------------------------------------- Bernoulli ----
