@@ -142,6 +142,8 @@ def test_nan_exactly_where_the_lower_tail_gives_nan(tail_probe, name, nparams):
     (("ppois_upper", -1, 2, 0), 1.0), (("ppois_upper", 0, 0, 0), 0.0), (("ppois_upper", 5, INF, 0), 1.0),
     (("qpois_upper", 0, 2), INF), (("qpois_upper", 1, 2), 0.0), (("qpois_upper", 0.5, 0), 0.0),
     (("qpois_upper", 1e-30, 1e-20), 1.0),
+    # shapes near the top of the doubles
+    (("pgamma_upper", 1e308, 1.7e308, 1, 0), 1.0), (("pchisq_upper", 1.7e308, 1.7e308, 1), -math.log(2)),
 ])
 def test_limits(tail_probe, call, expected):
     """The ends of the supports, degenerate parameters, and values the

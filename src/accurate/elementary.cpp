@@ -113,7 +113,10 @@ DD atan_reduced(double a, double al) {
     const double c = j * 0.125;
     const DD num = two_sum(a - c, al);              // a - c is exact
     const DD den = dd_add(two_prod_in_range(a, c), 1.0);
-    const DD t = dd_div(num, den);                   // |t| <= 1/16
+    // t = num/den, |t| <= 1/16: the quotient and its remainder's correction.
+    const double th = num.hi / den.hi;
+    const DD q = two_prod_in_range(th, den.hi);
+    const DD t = fast_two_sum(th, ((((num.hi - q.hi) - q.lo) + num.lo) - th * den.lo) / den.hi);
     const double t2 = t.hi * t.hi;
     double poly = 0.0;  // -1/3 + t^2/5 - ... + t^16/19 (odd part after t)
     for (int k = 9; k >= 1; --k) poly = poly * t2 + ((k & 1) ? -kRecip.odd[k] : kRecip.odd[k]);

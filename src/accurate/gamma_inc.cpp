@@ -71,6 +71,12 @@ DD log_of_x(double x) {
 // whose first term carries all but a tenth of the value (a - x is exact
 // there); elsewhere from the logarithms in double-double.
 DD shape_deviance(double a, double x, const DD* log_a) {
+    if (a > 0x1p1000 || x > 0x1p1000) {
+        // Homogeneous of degree 1: scaled by an exact power of two so that
+        // the sums below cannot overflow.
+        const DD r = shape_deviance(a * 0x1p-24, x * 0x1p-24, nullptr);
+        return DD{r.hi * 0x1p24, r.lo * 0x1p24};
+    }
     const double d = a - x;
     const double sum = a + x;
     if (abs0(d) < 0.1 * sum) {
@@ -437,10 +443,10 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         // Far out, Q ~ x^(a-1) e^-x / Gamma(a) (1 + (a-1)/x + (a-1)(a-2)/x^2):
         // x = (a - 1) log x - ln Gamma(a) - log q + log(1 + ...), a fixed
         // point that gains a factor (a - 1) / x each round.
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 3; ++i) {
             const double r = (a - 1) / x;
-            const double series = r * (1 + (a - 2) / x);
-            x = (((a - 1) * log(x) - lga) - lt) + log1p(series);
+            const double u = r * (1 + (a - 2) / x);
+            x = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
         }
     }
     if (!(x > 0) || is_pinf(x)) x = a;

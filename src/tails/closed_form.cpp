@@ -82,7 +82,7 @@ double cauchy_small_tail(double z) {
     // 1/z as a double-double
     const double uh = 1.0 / z;
     if (uh == 0) return 0.0;
-    const DD pr = accurate::two_prod(uh, z);
+    const DD pr = z <= 0x1p995 ? accurate::two_prod_in_range(uh, z) : accurate::two_prod(uh, z);
     const double ul = ((1.0 - pr.hi) - pr.lo) / z;
     const DD a = accurate::atan_dd(uh);
     const DD au = accurate::dd_add(a, ul / (1.0 + uh * uh));
@@ -111,7 +111,7 @@ void sin_cos(DD t, double& s, double& c) {
     const double x2 = x * x;
     double ps = 0.0;  // sin x / x - 1
     double pc = 0.0;  // cos x - 1
-    for (int k = 11; k >= 1; --k) {
+    for (int k = 9; k >= 1; --k) {  // the next terms are below 2^-66
         ps = (ps + kSinCos.s[k]) * x2;
         pc = (pc + kSinCos.c[k]) * x2;
     }
