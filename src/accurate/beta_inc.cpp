@@ -29,49 +29,95 @@ constexpr int kMaxPairs = 20000;
 // Steps of the inverse at most (it usually needs three to six).
 constexpr int kMaxSteps = 200;
 
-// D(a, m) = a ln(a/m) + m - a for m = n s (n = a + b), s in (0, 1).
-double deviance_of(double a, DD m, double n, double s) {
-    if (s < kTiny) {
-        // ln(a/m) = ln(a/n) - ln s; m itself is negligible beside a.
-        return a * (log(a / n) - log(s)) + (m.hi - a);
+// ln sqrt(2 pi) as a double-double.
+constexpr double kLogSqrt2PiLo = -0x1.65b5a1b7ff5dfp-55;
+// 1/3 as a double-double.
+constexpr double kThirdHi = 0x1.5555555555555p-2;
+constexpr double kThirdLo = 0x1.5555555555555p-56;
+
+double abs0(double x) { return x < 0 ? -x : x; }
+
+// a ln(a/m) + m - a (a, m > 0) as a double-double: in the deep tails it is
+// most of the exponent of the prefactor, and every unit in its last place
+// would be a relative error of the result. Near a (|m - a| < (m + a)/10) by
+// the series in v = (a - m)/(a + m),
+//   (a - m) v + 2a (v^3/3 + v^5/5 + ...),
+// whose first term carries all but a tenth of the value (a - m is exact
+// there); elsewhere from the logarithms in double-double (log_a = ln a).
+DD deviance_dd(double a, double m, DD log_a) {
+    const double d = a - m;
+    const double sum = a + m;
+    if (abs0(d) < 0.1 * sum) {
+        const DD v = dd_div(DD{d, 0.0}, two_sum(a, m));
+        const double v2 = v.hi * v.hi;
+        const DD v3 = dd_mul(dd_mul(v, v), v);
+        const DD lead = dd_mul(dd_mul(v3, 2 * a), DD{kThirdHi, kThirdLo});
+        double poly = 0.0;
+        for (int k = 10; k >= 2; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
+        const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
+        return dd_add(dd_add(dd_mul(v, d), lead), rest);
     }
-    return deviance(a, m.hi) + (1 - a / m.hi) * m.lo;
+    const DD l = dd_sub(log_a, log_dd(m));
+    return dd_add(dd_mul(l, a), two_sum(m, -a));
 }
 
-// The terms of the prefactor that depend on the shapes alone,
-//   ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)),
-// remembered per thread for the last pair (an array call repeats it).
+// The terms of the prefactor that depend on the shapes alone, remembered per
+// thread for the last pair (an array call repeats it): ln a, ln b, ln n
+// (n = a + b, itself a double-double) and
+//   ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)).
 struct ShapeMemo {
     std::uint64_t a = 0, b = 0;  // bits; 0 and 0 is no pair (shapes are positive)
-    double value = 0;
+    DD log_a{0.0, 0.0}, log_b{0.0, 0.0}, log_n{0.0, 0.0};
+    DD value{0.0, 0.0};
 };
 thread_local ShapeMemo shape_memo;
 
-double shape_terms(double a, double b, double n) {
+const ShapeMemo& shape_terms(double a, double b, DD n) {
     ShapeMemo& m = shape_memo;
-    if (m.a == bits_of(a) && m.b == bits_of(b)) return m.value;
-    const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n);
-    m.value = ((0.5 * (log(a / n) + log(b)) - kLogSqrt2Pi) - c);
+    if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
+    m.log_a = log_dd(a);
+    m.log_b = log_dd(b);
+    // ln(n.hi + n.lo) = ln n.hi + n.lo/n.hi (n.lo/n.hi below 2^-53)
+    m.log_n = dd_add(log_dd(n.hi), n.lo / n.hi);
+    const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n.hi);
+    const DD half = dd_mul(dd_sub(dd_add(m.log_a, m.log_b), m.log_n), 0.5);
+    m.value = dd_add(dd_sub(half, DD{kLogSqrt2Pi, kLogSqrt2PiLo}), -c);
     m.a = bits_of(a);
     m.b = bits_of(b);
-    return m.value;
+    return m;
+}
+
+// D(a, m) = a ln(a/m) + m - a for m = n s (n = a + b), s in (0, 1), m a
+// double-double.
+DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s) {
+    if (s < kTiny) {
+        // ln(a/m) = ln a - ln n - ln s; m itself is negligible beside a.
+        const DD l = dd_sub(dd_sub(log_a, log_n), log_dd(s));
+        return dd_add(dd_mul(l, a), two_sum(m.hi, -a));
+    }
+    // D(a, m.hi + m.lo) = D(a, m.hi) + (1 - a/m.hi) m.lo to well below an ulp.
+    return dd_add(deviance_dd(a, m.hi, log_a), (1 - a / m.hi) * m.lo);
 }
 
 // ln(x^a y^b / B(a, b)) with s the smaller of x and y (x when x_small), the
 // other 1 - s exactly:
 //   -D(a, n x) - D(b, n y) + ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)),
 // n = a + b, D the deviance and c the Stirling remainder; n x and n y are
-// carried in double-double so that n x + n y = n holds exactly.
-double log_prefactor(double a, double b, double s, bool x_small) {
+// carried in double-double so that n x + n y = n holds exactly, and the sum
+// is a double-double (in the deep tails its last bits are the result's).
+DD log_prefactor(double a, double b, double s, bool x_small) {
     const DD n = two_sum(a, b);
     DD ms = two_prod(n.hi, s);
     ms.lo = ms.lo + n.lo * s;
     DD mo = two_sum(n.hi, -ms.hi);
     mo.lo = mo.lo + (n.lo - ms.lo);
+    const ShapeMemo& sh = shape_terms(a, b, n);
     const double as = x_small ? a : b;
     const double ao = x_small ? b : a;
-    const double dev = deviance_of(as, ms, n.hi, s) + deviance_of(ao, mo, n.hi, 1.0);
-    return shape_terms(a, b, n.hi) - dev;
+    const DD& log_as = x_small ? sh.log_a : sh.log_b;
+    const DD& log_ao = x_small ? sh.log_b : sh.log_a;
+    const DD dev = dd_add(deviance_of(as, ms, log_as, sh.log_n, s), deviance_of(ao, mo, log_ao, sh.log_n, 1.0));
+    return dd_sub(sh.value, dev);
 }
 
 // I_x(a, b) = x^a y^b / (a B(a, b) K), K = 1 + d1/(1 + d2/(1 + d3/(1 + ...))),
@@ -129,9 +175,10 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact) {
     return log(f) - log(f - d1);
 }
 
-// The logarithm of the requested side and of the prefactor.
+// The logarithm of the requested side (a double-double where it comes from
+// the prefactor directly) and of the prefactor.
 struct Eval {
-    double log_value;
+    DD log_value;
     double log_pref;
 };
 
@@ -143,15 +190,16 @@ Eval evaluate(double a, double b, double x, double y, bool upper) {
     // of I_y(b, a) for y < (b + 1)/(a + b + 2).
     const double n2 = (a + b) + 2;
     const bool direct_x = x_small ? s * n2 < a + 1 : s * n2 > b + 1;
-    const double lp = log_prefactor(a, b, s, x_small);
+    const DD lp = log_prefactor(a, b, s, x_small);
+    const double log_pref = lp.hi + lp.lo;
     const double alpha = direct_x ? a : b;
     const double log_k =
         direct_x ? log_beta_fraction(a, b, x, y, x_small) : log_beta_fraction(b, a, y, x, !x_small);
-    const double log_direct = (lp - log(alpha)) - log_k;
-    if (upper != direct_x) return {log_direct, lp};
-    double e = exp(log_direct);
+    const DD log_direct = dd_add(dd_sub(lp, direct_x ? shape_memo.log_a : shape_memo.log_b), -log_k);
+    if (upper != direct_x) return {log_direct, log_pref};
+    double e = exp_dd(log_direct);
     if (e > 1) e = 1;
-    return {log1p(-e), lp};
+    return {DD{log1p(-e), 0.0}, log_pref};
 }
 
 }  // namespace
@@ -176,6 +224,17 @@ double log_beta(double a, double b) {
 
 double log_beta_inc_tiny(double a, double b, double log_x) { return ((a * log_x) - log(a)) - log_beta(a, b); }
 
+DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out) {
+    if (x != x || y != y || a != a || b != b) return DD{kNaN, 0.0};
+    if (x <= 0 || y <= 0) {
+        const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
+        return DD{one ? 0.0 : -kInf, 0.0};
+    }
+    const Eval ev = evaluate(a, b, x, y, upper);
+    if (log_pref_out) *log_pref_out = ev.log_pref;
+    return ev.log_value;
+}
+
 double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_pref_out) {
     if (x != x || y != y || a != a || b != b) return kNaN;
     if (x <= 0 || y <= 0) {
@@ -184,7 +243,7 @@ double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, 
     }
     const Eval ev = evaluate(a, b, x, y, upper);
     if (log_pref_out) *log_pref_out = ev.log_pref;
-    return log_p ? ev.log_value : exp(ev.log_value);
+    return log_p ? ev.log_value.hi + ev.log_value.lo : exp_dd(ev.log_value);
 }
 
 namespace {
@@ -273,7 +332,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
             const double x = it.on_x ? it.s : it.t;
             const double y = it.on_x ? it.t : it.s;
             const Eval ev = evaluate(a, b, x, y, upper);
-            lh = ev.log_value;
+            lh = ev.log_value.hi + ev.log_value.lo;
             g1 = sign * exp(ev.log_pref - lh);
             g2 = g1 * (a * y - b * x) - g1 * g1;
         }

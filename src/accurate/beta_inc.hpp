@@ -8,6 +8,8 @@
 // points outside (0, 1) are the callers' business.
 #pragma once
 
+#include "accurate/double_double.hpp"
+
 namespace zorvana {
 namespace accurate {
 
@@ -17,6 +19,11 @@ namespace accurate {
 // given, receives ln(x^a y^b / B(a, b)) (for 0 < x < 1), from which the
 // slope of the tail follows: d ln I / d ln x = x^a y^b / (B(a, b) y I).
 double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_prefactor = nullptr);
+
+// The logarithm of beta_inc as a double-double (its low part is 0 where the
+// value is not small), for callers that scale the value: f e^l keeps the
+// last bits that a logarithm rounded to double would lose in the deep tails.
+DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_prefactor = nullptr);
 
 // log I_x(a, b) for x given by its logarithm, x below 2^-900 (it may have
 // underflowed): x^a / (a B(a, b)) to double precision.

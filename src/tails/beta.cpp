@@ -26,18 +26,24 @@ bool f_invalid(double d1, double d2) { return d2 < kEps || d1 < kEps || is_nan(d
 
 bool binom_invalid(std::int64_t n, double prob) { return is_nan(prob) || prob > 1 || prob < 0 || n < 0; }
 
-// ln P(F > x) for 0 < x < inf and finite degrees of freedom, with the log
-// prefactor of the incomplete beta function (for the slope).
-double f_log_upper(double x, double d1, double d2, double* log_pref) {
+// ln P(F > x) as a double-double for 0 < x < inf and finite degrees of
+// freedom, with the log prefactor of the incomplete beta function (for the
+// slope).
+accurate::DD f_log_upper_dd(double x, double d1, double d2, double* log_pref) {
     const accurate::BetaPoint pt = accurate::split_point(d1, x, d2, 1.0);
     const double g = kHalf * d1;
     const double h = kHalf * d2;
     if (!pt.x_small && pt.y < 0x1p-900) {
         // x^-h far below every double: the tail is y^h / (h B(h, g)).
         if (log_pref) *log_pref = h * pt.log_small - accurate::log_beta(h, g);
-        return accurate::log_beta_inc_tiny(h, g, pt.log_small);
+        return accurate::DD{accurate::log_beta_inc_tiny(h, g, pt.log_small), 0.0};
     }
-    return accurate::beta_inc(g, h, pt.x, pt.y, true, true, log_pref);
+    return accurate::log_beta_inc_dd(g, h, pt.x, pt.y, true, log_pref);
+}
+
+double f_log_upper(double x, double d1, double d2, double* log_pref) {
+    const accurate::DD l = f_log_upper_dd(x, d1, d2, log_pref);
+    return l.hi + l.lo;
 }
 
 // P(X > x) = I_prob(x + 1, n - x) for 0 <= x < n, 0 < prob < 1.
@@ -102,8 +108,8 @@ double pf_upper(double x, double d1, double d2, bool log_p) {
     // an inverse gamma variable of shape and scale d2/2.
     if (is_pinf(d2)) return pchisq_upper(x * d1, d1, log_p);
     if (is_pinf(d1)) return pinvgamma_upper(x, kHalf * d2, kHalf * d2, log_p);
-    const double l = f_log_upper(x, d1, d2, nullptr);
-    return log_p ? l : accurate::exp(l);
+    const accurate::DD l = f_log_upper_dd(x, d1, d2, nullptr);
+    return log_p ? l.hi + l.lo : accurate::exp_dd(l);
 }
 
 double qf_upper(double p, double d1, double d2) {

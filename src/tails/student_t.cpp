@@ -20,17 +20,24 @@ constexpr double kNormalDof = 1e290;
 
 bool t_invalid(double dof) { return dof < kEps || is_nan(dof); }
 
-// ln P(T > t) for 0 < t < inf, with the log prefactor of the incomplete beta
-// function (for the slope in ln t).
-double t_log_upper(double t, double dof, double* log_pref) {
+// ln(2 P(T > t)) = ln I_x(nu/2, 1/2) as a double-double, for 0 < t < inf,
+// with the log prefactor of the incomplete beta function (for the slope in
+// ln t).
+accurate::DD t_log_twice_upper(double t, double dof, double* log_pref) {
     const accurate::BetaPoint pt = accurate::split_point(dof, 1.0, t, t);
     const double a = kHalf * dof;
     if (pt.x_small && pt.x < 0x1p-900) {
         // t^-nu far below every double: I_x = x^a / (a B(a, 1/2)).
         if (log_pref) *log_pref = a * pt.log_small - accurate::log_beta(a, kHalf);
-        return accurate::log_beta_inc_tiny(a, kHalf, pt.log_small) - kLn2;
+        return accurate::DD{accurate::log_beta_inc_tiny(a, kHalf, pt.log_small), 0.0};
     }
-    return accurate::beta_inc(a, kHalf, pt.x, pt.y, false, true, log_pref) - kLn2;
+    return accurate::log_beta_inc_dd(a, kHalf, pt.x, pt.y, false, log_pref);
+}
+
+// ln P(T > t) for 0 < t < inf.
+double t_log_upper(double t, double dof, double* log_pref) {
+    const accurate::DD l = t_log_twice_upper(t, dof, log_pref);
+    return (l.hi + l.lo) - kLn2;
 }
 
 // The t > 0 with P(T > t) = p, 0 < p < 1/2.
@@ -56,11 +63,11 @@ double pt_upper(double x, double dof, bool log_p) {
     if (dof > kNormalDof) return pnorm_upper(x, 0, 1, log_p);
     if (x == 0) return log_p ? -kLn2 : kHalf;
     if (x > 0) {
-        const double l = t_log_upper(x, dof, nullptr);
-        return log_p ? l : accurate::exp(l);
+        const accurate::DD l = t_log_twice_upper(x, dof, nullptr);
+        return log_p ? (l.hi + l.lo) - kLn2 : accurate::exp_mul(l, kHalf);
     }
     // P(T > x) = 1 - P(T > -x) for x < 0, at least 1/2.
-    const double q = accurate::exp(t_log_upper(-x, dof, nullptr));
+    const double q = accurate::exp_mul(t_log_twice_upper(-x, dof, nullptr), kHalf);
     return log_p ? accurate::log1p(-q) : 1 - q;
 }
 
