@@ -63,6 +63,20 @@ def test_round_trip(tail_probe, family):
         assert abs(b - p) <= max(TOL * p, abs(u - b)), (qfn, c, q, b)
 
 
+@pytest.mark.parametrize("nu", [0.5, 1.0, 2.0, 2.5, 5.0, 30.0, 1e3, 1e6])
+def test_t_quantile_round_trip_across_starts(tail_probe, nu):
+    """The t quantile's closed forms and its iteration from each of its starts
+    (series at the median, the centre's and the tail's sides of 1/4, the
+    power law, the normal quantile) land on the tail."""
+    ps = [0.4999999, 0.3, 0.25, 0.2499, 1e-3, 1e-12, 1e-40, 1e-150, 1e-300]
+    qs = tail_probe.many("qt_upper", [(p, nu) for p in ps])
+    cases = [(p, q) for p, q in zip(ps, qs) if q < math.inf]
+    back = tail_probe.many("pt_upper", [(q, nu, 0) for _, q in cases])
+    up = tail_probe.many("pt_upper", [(math.nextafter(q, math.inf), nu, 0) for _, q in cases])
+    for (p, q), b, u in zip(cases, back, up):
+        assert abs(b - p) <= max(TOL * p, abs(u - b)), (nu, p, q, b)
+
+
 def test_binomial_quantile(tail_probe):
     qs = tail_probe.many("qbinom_upper", [(p, str(n), prob) for p, n, prob, _ in QBINOM])
     assert qs == [float(k) for *_, k in QBINOM]
