@@ -838,7 +838,8 @@ occurs:
   the complement `1 - p(x)` formed in double, as a user computes an upper tail, against the true
   upper tail. Even a correctly rounded p leaves 1 - p an error of up to 1.1e-16 / (1 - F): about
   1e-3 at the deepest level, 1e-13. Larger values are the module's own; near 1 the upper tail is
-  lost, far above 1 the error of p is larger than the tail itself.
+  lost, far above 1 the error of p is larger than the tail itself. The upper tail computed
+  directly (`lower_tail=False`) is measured in [Upper tails](#upper-tails), down to 1e-300.
 
 Quantiles are evaluated at p = F(x) rounded to double (discrete distributions: at the levels
 themselves, p or 1 - p) against the true quantile of that double (for the discrete ones the least
