@@ -28,6 +28,11 @@ is installed.
 Functions missing from the module, or still returning NaN everywhere, are
 marked and not timed; the run goes on.
 
+Then the functions whose lanes also serve a parameter per element, timed
+with a parameter per element (each drawn between the family's parameter
+sets) beside the same scipy references, and beside zorvana's own time with
+the first parameter set held constant.
+
 After the table, a section on the calling layer: all-scalar latency beside
 scipy.special and numpy in one run (minimum of interleaved repetitions), and
 thread scaling: nanoseconds per element with 1 thread and with every
@@ -41,7 +46,7 @@ Last, the upper tails: the p- and q-functions with lower_tail=False beside
 scipy.stats sf and isf on the same arrays, inputs drawn from upper-tail
 probabilities down to 1e-300.
 
-Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--streams] [--tails]
+Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--varying] [--streams] [--tails]
 """
 from __future__ import print_function
 
@@ -139,7 +144,7 @@ def stats_rv(dist, params):
     if dist == "laplace":
         return st.laplace, (), dict(loc=params[0], scale=params[1])
     if dist == "lnorm":
-        return st.lognorm, (params[1],), dict(scale=math.exp(params[0]))
+        return st.lognorm, (params[1],), dict(scale=np.exp(params[0]))
     if dist == "logis":
         return st.logistic, (), dict(loc=params[0], scale=params[1])
     if dist == "pois":
@@ -811,6 +816,72 @@ def streams_section(zv, cfg):
     print("")
 
 
+# Functions timed with a parameter per element, and the elements of one call.
+VARYING = ["dnorm", "dlnorm", "dexp", "dlaplace", "pgamma", "pchisq", "ppois",
+           "qgamma", "qchisq", "qinvgamma", "qpois", "qt"]
+VARYING_N = {"d": 10 ** 5, "p": 2 * 10 ** 4, "q": 2000}
+
+
+def varying_params(dist, n, rng):
+    """One array per parameter: each element drawn between the least and the
+    greatest value of that parameter over the family's sets (log-uniform for
+    positive ones)."""
+    out = []
+    for k in range(len(PARAMS[dist][0])):
+        vals = [ps[k] for ps in PARAMS[dist]]
+        lo, hi = min(vals), max(vals)
+        if lo > 0:
+            out.append(np.exp(rng.uniform(math.log(lo), math.log(hi), n)))
+        else:
+            out.append(rng.uniform(lo, hi, n))
+    return tuple(out)
+
+
+def varying_section(zv, cfg, pattern):
+    reps = 3 if cfg.quick else 7
+    names = [f for f in VARYING if pattern is None or pattern.search(f)]
+    if not names:
+        return
+    if hasattr(zv, "set_num_threads"):
+        before = zv.get_num_threads()
+        zv.set_num_threads(1)
+    print("a parameter per element (one thread; least of %d interleaved runs, ns per element):" % reps)
+    print("  %-10s %7s | %9s %9s | %9s %7s %-24s | %9s %7s %s"
+          % ("function", "n", "zv const", "zv varied", "ref1", "ratio1", "ref1", "ref2", "ratio2", "ref2"))
+    rng = np.random.RandomState(cfg.seed)
+    try:
+        for name in names:
+            kind, dist = name[0], name[1:]
+            n = VARYING_N[kind] // (10 if cfg.quick else 1)
+            params = varying_params(dist, n, rng)
+            x = element_inputs(kind, dist, params, n, rng)
+            const = PARAMS[dist][0]
+            x_const = element_inputs(kind, dist, const, n, rng)
+            fn = getattr(zv, name)
+            calls = [("zv const", lambda: fn(x_const, *const)), ("zv varied", lambda: fn(x, *params))]
+            special = special_ref(kind, dist)
+            if special is not None:
+                calls.append((special[0], lambda f=special[1]: f(x, *params)))
+            label, stats_call = stats_ref(kind, dist)
+            calls.append((label, lambda: stats_call(x, *params)))
+            best = [float("inf")] * len(calls)
+            with np.errstate(all="ignore"), warnings.catch_warnings():
+                warnings.simplefilter("ignore")
+                for r in range(reps):
+                    for k in range(len(calls)):
+                        j = (k + r) % len(calls)
+                        best[j] = min(best[j], timed(calls[j][1], ())[0])
+            ns = [b / n * 1e9 for b in best]
+            refs = [(calls[k][0], ns[k]) for k in range(2, len(calls))] + [("", None)]
+            print("  %-10s %7d | %9s %9s | %9s %7s %-24s | %9s %7s %s"
+                  % (name, n, fmt(ns[0], 9), fmt(ns[1], 9), fmt(refs[0][1], 9),
+                     fmt(ns[1] / refs[0][1], 7), refs[0][0], fmt(refs[1][1], 9),
+                     fmt(refs[1][1] and ns[1] / refs[1][1], 7), refs[1][0]))
+    finally:
+        if hasattr(zv, "set_num_threads"):
+            zv.set_num_threads(before)
+
+
 # Upper tails (lower_tail=False) beside scipy.stats sf / isf: parameter sets
 # per family (zorvana's argument order), one or two each.
 TAIL_PARAMS = OrderedDict([
@@ -900,6 +971,8 @@ def main(argv=None):
     ap.add_argument("--seed", type=int, default=12345, help="seed of every generator (default 12345)")
     ap.add_argument("--calling", action="store_true",
                     help="only the calling-layer section (scalar latency, thread scaling)")
+    ap.add_argument("--varying", action="store_true",
+                    help="only the section with a parameter per element")
     ap.add_argument("--streams", action="store_true",
                     help="only the streams section (array-parameter draws, advance, jumped, spawn)")
     ap.add_argument("--tails", action="store_true",
@@ -924,6 +997,9 @@ def main(argv=None):
         tails_section(zv, cfg)
         return 0
     import scipy
+    if cfg.varying:
+        varying_section(zv, cfg, re.compile(cfg.only) if cfg.only else None)
+        return 0
     start = time.time()
     pattern = re.compile(cfg.only) if cfg.only else None
     wanted = []
@@ -988,6 +1064,7 @@ def main(argv=None):
     for line in headline(rows):
         print(line)
     print("")
+    varying_section(zv, cfg, pattern)
     calling_section(zv, cfg)
     streams_section(zv, cfg)
     tails_section(zv, cfg)

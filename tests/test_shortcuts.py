@@ -1,7 +1,9 @@
 """The kernels' shortcuts (Halley iterations ended when their state repeats,
 values remembered per parameter, the tables of e^n and of log-gamma at
-integers) return what the plain loops return: the probe built with -DZORVANA_PLAIN_LOOPS, which takes
-every step and recomputes everything, is the reference, bit for bit."""
+integers, the Poisson distribution function's remembered incomplete gamma
+values) return what the plain loops return: the probe built with
+-DZORVANA_PLAIN_LOOPS, which takes every step and recomputes everything, is
+the reference, bit for bit."""
 import subprocess
 from concurrent.futures import ThreadPoolExecutor
 
@@ -71,6 +73,9 @@ def cases(rng):
     yield "qt", [probabilities(rng, n // 4), shapes(rng, n // 4)]
     yield "dnorm", [points(rng, n, -5, 5), points(rng, n, -1, 1), shapes(rng, n)]
     yield "dgamma", [points(rng, n, 0, 50), shapes(rng, n), shapes(rng, n)]
+    # Remembered incomplete gamma values of the Poisson distribution function.
+    yield "qpois", [probabilities(rng, n // 20), shapes(rng, n // 20, top=3)]
+    yield "ppois", [rng.randint(0, 400, n // 4).astype(float), shapes(rng, n // 4, top=2.5)]
 
 
 @pytest.fixture(scope="module")

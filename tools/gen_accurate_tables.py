@@ -89,6 +89,7 @@ def lines():
     out.append(array("kAtanTable", [dd_row(mp.atan(mp.mpf(j) / 8)) for j in range(65)], width=2))
     out.append("constexpr double kPiHalf[2] = {%s, %s};" % tuple(hx(v) for v in split(mp.pi / 2)))
     out.append("constexpr double kPi[2] = {%s, %s};" % tuple(hx(v) for v in split(mp.pi)))
+    out.append("constexpr double kInvPi[2] = {%s, %s};" % tuple(hx(v) for v in split(1 / mp.pi)))
     out.append("constexpr double kHalfLog2Pi[2] = {%s, %s};" % tuple(hx(v) for v in split(mp.log(2 * mp.pi) / 2)))
     out.append("constexpr double kInvSqrtPi = %s;" % hx(1 / mp.sqrt(mp.pi)))
     out.append("constexpr double kTwoOverSqrtPi = %s;" % hx(2 / mp.sqrt(mp.pi)))
@@ -140,13 +141,22 @@ def lines():
     for i, a in enumerate(pieces):
         a = a + [mp.mpf(0)] * (deg - len(a))
         rows.append("{" + ", ".join(hx(v) for v in a) + "}")
-    out.append("// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k.")
+    out.append("// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k, k <= kErfcxDegrees[i].")
     out.append("constexpr int kErfcxDegree = %d;" % (deg - 1))
+    out.append("constexpr int kErfcxDegrees[16] = {%s};" % ", ".join(str(len(a) - 1) for a in pieces))
     out.append(array("kErfcxTaylor", rows, width=deg))
     # erfcx(x) x sqrt(pi) = sum_n (-1)^n (2n - 1)!! / (2 x^2)^n, x >= 8.
     asym = [(-1) ** n * mp.fac2(2 * n - 1) for n in range(0, 22)]
     out.append("// x sqrt(pi) erfcx(x) = sum_n c[n] u^n, u = 1/(2 x^2), x >= 8 (asymptotic).")
     out.append(array("kErfcxAsymptotic", [hx(v) for v in asym]))
+    # Terms enough from x on: the first omitted term below 2^-60 of the sum.
+    rows = []
+    for x0 in (8, 10, 12, 16, 24, 40):
+        u = 1 / (2 * mp.mpf(x0) ** 2)
+        n = next(n for n in range(1, 22) if mp.fac2(2 * n - 1) * u ** n < mp.mpf(2) ** -60)
+        rows.append("{%d, %d}" % (x0, n - 1))
+    out.append("// {x0, the last term needed for x >= x0}")
+    out.append(array("kErfcxAsymptoticTerms", rows, kind="int", width=2))
 
     # erf(x) = x sum_n c_n x^(2n), |x| < 1/2.
     ec = [2 / mp.sqrt(mp.pi) * (-1) ** n / (mp.factorial(n) * (2 * n + 1)) for n in range(0, 16)]

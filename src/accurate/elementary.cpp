@@ -94,13 +94,15 @@ double erfcx_pos(double x) {
         const int i = static_cast<int>(x * 2);
         const double t = x - (0.25 + 0.5 * i);
         const double* a = kErfcxTaylor[i];
-        double p = a[kErfcxDegree];
-        for (int k = kErfcxDegree - 1; k >= 0; --k) p = p * t + a[k];
+        double p = a[kErfcxDegrees[i]];
+        for (int k = kErfcxDegrees[i] - 1; k >= 0; --k) p = p * t + a[k];
         return p;
     }
     const double u = 1.0 / (2.0 * (x * x));  // 0 once x*x overflows
-    double s = kErfcxAsymptotic[21];
-    for (int k = 20; k >= 0; --k) s = s * u + kErfcxAsymptotic[k];
+    int last = kErfcxAsymptoticTerms[0][1];
+    for (int r = 1; r < 6 && x >= kErfcxAsymptoticTerms[r][0]; ++r) last = kErfcxAsymptoticTerms[r][1];
+    double s = kErfcxAsymptotic[last];
+    for (int k = last - 1; k >= 0; --k) s = s * u + kErfcxAsymptotic[k];
     return (kInvSqrtPi * s) / x;
 }
 
@@ -363,6 +365,12 @@ double deviance(double x, double m) {
     }
     const DD l = dd_sub(log_dd(x), log_dd(m));
     return dd_add(dd_mul(l, x), two_sum(m, -x)).hi;
+}
+
+double erf(double x) {
+    if (is_nan(x)) return x;
+    if (fabs_(x) <= 0.5) return erf_small(x);
+    return x < 0 ? erfc(-x) - 1.0 : 1.0 - erfc(x);
 }
 
 double erfc(double x) {

@@ -27,7 +27,9 @@ double lgamma_correction(double x);
 // x ln(x / m) + m - x >= 0, without cancellation when x is near m (x, m > 0).
 double deviance(double x, double m);
 
-// Complementary error function, and e^(x^2) erfc(x) (finite for all x >= 0).
+// Error function, complementary error function, and e^(x^2) erfc(x) (finite
+// for all x >= 0).
+double erf(double x);
 double erfc(double x);
 double erfcx(double x);
 

@@ -221,6 +221,7 @@ constexpr double kAtanTable[65][2] = {
 
 constexpr double kPiHalf[2] = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54};
 constexpr double kPi[2] = {0x1.921fb54442d18p+1, 0x1.1a62633145c07p-53};
+constexpr double kInvPi[2] = {0x1.45f306dc9c883p-2, -0x1.6b01ec5417056p-56};
 constexpr double kHalfLog2Pi[2] = {0x1.d67f1c864beb5p-1, -0x1.65b5a1b7ff5dfp-55};
 constexpr double kInvSqrtPi = 0x1.20dd750429b6dp-1;
 constexpr double kTwoOverSqrtPi = 0x1.20dd750429b6dp+0;
@@ -318,8 +319,9 @@ constexpr double kStirling[12] = {
     -0x1.39b2525cccc1bp+7,  // -156.84828462600201731,
 };
 
-// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k.
+// erfcx(c + t), |t| <= 1/4, c = 1/4 + i/2: sum_k a[i][k] t^k, k <= kErfcxDegrees[i].
 constexpr int kErfcxDegree = 21;
+constexpr int kErfcxDegrees[16] = {21, 20, 19, 18, 18, 17, 17, 16, 16, 15, 15, 15, 15, 14, 14, 14};
 constexpr double kErfcxTaylor[16][22] = {
     {0x1.8a6adcda2ea92p-1, -0x1.7c857b9b3c191p-1, 0x1.2b497df35fa2ep-1, -0x1.97997ad330408p-2, 0x1.f0ac9d31f3359p-3, -0x1.146985bd8e47dp-3, 0x1.1d0c27d70a6d1p-4, -0x1.132db7b9ea428p-5, 0x1.f54ce1bf9a499p-7, -0x1.b1819f51abc36p-8, 0x1.65b08b111d741p-9, -0x1.1ac295c57a3dcp-10, 0x1.adcaf5cb3d908p-12, -0x1.3af391bc07de6p-13, 0x1.be32df84453c4p-15, -0x1.32339d9d9d60bp-16, 0x1.97ec6bd091902p-18, -0x1.0831bb2db8bbfp-19, 0x1.4d3e677b6cdd0p-21, -0x1.99e1664003403p-23, 0x1.ec33b4f24774dp-25, -0x1.20da0855ff12fp-26},
     {0x1.038d54ea3d834p-1, -0x1.78cdd551ee51ap-2, 0x1.d90093ae10928p-3, -0x1.09e77d40e0239p-3, 0x1.1192f5bd6877dp-4, -0x1.054d68295b244p-5, 0x1.d43a7c7a661b3p-7, -0x1.8c97dd4ea4906p-8, 0x1.3f81897ce8651p-9, -0x1.ec0cf4e3344b7p-11, 0x1.6b982c1d4a8b1p-12, -0x1.02b1604028f9bp-13, 0x1.6372355c4ee73p-15, -0x1.d8bafbae67d48p-17, 0x1.30ecbde8b1a3ep-18, -0x1.7e469e5cf47f0p-20, 0x1.d27f006e87981p-22, -0x1.157758bc73d53p-23, 0x1.422ca9ea8ace5p-25, -0x1.6d927abd6ed51p-27, 0x1.95ceb7d809a3dp-29, 0x0.0p+0},
@@ -363,6 +365,16 @@ constexpr double kErfcxAsymptotic[22] = {
     -0x1.bc90e2e9c3372p+72,
     0x1.0ee84a4672f59p+78,
     -0x1.5b199f2a434aap+83,
+};
+
+// {x0, the last term needed for x >= x0}
+constexpr int kErfcxAsymptoticTerms[6][2] = {
+    {8, 18},
+    {10, 14},
+    {12, 12},
+    {16, 9},
+    {24, 7},
+    {40, 6},
 };
 
 // erf(x) = x * sum_n c[n] x^(2n), |x| <= 1/2.

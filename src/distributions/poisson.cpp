@@ -1,5 +1,6 @@
 // Poisson distribution with mean rate lambda, on the counts 0, 1, 2, ...
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "distributions/distributions.hpp"
@@ -31,10 +32,41 @@ double count_plus_one(std::int64_t count) {
     return static_cast<double>(static_cast<std::uint64_t>(count) + 1u);
 }
 
+// Incomplete gamma values of the distribution function remembered per
+// thread: slots chosen by a hash of the count and the rate's bits.
+constexpr int kRememberedBits = 10;
+
+struct RememberedGamma {
+    std::uint64_t rate_bits;
+    std::uint64_t count_key;  // count + 1: 0 marks an empty slot
+    double value;
+};
+
+// P(count + 1, rate) for a count of at least 0: quantile searches and draws
+// at one rate ask for the same counts again and again; each value is
+// remembered by its exact arguments (the plain loops remember nothing).
+double gamma_term(std::int64_t count, double rate) {
+#ifndef ZORVANA_PLAIN_LOOPS
+    thread_local RememberedGamma remembered[1 << kRememberedBits] = {};
+    std::uint64_t bits;
+    std::memcpy(&bits, &rate, sizeof bits);
+    const std::uint64_t mix = (static_cast<std::uint64_t>(count) * 0x9E3779B97F4A7C15ull) ^
+                              ((bits ^ (bits >> 29)) * 0xC2B2AE3D27D4EB4Full);
+    RememberedGamma& slot = remembered[mix >> (64 - kRememberedBits)];
+    const std::uint64_t key = static_cast<std::uint64_t>(count) + 1u;
+    if (slot.count_key == key && slot.rate_bits == bits) return slot.value;
+    const double value = math_gamma_p(count_plus_one(count), rate);
+    slot = RememberedGamma{bits, key, value};
+    return value;
+#else
+    return math_gamma_p(count_plus_one(count), rate);
+#endif
+}
+
 // P(X <= count) for 0 <= count and 0 <= rate < inf, as computed, not clamped.
 double poisson_cdf(std::int64_t count, double rate) {
     if (count > kLargestSummedCount || rate > kLargestSummedRate) {
-        return 1 - math_gamma_p(count_plus_one(count), rate);
+        return 1 - gamma_term(count, rate);
     }
     return math_exp(-rate) * math_poisson_sum(count, rate);
 }
@@ -51,7 +83,7 @@ public:
         return poisson_cdf(count, rate_);
 #else
         if (count > kLargestSummedCount || rate_ > kLargestSummedRate) {
-            return 1 - math_gamma_p(count_plus_one(count), rate_);
+            return 1 - gamma_term(count, rate_);
         }
         return exp_neg_rate_ * math_poisson_sum(count, rate_);
 #endif

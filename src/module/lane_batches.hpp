@@ -312,8 +312,25 @@ void qlnorm_lanes(std::size_t n, const Column* cols, double* out) {
 }
 template <auto F>
 void qpois_lanes(std::size_t n, const Column* cols, double* out) {
-    if (!lane_batch::constant(cols[1]) || !(read_real(cols[1], 0) >= 11)) return per_element<F>(n, cols, out);
-    lane_batch::erf_inv_ahead<F, 2>(n, cols, out);
+    using namespace lane_batch;
+    if (!constant(cols[1])) {
+        // A rate per element: the start's inverse error function where the rate is 11 or more.
+        return in_chunks<F, 2>(n, cols, out, [cols](Ahead& ahead, std::size_t at, std::size_t m) {
+            bool any = false;
+            for (std::size_t i = 0; i < m; ++i) {
+                const double p = read_real(cols[0], at + i), rate = param(cols[1], at + i);
+                const bool normal_start = rate >= 11 && rate < kInf && p > 0 && p < 1;
+                ahead.x[0][i] = normal_start ? (p + p) - 1 : kNaN;
+                any = any || normal_start;
+            }
+            if (!any) return false;
+            ahead.kernels = 1;
+            ahead.erf_inv(0, m);
+            return true;
+        });
+    }
+    if (!(read_real(cols[1], 0) >= 11)) return per_element<F>(n, cols, out);
+    erf_inv_ahead<F, 2>(n, cols, out);
 }
 
 // The Student t quantiles, dof constant or per element: the inverse error

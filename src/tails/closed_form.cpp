@@ -29,6 +29,7 @@ double mirrored(double v, bool log_p) { return is_nan(v) ? v : value_or_log(1.0 
 DD standardize(double x, double mu, double sigma) {
     const double d = x - mu;
     if (is_inf(d)) return DD{d / sigma, 0.0};
+    if (sigma == 1) return accurate::two_sum(x, -mu);
     const DD diff = accurate::two_sum(x, -mu);
     const double q = diff.hi / sigma;
     // Far out (or with a difference near overflow) a double z is precise enough.
@@ -74,11 +75,8 @@ double place(double mu, double sigma, DD a) {
 
 // P(Z > z) = atan(1/z)/pi for z >= 0 (1/2 - atan(z)/pi up to z = 1).
 double cauchy_small_tail(double z) {
-    const DD pi{accurate::tables::kPi[0], accurate::tables::kPi[1]};
-    if (z <= 1) {
-        const DD a = accurate::dd_div(accurate::atan_dd(z), pi);
-        return accurate::dd_sub(DD{0.5, 0.0}, a).hi;
-    }
+    const DD inv_pi{accurate::tables::kInvPi[0], accurate::tables::kInvPi[1]};
+    if (z <= 1) return accurate::dd_sub(DD{0.5, 0.0}, accurate::dd_mul(accurate::atan_dd(z), inv_pi)).hi;
     // 1/z as a double-double
     const double uh = 1.0 / z;
     if (uh == 0) return 0.0;
@@ -86,7 +84,7 @@ double cauchy_small_tail(double z) {
     const double ul = ((1.0 - pr.hi) - pr.lo) / z;
     const DD a = accurate::atan_dd(uh);
     const DD au = accurate::dd_add(a, ul / (1.0 + uh * uh));
-    return accurate::dd_div(au, pi).hi;
+    return accurate::dd_mul(au, inv_pi).hi;
 }
 
 // Taylor coefficients (-1)^k/(2k)! and (-1)^k/(2k+1)!, k = 1..11.
@@ -298,6 +296,12 @@ double pweibull_upper(double x, double shape, double scale, bool log_p) {
     }
     // t = (x/scale)^shape = e^(shape (log x - log scale)); the tail is e^-t.
     const DD r = accurate::dd_div(DD{x, 0.0}, scale);
+    if ((shape == 1 || shape == 2) && r.hi >= 0x1p-500 && r.hi <= 0x1p500) {
+        // t = x/scale or its square, directly in double-double.
+        const DD t = shape == 1 ? r : accurate::dd_mul(r, r);
+        if (log_p) return -t.hi;
+        return t.hi > 746 ? 0.0 : accurate::exp_dd(accurate::dd_neg(t));
+    }
     DD c;
     if (r.hi >= 0x1p-1000 && r.hi <= 0x1p1000) {
         c = accurate::dd_mul(accurate::dd_add(accurate::log_dd(r.hi), r.lo / r.hi), shape);

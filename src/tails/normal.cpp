@@ -61,7 +61,9 @@ double std_upper(DD z, bool log_p) {
 DD standardize(DD num, double mu, double sigma) {
     const double d = num.hi - mu;
     if (is_inf(d)) return DD{d / sigma, 0.0};
+    if (mu == 0 && sigma == 1) return num;
     const DD diff = accurate::dd_add(accurate::two_sum(num.hi, -mu), num.lo);
+    if (sigma == 1) return diff;
     const double q = diff.hi / sigma;
     // Far out (or with a difference near overflow) a double z is precise enough.
     if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};  // inf, or beyond the tails' range
@@ -113,6 +115,18 @@ double std_upper_inverse(double p) {
     double z = kNormStart[i][first];
     for (int k = first + 1; k < 17; ++k) z = z * s + kNormStart[i][k];
     if (z < 0) z = 0;
+    if (p > 0.3) {
+        // Near the median: erf(z/sqrt2)/2 = 1/2 - p (exact), Newton steps on
+        // it keep z's relative precision however small z is.
+        const double a = 0.5 - p;
+        for (int i = 0; i < 6; ++i) {
+            const double g = 0.5 * accurate::erf(z * kInvSqrt2) - a;
+            const double step = g / (accurate::exp(-0.5 * (z * z)) * 0.39894228040143267794);
+            z -= step;
+            if (accurate::fabs_(step) <= 0x1p-26 * accurate::fabs_(z)) break;  // next error ~ z step^2
+        }
+        return z;
+    }
     for (int i = 0; i < 8; ++i) {
         // f = log S(z) - log p; hazard h = phi(z)/S(z); f' = -h, f'' = -h (h - z).
         double f, h;
@@ -121,10 +135,24 @@ double std_upper_inverse(double p) {
             f = accurate::dd_sub(accurate::log_dd(s), lp).hi;
             h = accurate::exp(-0.5 * (z * z)) * 0.39894228040143267794 / s;
         } else {
+            // S(z)/p = erfcx(z/sqrt2)/2 e^(-z^2/2 - log p), near 1 once z is close.
+            // (beyond 700 only from a start far off: then the logs themselves)
             const double e = accurate::erfcx(z * kInvSqrt2);
-            const DD ls = accurate::dd_sub(accurate::log_dd(0.5 * e), half_square(DD{z, 0.0}));
-            f = accurate::dd_sub(ls, lp).hi;
-            h = 1.0 / (kSqrtHalfPi * e);
+            const DD arg = accurate::dd_sub(accurate::dd_neg(half_square(DD{z, 0.0})), lp);
+            const double m = kSqrtHalfPi * e;  // 1/h
+            if (accurate::fabs_(arg.hi) < 700) {
+                const DD ratio = accurate::dd_mul(accurate::exp_as_dd(arg), 0.5 * e);
+                const double d = accurate::dd_add(ratio, -1.0).hi;
+                // f = log(1 + d); Halley's step with 1/(1 + u) as 1 - u, u = f (h - z)/(2h) ~ f
+                f = accurate::fabs_(d) <= 0x1p-20 ? d - 0.5 * (d * d) : accurate::log1p(d);
+                const double step = f * m - (f * f) * m * (1.0 - z * m) * 0.5;
+                z += step;
+                if (z < 0) z = 0;
+                if (accurate::fabs_(step) <= 0x1p-24 * (1.0 + z)) break;
+                continue;
+            }
+            f = accurate::dd_add(accurate::dd_sub(accurate::log_dd(0.5 * e), DD{0.0, 0.0}), arg).hi;
+            h = 1.0 / m;
         }
         const double step = (f / h) / (1.0 + f * (h - z) / (2.0 * h));
         z += step;

@@ -532,6 +532,8 @@ int main(int argc, char** argv) {
         {"pnorm", [](const Args& a) { return hex(pnorm(d(a[0]), d(a[1]), d(a[2]), false)); }},
         {"qnorm", [](const Args& a) { return hex(qnorm(d(a[0]), d(a[1]), d(a[2]))); }},
         {"dgamma", [](const Args& a) { return hex(dgamma(d(a[0]), d(a[1]), d(a[2]), false)); }},
+        {"ppois", [](const Args& a) { return hex(ppois(i(a[0]), d(a[1]), false)); }},
+        {"qpois", [](const Args& a) { return hex(qpois(d(a[0]), d(a[1]))); }},
         {"qgamma", [](const Args& a) { return hex(qgamma(d(a[0]), d(a[1]), d(a[2]))); }},
         {"pbeta", [](const Args& a) { return hex(pbeta(d(a[0]), d(a[1]), d(a[2]), false)); }},
         {"qbeta", [](const Args& a) { return hex(qbeta(d(a[0]), d(a[1]), d(a[2]))); }},

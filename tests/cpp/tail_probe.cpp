@@ -48,6 +48,7 @@ void add_elementary(Table& t) {
     t["lgamma"] = [](const Args& a) { return accurate::lgamma(d(a[0])); };
     t["lgamma_correction"] = [](const Args& a) { return accurate::lgamma_correction(d(a[0])); };
     t["deviance"] = [](const Args& a) { return accurate::deviance(d(a[0]), d(a[1])); };
+    t["erf"] = [](const Args& a) { return accurate::erf(d(a[0])); };
     t["erfc"] = [](const Args& a) { return accurate::erfc(d(a[0])); };
     t["erfcx"] = [](const Args& a) { return accurate::erfcx(d(a[0])); };
     t["atan"] = [](const Args& a) { return accurate::atan(d(a[0])); };
