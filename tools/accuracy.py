@@ -534,7 +534,7 @@ def parse_table(text):
 # ------------------------------------------------------------ upper tails
 
 # Levels of the upper-tail grid: the least x with Q(x) = 1 - F(x) <= L.
-UPPER_DEEP = [0.5, 0.1, 1e-2, 1e-4, 1e-7, 1e-10, 1e-13, 1e-16, 1e-20, 1e-30, 1e-50, 1e-100, 1e-150, 1e-200,
+UPPER_DEEP = [0.4, 0.1, 1e-2, 1e-4, 1e-7, 1e-10, 1e-13, 1e-16, 1e-20, 1e-30, 1e-50, 1e-100, 1e-150, 1e-200,
               1e-250, 1e-300]
 UPPER_COLUMNS = ("upper", "sf", "one_minus", "log", "q", "isf")
 
@@ -599,7 +599,7 @@ def _true_upper_quantile(dist, params, x, p):
 
 
 def measure_upper(name, params):
-    """Errors of the upper tail at points with Q(x) from 0.5 down to 1e-300:
+    """Errors of the upper tail at points with Q(x) from 0.4 down to 1e-300:
     {column: [(Q, error, input)]} for p(x, lower_tail=False), scipy's sf,
     1 - p(x), the log of the upper tail, q(Q, lower_tail=False) and scipy's isf."""
     mp.dps = DPS
@@ -663,7 +663,7 @@ def upper_cells(name, params, result):
 UPPER_TEXT = """## Upper tails
 
 `p<dist>(x, ..., lower_tail=False)` computes the upper tail Q(x) = P(X > x) directly, and with
-`log_p=True` its logarithm in log space. The table measures it at {npts} levels of Q, from 0.5 down
+`log_p=True` its logarithm in log space. The table measures it at {npts} levels of Q, from 0.4 down
 to 1e-300 (the least x, or count, with Q(x) <= the level; fewer where no double reaches the deeper
 levels), each cell the largest relative error over them with its input:
 
