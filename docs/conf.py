@@ -28,7 +28,6 @@ exclude_patterns = ["_build"]
 
 # Section links within and between the Markdown pages (#the-same-bits-everywhere).
 myst_heading_anchors = 3
-myst_enable_extensions = ["dollarmath"]
 
 html_theme = "alabaster"
 html_title = "zorvana {}".format(release)

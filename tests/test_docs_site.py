@@ -1,6 +1,8 @@
 """The documentation site builds without a warning, and every family page
-carries its four functions, rendered from the docstring table."""
+carries its four functions, rendered from the docstring table; the README
+stays short and its links lead somewhere."""
 import os
+import re
 import subprocess
 import sys
 
@@ -31,3 +33,14 @@ def test_site_builds_without_warnings(tmp_path):
         assert 'id="zorvana.%s"' % name in page
     images = sorted(os.listdir(str(out / "_images")))
     assert [i for i in images if i.startswith("accuracy-")], images
+
+
+def test_readme_is_short_and_its_links_resolve():
+    with open(os.path.join(ROOT, "README.md"), "rb") as f:
+        text = f.read()
+    assert len(text) <= 12000, "README.md has %d bytes; the details belong on the site" % len(text)
+    links = re.findall(r"\]\(([^)\s]+)\)", text.decode("utf-8"))
+    assert links
+    for target in links:
+        if "://" not in target:
+            assert os.path.exists(os.path.join(ROOT, target.partition("#")[0])), target

@@ -1,14 +1,18 @@
 """Ordinary process patterns that must not hang: fork after threaded calls
 (and while other threads hold the pool or an engine), signal handlers that
 use the engine of the draw they interrupted, long all-scalar calls beside
-other Python threads. Anything that could hang runs in a child interpreter
+other Python threads; limits that hold, and counts in sequences taken as
+given alone. Anything that could hang runs in a child interpreter
 with a timeout."""
 import os
 import signal
 import subprocess
 import sys
 import textwrap
+import threading
+from time import perf_counter, sleep
 
+import numpy as np
 import pytest
 
 import zorvana as z
@@ -126,3 +130,75 @@ def test_signal_handler_using_the_engine_of_the_interrupted_draw():
         print(seen["copy"] == e, seen["repr"] == repr(e), seen["refused"], seen["other"])
     """, timeout=60)
     assert out.split("\n")[:2] == ["True True True True"] * 2
+
+
+# Each about half a second here; the fast entry and the general path (NumPy
+# scalars) of an element-wise function and of a draw.
+LONG_SCALAR_CALLS = {
+    "qbinom": lambda: z.qbinom(0.5, 3 * 10 ** 5, 0.5),
+    "qbinom-general": lambda: z.qbinom(np.float64(0.5), np.int64(3 * 10 ** 5), 0.5),
+    "rbinom": lambda: z.rbinom(10 ** 8, 0.5),
+    "rbinom-general": lambda: z.rbinom(np.int64(10 ** 8), 0.5, z.Engine(3)),
+}
+
+
+@pytest.mark.parametrize("name", sorted(LONG_SCALAR_CALLS))
+def test_long_scalar_calls_let_other_threads_run(name):
+    ticks, stop = [], threading.Event()
+
+    def heartbeat():
+        while not stop.is_set():
+            ticks.append(perf_counter())
+            sleep(0.002)
+
+    beat = threading.Thread(target=heartbeat)
+    beat.start()
+    sleep(0.02)
+    t0 = perf_counter()
+    LONG_SCALAR_CALLS[name]()
+    t1 = perf_counter()
+    stop.set()
+    beat.join()
+    times = [t0] + [t for t in ticks if t0 < t < t1] + [t1]
+    longest_gap = max(b - a for a, b in zip(times, times[1:]))
+    assert longest_gap < 0.5 * (t1 - t0), (longest_gap, t1 - t0)
+
+
+@pytest.mark.parametrize("n", [1025, 10 ** 6, 2 ** 31 - 1])
+def test_set_num_threads_refuses_more_than_the_cap(n):
+    before = z.get_num_threads()
+    with pytest.raises(ValueError, match="at most 1024"):
+        z.set_num_threads(n)
+    assert z.get_num_threads() == before
+
+
+def test_repr_waits_for_a_draw_on_another_thread():
+    e = z.Engine(4)
+    draw = threading.Thread(target=z.rbinom, args=(10 ** 6, 0.5), kwargs=dict(size=100, engine=e))
+    draw.start()
+    sleep(0.05)
+    text = repr(e)
+    draw.join()
+    assert text == repr(e) == "<zorvana.Engine seed=4 outputs=%d>" % 10 ** 8
+
+
+N = 2 ** 62 + 1
+
+
+# Counts in lists and object arrays, each element against the same number alone.
+@pytest.mark.parametrize("name,counts,params", [
+    ("dbinom", [-2 ** 63 - 1], (10, 0.3)),
+    ("ppois", [-2 ** 63 - 1, 2 ** 64, 3], (1.0,)),
+    ("dbern", [-2 ** 63 - 1, 1, True], (0.5,)),
+    ("dbinom", [N, 2 ** 64], (N, 1.0)),
+    ("dbinom", [N, 0.5, -2 ** 63 - 1, 7.9], (N, 1.0)),
+    ("dbinom", np.array([[N, 3.5], [-2 ** 64, float("nan")]], dtype=object, order="F"), (N, 1.0)),
+    ("dpois", np.array([N, 2 ** 63, np.inf, -1], dtype=object), (2.0 ** 62,)),
+])
+def test_counts_in_sequences_as_given_alone(name, counts, params):
+    f = getattr(z, name)
+    got = f(counts, *params)
+    want = np.array([f(c, *params) for c in np.asarray(counts, dtype=object).ravel()])
+    assert np.array_equal(got.ravel(), want, equal_nan=True)
+    if np.ndim(counts) > 1:  # the memory order stays the array's
+        assert got.flags.f_contiguous and not got.flags.c_contiguous

@@ -5,6 +5,7 @@ import copy
 import os
 import pickle
 import sys
+import threading
 
 import numpy as np
 import pytest
@@ -252,3 +253,22 @@ def test_scalars_keep_their_forms(call, kind):
 def test_array_parameters_refused(call):
     with pytest.raises(TypeError, match="incompatible function arguments"):
         eval("z." + call)
+
+
+def test_array_parameter_calls_on_one_engine_take_turns():
+    e, rates, out = z.Engine(6), np.linspace(0.5, 2.0, 200000), [None, None]
+
+    def work(k):
+        out[k] = z.rexp(rates, engine=e)
+
+    workers = [threading.Thread(target=work, args=(k,)) for k in range(2)]
+    for w in workers:
+        w.start()
+    for w in workers:
+        w.join()
+    f = z.Engine(6)
+    first, second = z.rexp(rates, engine=f), z.rexp(rates, engine=f)
+    assert e == f
+    assert {0, 1} == {k for k in (0, 1) if np.array_equal(out[k], first)} | \
+        {k for k in (0, 1) if np.array_equal(out[k], second)}
+    assert not np.array_equal(out[0], out[1])

@@ -61,8 +61,8 @@ def test_family_upper_tails(tail_probe, name):
 
 
 def test_issue_examples(tail_probe):
-    assert tail_probe("pchisq_upper", 60, 20, 0) == pytest.approx(7.121750862815591e-06, rel=1e-13)
-    assert tail_probe("pchisq_upper", 200, 50, 0) == pytest.approx(7.857610724654843e-20, rel=1e-13)
+    assert tail_probe("pchisq_upper", 60, 20, 0) == pytest.approx(7.121750862815577e-06, rel=1e-15)
+    assert tail_probe("pchisq_upper", 200, 50, 0) == pytest.approx(7.857610724654744e-20, rel=1e-15)
     assert math.isfinite(tail_probe("pchisq_upper", 1e5, 10, 1))
 
 
@@ -77,12 +77,22 @@ PROBS = [0.5, 0.1, 1e-6, 1e-20, 1e-100, 1e-250, 1e-300]
 ])
 def test_round_trips(tail_probe, family, params):
     """p(q(p)) = p to 1e-12 from 0.5 down to 1e-300 (where the quantile is a
-    double above the subnormals)."""
+    double above the subnormals), and the quantile is the double nearest the
+    root: the error is within a unit in its last place times the elasticity
+    |d log p / d log q| (measured by a difference quotient)."""
     qs = tail_probe.many("q%s_upper" % family, [(p,) + params for p in PROBS])
     rows = [(p, q) for p, q in zip(PROBS, qs) if 1e-300 < q < INF]
     assert len(rows) >= 3
-    back = tail_probe.many("p%s_upper" % family, [(q,) + params + (0,) for _, q in rows])
-    assert [(p, q, b) for (p, q), b in zip(rows, back) if rel(b, p) > TOL] == []
+    name = "p%s_upper" % family
+    back = tail_probe.many(name, [(q,) + params + (0,) for _, q in rows])
+    logs = tail_probe.many(name, [(q,) + params + (1,) for _, q in rows])
+    moved = tail_probe.many(name, [(q * (1 + 1e-7),) + params + (1,) for _, q in rows])
+    bad = []
+    for (p, q), b, lp, lm in zip(rows, back, logs, moved):
+        elasticity = abs(lm - lp) / 1e-7
+        if rel(b, p) > min(TOL, 1e-14 + elasticity * 2.0 ** -52):
+            bad.append((p, q, b, elasticity))
+    assert bad == []
 
 
 @pytest.mark.parametrize("rate", [1e-12, 0.3, 7.0, 150.5, 1e5])
@@ -132,6 +142,8 @@ def test_nan_exactly_where_the_lower_tail_gives_nan(tail_probe, name, nparams):
     (("ppois_upper", -1, 2, 0), 1.0), (("ppois_upper", 0, 0, 0), 0.0), (("ppois_upper", 5, INF, 0), 1.0),
     (("qpois_upper", 0, 2), INF), (("qpois_upper", 1, 2), 0.0), (("qpois_upper", 0.5, 0), 0.0),
     (("qpois_upper", 1e-30, 1e-20), 1.0),
+    # shapes near the top of the doubles
+    (("pgamma_upper", 1e308, 1.7e308, 1, 0), 1.0), (("pchisq_upper", 1.7e308, 1.7e308, 1), -math.log(2)),
 ])
 def test_limits(tail_probe, call, expected):
     """The ends of the supports, degenerate parameters, and values the

@@ -134,6 +134,20 @@ def truncate(c):
     return kept
 
 
+def terms_needed(kept):
+    """For K = 1 .. len(kept): the least shape from which the terms c_k a^-k,
+    k >= K, stay below TOL over the region (so the sum may stop at K)."""
+    etas = [eta_of(LAMBDA_LO + (LAMBDA_HI - LAMBDA_LO) * i / 40) for i in range(41)]
+    bound = [max(abs(sum(ck[j] * e ** j for j in range(len(ck)))) for e in etas) for ck in kept]
+    shapes = []
+    for k_stop in range(1, len(kept) + 1):
+        a = mp.mpf(A_MIN)
+        while sum(bound[k] * a ** -k for k in range(k_stop, len(kept))) >= TOL:
+            a *= mp.mpf("1.05")
+        shapes.append(int(mp.ceil(a)))
+    return shapes
+
+
 def check(kept):
     """Largest relative error of the truncated expansion over the region."""
     worst = mp.mpf(0)
@@ -185,6 +199,9 @@ def main():
         lines.append("};")
     lines.append("constexpr const double* kTemmeC[kTemmeTerms] = {{{}}};".format(
         ", ".join("kTemmeC{}".format(k) for k in range(len(kept)))))
+    lines += ["", "// From shape kTemmeShapeFor[K - 1] on, the terms c_0 .. c_(K-1) suffice.",
+              "constexpr double kTemmeShapeFor[kTemmeTerms] = {{{}}};".format(
+                  ", ".join("{}.0".format(v) for v in terms_needed(kept)))]
     lines += ["", "// c(n / 2) for n = 1 .. 19: the Stirling remainder at the half-integers below 10.",
               "constexpr int kHalfIntegerRemainders = 19;",
               "constexpr double kStirlingRemainderHalf[kHalfIntegerRemainders] = {"]

@@ -83,6 +83,16 @@ inline void split(double a, double& hi, double& lo) {
     lo = a - hi;
 }
 
+// p + e = a * b exactly, for |a|, |b| <= 2^995 and |a b| <= 2^1000 (barring
+// underflow of e): the plain Dekker product, where the ranges are known.
+inline DD two_prod_in_range(double a, double b) {
+    const double p = a * b;
+    double ah, al, bh, bl;
+    split(a, ah, al);
+    split(b, bh, bl);
+    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
 // p + e = a * b exactly, barring underflow of e (and with e = 0 where the
 // product overflows). Near overflow the larger factor is scaled by 2^-60 for
 // the split and the partial products.

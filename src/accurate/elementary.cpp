@@ -60,9 +60,9 @@ Scaled exp_core(double xh, double xl) {
     const int m = (k - j) / 64;
     const double th = kExp2Table[j][0];
     const double tl = kExp2Table[j][1];
-    const DD u = two_prod(th, p.hi);
-    const DD s = two_sum(th, u.hi);
-    const double lo = s.lo + (u.lo + (th * p.lo + (tl + tl * p.hi)));
+    // T (1 + p): the product T p.hi rounded costs at most 2^-61 of T (|p| < 2^-7).
+    const DD s = two_sum(th, th * p.hi);
+    const double lo = s.lo + (th * p.lo + (tl + tl * p.hi));
     return {fast_two_sum(s.hi, lo), m};
 }
 
@@ -73,7 +73,7 @@ DD log1p_small(double rh, double rl) {
     // 1/3 - r/4 + r^2/5 - ... - r^9/12; the next term is below 2^-72 |r|.
     double poly = kRecip.alt[12];
     for (int k = 11; k >= 3; --k) poly = poly * rh + kRecip.alt[k];
-    const DD sq = two_prod(rh, rh);
+    const DD sq = two_prod_in_range(rh, rh);
     const double t = rh * sq.hi * poly;
     const DD a = two_sum(rh, -0.5 * sq.hi);
     const double lo = a.lo + ((rl - rh * rl) + (-0.5 * sq.lo + t));
@@ -112,8 +112,11 @@ DD atan_reduced(double a, double al) {
     const int j = static_cast<int>(round_int(a * 8));
     const double c = j * 0.125;
     const DD num = two_sum(a - c, al);              // a - c is exact
-    const DD den = dd_add(two_prod(a, c), 1.0);
-    const DD t = dd_div(num, den);                   // |t| <= 1/16
+    const DD den = dd_add(two_prod_in_range(a, c), 1.0);
+    // t = num/den, |t| <= 1/16: the quotient and its remainder's correction.
+    const double th = num.hi / den.hi;
+    const DD q = two_prod_in_range(th, den.hi);
+    const DD t = fast_two_sum(th, ((((num.hi - q.hi) - q.lo) + num.lo) - th * den.lo) / den.hi);
     const double t2 = t.hi * t.hi;
     double poly = 0.0;  // -1/3 + t^2/5 - ... + t^16/19 (odd part after t)
     for (int k = 9; k >= 1; --k) poly = poly * t2 + ((k & 1) ? -kRecip.odd[k] : kRecip.odd[k]);
@@ -183,7 +186,7 @@ DD log_dd(double x) {
         m *= 0.5;
         e += 1;
     }
-    const DD pr = two_prod(m, kLogTable[j][0]);
+    const DD pr = two_prod_in_range(m, kLogTable[j][0]);
     const DD r = two_sum(pr.hi - 1.0, pr.lo);  // pr.hi - 1 is exact
     const DD l1 = log1p_small(r.hi, r.lo);
     const double ed = e;
@@ -199,7 +202,13 @@ DD log1p_dd(double x) {
     return dd_add(log_dd(u.hi), u.lo / u.hi);
 }
 
-double exp_dd(DD x) { return exp_mul(x, 1.0); }
+double exp_dd(DD x) {
+    if (is_nan(x.hi)) return x.hi;
+    if (x.hi > 746) return kInf;
+    if (x.hi < -746) return 0.0;
+    const Scaled e = exp_core(x.hi, x.lo);
+    return scale2(e.v.hi + e.v.lo, e.m);
+}
 
 DD exp_as_dd(DD x) {
     const Scaled e = exp_core(x.hi, x.lo);
@@ -212,7 +221,7 @@ double exp_mul(DD x, double f) {
     if (x.hi > 746) return f * kInf;
     if (x.hi < -746) return f * 0.0;
     const Scaled e = exp_core(x.hi, x.lo);
-    const DD p = two_prod(e.v.hi, f);
+    const DD p = two_prod_in_range(e.v.hi, f);
     return scale2(p.hi + (p.lo + e.v.lo * f), e.m);
 }
 

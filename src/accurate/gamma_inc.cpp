@@ -39,6 +39,9 @@ constexpr double kFractionTol = 0x1p-54;
 constexpr int kMaxTerms = 5000;
 constexpr double kLnSqrt2Pi = 0.91893853320467274178;  // ln sqrt(2 pi)
 constexpr double kLn2 = 0.69314718055994530942;
+// 1/3 as a double-double.
+constexpr double kThirdHi = 0x1.5555555555555p-2;
+constexpr double kThirdLo = 0x1.5555555555555p-56;
 constexpr double kSqrt2Pi = 2.5066282746310002;       // sqrt(2 pi)
 // The continued fraction's convergents are scaled down when they grow past
 // this.
@@ -46,6 +49,19 @@ constexpr double kRescaleAbove = 0x1p500;
 constexpr double kRescale = 0x1p-500;
 // From this x on the continued fraction is scaled (see fraction_q).
 constexpr double kHugeFractionX = 0x1p64;
+
+// log x in double-double, remembered per thread for the last x: the Poisson
+// tails vary the shape at one rate.
+DD log_of_x(double x) {
+    thread_local std::uint64_t last_bits = 0;  // +0 is never an x here
+    thread_local DD last{0.0, 0.0};
+    const std::uint64_t bits = bits_of(x);
+    if (bits != last_bits) {
+        last = log_dd(x);
+        last_bits = bits;
+    }
+    return last;
+}
 
 // a ln(a/x) + x - a for a > 0, 0 < x < inf, the log of e^(x-a) (a/x)^a, as
 // a double-double: in the far tails it is the exponent of a tiny prefactor,
@@ -55,6 +71,12 @@ constexpr double kHugeFractionX = 0x1p64;
 // whose first term carries all but a tenth of the value (a - x is exact
 // there); elsewhere from the logarithms in double-double.
 DD shape_deviance(double a, double x, const DD* log_a) {
+    if (a > 0x1p1000 || x > 0x1p1000) {
+        // Homogeneous of degree 1: scaled by an exact power of two so that
+        // the sums below cannot overflow.
+        const DD r = shape_deviance(a * 0x1p-24, x * 0x1p-24, nullptr);
+        return DD{r.hi * 0x1p24, r.lo * 0x1p24};
+    }
     const double d = a - x;
     const double sum = a + x;
     if (abs0(d) < 0.1 * sum) {
@@ -63,13 +85,13 @@ DD shape_deviance(double a, double x, const DD* log_a) {
         // 2a v^3 / 3 in double-double, the rest 2a v^5 (1/5 + v^2/7 + ...)
         // (below a hundredth of it) in double.
         const DD v3 = dd_mul(dd_mul(v, v), v);
-        const DD lead = dd_div(dd_mul(v3, 2 * a), 3.0);
+        const DD lead = dd_mul(dd_mul(v3, 2 * a), DD{kThirdHi, kThirdLo});
         double poly = 0.0;
         for (int k = 10; k >= 2; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
         const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
         return dd_add(dd_add(dd_mul(v, d), lead), rest);
     }
-    const DD l = dd_sub(log_a ? *log_a : log_dd(a), log_dd(x));
+    const DD l = dd_sub(log_a ? *log_a : log_dd(a), log_of_x(x));
     return dd_add(dd_mul(l, a), two_sum(x, -a));
 }
 
@@ -121,12 +143,14 @@ Shape shape_of(double a) {
 
 // The directly computed ratio: q says whether it is Q (else P); its value is
 // e^lp * f, its logarithm lp + log f, lp a double-double; ld is log D (the
-// solver's slope), NaN when it was not asked for.
+// solver's slope), NaN when it was not asked for, and d_over is D / e^lp
+// where the form knows it without an exponential (else NaN).
 struct Direct {
     bool q;
     DD lp;
     double f;
     double ld;
+    double d_over = kNaN;
 };
 
 double value_of(const Direct& d) { return exp_mul(d.lp, d.f); }
@@ -135,7 +159,7 @@ double log_of(const Direct& d) { return d.lp.hi + (d.lp.lo + log(d.f)); }
 
 // log D as a double-double: k - deviance from shape 1 on, a log x - x + k below.
 DD log_prefactor_dd(const Shape& s, double x) {
-    if (s.a < 1) return dd_add(dd_add(dd_mul(log_dd(x), s.a), -x), s.k);
+    if (s.a < 1) return dd_add(dd_add(dd_mul(log_of_x(x), s.a), -x), s.k);
     return dd_add(dd_neg(shape_deviance(s.a, x, &s.log_a_dd)), s.k);
 }
 
@@ -155,11 +179,11 @@ Direct series_p(const Shape& s, double x) {
         if (term <= sum * kSeriesTol) break;
     }
     if (a < 1) {
-        const DD base = dd_add(dd_mul(log_dd(x), a), -x);
-        return Direct{false, dd_add(base, s.k1), sum, base.hi + (base.lo + s.k)};
+        const DD base = dd_add(dd_mul(log_of_x(x), a), -x);
+        return Direct{false, dd_add(base, s.k1), sum, base.hi + (base.lo + s.k), a};
     }
     const DD ld = dd_add(dd_neg(shape_deviance(a, x, &s.log_a_dd)), s.k);
-    return Direct{false, dd_add(ld, -s.log_a), sum, ld.hi + ld.lo};
+    return Direct{false, dd_add(ld, -s.log_a), sum, ld.hi + ld.lo, a};
 }
 
 // Q = D / (x + 1 - a - 1(1 - a)/(x + 3 - a - 2(2 - a)/(x + 5 - a - ...))).
@@ -210,7 +234,7 @@ Direct fraction_q(const Shape& s, double x) {
         if (done) break;
     }
     const DD ld = log_prefactor_dd(s, x);
-    return Direct{true, ld, h * inv_e, ld.hi + ld.lo};
+    return Direct{true, ld, h * inv_e, ld.hi + ld.lo, 1.0};
 }
 
 // Q for small x and shape: Q = u - v with u = 1 - x^a / Gamma(a + 1) and
@@ -232,20 +256,25 @@ Direct taylor_q(const Shape& s, double x, double r, bool with_density) {
     return Direct{true, DD{0.0, 0.0}, u - v, with_density ? log_prefactor(s, x) : kNaN};
 }
 
-// The uniform asymptotic expansion, for a >= 20: with eta^2 / 2 the
+// The uniform asymptotic expansion, for a >= 20 (the terms c_k a^-k taken
+// while they matter, fewer for larger shapes): with eta^2 / 2 the
 // deviance over a, y = sqrt(deviance),
 //   Q = e^-deviance (erfcx(y) / 2 + S / sqrt(2 pi a))   for x >= a (eta >= 0),
 //   P = e^-deviance (erfcx(y) / 2 - S / sqrt(2 pi a))   for x < a (eta < 0),
 // S = sum_k c_k(eta) a^-k.
-Direct temme(double a, double x) {
-    const DD dev_dd = shape_deviance(a, x, nullptr);
+Direct temme(const Shape& sh, double x) {
+    const double a = sh.a;
+    const DD dev_dd = shape_deviance(a, x, &sh.log_a_dd);
     const double dev = dev_dd.hi + dev_dd.lo;
     const bool upper = x >= a;
     double eta = std::sqrt((dev + dev) / a);
     if (!upper) eta = -eta;
     const double inv_a = 1 / a;
+    // Larger shapes need fewer terms.
+    int terms = 1;
+    while (terms < kTemmeTerms && a < kTemmeShapeFor[terms - 1]) ++terms;
     double s = 0;
-    for (int k = kTemmeTerms - 1; k >= 0; --k) {
+    for (int k = terms - 1; k >= 0; --k) {
         const double* c = kTemmeC[k];
         double ck = 0;
         for (int n = kTemmeDegree[k] - 1; n >= 0; --n) ck = ck * eta + c[n];
@@ -263,12 +292,12 @@ bool temme_region(double a, double x) {
 // For a > 0 and 0 < x < inf, both finite. The solver passes the shape's
 // constants and gets log D as well.
 Direct direct(double a, double x, const Shape* given) {
+    const Shape s = given ? *given : shape_of(a);
     if (temme_region(a, x)) {
-        Direct d = temme(a, x);
-        if (given) d.ld = d.lp.hi + (d.lp.lo + given->k);
+        Direct d = temme(s, x);
+        if (given) d.ld = d.lp.hi + (d.lp.lo + s.k);
         return d;
     }
-    const Shape s = given ? *given : shape_of(a);
     if (x < kTaylorLimit && a < 1) {
         // Below shape 1 the side is chosen by x^a / Gamma(a + 1), the leading
         // term of P: for tiny shapes Q is small even where x < a.
@@ -322,22 +351,31 @@ double ratio(double a, double x, double dx, bool want_q, bool log_r) {
 }
 
 // Upper standard normal quantile for 0 < q <= 1/2, to about 5e-4: a start only.
-double rough_normal_upper(double q) {
-    const double t = std::sqrt(-2 * log(q));
+// Given log q.
+double rough_normal_upper(double log_q) {
+    const double t = std::sqrt(-2 * log_q);
     return t - (2.515517 + (0.802853 + 0.010328 * t) * t) / (1 + (1.432788 + (0.189269 + 0.001308 * t) * t) * t);
 }
 
 // At one x: the residual f = log R(a, x) - lt of the solved ratio R (Q or P)
-// and m = |d log R / d log x| = D / R.
+// and m = |d log R / d log x| = D / R. The target lt = log t is a
+// double-double: rounded to a double, a logarithm near -690 would carry an
+// error of 6e-14 relative in t.
 struct Residual {
     double f;
     double m;
 };
 
-Residual residual(const Shape& s, double x, double lt, bool want_q) {
+Residual residual(const Shape& s, double x, DD lt, bool want_q) {
     const Direct d = direct(s.a, x, &s);
-    const double lr = d.q == want_q ? log_of(d) : log1p(-value_of(d));
-    return Residual{lr - lt, exp(d.ld - lr)};
+    if (d.q == want_q) {
+        const double log_f = log(d.f);
+        const double f = ((d.lp.hi - lt.hi) + (d.lp.lo - lt.lo)) + log_f;
+        const double m = is_nan(d.d_over) ? exp((d.ld - d.lp.hi) - (d.lp.lo + log_f)) : d.d_over / d.f;
+        return Residual{f, m};
+    }
+    const double lr = log1p(-value_of(d));
+    return Residual{(lr - lt.hi) - lt.lo, exp(d.ld - lr)};
 }
 
 // The double next to x > 0 upward or downward.
@@ -363,12 +401,13 @@ constexpr double kLooseElasticity = 64;
 // out), kept inside a bracket of the root; then, where the elasticity is
 // large, the double with the smallest residual among the neighbours.
 double solve(double a, double t, bool want_q, double* elasticity) {
-    const double lt = log(t);
+    const DD lt_dd = log_dd(t);
+    const double lt = lt_dd.hi;
     const Shape s = shape_of(a);
     *elasticity = kNaN;
     // Start: Wilson-Hilferty from shape 1 on, else from the behaviour near 0
     // (P ~ x^a / Gamma(a + 1)) or near inf (Q ~ x^(a-1) e^-x / Gamma(a)).
-    const double z = rough_normal_upper(t);
+    const double z = rough_normal_upper(lt);
     double x = kNaN;
     if (a >= 1) {
         const double base = (1 - 1 / (9 * a)) + (want_q ? z : -z) / (3 * std::sqrt(a));
@@ -377,7 +416,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     if (want_q && a < kTinyShape) {
         // Q(a, x) ~ 1 - x^a for tiny shapes: the root may lie below the
         // smallest subnormal.
-        const Residual at_min = residual(s, kMinSubnormal, lt, true);
+        const Residual at_min = residual(s, kMinSubnormal, lt_dd, true);
         if (at_min.f < 0) return 0.0;
     }
     // ln Gamma(a) and ln Gamma(a + 1) from the shape's constants (for a start,
@@ -400,13 +439,23 @@ double solve(double a, double t, bool want_q, double* elasticity) {
             x = exp((log1p(-t) + lga1) / a);
         }
     }
+    if (want_q && x > 4 * a && x > 16) {
+        // Far out, Q ~ x^(a-1) e^-x / Gamma(a) (1 + (a-1)/x + (a-1)(a-2)/x^2):
+        // x = (a - 1) log x - ln Gamma(a) - log q + log(1 + ...), a fixed
+        // point that gains a factor (a - 1) / x each round.
+        for (int i = 0; i < 3; ++i) {
+            const double r = (a - 1) / x;
+            const double u = r * (1 + (a - 2) / x);
+            x = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
+        }
+    }
     if (!(x > 0) || is_pinf(x)) x = a;
 
     double lo = 0;
     double hi = kInf;
     Residual r{kNaN, kNaN};
     for (int it = 0; it < 100; ++it) {
-        r = residual(s, x, lt, want_q);
+        r = residual(s, x, lt_dd, want_q);
         if (r.f == 0) break;
         // P rises with x, Q falls.
         if ((r.f < 0) != want_q) {
@@ -423,7 +472,16 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         const double newton = -r.f / g1;
         const double curvature = (r.f * g2) / ((2 * g1) * g1);
         const double du = abs0(curvature) < 0.5 ? newton / (1 - curvature) : newton;
-        double next = abs0(du) < 0x1p-20 ? x + x * du : x * exp(du);
+        // x e^du, by its Taylor polynomial for small steps (an iterate
+        // needs no more).
+        double next;
+        if (abs0(du) < 0x1p-20) {
+            next = x + x * (du * (1 + 0.5 * du));
+        } else if (abs0(du) < 0.0625) {
+            next = x + x * (du * (1 + du * (0.5 + du * (1.0 / 6 + du * (1.0 / 24)))));
+        } else {
+            next = x * exp(du);
+        }
         if (next == x) break;
         if (!(next > lo && next < hi)) {
             // Outside the bracket (or NaN): halve it, geometrically where it
@@ -443,7 +501,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         // From a residual this small Halley's step leaves one of the order of
         // its cube.
         if (abs0(r.f) <= 0x1p-18 && abs0(curvature) < 0.5) {
-            if (r.m > kLooseElasticity) r = residual(s, x, lt, want_q);
+            if (r.m > kLooseElasticity) r = residual(s, x, lt_dd, want_q);
             break;
         }
     }
@@ -457,7 +515,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
     for (int i = 0; i < 8; ++i) {
         const double y = next_double(x, up);
         if (!(y > 0) || is_pinf(y)) break;
-        const Residual g = residual(s, y, lt, want_q);
+        const Residual g = residual(s, y, lt_dd, want_q);
         if (!(abs0(g.f) < abs0(r.f))) break;
         const bool crossed = (g.f > 0) != (r.f > 0);
         x = y;

@@ -199,6 +199,9 @@ constexpr double kTemmeC10[] = {
 };
 constexpr const double* kTemmeC[kTemmeTerms] = {kTemmeC0, kTemmeC1, kTemmeC2, kTemmeC3, kTemmeC4, kTemmeC5, kTemmeC6, kTemmeC7, kTemmeC8, kTemmeC9, kTemmeC10};
 
+// From shape kTemmeShapeFor[K - 1] on, the terms c_0 .. c_(K-1) suffice.
+constexpr double kTemmeShapeFor[kTemmeTerms] = {2996891869168103.0, 85759177.0, 92636.0, 6646.0, 857.0, 339.0, 128.0, 83.0, 46.0, 36.0, 20.0};
+
 // c(n / 2) for n = 1 .. 19: the Stirling remainder at the half-integers below 10.
 constexpr int kHalfIntegerRemainders = 19;
 constexpr double kStirlingRemainderHalf[kHalfIntegerRemainders] = {

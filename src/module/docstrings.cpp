@@ -2738,8 +2738,10 @@ k * 2^(s - 32) outputs past the point where that spawn was called and owns the
 next 2^(s - 32). So spawned engines, their own spawned engines (five levels
 down) and the parent's continuation never overlap while each draws fewer than
 2^(s - 32) outputs (2^64 at the deepest level). Engines jumped from the same
-engine are 2^128 outputs apart; jumped and spawned engines of one parent do
-not overlap while the jumps stay below 2^96.
+engine are 2^128 outputs apart; a jumped engine and its own spawned engines
+stay within the parent's first 2^(s - 32) outputs, apart from the parent's
+spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
+2^96 - 1 from Engine(seed)).
 
 ``repr`` shows the seed, where the engine was made (origin: outputs from the
 seeding, as a sum of powers of two, for a jumped or spawned engine), the
@@ -2773,7 +2775,7 @@ calls always run on the calling thread.
 Parameters
 ----------
 n : int
-    At least 1; a smaller number raises ValueError.
+    At least 1 and at most 1024, the bounds of ZORVANA_NUM_THREADS too; any other number raises ValueError.
 
 Examples
 --------

@@ -158,6 +158,9 @@ constexpr int kNpyEnsureCopy = 0x0020;
 // scalar held by value.
 struct ArgValue {
     py::object array;  // none for a held scalar
+    // For counts: a bool array of the argument's shape, set where the
+    // element has no count (the result is NaN there); none when none lacks one.
+    py::object no_count;
     Kind kind = Kind::real;
     union {
         double real;
@@ -241,6 +244,91 @@ bool load_flag(ArgValue& v, py::handle src) {
     return v.convert(src, py::dtype::of<bool>(), Kind::flag);
 }
 
+// An object array of counts (or a list of numbers that NumPy would make
+// float64 at a loss) judged element by element as the same number given
+// alone: a Python int as its value, with no count outside the signed 64-bit
+// range; a float truncated toward zero, with no count when NaN, infinite or
+// out of the range. False, with nothing taken, when another kind of object is
+// among them.
+bool load_object_counts(ArgValue& v, const py::array& objects) {
+    // Column-major arrays give column-major counts, as NumPy's cast does.
+    using api_t = py::detail::npy_api;
+    const bool fortran = (objects.flags() & api_t::NPY_ARRAY_F_CONTIGUOUS_) != 0 &&
+                         (objects.flags() & api_t::NPY_ARRAY_C_CONTIGUOUS_) == 0;
+    const py::object source = fortran ? objects.attr("T") : py::object(objects);
+    auto& api = api_t::get();
+    PyObject* raw = api.PyArray_FromAny_(source.ptr(), py::dtype("O").inc_ref().ptr(), 0, 0,
+                                         py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_ |
+                                             py::detail::npy_api::NPY_ARRAY_C_CONTIGUOUS_,
+                                         nullptr);
+    if (raw == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const py::array items = py::reinterpret_steal<py::array>(raw);
+    const std::vector<py::ssize_t> shape(items.shape(), items.shape() + items.ndim());
+    py::array_t<std::int64_t> counts(shape);
+    py::array_t<bool> none(shape);
+    PyObject* const* in = static_cast<PyObject* const*>(items.data());
+    std::int64_t* out = counts.mutable_data();
+    bool* lacks = none.mutable_data();
+    bool any = false;
+    for (py::ssize_t i = 0; i < items.size(); ++i) {
+        PyObject* o = in[i];
+        std::int64_t c = 0;
+        bool missing = false;
+        if (o != nullptr && PyLong_Check(o)) {
+            int overflow = 0;
+            c = PyLong_AsLongLongAndOverflow(o, &overflow);
+            if (c == -1 && PyErr_Occurred()) {
+                PyErr_Clear();
+                return false;
+            }
+            missing = overflow != 0;
+        } else if (o != nullptr && PyFloat_Check(o)) {
+            const double d = PyFloat_AS_DOUBLE(o);
+            missing = !(d >= -0x1p63 && d < 0x1p63);
+            if (!missing) c = static_cast<std::int64_t>(d);
+        } else {
+            return false;
+        }
+        out[i] = missing ? 0 : c;
+        lacks[i] = missing;
+        any = any || missing;
+    }
+    if (fortran) {
+        v.take(py::reinterpret_borrow<py::array>(counts.attr("T")), Kind::count);
+        if (any) v.no_count = none.attr("T");
+    } else {
+        v.take(counts, Kind::count);
+        if (any) v.no_count = none;
+    }
+    return true;
+}
+
+// Whether a list (or tuple, nested) holds a Python int that a float64 array
+// would not keep: one outside the signed 64-bit range or not a double.
+bool holds_inexact_int(PyObject* o, int depth = 0) {
+    if (PyList_Check(o) || PyTuple_Check(o)) {
+        if (depth > 64) return false;
+        const Py_ssize_t n = PySequence_Fast_GET_SIZE(o);
+        for (Py_ssize_t i = 0; i < n; ++i) {
+            if (holds_inexact_int(PySequence_Fast_GET_ITEM(o, i), depth + 1)) return true;
+        }
+        return false;
+    }
+    if (!PyLong_Check(o) || PyBool_Check(o)) return false;
+    int overflow = 0;
+    const long long c = PyLong_AsLongLongAndOverflow(o, &overflow);
+    if (c == -1 && PyErr_Occurred()) {
+        PyErr_Clear();
+        return false;
+    }
+    if (overflow != 0) return true;
+    const double d = static_cast<double>(c);
+    return !(d < 0x1p63) || static_cast<long long>(d) != c;
+}
+
 // A count: integers as int64 (NumPy's cast, as vectorize did); uint64 as
 // the same cast, read as beyond the range where it wraps; floats as float64
 // copies (the copy keeps the memory order vectorize's int64 copy had), read
@@ -279,9 +367,27 @@ bool load_count(ArgValue& v, py::handle src) {
     const py::dtype dt = py::reinterpret_borrow<py::array>(a).dtype();
     const char kind = dt.kind();
     if (kind == 'u' && dt.itemsize() == 8) return v.convert(a, py::dtype::of<std::int64_t>(), Kind::unsigned_count);
-    if (kind == 'f') return v.convert(a, py::dtype::of<double>(), Kind::real, kNpyEnsureCopy);
+    if (kind == 'f') {
+        if (!py::isinstance<py::array>(src) && holds_inexact_int(o)) {
+            PyObject* raw = py::detail::npy_api::get().PyArray_FromAny_(
+                o, py::dtype("O").inc_ref().ptr(), 0, 0, py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_, nullptr);
+            if (raw == nullptr) {
+                PyErr_Clear();
+            } else {
+                const py::array objects = py::reinterpret_steal<py::array>(raw);
+                const py::array floats = py::reinterpret_borrow<py::array>(a);
+                if (objects.ndim() == floats.ndim() &&
+                    std::equal(objects.shape(), objects.shape() + objects.ndim(), floats.shape()) &&
+                    load_object_counts(v, objects)) {
+                    return true;
+                }
+            }
+        }
+        return v.convert(a, py::dtype::of<double>(), Kind::real, kNpyEnsureCopy);
+    }
     if (kind == 'O') {
         return v.convert(a, py::dtype::of<std::int64_t>(), Kind::count) ||
+               load_object_counts(v, py::reinterpret_borrow<py::array>(a)) ||
                v.convert(a, py::dtype::of<double>(), Kind::real, kNpyEnsureCopy);
     }
     return v.convert(a, py::dtype::of<std::int64_t>(), Kind::count);
@@ -460,6 +566,23 @@ bool evaluate(Plan& plan, std::size_t size) {
     return !cancel.load();
 }
 
+// NaN where a count argument's element has no count (see load_object_counts).
+void set_no_counts(const Row& row, const ArgValue& counts, const std::vector<py::ssize_t>& shape, bool fortran,
+                   double* out, std::size_t size) {
+    ArgValue mask;
+    mask.take(counts.no_count.cast<py::array>(), Kind::flag);
+    ArgValue* masks[] = {&mask};
+    Plan plan = make_plan(row, masks, 1, shape, fortran, out);
+    plan.batch = [](std::size_t n, const Column* cols, double* run) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (read_flag(cols[0], i)) run[i] = kNaN;
+        }
+    };
+    std::atomic<bool> cancel{false};
+    CallWatch watch(cancel);
+    plan.run(0, size, watch);
+}
+
 // All arguments broadcast as vectorize broadcasts them.
 py::object call(const Row& row, ArgValue* const* args, std::size_t nargs) {
     int nd = 0;
@@ -506,8 +629,16 @@ py::object call(const Row& row, ArgValue* const* args, std::size_t nargs) {
         Column cols[8];
         for (std::size_t a = 0; a < nargs; ++a) cols[a] = Column{args[a]->base(), 0, args[a]->kind};
         double r;
-        row.scalar(1, cols, &r);
+        {
+            ScalarCall scalar_call;
+            row.scalar(1, cols, &r);
+        }
         if (PyErr_Occurred()) throw py::error_already_set();  // interrupted
+        for (std::size_t a = 0; a < nargs; ++a) {
+            if (args[a]->no_count.ptr() != nullptr && *static_cast<const bool*>(args[a]->no_count.cast<py::array>().data())) {
+                r = kNaN;
+            }
+        }
         return py::float_(r);
     }
     const bool fortran = !c_order && f_order;
@@ -516,6 +647,9 @@ py::object call(const Row& row, ArgValue* const* args, std::size_t nargs) {
     if (size == 0) return std::move(result);
     Plan plan = make_plan(row, args, nargs, shape, fortran, static_cast<double*>(result.mutable_data()));
     if (!evaluate(plan, size)) throw py::error_already_set();
+    for (std::size_t a = 0; a < nargs; ++a) {
+        if (args[a]->no_count.ptr() != nullptr) set_no_counts(row, *args[a], shape, fortran, plan.out, size);
+    }
     return std::move(result);
 }
 
@@ -591,7 +725,10 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
         cols[a] = Column{reinterpret_cast<const char*>(&held[a]), 0, kind};
     }
     double r;
-    row.scalar(1, cols, &r);
+    {
+        ScalarCall scalar_call;
+        row.scalar(1, cols, &r);
+    }
     if (PyErr_Occurred()) return nullptr;  // a signal handler raised during a long search
     return PyFloat_FromDouble(r);
 }

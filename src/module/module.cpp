@@ -86,6 +86,9 @@ PYBIND11_MODULE(zorvana, m) {
 
     m.def("set_num_threads", [](int n) {
         if (n < 1) throw py::value_error("the number of threads must be at least 1");
+        if (n > zorvana::kMostThreads) {
+            throw py::value_error("the number of threads must be at most " + std::to_string(zorvana::kMostThreads));
+        }
         zorvana::set_num_threads(n);
     }, py::arg("n"));
     m.def("get_num_threads", &zorvana::num_threads);

@@ -25,14 +25,21 @@ std::atomic<int> g_threads{1};
 unsigned long g_main_thread = 0;
 
 thread_local CallWatch* t_watch = nullptr;
+using threads_detail::t_scalar;
+
+// Work an all-scalar call does with the interpreter lock held, counted from
+// its second check, before it lets the lock go.
+constexpr std::chrono::microseconds kScalarHold{500};
 
 bool is_main_thread() { return static_cast<unsigned long>(PyThread_get_thread_ident()) == g_main_thread; }
 
 // The check behind interrupt_requested(). A thread with no watch is serving
 // an all-scalar call with the interpreter lock held: it looks at the signals
-// directly (the interpreter ignores the look on other threads than the main one).
+// directly (the interpreter ignores the look on other threads than the main
+// one), and lets the lock go once the call has run long.
 bool check_interrupt() {
     if (t_watch != nullptr) return t_watch->stop();
+    if (t_scalar != nullptr) return t_scalar->check();
     return PyErr_CheckSignals() != 0;
 }
 
@@ -52,15 +59,15 @@ int initial_num_threads() {
     if (const char* env = std::getenv("ZORVANA_NUM_THREADS")) {
         char* end = nullptr;
         const long n = std::strtol(env, &end, 10);
-        if (end != env && *end == '\0' && n >= 1 && n <= 1024) return static_cast<int>(n);
+        if (end != env && *end == '\0' && n >= 1 && n <= kMostThreads) return static_cast<int>(n);
     }
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0) {
         const int n = CPU_COUNT(&set);
-        if (n >= 1) return n;
+        if (n >= 1) return std::min(n, kMostThreads);
     }
     const unsigned n = std::thread::hardware_concurrency();
-    return n >= 1 ? static_cast<int>(n) : 1;
+    return n >= 1 ? static_cast<int>(std::min(n, static_cast<unsigned>(kMostThreads))) : 1;
 }
 
 CallWatch::CallWatch(std::atomic<bool>& cancel, PyThreadState** released)
@@ -94,6 +101,29 @@ bool CallWatch::stop() {
     looking_ = false;
     if (raised) cancel_.store(true);
     return raised;
+}
+
+void ScalarCall::take_lock_back() {
+    watch_.reset();
+    PyEval_RestoreThread(released_);
+}
+
+bool ScalarCall::check() {
+    // The clock is read at the 2nd, 4th, 8th ... check only: a cheap call
+    // with a check or two costs no more than before.
+    ++checks_;
+    if (checks_ >= 2 && (checks_ & (checks_ - 1)) == 0) {
+        const auto now = std::chrono::steady_clock::now();
+        if (checks_ == 2) {
+            since_ = now;
+        } else if (now - since_ >= kScalarHold) {
+            // From here on the checks go to the watch (this thread's t_watch).
+            released_ = PyEval_SaveThread();
+            watch_.emplace(cancel_, &released_);
+            return false;
+        }
+    }
+    return PyErr_CheckSignals() != 0;
 }
 
 CallWatch* current_watch() { return t_watch; }

@@ -9,14 +9,18 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <optional>
 
 namespace zorvana {
 
 // Threads used by one call (the calling thread included); at least 1.
 int num_threads();
 void set_num_threads(int n);
-// The start value: ZORVANA_NUM_THREADS when it is a positive integer,
-// otherwise the number of cores this process may run on.
+// The most threads a call may use (set_num_threads refuses more).
+constexpr int kMostThreads = 1024;
+// The start value: ZORVANA_NUM_THREADS when it is an integer from 1 to
+// kMostThreads, otherwise the number of cores this process may run on (at
+// most kMostThreads).
 int initial_num_threads();
 
 // What a thread working for a call checks between runs of elements and, via
@@ -48,6 +52,45 @@ private:
     bool looking_ = false;
     std::chrono::steady_clock::time_point next_look_;
     CallWatch* outer_;
+};
+
+// An all-scalar call, served with the interpreter lock held: cheap calls
+// never touch the lock. A call that turns out long (its loops have asked
+// interrupt_requested() for about a millisecond) releases the lock for the
+// rest of its work, as an array call does, and the destructor takes it back;
+// until then the checks look at the signals directly. The scalar function
+// must have taken its arguments out of Python objects before it starts, and
+// the caller looks for an exception (a signal handler that raised) after the
+// destructor.
+class ScalarCall;
+namespace threads_detail {
+inline thread_local ScalarCall* t_scalar = nullptr;  // the innermost on this thread
+}
+
+class ScalarCall {
+public:
+    // (The thread-local slot's address is looked up once.)
+    ScalarCall() : slot_(&threads_detail::t_scalar), outer_(*slot_) { *slot_ = this; }
+    ~ScalarCall() {
+        if (released_ != nullptr) take_lock_back();
+        *slot_ = outer_;
+    }
+    ScalarCall(const ScalarCall&) = delete;
+    ScalarCall& operator=(const ScalarCall&) = delete;
+
+    // interrupt_requested() during the call.
+    bool check();
+
+private:
+    void take_lock_back();
+
+    std::atomic<bool> cancel_{false};
+    PyThreadState* released_ = nullptr;
+    unsigned checks_ = 0;
+    std::chrono::steady_clock::time_point since_;
+    std::optional<CallWatch> watch_;
+    ScalarCall** slot_;
+    ScalarCall* outer_;
 };
 
 // The watch of the call this thread works for (nullptr when none).

@@ -272,7 +272,7 @@ py::array_t<double> fill_varying(const std::vector<py::ssize_t>& dims, bool (*va
                 // the next row: back to its start, then carry through the outer dimensions
                 j = 0;
                 for (std::size_t a = 0; a < np; ++a) at[a] -= inner_step[a] * inner;
-                for (std::size_t d = nd - 1; d-- > 0;) {
+                for (std::size_t d = nd ? nd - 1 : 0; d-- > 0;) {
                     for (std::size_t a = 0; a < np; ++a) at[a] += steps[d][a];
                     if (++index[d] < dims[d]) break;
                     for (std::size_t a = 0; a < np; ++a) at[a] -= steps[d][a] * dims[d];
@@ -445,6 +445,7 @@ PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject*
     double v;
     try {
         EngineHold hold(*engine);
+        ScalarCall scalar_call;
         v = row.scalar(reals, count, engine->generator());
     } catch (const std::runtime_error& e) {
         PyErr_SetString(PyExc_RuntimeError, e.what());
@@ -528,6 +529,7 @@ py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), type
             double v;
             {
                 EngineHold hold(e);
+                ScalarCall scalar_call;
                 v = valid(p...) ? draw(p..., e.generator()) : kNaN;
             }
             if (PyErr_Occurred()) throw py::error_already_set();  // interrupted

@@ -182,9 +182,8 @@ void BlockJump::apply(Mt19937_64::Words& words) const {
         }
         const unsigned c = poly_[b];
         if (c == 0) continue;
-        const std::uint64_t* s = &sums[c * n];
-        std::uint64_t* dst = &y[at];
-        for (std::size_t k = 0; k < n; ++k) dst[k] ^= s[k];
+        xor_into(reinterpret_cast<unsigned char*>(&y[at]), reinterpret_cast<const unsigned char*>(&sums[c * n]),
+                 n * sizeof(std::uint64_t));
     }
     std::memcpy(words.data(), &y[at], sizeof(words));
 }

@@ -12,6 +12,8 @@
 #include "kernels/precision.hpp"
 #include "tails/tails.hpp"
 
+#include <cmath>
+
 namespace zorvana {
 namespace {
 
@@ -80,7 +82,7 @@ double cauchy_small_tail(double z) {
     // 1/z as a double-double
     const double uh = 1.0 / z;
     if (uh == 0) return 0.0;
-    const DD pr = accurate::two_prod(uh, z);
+    const DD pr = z <= 0x1p995 ? accurate::two_prod_in_range(uh, z) : accurate::two_prod(uh, z);
     const double ul = ((1.0 - pr.hi) - pr.lo) / z;
     const DD a = accurate::atan_dd(uh);
     const DD au = accurate::dd_add(a, ul / (1.0 + uh * uh));
@@ -109,7 +111,7 @@ void sin_cos(DD t, double& s, double& c) {
     const double x2 = x * x;
     double ps = 0.0;  // sin x / x - 1
     double pc = 0.0;  // cos x - 1
-    for (int k = 11; k >= 1; --k) {
+    for (int k = 9; k >= 1; --k) {  // the next terms are below 2^-66
         ps = (ps + kSinCos.s[k]) * x2;
         pc = (pc + kSinCos.c[k]) * x2;
     }
@@ -324,10 +326,16 @@ double qweibull_upper(double p, double shape, double scale) {
     if (p == 1) return 0.0;
     if (is_pinf(shape)) return scale;
     // scale (-log p)^(1/shape) = e^(log(-log p)/shape + log scale)
-    const DD l = accurate::log_dd(p);
-    const DD ll = accurate::dd_add(accurate::log_dd(-l.hi), l.lo / l.hi);
-    const DD y = accurate::dd_add(accurate::dd_div(ll, shape), accurate::log_dd(scale));
-    return accurate::exp_dd(y);
+    const DD l = accurate::dd_neg(accurate::log_dd(p));
+    if (shape == 1) return accurate::dd_mul(l, scale).hi;
+    if (shape == 2) {
+        const double r = std::sqrt(l.hi);
+        return (r + l.lo / (r + r)) * scale;
+    }
+    const DD ll = accurate::dd_add(accurate::log_dd(l.hi), l.lo / l.hi);
+    const DD y = accurate::dd_div(ll, shape);
+    if (scale >= 0x1p-60 && scale <= 0x1p60) return accurate::exp_mul(y, scale);
+    return accurate::exp_dd(accurate::dd_add(y, accurate::log_dd(scale)));
 }
 
 // ------------------------------------------------------------- Bernoulli ----

@@ -93,19 +93,18 @@ double next_double(double x, bool up) {
 
 // A quantile y > 0 from a scaled root of the incomplete gamma ratio carries
 // the rounding of the scaling: the double with the smallest residual
-// log_tail(y) - log p, by steps of one unit toward it (the tail falls with y;
+// tail(y) / p - 1, by steps of one unit toward it (the tail falls with y;
 // m = |d log p / d log y|, so a step moves the residual by about m ulp(y) / y).
-template <class LogTail>
-double settle(double y, double p, double m, LogTail log_tail) {
+template <class Tail>
+double settle(double y, double p, double m, Tail tail) {
     if (!(y > 0) || is_pinf(y)) return y;
-    const double lp = accurate::log(p);
-    double f = log_tail(y) - lp;
+    double f = tail(y) / p - 1;
     if (abs0(f) <= 0.5 * (m * ((next_double(y, true) - y) / y))) return y;
     const bool up = f > 0;
     for (int i = 0; i < 4 && f != 0; ++i) {
         const double z = next_double(y, up);
         if (!(z > 0) || is_pinf(z)) break;
-        const double g = log_tail(z) - lp;
+        const double g = tail(z) / p - 1;
         if (!(abs0(g) < abs0(f))) break;
         const bool crossed = (g > 0) != (f > 0);
         y = z;
@@ -142,7 +141,7 @@ double qgamma_upper(double p, double shape, double scale) {
     double elasticity;
     const double y = accurate::gamma_q_inv(shape, p, &elasticity) * scale;
     if (power_of_two(scale) || !(elasticity > kLooseElasticity)) return y;
-    return settle(y, p, elasticity, [shape, scale](double v) { return pgamma_upper(v, shape, scale, true); });
+    return settle(y, p, elasticity, [shape, scale](double v) { return pgamma_upper(v, shape, scale, false); });
 }
 
 double pinvgamma_upper(double x, double shape, double scale, bool log_p) {
@@ -174,7 +173,7 @@ double qinvgamma_upper(double p, double shape, double scale) {
     const double x = accurate::gamma_p_inv(shape, p, &elasticity);
     const double y = scale / x;
     if ((power_of_two(scale) && power_of_two(x)) || !(elasticity > kLooseElasticity)) return y;
-    return settle(y, p, elasticity, [shape, scale](double v) { return pinvgamma_upper(v, shape, scale, true); });
+    return settle(y, p, elasticity, [shape, scale](double v) { return pinvgamma_upper(v, shape, scale, false); });
 }
 
 double pchisq_upper(double x, double dof, bool log_p) {

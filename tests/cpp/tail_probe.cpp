@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "accurate/beta_inc.hpp"
 #include "accurate/elementary.hpp"
 #include "accurate/gamma_inc.hpp"
 #include "tails/tails.hpp"
@@ -91,7 +92,18 @@ void add_gamma(Table& t) {
 }
 
 // Kernels of the incomplete beta family (accurate/beta_inc.hpp).
-void add_beta(Table&) {}
+void add_beta(Table& t) {
+    t["beta_inc"] = [](const Args& a) {
+        return accurate::beta_inc(d(a[0]), d(a[1]), d(a[2]), d(a[3]), f(a[4]), f(a[5]));
+    };
+    t["log_beta"] = [](const Args& a) { return accurate::log_beta(d(a[0]), d(a[1])); };
+    // The inverse: its x, its y, and the logarithm of the smaller.
+    t["beta_inc_inv_x"] = [](const Args& a) { return accurate::beta_inc_inv(d(a[0]), d(a[1]), d(a[2]), f(a[3])).x; };
+    t["beta_inc_inv_y"] = [](const Args& a) { return accurate::beta_inc_inv(d(a[0]), d(a[1]), d(a[2]), f(a[3])).y; };
+    t["beta_inc_inv_log"] = [](const Args& a) {
+        return accurate::beta_inc_inv(d(a[0]), d(a[1]), d(a[2]), f(a[3])).log_small;
+    };
+}
 
 }  // namespace
 

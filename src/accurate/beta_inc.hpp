@@ -1,0 +1,45 @@
+// The regularized incomplete beta function for the upper-tail path.
+//
+// A point of the unit interval is passed as x and y = 1 - x. Of the two, the
+// smaller is taken as exact and the larger as its exact complement (only
+// the smaller carries its full relative precision into the result), so a
+// caller forms the smaller directly: t^2/(nu + t^2) rather than
+// 1 - nu/(nu + t^2). Shapes are positive and finite; degenerate shapes and
+// points outside (0, 1) are the callers' business.
+#pragma once
+
+namespace zorvana {
+namespace accurate {
+
+// I_x(a, b) (upper = false) or its complement 1 - I_x(a, b) = I_y(b, a)
+// (upper = true); with log_p, its natural logarithm, finite wherever the
+// value is positive, also far below the smallest double. log_prefactor, when
+// given, receives ln(x^a y^b / B(a, b)) (for 0 < x < 1), from which the
+// slope of the tail follows: d ln I / d ln x = x^a y^b / (B(a, b) y I).
+double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_prefactor = nullptr);
+
+// log I_x(a, b) for x given by its logarithm, x below 2^-900 (it may have
+// underflowed): x^a / (a B(a, b)) to double precision.
+double log_beta_inc_tiny(double a, double b, double log_x);
+
+// ln B(a, b), a, b > 0.
+double log_beta(double a, double b);
+
+// The inverse: the point where I_x(a, b) = p (upper = false) or
+// 1 - I_x(a, b) = p (upper = true), 0 < p < 1. x_small tells which of x and
+// y is the smaller (and exact); log_small is its logarithm, finite also
+// when it has underflowed to 0.
+struct BetaPoint {
+    double x, y;
+    bool x_small;
+    double log_small;
+};
+BetaPoint beta_inc_inv(double a, double b, double p, bool upper);
+
+// The point x = P/(P + Q), y = Q/(P + Q) for P = p1 p2 and Q = q1 q2 (all
+// positive and finite), each within about an ulp, the smaller also by its
+// logarithm when it underflows.
+BetaPoint split_point(double p1, double p2, double q1, double q2);
+
+}  // namespace accurate
+}  // namespace zorvana
