@@ -11,7 +11,8 @@
 //   kLogX                      whether the formula also takes math_log(x);
 //   y(x, p, q, ls, lx)         the log-density given ls = math_log(log_arg)
 //                              and lx = math_log(x);
-//   plain(x, e, lx)            the density given e = math_exp(y);
+//   plain(x, e, lx)            the density given e = math_exp(y) (x and lx
+//                              read only where kLogX);
 //   logged(y, lx)              the log-density.
 //
 // p and q are the parameters in the function's order (q unused by dexp).

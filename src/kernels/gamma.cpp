@@ -125,7 +125,7 @@ double scaled_power(double a, double x) {
 // Integral of the gamma density t^(a-1) e^-t / Gamma(a) over the window
 // around the mode, by the 50-point rule, given lg = math_lgamma(a). The mass
 // outside the window is dropped.
-double quadrature(double a, double x, double lg) {
+void quadrature_nodes(double a, double x, double* t, double* w) {
     const double r = math_sqrt(a);
     int row = 0;
     while (!(a > kWindow[row].shape_above)) ++row;
@@ -135,19 +135,20 @@ double quadrature(double a, double x, double lg) {
     const double ub = x < hi_edge ? x : hi_edge;
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
-    const double a_minus_1 = -1 + a;
-    // The nodes and weights in extended precision, one at a time; the terms
-    // exp((log(t) (a - 1) - t) - lg) w in lanes.
-    double t[kGaussLegendrePoints], w[kGaussLegendrePoints], term[kGaussLegendrePoints];
+    // The nodes and weights in extended precision, one at a time.
     for (int i = 0; i < kGaussLegendrePoints; ++i) {
         const ext offset = (static_cast<ext>(width) * kGaussLegendreNodes[i]) * ext(0.5);
         t[i] = static_cast<double>(offset + static_cast<ext>(mid));
         w[i] = static_cast<double>((kGaussLegendreWeights[i] * static_cast<ext>(width)) * ext(0.5));
     }
-    gamma_quadrature_terms(t, w, a_minus_1, lg, term, kGaussLegendrePoints);
-    double sum = term[kGaussLegendrePoints - 1];
-    for (int i = kGaussLegendrePoints - 2; i >= 0; --i) sum = sum + term[i];
-    return sum;
+}
+
+double quadrature(double a, double x, double lg) {
+    // The terms exp((log(t) (a - 1) - t) - lg) w in lanes.
+    double t[kGaussLegendrePoints], w[kGaussLegendrePoints], term[kGaussLegendrePoints];
+    quadrature_nodes(a, x, t, w);
+    gamma_quadrature_terms(t, w, -1 + a, lg, term, kGaussLegendrePoints);
+    return gamma_quadrature_sum(term);
 }
 
 // ---------------------------------------------------------------------------
@@ -232,6 +233,10 @@ double gamma_p_inv_start(double a, double p) { return start_value(a, p); }
 double gamma_p_quadrature(double a, double x, double lg) { return quadrature(a, x, lg); }
 
 double lanczos_sum(double x) { return lanczos_series(x); }
+
+static_assert(kGaussLegendrePoints == kQuadratureNodes, "the quadrature's node count");
+
+void gamma_quadrature_nodes(double a, double x, double* t, double* w) { quadrature_nodes(a, x, t, w); }
 
 double math_gamma_p_inv(double a, double p) {
     double ahead;

@@ -550,13 +550,36 @@ void gamma_fraction_array(double a, const double* x, const double* power, double
     }
 }
 
+// Quadratures evaluated side by side: their terms fill whole packs.
+constexpr int kQuadratureGroup = 8;
+
+// out[at[j]] = gamma_p_quadrature(a[j], x[j], lg[j]) for j < n: the nodes of
+// up to kQuadratureGroup quadratures at a time, their terms in lanes together.
+void quadratures(const int* at, const double* a, const double* x, const double* lg, double* out, int n) {
+    constexpr int kNodes = kQuadratureGroup * kQuadratureNodes;
+    double t[kNodes], w[kNodes], v[kNodes];
+    for (int from = 0; from < n; from += kQuadratureGroup) {
+        const int m = n - from < kQuadratureGroup ? n - from : kQuadratureGroup;
+        for (int j = 0; j < m; ++j) gamma_quadrature_nodes(a[from + j], x[from + j], t + j * kQuadratureNodes,
+                                                           w + j * kQuadratureNodes);
+        const int nodes = m * kQuadratureNodes;
+        log_array(t, v, nodes);
+        for (int j = 0; j < m; ++j) {
+            const double a_minus_1 = -1 + a[from + j], lgj = lg[from + j];
+            for (int i = j * kQuadratureNodes; i < (j + 1) * kQuadratureNodes; ++i) v[i] = (v[i] * a_minus_1 - t[i]) - lgj;
+        }
+        exp_array(v, v, nodes);
+        for (int i = 0; i < nodes; ++i) v[i] = v[i] * w[i];
+        for (int j = 0; j < m; ++j) out[at[from + j]] = gamma_quadrature_sum(v + j * kQuadratureNodes);
+    }
+}
+
 // out[i] = math_gamma_p(a, x[i]) for n <= kBlock elements and a shape a >= eps
-// that is not NaN, lg = math_lgamma(a). The quadrature regime goes to the
-// scalar kernel, which evaluates its nodes in lanes.
+// that is not NaN, lg = math_lgamma(a).
 void gamma_p_block(double a, double lg, const double* x, double* out, int n) {
-    int at[2][kBlock];
-    double xs[2][kBlock], power[2][kBlock];
-    int count[2] = {0, 0};
+    int at[2][kBlock], quad_at[kBlock];
+    double xs[2][kBlock], power[2][kBlock], quad_a[kBlock], quad_x[kBlock], quad_lg[kBlock];
+    int count[2] = {0, 0}, quads = 0;
     for (int i = 0; i < n; ++i) {
         const double xi = x[i];
         if (xi != xi) {
@@ -570,9 +593,13 @@ void gamma_p_block(double a, double lg, const double* x, double* out, int n) {
             at[1][count[1]] = i;
             xs[1][count[1]++] = xi;
         } else {
-            out[i] = math_gamma_p(a, xi);
+            quad_at[quads] = i;
+            quad_a[quads] = a;
+            quad_lg[quads] = lg;
+            quad_x[quads++] = xi;
         }
     }
+    quadratures(quad_at, quad_a, quad_x, quad_lg, out, quads);
     for (int r = 0; r < 2; ++r) {
         const int m = count[r];
         if (m == 0) continue;
@@ -750,11 +777,11 @@ void gamma_fraction_each(const double* a, const double* x, const double* power, 
 }
 
 // out[i] = math_gamma_p(a[i], x[i]) for n <= kBlock elements, given
-// lg[i] = math_lgamma(a[i]); the quadrature regime by the scalar kernel.
+// lg[i] = math_lgamma(a[i]).
 void gamma_p_block_each(const double* a, const double* lg, const double* x, double* out, int n) {
-    int at[2][kBlock];
-    double as[2][kBlock], xs[2][kBlock], power[2][kBlock];
-    int count[2] = {0, 0};
+    int at[3][kBlock];
+    double as[3][kBlock], xs[3][kBlock], power[3][kBlock];
+    int count[3] = {0, 0, 0};
     for (int i = 0; i < n; ++i) {
         const double ai = a[i], xi = x[i];
         int r;
@@ -772,8 +799,7 @@ void gamma_p_block_each(const double* a, const double* lg, const double* x, doub
         } else if (ai < kSmallShape || xi / ai > kUpperFractionRatio) {
             r = 1;
         } else {
-            out[i] = gamma_p_quadrature(ai, xi, lg[i]);
-            continue;
+            r = 2;
         }
         at[r][count[r]] = i;
         as[r][count[r]] = ai;
@@ -791,6 +817,7 @@ void gamma_p_block_each(const double* a, const double* lg, const double* x, doub
         gamma_fraction_each(as[r], xs[r], power[r], power[r], m, r == 1);
         for (int j = 0; j < m; ++j) out[at[r][j]] = power[r][j];
     }
+    quadratures(at[2], as[2], xs[2], power[2], out, count[2]);
 }
 
 void gamma_p_each_array(const double* a, const double* x, double* out, std::size_t n) {

@@ -37,8 +37,17 @@ const LaneKernels* lane_kernels_named(const char* name);
 // The start value of math_gamma_p_inv (a > 0, 0 < p < 1).
 double gamma_p_inv_start(double a, double p);
 
-// math_gamma_p(a, x) in its quadrature regime, given lg = math_lgamma(a).
+// math_gamma_p(a, x) in its quadrature regime, given lg = math_lgamma(a):
+// gamma_quadrature_sum of the terms exp((log(t[i]) (-1 + a) - t[i]) - lg) w[i]
+// at the nodes and weights gamma_quadrature_nodes gives.
 double gamma_p_quadrature(double a, double x, double lg);
+constexpr int kQuadratureNodes = 50;
+void gamma_quadrature_nodes(double a, double x, double* t, double* w);
+inline double gamma_quadrature_sum(const double* term) {
+    double sum = term[kQuadratureNodes - 1];
+    for (int i = kQuadratureNodes - 2; i >= 0; --i) sum = sum + term[i];
+    return sum;
+}
 
 // The Lanczos form of math_lgamma(x) (x >= eps, away from 1, not an integer
 // of its table): (math_log(lanczos_sum(x)) + kLnSqrtTwoPi) + p with

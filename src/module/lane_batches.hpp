@@ -230,6 +230,35 @@ void log_density_run(std::size_t n, const Column* cols, double* out) {
     bool flag[kChunk];
     double scale_log = 0;
     bool have_scale_log = false;
+    if constexpr (Constant && !Form::kLogX) {
+        // One pass: the log-density of each regular element at once (the
+        // scale's logarithm is taken even if no element turns out regular).
+        scale_log = math_log_param(Form::log_arg(p0, q0));
+        for (std::size_t from = 0; from < n; from += kChunk) {
+            const std::size_t m = n - from < kChunk ? n - from : kChunk;
+            std::size_t exps = 0;
+            for (std::size_t i = 0; i < m; ++i) {
+                const std::size_t e = from + i;
+                const double xi = read_real(cols[0], e);
+                if (!Form::regular(xi, p0, q0)) {
+                    call_one<F, kCols>(cols, e, out + e);
+                    continue;
+                }
+                const double v = Form::y(xi, p0, q0, scale_log, 0.0);
+                if (flag0) {
+                    out[e] = sound_detail::density_value(Form::logged(v, 0.0), true);
+                } else {
+                    at[exps] = e;
+                    y[exps++] = v;
+                }
+            }
+            math_exp_n(y, y, exps);
+            for (std::size_t k = 0; k < exps; ++k) {
+                out[at[k]] = sound_detail::density_value(Form::plain(0.0, y[k], 0.0), false);
+            }
+        }
+        return;
+    }
     for (std::size_t from = 0; from < n; from += kChunk) {
         const std::size_t m = n - from < kChunk ? n - from : kChunk;
         std::size_t count = 0;
