@@ -6,6 +6,7 @@
 #include "accurate/beta_inc.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "accurate/elementary.hpp"
@@ -37,6 +38,25 @@ double deviance_of(double a, DD m, double n, double s) {
     return deviance(a, m.hi) + (1 - a / m.hi) * m.lo;
 }
 
+// The terms of the prefactor that depend on the shapes alone,
+//   ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)),
+// remembered per thread for the last pair (an array call repeats it).
+struct ShapeMemo {
+    std::uint64_t a = 0, b = 0;  // bits; 0 and 0 is no pair (shapes are positive)
+    double value = 0;
+};
+thread_local ShapeMemo shape_memo;
+
+double shape_terms(double a, double b, double n) {
+    ShapeMemo& m = shape_memo;
+    if (m.a == bits_of(a) && m.b == bits_of(b)) return m.value;
+    const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n);
+    m.value = ((0.5 * (log(a / n) + log(b)) - kLogSqrt2Pi) - c);
+    m.a = bits_of(a);
+    m.b = bits_of(b);
+    return m.value;
+}
+
 // ln(x^a y^b / B(a, b)) with s the smaller of x and y (x when x_small), the
 // other 1 - s exactly:
 //   -D(a, n x) - D(b, n y) + ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)),
@@ -51,8 +71,7 @@ double log_prefactor(double a, double b, double s, bool x_small) {
     const double as = x_small ? a : b;
     const double ao = x_small ? b : a;
     const double dev = deviance_of(as, ms, n.hi, s) + deviance_of(ao, mo, n.hi, 1.0);
-    const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n.hi);
-    return ((0.5 * (log(a / n.hi) + log(b)) - kLogSqrt2Pi) - c) - dev;
+    return shape_terms(a, b, n.hi) - dev;
 }
 
 // I_x(a, b) = x^a y^b / (a B(a, b) K), K = 1 + d1/(1 + d2/(1 + d3/(1 + ...))),
@@ -319,33 +338,38 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
 }
 
 BetaPoint split_point(double p1, double p2, double q1, double q2) {
-    const double lp = log(p1) + log(p2);
-    const double lq = log(q1) + log(q2);
     BetaPoint pt;
-    pt.x_small = lp <= lq;
-    const double gap = pt.x_small ? lp - lq : lq - lp;  // ln(small/large) <= 0
-    const double big = pt.x_small ? lq : lp;
+    pt.log_small = kNaN;
     constexpr double kSplitMax = 0x1p990;  // Dekker's split overflows beyond 2^995
-    if (gap < -620 || big > 700 || big < -700 || p1 > kSplitMax || p2 > kSplitMax || q1 > kSplitMax ||
-        q2 > kSplitMax) {
-        // Far apart or out of range: the logarithms serve.
-        const double r = exp(gap);
-        pt.log_small = gap - log1p(r);
-        const double small = exp(pt.log_small);
-        pt.x = pt.x_small ? small : 1 / (1 + r);
-        pt.y = pt.x_small ? 1 / (1 + r) : small;
+    constexpr double kRatioMin = 1.1850648642339810e-269;  // e^-620
+    const double P = p1 * p2;
+    const double Q = q1 * q2;
+    pt.x_small = P <= Q;
+    const double small = pt.x_small ? P : Q;
+    const double large = pt.x_small ? Q : P;
+    if (small >= 0x1p-960 && large <= 0x1p960 && small >= large * kRatioMin && p1 <= kSplitMax && p2 <= kSplitMax &&
+        q1 <= kSplitMax && q2 <= kSplitMax) {
+        const DD Pd = two_prod(p1, p2);
+        const DD Qd = two_prod(q1, q2);
+        DD S = two_sum(Pd.hi, Qd.hi);
+        S.lo = S.lo + (Pd.lo + Qd.lo);
+        const double ls = S.lo / S.hi;
+        const double qx = Pd.hi / S.hi;
+        const double qy = Qd.hi / S.hi;
+        pt.x = qx + qx * (Pd.lo / Pd.hi - ls);
+        pt.y = qy + qy * (Qd.lo / Qd.hi - ls);
         return pt;
     }
-    const DD P = two_prod(p1, p2);
-    const DD Q = two_prod(q1, q2);
-    DD S = two_sum(P.hi, Q.hi);
-    S.lo = S.lo + (P.lo + Q.lo);
-    const double ls = S.lo / S.hi;
-    const double qx = P.hi / S.hi;
-    const double qy = Q.hi / S.hi;
-    pt.x = qx + qx * (P.lo / P.hi - ls);
-    pt.y = qy + qy * (Q.lo / Q.hi - ls);
-    pt.log_small = log(pt.x_small ? pt.x : pt.y);
+    // Far apart or out of range: the logarithms serve.
+    const double lp = log(p1) + log(p2);
+    const double lq = log(q1) + log(q2);
+    pt.x_small = lp <= lq;
+    const double gap = pt.x_small ? lp - lq : lq - lp;  // ln(small/large) <= 0
+    const double r = exp(gap);
+    pt.log_small = gap - log1p(r);
+    const double s = exp(pt.log_small);
+    pt.x = pt.x_small ? s : 1 / (1 + r);
+    pt.y = pt.x_small ? 1 / (1 + r) : s;
     return pt;
 }
 

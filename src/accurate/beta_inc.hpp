@@ -37,8 +37,8 @@ struct BetaPoint {
 BetaPoint beta_inc_inv(double a, double b, double p, bool upper);
 
 // The point x = P/(P + Q), y = Q/(P + Q) for P = p1 p2 and Q = q1 q2 (all
-// positive and finite), each within about an ulp, the smaller also by its
-// logarithm when it underflows.
+// positive and finite), each within about an ulp; log_small is set where the
+// smaller is below e^-620 (it may have underflowed), NaN elsewhere.
 BetaPoint split_point(double p1, double p2, double q1, double q2);
 
 }  // namespace accurate

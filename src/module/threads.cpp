@@ -109,6 +109,9 @@ void ScalarCall::take_lock_back() {
 }
 
 bool ScalarCall::check() {
+    // Not from a call that a signal handler makes (with no ScalarCall of its
+    // own) during a look: it returns with the interpreter lock it came with.
+    if (looking_) return false;
     // The clock is read at the 2nd, 4th, 8th ... check only: a cheap call
     // with a check or two costs no more than before.
     ++checks_;
@@ -123,7 +126,10 @@ bool ScalarCall::check() {
             return false;
         }
     }
-    return PyErr_CheckSignals() != 0;
+    looking_ = true;
+    const bool raised = PyErr_CheckSignals() != 0;
+    looking_ = false;
+    return raised;
 }
 
 CallWatch* current_watch() { return t_watch; }

@@ -86,6 +86,7 @@ private:
 
     std::atomic<bool> cancel_{false};
     PyThreadState* released_ = nullptr;
+    bool looking_ = false;  // a signal handler runs from a check
     unsigned checks_ = 0;
     std::chrono::steady_clock::time_point since_;
     std::optional<CallWatch> watch_;
