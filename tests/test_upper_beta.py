@@ -159,3 +159,12 @@ def test_t_below_the_median(tail_probe, x, nu):
     assert abs(tail_probe("pt_upper", -x, nu, 0) - (1 - up)) <= 2e-16
     p = 0.25  # 1 - p exact
     assert tail_probe("qt_upper", 1 - p, nu) == -tail_probe("qt_upper", p, nu)
+
+
+@pytest.mark.parametrize("nu", [1e20, 1e100, 1e200, 1e300])
+def test_t_at_huge_dof_is_the_normal(tail_probe, nu):
+    """No NaN where nu + t^2 loses the prefactor: the normal tail, to 1e-13."""
+    for t in [0.5, 3.0, 30.0]:
+        got = tail_probe("pt_upper", t, nu, 1)
+        assert abs(got / tail_probe("pnorm_upper", t, 0, 1, 1) - 1) <= 1e-13
+    assert abs(tail_probe("qt_upper", 1e-5, nu) / tail_probe("qnorm_upper", 1e-5, 0, 1) - 1) <= 1e-13

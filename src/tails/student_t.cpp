@@ -16,8 +16,10 @@ namespace {
 constexpr double kHalf = 0.5;
 constexpr double kLn2 = 0.6931471805599453;
 // Beyond this many degrees of freedom the tail is the normal one to double
-// precision (and nu + t^2 would overflow).
-constexpr double kNormalDof = 1e290;
+// precision: ln P(T > t) - ln P(Z > t) is about t^4 / (4 nu), below 1e-24
+// wherever the tail is a normal double (t < 39), and tiny against the log
+// itself beyond. The beta route loses its prefactor past about 1e150.
+constexpr double kNormalDof = 1e30;
 
 bool t_invalid(double dof) { return dof < kEps || is_nan(dof); }
 
