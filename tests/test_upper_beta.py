@@ -7,6 +7,7 @@ import math
 import pytest
 
 from refs_beta_tails import BETA, BINOM, F, LOG_ONLY, QBINOM, T
+from conftest import nextafter
 
 TOL = 1e-12
 
@@ -57,7 +58,7 @@ def test_round_trip(tail_probe, family):
     cases = [(r[k + 1],) + r[1:k + 1] for r in rows if r[k + 1] <= 0.5]
     qs = tail_probe.many(qfn, cases)
     back = tail_probe.many(pfn, [(q,) + c[1:] + (0,) for q, c in zip(qs, cases)])
-    up = tail_probe.many(pfn, [(math.nextafter(q, math.inf),) + c[1:] + (0,) for q, c in zip(qs, cases)])
+    up = tail_probe.many(pfn, [(nextafter(q, math.inf),) + c[1:] + (0,) for q, c in zip(qs, cases)])
     for c, q, b, u in zip(cases, qs, back, up):
         p = c[0]
         assert abs(b - p) <= max(TOL * p, abs(u - b)), (qfn, c, q, b)
@@ -72,7 +73,7 @@ def test_t_quantile_round_trip_across_starts(tail_probe, nu):
     qs = tail_probe.many("qt_upper", [(p, nu) for p in ps])
     cases = [(p, q) for p, q in zip(ps, qs) if q < math.inf]
     back = tail_probe.many("pt_upper", [(q, nu, 0) for _, q in cases])
-    up = tail_probe.many("pt_upper", [(math.nextafter(q, math.inf), nu, 0) for _, q in cases])
+    up = tail_probe.many("pt_upper", [(nextafter(q, math.inf), nu, 0) for _, q in cases])
     for (p, q), b, u in zip(cases, back, up):
         assert abs(b - p) <= max(TOL * p, abs(u - b)), (nu, p, q, b)
 
@@ -104,7 +105,7 @@ def test_continuous_across_switches(tail_probe, fn, params, switch):
     its argument than its own slope allows."""
     xs = [switch]
     for _ in range(6):
-        xs = [math.nextafter(xs[0], 0)] + xs + [math.nextafter(xs[-1], math.inf)]
+        xs = [nextafter(xs[0], 0)] + xs + [nextafter(xs[-1], math.inf)]
     logs = tail_probe.many(fn, [(x,) + params + (1,) for x in xs])
     steps = [b - a for a, b in zip(logs, logs[1:])]
     noise = [1e-14 * max(1, abs(l)) for l in logs]
