@@ -914,6 +914,9 @@ def tails_section(zv, cfg):
     print("upper tails: lower_tail=False beside scipy.stats sf / isf; inputs from upper-tail probabilities")
     print("  log-uniform on [%g, 0.5]; ns per element, median of %d interleaved runs; target ratio <= %g"
           % (TAIL_LOWEST, cfg.reps, TAIL_TARGET))
+    print("  max rel: largest relative difference from scipy over %d probe inputs, scipy's own errors far in"
+          % PROBE_N)
+    print("  the tails included (docs/accuracy.md measures both against mpmath)")
     print("    %-9s %-18s %8s %9s %9s %7s %9s" % ("function", "parameters", "n", "zv ns", "scipy ns", "ratio",
                                                  "max rel"))
     rng = np.random.default_rng(cfg.seed)

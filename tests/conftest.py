@@ -3,12 +3,36 @@ import glob
 import os
 import shutil
 import subprocess
+import math
+import struct
 from fractions import Fraction
 
 import pytest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CXXFLAGS = ["-std=c++17", "-O2", "-ffp-contract=off", "-fno-fast-math"]
+
+
+def nextafter(x, toward):
+    """The double after x in the direction of toward (math.nextafter, which
+    CPython 3.6 lacks)."""
+    if math.isnan(x) or math.isnan(toward):
+        return math.nan
+    if x == toward:
+        return toward
+    if x == 0:
+        return math.copysign(5e-324, toward)
+    bits = struct.unpack("<q", struct.pack("<d", x))[0]
+    bits += 1 if (toward > x) == (x > 0) else -1
+    return struct.unpack("<d", struct.pack("<q", bits))[0]
+
+
+def ulp(x):
+    """The gap from |x| to the next double away from 0 (math.ulp)."""
+    x = abs(x)
+    if math.isinf(x) or math.isnan(x):
+        return x
+    return nextafter(x, math.inf) - x
 
 
 def build_cpp(out_dir, name, extra_sources, extra_flags=(), layers=True, compiler=None):

@@ -52,6 +52,8 @@ THREAD_CASES = [
     ("qgamma", lambda: (np.asfortranarray(mixed(1500, 3).reshape(30, 50)), np.linspace(0.1, 30, 50), 2.0)),
     ("punif", lambda: (mixed(800000, 4).reshape(400, 2000)[:, ::2], -1.0, mixed(1000, 5))),
     ("ppois", lambda: (np.arange(50000) % 300 * 1.5, mixed(50000, 6) * 100, False)),
+    # both tails in one call, the flag changing every few elements
+    ("pchisq", lambda: (np.abs(mixed(300000, 7)[::3]) * 40, 20.0, False, np.arange(100000) % 7 < 3)),
 ]
 
 

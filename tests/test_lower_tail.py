@@ -149,7 +149,9 @@ class Unconvertible:
 
 
 @pytest.mark.parametrize("fn", ["pnorm", "pbinom", "qnorm", "qpois", "pt"])
-@pytest.mark.parametrize("bad", [Unconvertible(), [[1], [1, 2]]], ids=["object", "ragged"])
+@pytest.mark.parametrize("bad", [Unconvertible(), pytest.param([[1], [1, 2]], marks=pytest.mark.skipif(
+    tuple(int(v) for v in np.__version__.split(".")[:2]) < (1, 24),
+    reason="NumPy before 1.24 makes a ragged list an object array, a flag like any other"))], ids=["object", "ragged"])
 def test_unconvertible_flag_refused_as_a_bad_log_p(fn, bad):
     f = getattr(zv, fn)
     first = 2 if fn[1:] in COUNT_X and fn[0] == "p" else 0.5

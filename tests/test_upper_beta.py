@@ -7,6 +7,7 @@ import math
 import pytest
 
 from refs_beta_tails import BETA, BINOM, F, LOG_ONLY, QBINOM, T
+from conftest import nextafter
 
 TOL = 1e-12
 # Tails below 1e-100, whose prefactor exponent is carried in double-double:
@@ -63,10 +64,24 @@ def test_round_trip(tail_probe, family):
     cases = [(r[k + 1],) + r[1:k + 1] for r in rows if r[k + 1] <= 0.5]
     qs = tail_probe.many(qfn, cases)
     back = tail_probe.many(pfn, [(q,) + c[1:] + (0,) for q, c in zip(qs, cases)])
-    up = tail_probe.many(pfn, [(math.nextafter(q, math.inf),) + c[1:] + (0,) for q, c in zip(qs, cases)])
+    up = tail_probe.many(pfn, [(nextafter(q, math.inf),) + c[1:] + (0,) for q, c in zip(qs, cases)])
     for c, q, b, u in zip(cases, qs, back, up):
         p = c[0]
         assert abs(b - p) <= max(TOL * p, abs(u - b)), (qfn, c, q, b)
+
+
+@pytest.mark.parametrize("nu", [0.5, 1.0, 2.0, 2.5, 5.0, 30.0, 1e3, 1e6])
+def test_t_quantile_round_trip_across_starts(tail_probe, nu):
+    """The t quantile's closed forms and its iteration from each of its starts
+    (series at the median, the centre's and the tail's sides of 1/4, the
+    power law, the normal quantile) land on the tail."""
+    ps = [0.4999999, 0.3, 0.25, 0.2499, 1e-3, 1e-12, 1e-40, 1e-150, 1e-300]
+    qs = tail_probe.many("qt_upper", [(p, nu) for p in ps])
+    cases = [(p, q) for p, q in zip(ps, qs) if q < math.inf]
+    back = tail_probe.many("pt_upper", [(q, nu, 0) for _, q in cases])
+    up = tail_probe.many("pt_upper", [(nextafter(q, math.inf), nu, 0) for _, q in cases])
+    for (p, q), b, u in zip(cases, back, up):
+        assert abs(b - p) <= max(TOL * p, abs(u - b)), (nu, p, q, b)
 
 
 def test_binomial_quantile(tail_probe):
@@ -96,7 +111,7 @@ def test_continuous_across_switches(tail_probe, fn, params, switch):
     its argument than its own slope allows."""
     xs = [switch]
     for _ in range(6):
-        xs = [math.nextafter(xs[0], 0)] + xs + [math.nextafter(xs[-1], math.inf)]
+        xs = [nextafter(xs[0], 0)] + xs + [nextafter(xs[-1], math.inf)]
     logs = tail_probe.many(fn, [(x,) + params + (1,) for x in xs])
     steps = [b - a for a, b in zip(logs, logs[1:])]
     noise = [1e-14 * max(1, abs(l)) for l in logs]
@@ -151,3 +166,12 @@ def test_t_below_the_median(tail_probe, x, nu):
     assert abs(tail_probe("pt_upper", -x, nu, 0) - (1 - up)) <= 2e-16
     p = 0.25  # 1 - p exact
     assert tail_probe("qt_upper", 1 - p, nu) == -tail_probe("qt_upper", p, nu)
+
+
+@pytest.mark.parametrize("nu", [1e20, 1e100, 1e200, 1e300])
+def test_t_at_huge_dof_is_the_normal(tail_probe, nu):
+    """No NaN where nu + t^2 loses the prefactor: the normal tail, to 1e-13."""
+    for t in [0.5, 3.0, 30.0]:
+        got = tail_probe("pt_upper", t, nu, 1)
+        assert abs(got / tail_probe("pnorm_upper", t, 0, 1, 1) - 1) <= 1e-13
+    assert abs(tail_probe("qt_upper", 1e-5, nu) / tail_probe("qnorm_upper", 1e-5, 0, 1) - 1) <= 1e-13

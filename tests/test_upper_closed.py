@@ -13,6 +13,7 @@ from scipy import stats
 
 import zorvana as zv
 from refs_closed_tails import QUANTILES, TAILS
+from conftest import nextafter, ulp
 
 INF = float("inf")
 NAN = float("nan")
@@ -102,11 +103,11 @@ def test_continuity_at_switch_points(tail_probe, name, params, seams, log_p):
     for s in seams:
         xs = [s]
         for _ in range(3):
-            xs = [math.nextafter(xs[0], -INF)] + xs + [math.nextafter(xs[-1], INF)]
+            xs = [nextafter(xs[0], -INF)] + xs + [nextafter(xs[-1], INF)]
         v = tail_probe.many(name, [(x,) + params + (log_p,) for x in xs])
         assert all(b <= a for a, b in zip(v, v[1:])), (s, v)  # non-increasing
         steps = [a - b for a, b in zip(v, v[1:])]
-        assert max(steps) <= 4 * max(min(steps), math.ulp(max(map(abs, v)))), (s, v)
+        assert max(steps) <= 4 * max(min(steps), ulp(max(map(abs, v)))), (s, v)
 
 
 # The lower-tail function of each family in the module and its argument grid.

@@ -531,6 +531,192 @@ def parse_table(text):
     return rows
 
 
+# ------------------------------------------------------------ upper tails
+
+# Levels of the upper-tail grid: the least x with Q(x) = 1 - F(x) <= L.
+UPPER_DEEP = [0.4, 0.1, 1e-2, 1e-4, 1e-7, 1e-10, 1e-13, 1e-16, 1e-20, 1e-30, 1e-50, 1e-100, 1e-150, 1e-200,
+              1e-250, 1e-300]
+UPPER_COLUMNS = ("upper", "sf", "one_minus", "log", "q", "isf")
+
+
+def stats_rv(name, params):
+    """scipy.stats' distribution, shape arguments and loc/scale keywords
+    for zorvana's parametrisation; None without scipy."""
+    try:
+        import scipy.stats as st
+    except ImportError:
+        return None
+    ls = lambda rv: (rv, (), dict(loc=params[0], scale=params[1]))  # noqa: E731
+    table = {
+        "norm": lambda: ls(st.norm), "cauchy": lambda: ls(st.cauchy), "laplace": lambda: ls(st.laplace),
+        "logis": lambda: ls(st.logistic),
+        "unif": lambda: (st.uniform, (), dict(loc=params[0], scale=params[1] - params[0])),
+        "lnorm": lambda: (st.lognorm, (params[1],), dict(scale=math.exp(params[0]))),
+        "exp": lambda: (st.expon, (), dict(scale=1.0 / params[0])),
+        "weibull": lambda: (st.weibull_min, (params[0],), dict(scale=params[1])),
+        "gamma": lambda: (st.gamma, (params[0],), dict(scale=params[1])),
+        "invgamma": lambda: (st.invgamma, (params[0],), dict(scale=params[1])),
+        "chisq": lambda: (st.chi2, params, {}), "pois": lambda: (st.poisson, params, {}),
+        "beta": lambda: (st.beta, params, {}), "f": lambda: (st.f, params, {}),
+        "binom": lambda: (st.binom, params, {}), "bern": lambda: (st.bernoulli, params, {}),
+        "t": lambda: (st.t, params, {}),
+    }
+    return table[name]()
+
+
+def _upper_bracket(dist, params, level):
+    """(lo, hi) with Q(hi) <= level, hi grown from the grid's bracket; None
+    when no double (or count) reaches the level."""
+    lo, hi = dist.bracket(*params)
+    for _ in range(4000):
+        if dist.cdf(hi, *params)[1] <= level:
+            return lo, hi
+        if dist.discrete:
+            hi = hi * 2 + 1
+        elif hi >= 1e300:
+            return None
+        else:
+            hi = min(1.7976931348623157e308, hi * 2 if hi > 1 else hi + 1)
+    return None
+
+
+def _true_upper_quantile(dist, params, x, p):
+    """Root of Q(t) = p near the grid point x (Newton's method in mpmath)."""
+    t, pm = mpf(x), mpf(p)
+    for _ in range(40):
+        Q = dist.cdf(t, *params)[1]
+        f = dist.pdf(t, *params)
+        if not f > 0:
+            return None
+        step = (pm - Q) / f  # dQ/dt = -f
+        # the log of Q is close to linear far out: limit each step to a tenth of t's size
+        if abs(step) > abs(t) / 10 + 1:
+            step = (abs(t) / 10 + 1) * (1 if step > 0 else -1)
+        t = t - step
+        if abs(step) <= mpf(10) ** (-DPS + 4) * (abs(t) + 1) and abs(Q - pm) <= pm * mpf(10) ** (-DPS + 6):
+            return t
+    return None
+
+
+def measure_upper(name, params):
+    """Errors of the upper tail at points with Q(x) from 0.4 down to 1e-300:
+    {column: [(Q, error, input)]} for p(x, lower_tail=False), scipy's sf,
+    1 - p(x), the log of the upper tail, q(Q, lower_tail=False) and scipy's isf."""
+    mp.dps = DPS
+    dist = DISTS[name]
+    mparams = tuple(mpf(v) if isinstance(v, float) else v for v in params)
+    p = getattr(zv, "p" + name)
+    q = getattr(zv, "q" + name)
+    rv = stats_rv(name, params)
+    out = dict((c, []) for c in UPPER_COLUMNS)
+    seen = set()
+    for level in UPPER_DEEP:
+        bracket = _upper_bracket(dist, mparams, mpf(level))
+        if bracket is None:
+            continue
+        pred = _pred(dist.cdf, mparams, "hi", level)
+        x = (_least_int if dist.discrete else _least_double)(pred, *bracket)
+        if x in seen:
+            continue
+        seen.add(x)
+        Q = dist.cdf(x, *mparams)[1]
+        if not Q > 0:
+            continue
+        arg = int(x) if dist.discrete else x
+        out["upper"].append((Q, rel_err(p(arg, *params, lower_tail=False), Q), x))
+        out["one_minus"].append((Q, rel_err(1.0 - p(arg, *params), Q), x))
+        out["log"].append((Q, rel_err(p(arg, *params, log_p=True, lower_tail=False), mpmath.log(Q)), x))
+        if rv is not None:
+            with np.errstate(all="ignore"):
+                out["sf"].append((Q, rel_err(float(rv[0].sf(arg, *rv[1], **rv[2])), Q), x))
+        # quantiles at the level itself (discrete) or at Q rounded to double
+        pr = level if dist.discrete else float(Q)
+        if not 0.0 < pr < 1.0:
+            continue
+        ref = mpf(x) if dist.discrete else _true_upper_quantile(dist, mparams, x, pr)
+        if ref is None:
+            continue
+        unit = int(dist.discrete)
+        out["q"].append((Q, rel_err(q(pr, *params, lower_tail=False), ref, unit), pr))
+        if rv is not None:
+            with np.errstate(all="ignore"):
+                out["isf"].append((Q, rel_err(float(rv[0].isf(pr, *rv[1], **rv[2])), ref, unit), pr))
+    return out
+
+
+def upper_cells(name, params, result):
+    """Cells of one parameter set: the worst error of each column with its input."""
+    row = ["`p%s`, `q%s`" % (name, name), param_text(name, params)]
+    for col in UPPER_COLUMNS:
+        worst = None
+        for _, e, inp in result[col]:
+            if _worse(e, worst and worst[0]):
+                worst = (e, inp)
+        if worst is None:
+            row.append("-")
+        else:
+            inp = ("p=%.3g" % worst[1]) if col in ("q", "isf") else ("x=" + fmt_num(worst[1]))
+            row.append("%s at %s" % (fmt_err(worst[0]), inp))
+    return row
+
+
+UPPER_TEXT = """## Upper tails
+
+`p<dist>(x, ..., lower_tail=False)` computes the upper tail Q(x) = P(X > x) directly, and with
+`log_p=True` its logarithm in log space. The table measures it at {npts} levels of Q, from 0.4 down
+to 1e-300 (the least x, or count, with Q(x) <= the level; fewer where no double reaches the deeper
+levels), each cell the largest relative error over them with its input:
+
+- **upper tail**: `p(x, lower_tail=False)` against the true Q(x);
+- **scipy sf**: scipy.stats' `sf` at the same x (scipy {scipy});
+- **1 - p**: the complement of the lower tail formed in double, the way without the keyword; it is
+  lost below about 1e-16 (an error of 1.0e+00 is a 0) and, where the lower tail is approximated,
+  wrong long before;
+- **log**: `p(x, log_p=True, lower_tail=False)` against log Q(x), relative;
+- **upper quantile**: `q(p, lower_tail=False)` at p = Q(x) rounded to double against the true x
+  with Q(x) = p (discrete: at the levels, against the least count k with Q(k) <= p, in counts over
+  the larger of 1 and the count);
+- **scipy isf**: scipy.stats' `isf` at the same p.
+
+The same errors, worst over the parameter sets of each function:
+
+{summary}
+
+By parameter set:
+
+{table}
+"""
+
+
+def write_upper(upper_by_family):
+    """The upper-tail section of the report, as text."""
+    try:
+        import scipy
+        version = scipy.__version__
+    except ImportError:
+        version = "not installed"
+    head = ("| functions | parameters | upper tail | scipy sf | 1 - p | log | upper quantile | scipy isf |\n"
+            "|---|---|---|---|---|---|---|---|")
+    summary = ["| functions | upper tail | scipy sf | 1 - p | log | upper quantile | scipy isf |",
+               "|---|---|---|---|---|---|---|"]
+    table = [head]
+    for title, results in upper_by_family:
+        for name, sets in results:
+            worst = []
+            for col in UPPER_COLUMNS:
+                w = None
+                for _, res in sets:
+                    for _, e, _ in res[col]:
+                        if _worse(e, w):
+                            w = e
+                worst.append("-" if w is None else fmt_err(w))
+            summary.append("| `p%s`, `q%s` | %s |" % (name, name, " | ".join(worst)))
+            for params, res in sets:
+                table.append("| %s |" % " | ".join(upper_cells(name, params, res)))
+    return UPPER_TEXT.format(npts=len(UPPER_DEEP), scipy=version, summary="\n".join(summary),
+                             table="\n".join(table))
+
+
 # ------------------------------------------------------- known breakdowns
 
 def _known():
@@ -652,7 +838,8 @@ occurs:
   the complement `1 - p(x)` formed in double, as a user computes an upper tail, against the true
   upper tail. Even a correctly rounded p leaves 1 - p an error of up to 1.1e-16 / (1 - F): about
   1e-3 at the deepest level, 1e-13. Larger values are the module's own; near 1 the upper tail is
-  lost, far above 1 the error of p is larger than the tail itself.
+  lost, far above 1 the error of p is larger than the tail itself. The upper tail computed
+  directly (`lower_tail=False`) is measured in [Upper tails](#upper-tails), down to 1e-300.
 
 Quantiles are evaluated at p = F(x) rounded to double (discrete distributions: at the levels
 themselves, p or 1 - p) against the true quantile of that double (for the discrete ones the least
@@ -667,7 +854,7 @@ recomputes some rows and compares them with this page.
 """
 
 
-def write_report(results_by_family, known, path):
+def write_report(results_by_family, known, path, upper_by_family=()):
     lines = [HEADER.format(dps=DPS, npts=len(LEVELS))]
     lines.append("## Known breakdowns\n")
     lines.append("Cases named here on purpose; the values are computed by the same script.\n")
@@ -730,6 +917,8 @@ def write_report(results_by_family, known, path):
             for params, res in sets:
                 for row in table_rows(name, params, res):
                     lines.append("| `%s` | %s | %s | %s | %s |" % tuple(row))
+    if upper_by_family:
+        lines.append("\n" + write_upper(upper_by_family))
     with open(path, "w") as fh:
         fh.write("\n".join(lines) + "\n")
 
@@ -738,33 +927,40 @@ def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--only", help="regular expression on distribution names; prints, writes nothing")
     ap.add_argument("--no-plots", action="store_true")
+    ap.add_argument("--upper-only", action="store_true", help="only the upper tails; prints, writes nothing")
     ap.add_argument("--docs", default=os.path.join(ROOT, "docs"))
     args = ap.parse_args(argv)
     mp.dps = DPS
     start = time.time()
-    by_family = []
+    by_family, upper_by_family = [], []
     for title, stem, members in FAMILIES:
-        results = []
+        results, upper = [], []
         for name, sets in members:
             if args.only and not re.search(args.only, name):
                 continue
-            done = []
+            done, done_upper = [], []
             for params in sets:
                 t0 = time.time()
-                res = measure(name, params)
-                done.append((params, res))
-                for row in table_rows(name, params, res):
-                    print("%-10s %-26s %-28s %-28s %s" % tuple(row))
+                res = measure(name, params) if not args.upper_only else None
+                if res is not None:
+                    done.append((params, res))
+                    for row in table_rows(name, params, res):
+                        print("%-10s %-26s %-28s %-28s %s" % tuple(row))
+                res = measure_upper(name, params)
+                done_upper.append((params, res))
+                print("  ".join(upper_cells(name, params, res)))
                 print("  (%.1f s)" % (time.time() - t0), file=sys.stderr)
             results.append((name, done))
+            upper.append((name, done_upper))
         if results:
             by_family.append((title, stem, results))
-    if args.only:
+            upper_by_family.append((title, upper))
+    if args.only or args.upper_only:
         return 0
     if not os.path.isdir(args.docs):
         os.makedirs(args.docs)
     known = _known()
-    write_report(by_family, known, os.path.join(args.docs, "accuracy.md"))
+    write_report(by_family, known, os.path.join(args.docs, "accuracy.md"), upper_by_family)
     if not args.no_plots:
         for title, stem, results in by_family:
             _plot_family(title, stem, results, os.path.join(args.docs, "accuracy-%s.png" % stem))

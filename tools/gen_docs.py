@@ -74,7 +74,12 @@ FAMILIES = [
         defaults={"mu": "0", "sigma": "1"},
         notes={"q": ["qnorm works from 2p - 1, which counts as -1 (or 1) within about 1.1e-16 of 0 "
                      "(or 1): qnorm(1e-17) is -inf, and just above that the rounding of 2p - 1 shows: "
-                     "qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives NaN."]},
+                     "qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives NaN.",
+                     "For a small lower tail p, mu - (qnorm(p, lower_tail=False) - mu) is the accurate "
+                     "route: the upper quantile is computed for p down to the smallest double."],
+               "p": ["pnorm forms the lower tail as 1 + erf, so a small lower tail loses its relative "
+                     "accuracy and below 2^-52 its logarithm is -inf. By symmetry, pnorm(x, mu, sigma) "
+                     "equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate far out."]},
         examples={"d": ["zv.dnorm(0.5)", "zv.dnorm([0.0, 1.0, 2.0], mu=1.0, sigma=2.0)"],
                   "p": ["zv.pnorm(1.96)", "zv.pnorm(-40.0, log_p=True)"],
                   "q": ["zv.qnorm(0.975)", "zv.qnorm(0.5, mu=10.0, sigma=3.0)"],
@@ -130,10 +135,12 @@ FAMILIES = [
         notes={"p": ["x below {} counts as 0.".format(EPS_NOTE),
                      GAMMA_WINDOW.format(what="pchisq(x, dof) = P(dof/2, x/2)",
                                          effect="Upper tails 1 - p then come out too large: 1 - pchisq(60, 20) "
-                                                "is 1.29e-4 where the true tail is 7.12e-6.")],
+                                                "is 1.29e-4 where the true tail is 7.12e-6; "
+                                                "pchisq(60, 20, lower_tail=False) computes it directly.")],
                "q": [GAMMA_WINDOW.format(what="qchisq", effect="Upper quantiles then lie too far out: "
-                                         "qchisq(0.99999, 100) is 300 where the true quantile is 172.1.")]},
-        examples={"d": ["zv.dchisq(2.0, 3.0)"], "p": ["zv.pchisq(3.84, 1.0)", "1 - zv.pchisq(60.0, 20.0)"],
+                                         "qchisq(0.99999, 100) is 300 where the true quantile is 172.1; "
+                                         "qchisq(1e-5, 100, lower_tail=False) finds it.")]},
+        examples={"d": ["zv.dchisq(2.0, 3.0)"], "p": ["zv.pchisq(3.84, 1.0)"],
                   "q": ["zv.qchisq(0.95, 1.0)", "zv.qchisq(0.99999, 100.0)"],
                   "r": ["zv.rchisq(3.0, engine=zv.Engine(42))"]},
         draw="a gamma variate of shape dof/2 and scale 2 (Marsaglia and Tsang's method)"),
@@ -166,9 +173,11 @@ FAMILIES = [
         notes={"p": ["x below {} counts as 0.".format(EPS_NOTE),
                      GAMMA_WINDOW.format(what="pgamma(x, k, theta) = P(k, x / theta)",
                                          effect="Upper tails 1 - p then come out too large: 1 - pgamma(60, 10, 2) "
-                                                "is 1.29e-4 where the true tail is 7.12e-6.")],
+                                                "is 1.29e-4 where the true tail is 7.12e-6; "
+                                                "pgamma(60, 10, 2, lower_tail=False) computes it directly.")],
                "q": [GAMMA_WINDOW.format(what="qgamma", effect="Upper quantiles then lie too far out: "
-                                         "qgamma(0.99999, 50, 2) is 300 where the true quantile is 172.1.")]},
+                                         "qgamma(0.99999, 50, 2) is 300 where the true quantile is 172.1; "
+                                         "qgamma(1e-5, 50, 2, lower_tail=False) finds it.")]},
         examples={"d": ["zv.dgamma(2.0, shape=2.0, scale=3.0)"], "p": ["zv.pgamma(2.0, shape=2.0, scale=3.0)"],
                   "q": ["zv.qgamma(0.95, shape=2.0, scale=3.0)"],
                   "r": ["zv.rgamma(2.0, 3.0, size=3, engine=zv.Engine(42))"]},
@@ -261,6 +270,35 @@ FAMILIES = [
                   "q": ["zv.qweibull(0.5, 2.0, 1.0)"], "r": ["zv.rweibull(2.0, 1.0, engine=zv.Engine(42))"]},
         draw="qweibull(U, shape, scale) for one uniform U in (0, 1]"),
 ]
+
+# Each p-function's help shows a p-value the right way, the upper tail
+# computed directly; some q-functions show the quantile of an upper tail.
+P_VALUES = {
+    "norm": ["zv.pnorm(5.0, lower_tail=False)", "zv.pnorm(40.0, lower_tail=False, log_p=True)"],
+    "bern": ["zv.pbern(0, 0.3, lower_tail=False)"],
+    "beta": ["zv.pbeta(0.99, 2.0, 5.0, lower_tail=False)"],
+    "binom": ["zv.pbinom(90, 100, 0.5, lower_tail=False)"],
+    "cauchy": ["zv.pcauchy(1e10, 0.0, 1.0, lower_tail=False)"],
+    "chisq": ["zv.pchisq(60.0, 20.0, lower_tail=False)", "zv.pchisq(1e5, 10.0, lower_tail=False, log_p=True)"],
+    "exp": ["zv.pexp(50.0, 1.0, lower_tail=False)"],
+    "f": ["zv.pf(10.0, 3.0, 20.0, lower_tail=False)"],
+    "gamma": ["zv.pgamma(60.0, shape=10.0, scale=2.0, lower_tail=False)"],
+    "invgamma": ["zv.pinvgamma(50.0, 2.0, 1.0, lower_tail=False)"],
+    "laplace": ["zv.plaplace(40.0, 0.0, 1.0, lower_tail=False)"],
+    "lnorm": ["zv.plnorm(1e4, 0.0, 1.0, lower_tail=False)"],
+    "logis": ["zv.plogis(40.0, 0.0, 1.0, lower_tail=False)"],
+    "pois": ["zv.ppois(30, 10.0, lower_tail=False)"],
+    "t": ["2 * zv.pt(4.5, 20.0, lower_tail=False)"],
+    "unif": ["zv.punif(0.9, 0.0, 1.0, lower_tail=False)"],
+    "weibull": ["zv.pweibull(5.0, 2.0, 1.0, lower_tail=False)"],
+}
+UPPER_QUANTILES = {
+    "norm": ["zv.qnorm(1e-10, lower_tail=False)"],
+    "chisq": ["zv.qchisq(1e-5, 100.0, lower_tail=False)"],
+    "gamma": ["zv.qgamma(1e-5, 50.0, 2.0, lower_tail=False)"],
+    "pois": ["zv.qpois(1e-10, 3.0, lower_tail=False)"],
+    "t": ["zv.qt(0.025, 10.0, lower_tail=False)"],
+}
 
 RETURNS = ("Returns\n-------\nfloat or numpy.ndarray of float64\n"
            "    A Python float when every argument is a scalar, otherwise an array of the\n"
@@ -442,7 +480,8 @@ def elementwise(fam, prefix):
     notes = ["Invalid arguments give NaN, never an exception: {}.".format(invalid)]
     notes += fam.notes.get(prefix, [])
     parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
-    parts.append("Examples\n--------\n" + run_examples(fam.examples[prefix]))
+    examples = fam.examples[prefix] + {"p": P_VALUES, "q": UPPER_QUANTILES}.get(prefix, {}).get(fam.key, [])
+    parts.append("Examples\n--------\n" + run_examples(examples))
     return name, text_signature(fam, prefix), "\n\n".join(parts)
 
 

@@ -34,6 +34,9 @@ inline double from_bits(std::uint64_t u) {
 }
 
 // 2^n for -1022 <= n <= 1023, exactly.
+// The double next to a finite x > 0, upward or downward.
+inline double next_double(double x, bool up) { return from_bits(up ? bits_of(x) + 1 : bits_of(x) - 1); }
+
 inline double pow2(int n) { return from_bits(static_cast<std::uint64_t>(n + 1023) << 52); }
 
 // x * 2^n for |x| in [2^-60, 2^60], with a single rounding (only the last

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "accurate/double_double.hpp"
 #include "accurate/elementary.hpp"
 #include "accurate/gamma_temme_table.hpp"
 #include "kernels/precision.hpp"
@@ -376,15 +377,6 @@ Residual residual(const Shape& s, double x, DD lt, bool want_q) {
     }
     const double lr = log1p(-value_of(d));
     return Residual{(lr - lt.hi) - lt.lo, exp(d.ld - lr)};
-}
-
-// The double next to x > 0 upward or downward.
-double next_double(double x, bool up) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    bits = up ? bits + 1 : bits - 1;
-    std::memcpy(&x, &bits, sizeof bits);
-    return x;
 }
 
 // Below this shape Q(a, x) = q may have its root below the smallest subnormal.

@@ -580,12 +580,21 @@ Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN.
 
+pnorm forms the lower tail as 1 + erf, so a small lower tail loses its relative
+accuracy and below 2^-52 its logarithm is -inf. By symmetry, pnorm(x, mu,
+sigma) equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate
+far out.
+
 Examples
 --------
 >>> zv.pnorm(1.96)
 0.9750021048517795
 >>> zv.pnorm(-40.0, log_p=True)
--inf)doc"}},
+-inf
+>>> zv.pnorm(5.0, lower_tail=False)
+2.8665157187919396e-07
+>>> zv.pnorm(40.0, lower_tail=False, log_p=True)
+-804.6084420137538)doc"}},
     {"pbern", {"(x, prob, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Bernoulli distribution,
 element-wise.
 
@@ -620,7 +629,9 @@ Invalid arguments give NaN, never an exception: prob outside [0, 1] or NaN.
 Examples
 --------
 >>> zv.pbern(0, 0.3)
-0.7)doc"}},
+0.7
+>>> zv.pbern(0, 0.3, lower_tail=False)
+0.3)doc"}},
     {"pbeta", {"(x, a, b, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the beta distribution,
 element-wise.
 
@@ -660,7 +671,9 @@ x below 2^-52 (about 2.2e-16) counts as 0.
 Examples
 --------
 >>> zv.pbeta(0.3, 2.0, 5.0)
-0.5798249999999979)doc"}},
+0.5798249999999979
+>>> zv.pbeta(0.99, 2.0, 5.0, lower_tail=False)
+5.95000000000005e-10)doc"}},
     {"pbinom", {"(x, n_trials, prob, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the binomial distribution,
 element-wise.
 
@@ -701,7 +714,9 @@ The masses are summed exactly, x + 1 of them.
 Examples
 --------
 >>> zv.pbinom(3, 10, 0.5)
-0.1718750000000001)doc"}},
+0.1718750000000001
+>>> zv.pbinom(90, 100, 0.5, lower_tail=False)
+1.6610244897268157e-18)doc"}},
     {"pcauchy", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Cauchy distribution,
 element-wise.
 
@@ -739,7 +754,9 @@ Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN.
 Examples
 --------
 >>> zv.pcauchy(1.0, 0.0, 2.0)
-0.6475836176504333)doc"}},
+0.6475836176504333
+>>> zv.pcauchy(1e10, 0.0, 1.0, lower_tail=False)
+3.1830988618379065e-11)doc"}},
     {"pchisq", {"(x, dof, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the chi-squared distribution,
 element-wise.
 
@@ -779,14 +796,16 @@ integrates the density only over a window around its mode when a >= 10 and
 z <= 3a, from 4 to 11 standard deviations (sqrt(a)) below the mode to 5 to 10
 above it (5 for a up to 30); the mass beyond the upper edge is dropped. Upper
 tails 1 - p then come out too large: 1 - pchisq(60, 20) is 1.29e-4 where the
-true tail is 7.12e-6.
+true tail is 7.12e-6; pchisq(60, 20, lower_tail=False) computes it directly.
 
 Examples
 --------
 >>> zv.pchisq(3.84, 1.0)
 0.9499564787512951
->>> 1 - zv.pchisq(60.0, 20.0)
-0.0001292022786674174)doc"}},
+>>> zv.pchisq(60.0, 20.0, lower_tail=False)
+7.1217508628155775e-06
+>>> zv.pchisq(1e5, 10.0, lower_tail=False, log_p=True)
+-49959.89886069111)doc"}},
     {"pexp", {"(x, rate, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the exponential distribution,
 element-wise.
 
@@ -822,7 +841,9 @@ in dexp).
 Examples
 --------
 >>> zv.pexp(1.0, 2.0)
-0.8646647167633873)doc"}},
+0.8646647167633873
+>>> zv.pexp(50.0, 1.0, lower_tail=False)
+1.9287498479639178e-22)doc"}},
     {"pf", {"(x, df1, df2, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the F distribution,
 element-wise.
 
@@ -864,7 +885,9 @@ x below 2^-52 (about 2.2e-16) counts as 0.
 Examples
 --------
 >>> zv.pf(2.0, 3.0, 5.0)
-0.767376081999922)doc"}},
+0.767376081999922
+>>> zv.pf(10.0, 3.0, 20.0, lower_tail=False)
+0.0003094054635144077)doc"}},
     {"pgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the gamma distribution,
 element-wise.
 
@@ -908,12 +931,15 @@ x / theta) integrates the density only over a window around its mode when
 a >= 10 and z <= 3a, from 4 to 11 standard deviations (sqrt(a)) below the mode
 to 5 to 10 above it (5 for a up to 30); the mass beyond the upper edge is
 dropped. Upper tails 1 - p then come out too large: 1 - pgamma(60, 10, 2) is
-1.29e-4 where the true tail is 7.12e-6.
+1.29e-4 where the true tail is 7.12e-6; pgamma(60, 10, 2, lower_tail=False)
+computes it directly.
 
 Examples
 --------
 >>> zv.pgamma(2.0, shape=2.0, scale=3.0)
-0.14430480161234657)doc"}},
+0.14430480161234657
+>>> zv.pgamma(60.0, shape=10.0, scale=2.0, lower_tail=False)
+7.1217508628155775e-06)doc"}},
     {"pinvgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the inverse-gamma
 distribution, element-wise.
 
@@ -958,7 +984,9 @@ upper edge is dropped. Lower tails then come out too large.
 Examples
 --------
 >>> zv.pinvgamma(0.5, 2.0, 1.0)
-0.406005849709838)doc"}},
+0.406005849709838
+>>> zv.pinvgamma(50.0, 2.0, 1.0, lower_tail=False)
+0.00019735322710959168)doc"}},
     {"plaplace", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Laplace distribution,
 element-wise.
 
@@ -996,7 +1024,9 @@ Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN.
 Examples
 --------
 >>> zv.plaplace(1.0, 0.0, 2.0)
-0.6967346701436833)doc"}},
+0.6967346701436833
+>>> zv.plaplace(40.0, 0.0, 1.0, lower_tail=False)
+2.1241771276457944e-18)doc"}},
     {"plnorm", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the log-normal distribution,
 element-wise.
 
@@ -1036,7 +1066,9 @@ x below 2^-52 (about 2.2e-16) counts as 0.
 Examples
 --------
 >>> zv.plnorm(2.0, 0.0, 1.0)
-0.7558914042144173)doc"}},
+0.7558914042144173
+>>> zv.plnorm(1e4, 0.0, 1.0, lower_tail=False)
+1.6254621050168795e-20)doc"}},
     {"plogis", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the logistic distribution,
 element-wise.
 
@@ -1074,7 +1106,9 @@ Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN.
 Examples
 --------
 >>> zv.plogis(1.0, 0.0, 2.0)
-0.6224593312018546)doc"}},
+0.6224593312018546
+>>> zv.plogis(40.0, 0.0, 1.0, lower_tail=False)
+4.248354255291589e-18)doc"}},
     {"ppois", {"(x, rate, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Poisson distribution,
 element-wise.
 
@@ -1118,7 +1152,9 @@ Examples
 >>> zv.ppois(2, 3.0)
 0.42319008112684353
 >>> zv.ppois(16, 50.0)
-5.981758584627794e-05)doc"}},
+5.981758584627794e-05
+>>> zv.ppois(30, 10.0, lower_tail=False)
+7.983794659911184e-08)doc"}},
     {"pt", {"(x, dof, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Student t distribution,
 element-wise.
 
@@ -1156,7 +1192,9 @@ or NaN.
 Examples
 --------
 >>> zv.pt(2.0, 5.0)
-0.9490302605850709)doc"}},
+0.9490302605850709
+>>> 2 * zv.pt(4.5, 20.0, lower_tail=False)
+0.00021877121173718246)doc"}},
     {"punif", {"(x, a, b, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the uniform distribution,
 element-wise.
 
@@ -1194,7 +1232,9 @@ infinite ends in qunif).
 Examples
 --------
 >>> zv.punif(0.5, 0.0, 2.0)
-0.25)doc"}},
+0.25
+>>> zv.punif(0.9, 0.0, 1.0, lower_tail=False)
+0.09999999999999998)doc"}},
     {"pweibull", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Weibull distribution,
 element-wise.
 
@@ -1235,7 +1275,9 @@ x below 2^-52 (about 2.2e-16) counts as 0.
 Examples
 --------
 >>> zv.pweibull(1.0, 2.0, 1.0)
-0.6321205588285577)doc"}},
+0.6321205588285577
+>>> zv.pweibull(5.0, 2.0, 1.0, lower_tail=False)
+1.3887943864964021e-11)doc"}},
     {"qnorm", {"(p, mu=0, sigma=1, lower_tail=True)", R"doc(The quantile function of the normal distribution, element-wise: the x with
 pnorm(x) = p.
 
@@ -1271,12 +1313,18 @@ qnorm works from 2p - 1, which counts as -1 (or 1) within about 1.1e-16 of 0
 qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives
 NaN.
 
+For a small lower tail p, mu - (qnorm(p, lower_tail=False) - mu) is the
+accurate route: the upper quantile is computed for p down to the smallest
+double.
+
 Examples
 --------
 >>> zv.qnorm(0.975)
 1.95996398454007
 >>> zv.qnorm(0.5, mu=10.0, sigma=3.0)
-10.0)doc"}},
+10.0
+>>> zv.qnorm(1e-10, lower_tail=False)
+6.361340902404057)doc"}},
     {"qbern", {"(p, prob, lower_tail=True)", R"doc(The quantile function of the Bernoulli distribution, element-wise: the least
 count k in {0, 1} with pbern(k) >= p.
 
@@ -1442,14 +1490,17 @@ The incomplete gamma function P(a, z) behind qchisq integrates the density only
 over a window around its mode when a >= 10 and z <= 3a, from 4 to 11 standard
 deviations (sqrt(a)) below the mode to 5 to 10 above it (5 for a up to 30); the
 mass beyond the upper edge is dropped. Upper quantiles then lie too far out:
-qchisq(0.99999, 100) is 300 where the true quantile is 172.1.
+qchisq(0.99999, 100) is 300 where the true quantile is 172.1; qchisq(1e-5, 100,
+lower_tail=False) finds it.
 
 Examples
 --------
 >>> zv.qchisq(0.95, 1.0)
 3.8414588206941325
 >>> zv.qchisq(0.99999, 100.0)
-300.00000000000006)doc"}},
+300.00000000000006
+>>> zv.qchisq(1e-5, 100.0, lower_tail=False)
+172.09894203613806)doc"}},
     {"qexp", {"(p, rate, lower_tail=True)", R"doc(The quantile function of the exponential distribution, element-wise: the x with
 pexp(x) = p.
 
@@ -1551,12 +1602,15 @@ The incomplete gamma function P(a, z) behind qgamma integrates the density only
 over a window around its mode when a >= 10 and z <= 3a, from 4 to 11 standard
 deviations (sqrt(a)) below the mode to 5 to 10 above it (5 for a up to 30); the
 mass beyond the upper edge is dropped. Upper quantiles then lie too far out:
-qgamma(0.99999, 50, 2) is 300 where the true quantile is 172.1.
+qgamma(0.99999, 50, 2) is 300 where the true quantile is 172.1; qgamma(1e-5,
+50, 2, lower_tail=False) finds it.
 
 Examples
 --------
 >>> zv.qgamma(0.95, shape=2.0, scale=3.0)
-14.231593555171747)doc"}},
+14.231593555171747
+>>> zv.qgamma(1e-5, 50.0, 2.0, lower_tail=False)
+172.09894203613806)doc"}},
     {"qinvgamma", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the inverse-gamma distribution, element-wise: the x
 with pinvgamma(x) = p.
 
@@ -1740,7 +1794,9 @@ qpois(1e-5, 50) is 15 where the true quantile is 23.
 Examples
 --------
 >>> zv.qpois(0.5, 3.0)
-3.0)doc"}},
+3.0
+>>> zv.qpois(1e-10, 3.0, lower_tail=False)
+19.0)doc"}},
     {"qt", {"(p, dof, lower_tail=True)", R"doc(The quantile function of the Student t distribution, element-wise: the x with
 pt(x) = p.
 
@@ -1780,7 +1836,9 @@ more for small dof: qt(0.47, 1.5) is -0.08692 where the true quantile is
 Examples
 --------
 >>> zv.qt(0.975, 10.0)
-2.22813884482573)doc"}},
+2.22813884482573
+>>> zv.qt(0.025, 10.0, lower_tail=False)
+2.2281388519862753)doc"}},
     {"qunif", {"(p, a, b, lower_tail=True)", R"doc(The quantile function of the uniform distribution, element-wise: the x with
 punif(x) = p.
 

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <limits>
 
+#include "accurate/double_double.hpp"
 #include "accurate/elementary.hpp"
 #include "accurate/gamma_inc.hpp"
 #include "kernels/precision.hpp"
@@ -83,13 +84,7 @@ bool power_of_two(double v) {
     return (bits & 0xFFFFFFFFFFFFFull) == 0 && ((bits >> 52) & 0x7FF) != 0;
 }
 
-double next_double(double x, bool up) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    bits = up ? bits + 1 : bits - 1;
-    std::memcpy(&x, &bits, sizeof bits);
-    return x;
-}
+using accurate::next_double;
 
 // A quantile y > 0 from a scaled root of the incomplete gamma ratio carries
 // the rounding of the scaling: the double with the smallest residual

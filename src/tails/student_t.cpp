@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "accurate/beta_inc.hpp"
+#include "accurate/double_double.hpp"
 #include "accurate/elementary.hpp"
 #include "kernels/precision.hpp"
 #include "tails/polish.hpp"
@@ -15,8 +16,10 @@ namespace {
 constexpr double kHalf = 0.5;
 constexpr double kLn2 = 0.6931471805599453;
 // Beyond this many degrees of freedom the tail is the normal one to double
-// precision (and nu + t^2 would overflow).
-constexpr double kNormalDof = 1e290;
+// precision: ln P(T > t) - ln P(Z > t) is about t^4 / (4 nu), below 1e-24
+// wherever the tail is a normal double (t < 39), and tiny against the log
+// itself beyond. The beta route loses its prefactor past about 1e150.
+constexpr double kNormalDof = 1e30;
 
 bool t_invalid(double dof) { return dof < kEps || is_nan(dof); }
 
@@ -40,8 +43,9 @@ double t_log_upper(double t, double dof, double* log_pref) {
     return (l.hi + l.lo) - kLn2;
 }
 
-// The t > 0 with P(T > t) = p, 0 < p < 1/2.
-double t_upper_quantile(double p, double dof) {
+// The t > 0 with P(T > t) = p, 0 < p < 1/2, through the inverse incomplete
+// beta function: slow, kept as the fallback of the iteration below.
+double t_upper_quantile_beta(double p, double dof) {
     const accurate::BetaPoint pt = accurate::beta_inc_inv(kHalf * dof, kHalf, p + p, false);
     // t^2 = nu y / x
     double t;
@@ -52,6 +56,128 @@ double t_upper_quantile(double p, double dof) {
     }
     return polish_quantile(t, accurate::log(p),
                            [dof](double s, double* log_pref) { return t_log_upper(s, dof, log_pref); });
+}
+
+// ln J(t) for the iteration, with x = nu/(nu + t^2), y = 1 - x: J = I_x(nu/2, 1/2)
+// = 2 P(T > t) in the tail, J = 1 - I_x(nu/2, 1/2) = 1 - 2 P(T > t) in the
+// centre. The slope in u = ln t is dJ/du = -+2 pref with pref = x^a y^(1/2)/B.
+struct TEval {
+    double log_j, log_pref, x, y;
+};
+
+TEval t_eval(double t, double dof, bool centre) {
+    const accurate::BetaPoint pt = accurate::split_point(dof, 1.0, t, t);
+    const double a = kHalf * dof;
+    TEval e;
+    if (pt.x_small && pt.x < 0x1p-900) {
+        e.log_pref = a * pt.log_small - accurate::log_beta(a, kHalf);
+        e.log_j = accurate::log_beta_inc_tiny(a, kHalf, pt.log_small);
+        if (centre) e.log_j = accurate::log1p(-accurate::exp(e.log_j));
+        e.x = 0.0;
+        e.y = 1.0;
+        return e;
+    }
+    e.log_j = accurate::beta_inc(a, kHalf, pt.x, pt.y, centre, true, &e.log_pref);
+    e.x = pt.x;
+    e.y = pt.y;
+    return e;
+}
+
+// Cornish-Fisher: t from the normal quantile z, for large nu.
+double t_from_normal(double z, double dof) {
+    const double z2 = z * z;
+    const double g1 = (z2 + 1.0) * z * 0.25;
+    const double g2 = ((5.0 * z2 + 16.0) * z2 + 3.0) * z / 96.0;
+    const double g3 = (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) * z / 384.0;
+    const double g4 = ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) * z / 92160.0;
+    const double r = 1.0 / dof;
+    return z + (g1 + (g2 + (g3 + g4 * r) * r) * r) * r;
+}
+
+// The t > 0 with P(T > t) = p, 0 < p < 1/2: a start in t (the power law of
+// the far tail, Cornish-Fisher from the normal quantile elsewhere, the
+// series at 0 near the median) and Halley steps on ln J in ln t, inside a
+// bracket that they can never leave. In the tail J = 2p; from p = 1/4 on
+// the centre's J = 1 - 2p (exact there) keeps t's relative precision as t
+// goes to 0.
+double t_upper_quantile(double p, double dof) {
+    const double a = kHalf * dof;
+    const bool centre = p >= 0.25;
+    const double target = centre ? accurate::log(1.0 - (p + p)) : accurate::log(p + p);
+    const double lbeta = accurate::log_beta(a, kHalf);
+    double t;
+    if (centre) {
+        if (dof >= 3) {
+            t = t_from_normal(qnorm_upper(p, 0, 1), dof);
+        } else {
+            // J = t sqrt(nu)^-1 2/B (1 - (nu + 1)/(6 nu) t^2 + ...)
+            const double s = (kHalf - p) * std::sqrt(dof) * accurate::exp(lbeta);
+            t = s + (dof + 1.0) / (6.0 * dof) * (s * s * s);
+        }
+    } else {
+        // I_x(a, 1/2) = x^a y^(1/2)/(a B) (1 + c1 x + c2 x^2 + ...)
+        const double lead = (target + accurate::log(a)) + lbeta;
+        double lx = lead / a;
+        if (lx < -900 * kLn2) {
+            // x below 2^-900: I_x = x^a/(a B) to double precision, t = sqrt(nu/x).
+            t = accurate::exp(kHalf * (accurate::log(dof) - lx));
+            return polish_quantile(t, accurate::log(p),
+                                   [dof](double s, double* log_pref) { return t_log_upper(s, dof, log_pref); });
+        }
+        const double c1 = (a + kHalf) / (a + 1.0);
+        const double c2 = c1 * (a + 1.5) / (a + 2.0);
+        const double c3 = c2 * (a + 2.5) / (a + 3.0);
+        for (int k = 0; k < 2 && lx < -0.1; ++k) {
+            const double x = accurate::exp(lx);
+            lx = (lead - kHalf * accurate::log1p(-x) - accurate::log1p(((c3 * x + c2) * x + c1) * x)) / a;
+        }
+        if (lx < -1.0) {
+            const double x = accurate::exp(lx);
+            t = std::sqrt(dof * (1.0 - x) / x);
+        } else {
+            t = t_from_normal(qnorm_upper(p, 0, 1), dof);
+        }
+    }
+    if (!(t > 0) || !(t < 1e300)) t = 1.0;
+    double lo = 0.0, hi = kInf;
+    for (int it = 0; it < 40; ++it) {
+        const TEval e = t_eval(t, dof, centre);
+        const double f = e.log_j - target;
+        if (f == 0) return t;
+        if (is_nan(f)) break;  // no tail to steer by: the inverse beta decides
+        // J rises with t in the centre, falls in the tail.
+        if ((f > 0) == centre) {
+            hi = t;
+        } else {
+            lo = t;
+        }
+        const double h = 2.0 * accurate::exp(e.log_pref - e.log_j);
+        const double slope = centre ? h : -h;           // d ln J / du
+        const double curv = (e.x - dof * e.y) + (centre ? -h : h);  // d ln |slope| / du
+        const double dn = -f / slope;
+        const double den = 1.0 + dn * curv * kHalf;
+        double du = (den > kHalf && den < 2.0) ? dn / den : dn;
+        if (!(du > -2.0)) du = -2.0;
+        if (!(du < 2.0)) du = 2.0;
+        const double ad = accurate::fabs_(du);
+        // Halley: the error after a step of size du is of order du^3, so
+        // the first step below 2^-17 is the last; e^du - 1 by its series there.
+        if (ad <= 0x1p-17) return t + t * (du + du * du * (kHalf + du / 6.0));
+        double tn = t * accurate::exp(du);
+        if (!(tn > lo && tn < hi)) {
+            tn = hi == kInf ? t * 8.0 : (lo == 0 ? t * 0.125 : std::sqrt(lo) * std::sqrt(hi));
+        }
+        t = tn;
+    }
+    return t_upper_quantile_beta(p, dof);
+}
+
+// The t > 0 with P(T > t) = p for the degrees of freedom with closed forms,
+// 0 < p < 1/2.
+double t_closed_form(double p, double dof) {
+    if (dof == 1) return qcauchy_upper(p, 0, 1);
+    // nu = 2: P(T > t) = (1 - t/sqrt(2 + t^2))/2, t = (1 - 2p)/sqrt(2p(1 - p)).
+    return (1.0 - (p + p)) / std::sqrt((p + p) * (1.0 - p));
 }
 
 }  // namespace
@@ -77,6 +203,7 @@ double qt_upper(double p, double dof) {
     if (p == 1) return -kInf;
     if (dof > kNormalDof) return qnorm_upper(p, 0, 1);
     if (p == kHalf) return 0;
+    if (dof == 1 || dof == 2) return p < kHalf ? t_closed_form(p, dof) : -t_closed_form(1 - p, dof);
     // Above 1/2 by symmetry (1 - p is exact there).
     return p < kHalf ? t_upper_quantile(p, dof) : -t_upper_quantile(1 - p, dof);
 }
