@@ -31,32 +31,17 @@ constexpr int kMaxSteps = 200;
 
 // ln sqrt(2 pi) as a double-double.
 constexpr double kLogSqrt2PiLo = -0x1.65b5a1b7ff5dfp-55;
-// 1/3 as a double-double.
-constexpr double kThirdHi = 0x1.5555555555555p-2;
-constexpr double kThirdLo = 0x1.5555555555555p-56;
 
 double abs0(double x) { return x < 0 ? -x : x; }
 
 // a ln(a/m) + m - a (a, m > 0) as a double-double: in the deep tails it is
 // most of the exponent of the prefactor, and every unit in its last place
-// would be a relative error of the result. Near a (|m - a| < (m + a)/10) by
-// the series in v = (a - m)/(a + m),
-//   (a - m) v + 2a (v^3/3 + v^5/5 + ...),
-// whose first term carries all but a tenth of the value (a - m is exact
-// there); elsewhere from the logarithms in double-double (log_a = ln a).
+// would be a relative error of the result. Near a by its series, elsewhere
+// from the logarithms in double-double (log_a = ln a).
 DD deviance_dd(double a, double m, DD log_a) {
     const double d = a - m;
     const double sum = a + m;
-    if (abs0(d) < 0.1 * sum) {
-        const DD v = dd_div(DD{d, 0.0}, two_sum(a, m));
-        const double v2 = v.hi * v.hi;
-        const DD v3 = dd_mul(dd_mul(v, v), v);
-        const DD lead = dd_mul(dd_mul(v3, 2 * a), DD{kThirdHi, kThirdLo});
-        double poly = 0.0;
-        for (int k = 10; k >= 2; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
-        const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
-        return dd_add(dd_add(dd_mul(v, d), lead), rest);
-    }
+    if (abs0(d) < 0.1 * sum) return deviance_near_dd(a, m);
     const DD l = dd_sub(log_a, log_dd(m));
     return dd_add(dd_mul(l, a), two_sum(m, -a));
 }

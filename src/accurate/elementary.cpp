@@ -406,5 +406,21 @@ double atan(double x) {
     return r.hi + r.lo;
 }
 
+// 2a v^3 / 3 in double-double, the rest 2a v^5 (1/5 + v^2/7 + ...) (below a
+// hundredth of it) in double.
+DD deviance_near_dd(double a, double m) {
+    constexpr double kThirdHi = 0x1.5555555555555p-2;
+    constexpr double kThirdLo = 0x1.5555555555555p-56;
+    const double d = a - m;
+    const DD v = dd_div(DD{d, 0.0}, two_sum(a, m));
+    const double v2 = v.hi * v.hi;
+    const DD v3 = dd_mul(dd_mul(v, v), v);
+    const DD lead = dd_mul(dd_mul(v3, 2 * a), DD{kThirdHi, kThirdLo});
+    double poly = 0.0;
+    for (int k = 10; k >= 2; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
+    const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
+    return dd_add(dd_add(dd_mul(v, d), lead), rest);
+}
+
 }  // namespace accurate
 }  // namespace zorvana

@@ -45,6 +45,11 @@ DD exp_as_dd(DD x);            // e^(x.hi + x.lo) as a double-double, -708 <= x.
 double exp_mul(DD x, double f);  // f e^(x.hi + x.lo), |f| <= 2^60, rounded once at the end
                                  // (no premature underflow when e^x alone is subnormal)
 DD atan_dd(double x);          // atan x
+// a ln(a/m) + m - a as a double-double where a and m are close,
+// |a - m| < (a + m)/10 (a, m > 0, below 2^1000), by the series in
+// v = (a - m)/(a + m): (a - m) v + 2a (v^3/3 + v^5/5 + ...), whose first term
+// carries all but a tenth of the value (a - m is exact there).
+DD deviance_near_dd(double a, double m);
 
 }  // namespace accurate
 }  // namespace zorvana

@@ -40,9 +40,6 @@ constexpr double kFractionTol = 0x1p-54;
 constexpr int kMaxTerms = 5000;
 constexpr double kLnSqrt2Pi = 0.91893853320467274178;  // ln sqrt(2 pi)
 constexpr double kLn2 = 0.69314718055994530942;
-// 1/3 as a double-double.
-constexpr double kThirdHi = 0x1.5555555555555p-2;
-constexpr double kThirdLo = 0x1.5555555555555p-56;
 constexpr double kSqrt2Pi = 2.5066282746310002;       // sqrt(2 pi)
 // The continued fraction's convergents are scaled down when they grow past
 // this.
@@ -67,10 +64,8 @@ DD log_of_x(double x) {
 // a ln(a/x) + x - a for a > 0, 0 < x < inf, the log of e^(x-a) (a/x)^a, as
 // a double-double: in the far tails it is the exponent of a tiny prefactor,
 // and every unit of its last place there would be a relative error of the
-// result. Near a (|x - a| < (x + a)/10) by the series in v = (a - x)/(a + x),
-//   (a - x) v + 2a (v^3/3 + v^5/5 + ...),
-// whose first term carries all but a tenth of the value (a - x is exact
-// there); elsewhere from the logarithms in double-double.
+// result. Near a by its series, elsewhere from the logarithms in
+// double-double.
 DD shape_deviance(double a, double x, const DD* log_a) {
     if (a > 0x1p1000 || x > 0x1p1000) {
         // Homogeneous of degree 1: scaled by an exact power of two so that
@@ -80,18 +75,7 @@ DD shape_deviance(double a, double x, const DD* log_a) {
     }
     const double d = a - x;
     const double sum = a + x;
-    if (abs0(d) < 0.1 * sum) {
-        const DD v = dd_div(DD{d, 0.0}, two_sum(a, x));
-        const double v2 = v.hi * v.hi;
-        // 2a v^3 / 3 in double-double, the rest 2a v^5 (1/5 + v^2/7 + ...)
-        // (below a hundredth of it) in double.
-        const DD v3 = dd_mul(dd_mul(v, v), v);
-        const DD lead = dd_mul(dd_mul(v3, 2 * a), DD{kThirdHi, kThirdLo});
-        double poly = 0.0;
-        for (int k = 10; k >= 2; --k) poly = poly * v2 + 1.0 / (2 * k + 1);
-        const double rest = (2 * a) * ((v.hi * v2) * (v2 * poly));
-        return dd_add(dd_add(dd_mul(v, d), lead), rest);
-    }
+    if (abs0(d) < 0.1 * sum) return deviance_near_dd(a, x);
     const DD l = dd_sub(log_a ? *log_a : log_dd(a), log_of_x(x));
     return dd_add(dd_mul(l, a), two_sum(x, -a));
 }
