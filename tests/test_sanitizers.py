@@ -6,11 +6,16 @@ import glob
 import os
 import shutil
 import subprocess
+import sys
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
 from conftest import CXXFLAGS, ROOT
+
+# The programs under test do not involve the interpreter: one run per CI, on
+# the newer interpreter.
+pytestmark = pytest.mark.skipif(sys.version_info < (3, 8), reason="C++ only; run on the newer interpreter")
 
 SANITIZERS = {
     "address+undefined": ["-fsanitize=address,undefined", "-fno-sanitize-recover=all", "-fno-omit-frame-pointer"],
