@@ -3,6 +3,7 @@ once and keeping them for the next element, qpois reusing its start value
 and its factor e^-rate) return what the plain loops return: the probe built
 with -DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and takes
 every step, is the reference, bit for bit."""
+import math
 import subprocess
 
 import numpy as np
@@ -90,6 +91,23 @@ def test_accurate_integral_is_far_closer_to_the_kernel_than_the_margin(probes):
     gaps = np.abs([float.fromhex(v.decode()) for v in out])
     worst = int(np.argmax(gaps))
     assert gaps[worst] < 2.0 ** -26, rows[worst]
+
+
+def test_inverse_error_function_estimate_is_far_within_its_bound(probes):
+    # qpois takes its normal start's count from the estimate where the
+    # start lies farther than the bound's reach from a whole count
+    rng = np.random.RandomState(12)
+    z = np.concatenate([rng.uniform(0, 4.2, 40000), rng.uniform(1.8, 2.3, 20000), [0.0, 2.1, 2.2, 4.0]])
+    z *= rng.choice([-1.0, 1.0], z.size)
+    x = np.concatenate([[math.erf(v) for v in z], rng.uniform(-1, 1, 20000)])
+    rows = ["erf_inv_gap %s" % float(v).hex() for v in x if abs(v) < 1]
+    out = subprocess.run([probes[0]], input=("\n".join(rows) + "\n").encode(), stdout=subprocess.PIPE,
+                         check=True).stdout.split()
+    gap = np.abs([float.fromhex(v.decode()) for v in out[0::2]])
+    bound = np.array([float.fromhex(v.decode()) for v in out[1::2]])
+    assert np.isfinite(bound).mean() > 0.95
+    worst = int(np.argmax(gap / bound))
+    assert gap[worst] < bound[worst] / 16, rows[worst]
 
 
 @pytest.mark.parametrize("n, prob, p", [(300000, 0.5, 0.5), (300000, 0.3, 1 - 1e-12), (300000, 0.5, 1e-300),
