@@ -60,6 +60,15 @@ def qpois_rows(rng):
             tie = float(z.ppois(int(z.qpois(rng.random_sample(), rate)) + int(rng.randint(-2, 2)), rate))
             p = probability(rng, tie)
             yield "qpois %s %s" % ((p if p >= 1e-12 else 0.25).hex(), rate.hex())  # tiny p: 10^4-step walks
+    # normal starts a hair from a whole count (3 + k): the estimated start
+    # cannot tell its truncation and the inverse error function decides
+    for _ in range(500):
+        rate = float(10.0 ** rng.uniform(1.05, 6.5))
+        k = int(rate + np.sqrt(rate) * rng.uniform(-4, 4))
+        p = 0.5 * (1 + math.erf((k + 3 - rate) / (np.sqrt(rate) * np.sqrt(2.0))))
+        for q in (p, np.nextafter(p, 0.0), np.nextafter(p, 1.0)):
+            if 1e-12 <= q < 1:
+                yield "qpois %s %s" % (float(q).hex(), rate.hex())
 
 
 @pytest.mark.parametrize("rows", [binom_rows, qpois_rows])
