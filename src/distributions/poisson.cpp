@@ -101,7 +101,12 @@ double poisson_cdf(std::int64_t count, double rate) {
 // remembered values instead.
 constexpr double kDecidedRateMax = kQpoisDecidedRateMax;
 constexpr std::int64_t kDecidedCountMax = std::int64_t{1} << 31;
-constexpr double kDecidedMargin = 0x1p-20;
+constexpr double kDecidedMargin = 0x1p-18;
+// The kernel's window drops the mass below lb, at most e^-((a - lb)^2 / (2a))
+// (the gamma distribution's lower tail), which from this exponent on is
+// far below any margin: the accurate value is then the Poisson distribution
+// function itself.
+constexpr double kNegligibleExponent = 35;
 
 // The rate of the thread's previous quantile search (NaN: none yet).
 thread_local double previous_search_rate = kNaN;
@@ -126,11 +131,11 @@ public:
     }
 
     // Whether (*this)(count) > p, for p in [0, 1].
-    bool above(std::int64_t count, double p) const {
+    bool above(std::int64_t count, double p) {
 #ifndef ZORVANA_PLAIN_LOOPS
         if (decide_ && count <= kDecidedCountMax && (count > kLargestSummedCount || rate_ > kLargestSummedRate) &&
             !is_remembered(remembered_slot(count, rate_), count, rate_)) {
-            const double gap = ppois_integrated(count, rate_) - p;
+            const double gap = integrated(count) - p;
             if (gap > kDecidedMargin) return true;
             if (gap < -kDecidedMargin) return false;
         }
@@ -139,6 +144,37 @@ public:
     }
 
 private:
+#ifndef ZORVANA_PLAIN_LOOPS
+    // ppois_integrated(count, rate), to far within the margin. Where the
+    // kernel's window drops no mass that counts, that is the Poisson
+    // distribution function, and a search's next count adds its mass to the
+    // value before (the mass from the one before: a walk's few steps add
+    // rounding far below the margin).
+public:
+    double integrated(std::int64_t count) {
+        const double a = count_plus_one(count);
+        double lb, ub;
+        const bool whole = !gamma_p_window(a, rate_, lb, ub) ||
+                           (ub == rate_ && (lb == 0 || (a - lb) * (a - lb) > (kNegligibleExponent + kNegligibleExponent) * a));
+        if (!whole) {
+            chained_ = -1;
+            return ppois_integrated(count, rate_);
+        }
+        if (chained_ >= 0 && count == chained_ + 1) {
+            mass_ = mass_ * rate_ / static_cast<double>(count);
+            chained_cdf_ = chained_cdf_ + mass_;
+        } else {
+            chained_cdf_ = accurate::gamma_q(a, rate_);
+            mass_ = accurate::exp((static_cast<double>(count) * accurate::log(rate_) - rate_) - accurate::lgamma(a));
+        }
+        chained_ = count;
+        return chained_cdf_;
+    }
+
+private:
+    std::int64_t chained_ = -1;  // the count of chained_cdf_ (-1: none)
+    double chained_cdf_ = 0, mass_ = 0;
+#endif
     double rate_;
     double exp_neg_rate_;
     bool decide_;
@@ -181,7 +217,7 @@ std::int64_t start_count(double g) {
 // double from kLinearSearchSteps until a count passes p, then the bracket is
 // halved. The counts end at kMaxCount; if even that one does not pass p, the
 // answer is the next count, 2^63.
-double least_count_beyond(std::int64_t lo, double p, const PoissonCdf& cdf) {
+double least_count_beyond(std::int64_t lo, double p, PoissonCdf& cdf) {
     std::int64_t step = kLinearSearchSteps;
     std::int64_t hi;
     for (;;) {
@@ -230,6 +266,17 @@ double ppois_integrated(std::int64_t count, double rate) {
     return accurate::gamma_q(a, ub) + (lb > 0 ? accurate::gamma_p(a, lb) : 0.0);
 }
 
+double ppois_walked(std::int64_t from, std::int64_t count, double rate) {
+#ifndef ZORVANA_PLAIN_LOOPS
+    PoissonCdf cdf(rate, true);
+    for (std::int64_t c = from; c < count; ++c) cdf.integrated(c);
+    return cdf.integrated(count);
+#else
+    (void)from;
+    return ppois_integrated(count, rate);
+#endif
+}
+
 double dpois(std::int64_t x, double rate, bool log) {
     if (rate < 0 || is_nan(rate)) return kNaN;
     if (x < 0) return zero_or_ninf(log);
@@ -256,11 +303,11 @@ double qpois(double p, double rate) {
     if (is_pinf(rate)) return kInf;
 
 #ifdef ZORVANA_PLAIN_LOOPS
-    const PoissonCdf cdf(rate);
+    PoissonCdf cdf(rate);
 #else
     const bool afresh = !(rate == previous_search_rate);
     previous_search_rate = rate;
-    const PoissonCdf cdf(rate, afresh && rate <= kDecidedRateMax);
+    PoissonCdf cdf(rate, afresh && rate <= kDecidedRateMax);
 #endif
     std::int64_t start = 0;
     if (rate >= kNormalStartRate) {
