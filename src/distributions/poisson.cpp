@@ -1,4 +1,5 @@
 // Poisson distribution with mean rate lambda, on the counts 0, 1, 2, ...
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -102,10 +103,8 @@ double poisson_cdf(std::int64_t count, double rate) {
 constexpr double kDecidedRateMax = kQpoisDecidedRateMax;
 constexpr std::int64_t kDecidedCountMax = std::int64_t{1} << 31;
 constexpr double kDecidedMargin = 0x1p-18;
-// The kernel's window drops the mass below lb, at most e^-((a - lb)^2 / (2a))
-// (the gamma distribution's lower tail), which from this exponent on is
-// far below any margin: the accurate value is then the Poisson distribution
-// function itself.
+// Mass the kernel's window drops below e^-35 is far below any margin: the
+// accurate value is then the Poisson distribution function itself.
 constexpr double kNegligibleExponent = 35;
 
 // The rate of the thread's previous quantile search (NaN: none yet).
@@ -153,10 +152,7 @@ private:
 public:
     double integrated(std::int64_t count) {
         const double a = count_plus_one(count);
-        double lb, ub;
-        const bool whole = !gamma_p_window(a, rate_, lb, ub) ||
-                           (ub == rate_ && (lb == 0 || (a - lb) * (a - lb) > (kNegligibleExponent + kNegligibleExponent) * a));
-        if (!whole) {
+        if (!gamma_p_whole(a, rate_, kNegligibleExponent)) {
             chained_ = -1;
             return ppois_integrated(count, rate_);
         }
@@ -184,15 +180,17 @@ private:
 // The normal start's count from an estimate of its inverse error function
 // (see erf_inv_estimate): false where the start value may lie within the
 // estimate's reach of a whole count, whose truncation it would then not know.
-bool estimated_start(double p, double rate, double sigma, std::int64_t& start) {
+bool estimated_start(double p, double rate, std::int64_t& start) {
     double bound;
     const double z = erf_inv_estimate((p + p) - 1, bound);
     if (!(bound < 1)) return false;
-    const double scale = sigma * kSqrt2;
+    const double scale = std::sqrt(rate) * kSqrt2;
     const double g = z * scale + rate;
     const double v = g - kNormalStartOffset;
-    // g's own roundings, and those of g - 3, are below 2^-52 of g and rate.
-    const double reach = bound * scale + 0x1p-50 * (abs0(g) + rate);
+    // g's own roundings, those of g - 3 and those of the two square roots
+    // (the kernel's within a few units of the correctly rounded one) are
+    // below 2^-48 of g and rate.
+    const double reach = bound * scale + 0x1p-48 * (abs0(g) + rate);
     if (v + reach < 1) {
         start = 0;
         return true;
@@ -311,7 +309,6 @@ double qpois(double p, double rate) {
 #endif
     std::int64_t start = 0;
     if (rate >= kNormalStartRate) {
-        const double sigma = math_sqrt(rate);
         bool estimated = false;
 #ifndef ZORVANA_PLAIN_LOOPS
         // Up to rate kDecidedRateMax the start's count comes from an estimate
@@ -319,10 +316,11 @@ double qpois(double p, double rate) {
         // a caller has not computed the function itself ahead).
         double ahead;
         if (rate <= kDecidedRateMax && !prefetched(Prefetch::erf_inv, 0.0, (p + p) - 1, ahead)) {
-            estimated = estimated_start(p, rate, sigma, start);
+            estimated = estimated_start(p, rate, start);
         }
 #endif
         if (!estimated) {
+            const double sigma = math_sqrt(rate);
             const double g = math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + rate;
             // Counts beyond the 64-bit range: the normal start itself is the
             // answer, its error far below the spacing of the doubles there.
