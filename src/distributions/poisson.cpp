@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "accurate/elementary.hpp"
+#include "accurate/gamma_inc.hpp"
 #include "distributions/distributions.hpp"
 #include "distributions/flags.hpp"
 #include "distributions/interrupt.hpp"
@@ -10,6 +12,8 @@
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/precision.hpp"
+#include "kernels/prefetch.hpp"
+#include "tails/tails.hpp"
 
 namespace zorvana {
 namespace {
@@ -22,6 +26,7 @@ constexpr double kLargestSummedRate = 10;
 constexpr double kNormalStartRate = 11;
 constexpr double kNormalStartOffset = 3;
 constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kInvSqrt2 = 0.7071067811865476;
 // A quantile search that has walked this many counts one by one switches to
 // galloping and bisection over the counts.
 constexpr std::int64_t kLinearSearchSteps = 10000;
@@ -42,21 +47,34 @@ struct RememberedGamma {
     double value;
 };
 
-// P(count + 1, rate) for a count of at least 0: quantile searches and draws
-// at one rate ask for the same counts again and again; each value is
-// remembered by its exact arguments (the plain loops remember nothing).
-double gamma_term(std::int64_t count, double rate) {
 #ifndef ZORVANA_PLAIN_LOOPS
+RememberedGamma& remembered_slot(std::int64_t count, double rate) {
     thread_local RememberedGamma remembered[1 << kRememberedBits] = {};
     std::uint64_t bits;
     std::memcpy(&bits, &rate, sizeof bits);
     const std::uint64_t mix = (static_cast<std::uint64_t>(count) * 0x9E3779B97F4A7C15ull) ^
                               ((bits ^ (bits >> 29)) * 0xC2B2AE3D27D4EB4Full);
-    RememberedGamma& slot = remembered[mix >> (64 - kRememberedBits)];
-    const std::uint64_t key = static_cast<std::uint64_t>(count) + 1u;
-    if (slot.count_key == key && slot.rate_bits == bits) return slot.value;
+    return remembered[mix >> (64 - kRememberedBits)];
+}
+
+bool is_remembered(const RememberedGamma& slot, std::int64_t count, double rate) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &rate, sizeof bits);
+    return slot.count_key == static_cast<std::uint64_t>(count) + 1u && slot.rate_bits == bits;
+}
+#endif
+
+// P(count + 1, rate) for a count of at least 0: quantile searches and draws
+// at one rate ask for the same counts again and again; each value is
+// remembered by its exact arguments (the plain loops remember nothing).
+double gamma_term(std::int64_t count, double rate) {
+#ifndef ZORVANA_PLAIN_LOOPS
+    RememberedGamma& slot = remembered_slot(count, rate);
+    if (is_remembered(slot, count, rate)) return slot.value;
     const double value = math_gamma_p(count_plus_one(count), rate);
-    slot = RememberedGamma{bits, key, value};
+    std::uint64_t bits;
+    std::memcpy(&bits, &rate, sizeof bits);
+    slot = RememberedGamma{bits, static_cast<std::uint64_t>(count) + 1u, value};
     return value;
 #else
     return math_gamma_p(count_plus_one(count), rate);
@@ -71,12 +89,30 @@ double poisson_cdf(std::int64_t count, double rate) {
     return math_exp(-rate) * math_poisson_sum(count, rate);
 }
 
-// poisson_cdf for one rate, evaluated at many counts: the factor e^-rate of
+#ifndef ZORVANA_PLAIN_LOOPS
+// A search at a rate met afresh asks whether F(count) > p at a few counts,
+// each F a 50-point quadrature (or a continued fraction) of its own. The
+// answer is first taken from an accurate value of what that kernel
+// integrates: up to the rate below, the two differ by less than a
+// thousandth of the margin (the kernel's rounding grows with the rate's
+// magnitude; the tests measure the gap), so wherever the accurate value is
+// farther from p than the margin, F lies on the same side of p. A p within
+// the margin takes F itself. Searches at a rate seen before use the
+// remembered values instead.
+constexpr double kDecidedRateMax = kQpoisDecidedRateMax;
+constexpr std::int64_t kDecidedCountMax = std::int64_t{1} << 31;
+constexpr double kDecidedMargin = 0x1p-20;
+
+// The rate of the thread's previous quantile search (NaN: none yet).
+thread_local double previous_search_rate = kNaN;
+#endif
+
+// P(X <= count) for one rate, evaluated at many counts: the factor e^-rate of
 // the summed branch is taken once.
 class PoissonCdf {
 public:
-    explicit PoissonCdf(double rate)
-        : rate_(rate), exp_neg_rate_(rate > kLargestSummedRate ? 0.0 : math_exp(-rate)) {}
+    explicit PoissonCdf(double rate, bool decide = false)
+        : rate_(rate), exp_neg_rate_(rate > kLargestSummedRate ? 0.0 : math_exp(-rate)), decide_(decide) {}
 
     double operator()(std::int64_t count) const {
 #ifdef ZORVANA_PLAIN_LOOPS
@@ -89,10 +125,49 @@ public:
 #endif
     }
 
+    // Whether (*this)(count) > p, for p in [0, 1].
+    bool above(std::int64_t count, double p) const {
+#ifndef ZORVANA_PLAIN_LOOPS
+        if (decide_ && count <= kDecidedCountMax && (count > kLargestSummedCount || rate_ > kLargestSummedRate) &&
+            !is_remembered(remembered_slot(count, rate_), count, rate_)) {
+            const double gap = ppois_integrated(count, rate_) - p;
+            if (gap > kDecidedMargin) return true;
+            if (gap < -kDecidedMargin) return false;
+        }
+#endif
+        return (*this)(count) > p;
+    }
+
 private:
     double rate_;
     double exp_neg_rate_;
+    bool decide_;
 };
+
+#ifndef ZORVANA_PLAIN_LOOPS
+// The normal start's count from an estimate of its inverse error function
+// (see erf_inv_estimate): false where the start value may lie within the
+// estimate's reach of a whole count, whose truncation it would then not know.
+bool estimated_start(double p, double rate, double sigma, std::int64_t& start) {
+    double bound;
+    const double z = erf_inv_estimate((p + p) - 1, bound);
+    if (!(bound < 1)) return false;
+    const double scale = sigma * kSqrt2;
+    const double g = z * scale + rate;
+    const double v = g - kNormalStartOffset;
+    // g's own roundings, and those of g - 3, are below 2^-52 of g and rate.
+    const double reach = bound * scale + 0x1p-50 * (abs0(g) + rate);
+    if (v + reach < 1) {
+        start = 0;
+        return true;
+    }
+    if (!(v - reach >= 1) || v >= 0x1p62) return false;
+    const auto whole = static_cast<std::int64_t>(v);
+    if (!(v - static_cast<double>(whole) > reach && static_cast<double>(whole + 1) - v > reach)) return false;
+    start = whole;
+    return true;
+}
+#endif
 
 // Truncation toward zero of a start value, held within [0, kMaxCount].
 std::int64_t start_count(double g) {
@@ -111,14 +186,14 @@ double least_count_beyond(std::int64_t lo, double p, const PoissonCdf& cdf) {
     std::int64_t hi;
     for (;;) {
         hi = lo > kMaxCount - step ? kMaxCount : lo + step;
-        if (cdf(hi) > p) break;
+        if (cdf.above(hi, p)) break;
         if (hi == kMaxCount) return 0x1p63;
         lo = hi;
         if (step <= kMaxCount / 2) step += step;
     }
     while (hi - lo > 1) {
         const std::int64_t mid = lo + (hi - lo) / 2;
-        if (cdf(mid) > p) {
+        if (cdf.above(mid, p)) {
             hi = mid;
         } else {
             lo = mid;
@@ -128,6 +203,32 @@ double least_count_beyond(std::int64_t lo, double p, const PoissonCdf& cdf) {
 }
 
 }  // namespace
+
+double erf_inv_estimate(double x, double& bound) {
+    bound = kInf;
+    if (!(abs0(x) < 1)) return kNaN;
+    // erf(z) = x where the normal upper tail at z sqrt(2) is (1 - |x|) / 2
+    // (1 - |x| exact from |x| = 1/2 on, below that within 2^-53 of it).
+    const double y = qnorm_upper((1 - abs0(x)) * 0.5, 0.0, 1.0) * kInvSqrt2;
+    // The kernel's erf is within about 1e-11 of the true one up to 2.1
+    // (its continued fraction's depth; the Halley steps near there may take
+    // either form), within half a unit of x beyond (a unit of x moves the
+    // inverse by about 2^-53 e^(z^2)); the bounds stand two hundred times
+    // above the largest distances the tests measure.
+    if (y < 2.2) {
+        bound = 0x1p-26;
+    } else if (y < 4) {
+        bound = accurate::exp(y * y) * 0x1p-46 + 0x1p-46 * y;
+    }
+    return x < 0 ? -y : y;
+}
+
+double ppois_integrated(std::int64_t count, double rate) {
+    const double a = count_plus_one(count);
+    double lb, ub;
+    if (!gamma_p_window(a, rate, lb, ub)) return accurate::gamma_q(a, rate);
+    return accurate::gamma_q(a, ub) + (lb > 0 ? accurate::gamma_p(a, lb) : 0.0);
+}
 
 double dpois(std::int64_t x, double rate, bool log) {
     if (rate < 0 || is_nan(rate)) return kNaN;
@@ -154,27 +255,44 @@ double qpois(double p, double rate) {
     // the limit of the quantile is +inf.
     if (is_pinf(rate)) return kInf;
 
+#ifdef ZORVANA_PLAIN_LOOPS
+    const PoissonCdf cdf(rate);
+#else
+    const bool afresh = !(rate == previous_search_rate);
+    previous_search_rate = rate;
+    const PoissonCdf cdf(rate, afresh && rate <= kDecidedRateMax);
+#endif
     std::int64_t start = 0;
-    double start_cdf = 0;
     if (rate >= kNormalStartRate) {
         const double sigma = math_sqrt(rate);
-        const double g = math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + rate;
-        // Counts beyond the 64-bit range: the normal start itself is the
-        // answer, its error far below the spacing of the doubles there.
-        if (g - kNormalStartOffset >= 0x1p63) return g - kNormalStartOffset;
-        start = start_count(g);
-        start_cdf = poisson_cdf(start, rate);
+        bool estimated = false;
+#ifndef ZORVANA_PLAIN_LOOPS
+        // Up to rate kDecidedRateMax the start's count comes from an estimate
+        // of the inverse error function where that settles it (and where
+        // a caller has not computed the function itself ahead).
+        double ahead;
+        if (rate <= kDecidedRateMax && !prefetched(Prefetch::erf_inv, 0.0, (p + p) - 1, ahead)) {
+            estimated = estimated_start(p, rate, sigma, start);
+        }
+#endif
+        if (!estimated) {
+            const double g = math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + rate;
+            // Counts beyond the 64-bit range: the normal start itself is the
+            // answer, its error far below the spacing of the doubles there.
+            if (g - kNormalStartOffset >= 0x1p63) return g - kNormalStartOffset;
+            start = start_count(g);
+        }
+        // p < F(start): the count below the start.
+        if (cdf.above(start, p)) return start > 0 ? static_cast<double>(start - 1) : 0.0;
     }
-    if (p < start_cdf) return start > 0 ? static_cast<double>(start - 1) : 0.0;
 
     // Walk up from the start; a walk that grows long (the normal start failed,
     // for p so small that (p + p) - 1 rounds to -1) is finished by bisection.
-    const PoissonCdf cdf(rate);
     std::int64_t i = start;
     std::int64_t walked = 0;
 #ifndef ZORVANA_PLAIN_LOOPS
-    // After a normal start the first step's F(start) is start_cdf, which
-    // p < start_cdf has just found not above p (a NaN is not either).
+    // After a normal start the first step's F(start) has just been found
+    // not above p.
     if (rate >= kNormalStartRate) {
         if (i == kMaxCount) return 0x1p63;
         ++i;
@@ -183,7 +301,7 @@ double qpois(double p, double rate) {
 #endif
     for (; walked < kLinearSearchSteps; ++walked) {
         if ((walked & 255) == 0 && interrupt_requested()) return kNaN;
-        if (cdf(i) > p) return static_cast<double>(i);
+        if (cdf.above(i, p)) return static_cast<double>(i);
         if (i == kMaxCount) return 0x1p63;
         ++i;
     }
