@@ -41,8 +41,15 @@ inline double clamp_halley_factor(double h) {
 // state j repeats state i < j, the period is j - i and the last step's
 // iterate x_Steps is x_(i + (Steps - i) mod (j - i)), an index in [i, j).
 //
-// Built with ZORVANA_PLAIN_LOOPS, nothing is recorded and no repeat is ever
-// reported: every step is taken, which is what the tests compare against.
+// A step evaluates two functions at its iterate: the one being inverted
+// (its value, remembered per state) and the derivative term, which becomes
+// the lagging d of the next state. When the iterate repeats that of an
+// earlier state (a fixed point, a cycle between neighbouring doubles), both
+// are the values computed there, recalled instead of evaluated again.
+//
+// Built with ZORVANA_PLAIN_LOOPS, nothing is recorded, no repeat is ever
+// reported and nothing recalled: every step is taken and evaluates both
+// functions, which is what the tests compare against.
 template <int Steps>
 class HalleyOrbit {
   public:
@@ -69,6 +76,35 @@ class HalleyOrbit {
 #endif
     }
 
+    // The iterate x of the current state (the last one recorded) was that of
+    // an earlier state too: the value computed there is in *value, the
+    // derivative term at x (the lagging d of the state after) in *term.
+    bool recall(double x, double* value, double* term) const {
+#ifdef ZORVANA_PLAIN_LOOPS
+        (void)x, (void)value, (void)term;
+        return false;
+#else
+        const std::uint64_t xb = bits(x);
+        for (int i = count_ - 2; i >= 0; --i) {
+            if (x_[i] == xb) {
+                *value = value_[i];
+                std::memcpy(term, &d_[i + 1], sizeof *term);
+                return true;
+            }
+        }
+        return false;
+#endif
+    }
+
+    // The value the step computed (or recalled) at the current iterate.
+    void remember(double value) {
+#ifndef ZORVANA_PLAIN_LOOPS
+        value_[count_ - 1] = value;
+#else
+        (void)value;
+#endif
+    }
+
   private:
     static std::uint64_t bits(double v) {
         std::uint64_t b;
@@ -91,6 +127,7 @@ class HalleyOrbit {
 
     std::uint64_t x_[Steps];
     std::uint64_t d_[Steps];
+    double value_[Steps];
     int count_ = 0;
 };
 
