@@ -50,10 +50,27 @@ inline double clamp_halley_factor(double h) {
 // Built with ZORVANA_PLAIN_LOOPS, nothing is recorded, no repeat is ever
 // reported and nothing recalled: every step is taken and evaluates both
 // functions, which is what the tests compare against.
+#ifdef ZORVANA_HALLEY_STATS
+// Built for the measuring tool (tools/halley_orbits.cpp): the record of the
+// calling thread's last iteration: the steps it took, the steps that
+// evaluated the functions (not recalled), and the period of the states it
+// ended on (0: it took every step).
+struct HalleyRun {
+    int steps, evaluations, period;
+};
+inline thread_local HalleyRun halley_last_run;
+#define ZV_HALLEY_STATS(...) __VA_ARGS__
+#else
+#define ZV_HALLEY_STATS(...)
+#endif
+
 template <int Steps>
 class HalleyOrbit {
   public:
-    HalleyOrbit(double x0, double d0) { record(x0, d0); }
+    HalleyOrbit(double x0, double d0) {
+        record(x0, d0);
+        ZV_HALLEY_STATS(halley_last_run = HalleyRun{0, 0, 0});
+    }
 
     // Records the state after a step; true when it repeats an earlier one,
     // with the iterate of the last step in *last.
@@ -68,6 +85,7 @@ class HalleyOrbit {
             if (x_[i] == xb && d_[i] == db) {
                 const int at = i + (Steps - i) % (count_ - i);
                 std::memcpy(last, &x_[at], sizeof *last);
+                ZV_HALLEY_STATS(halley_last_run.period = count_ - i);
                 return true;
             }
         }
@@ -80,9 +98,9 @@ class HalleyOrbit {
     // an earlier state too: the value computed there is in *value, the
     // derivative term at x (the lagging d of the state after) in *term.
     bool recall(double x, double* value, double* term) const {
+        ZV_HALLEY_STATS(++halley_last_run.steps);
 #ifdef ZORVANA_PLAIN_LOOPS
         (void)x, (void)value, (void)term;
-        return false;
 #else
         const std::uint64_t xb = bits(x);
         for (int i = count_ - 2; i >= 0; --i) {
@@ -92,8 +110,9 @@ class HalleyOrbit {
                 return true;
             }
         }
-        return false;
 #endif
+        ZV_HALLEY_STATS(++halley_last_run.evaluations);
+        return false;
     }
 
     // The value the step computed (or recalled) at the current iterate.
@@ -130,5 +149,7 @@ class HalleyOrbit {
     double value_[Steps];
     int count_ = 0;
 };
+
+#undef ZV_HALLEY_STATS
 
 }  // namespace zorvana
