@@ -782,9 +782,12 @@ void gamma_density_each(const double* a1, const double* lg, const double* x, dou
 // step 36 or when its state (the iterate and the lagging density) repeats.
 // A step evaluates P and the density at each element's iterate, except where
 // the iterate is one the element met before (a fixed point, a cycle between
-// neighbouring doubles): there it takes the values computed then.
+// neighbouring doubles): there it takes the values computed then. Where the
+// quantile is a repeated state's iterate, P at it is known: known[i] = 1 and
+// p_at[i] that value (known[i] = 0 elsewhere), if known is not null.
 template <bool Each>
-void gamma_p_inv_halley(const double* a, const double* lg, const double* p, double* out, int n) {
+void gamma_p_inv_halley(const double* a, const double* lg, const double* p, double* out, double* p_at,
+                        unsigned char* known, int n) {
     int slot[kBlock], at[kBlock];
     double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock], xe[kBlock], re[kBlock], ge[kBlock];
     // The shapes of the elements still iterating (Each).
@@ -792,6 +795,9 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
     // The state after k steps of slot s: hx[s][k], hd[s][k]; hr[s][k] = P at hx[s][k].
     double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps], hr[kBlock][kGammaHalleySteps];
     const double a1 = a[0] - 1;
+    if (known != nullptr) {
+        for (int i = 0; i < n; ++i) known[i] = 0;
+    }
     int m = 0;
     for (int i = 0; i < n; ++i) {
         const double ai = a[Each ? i : 0], pi = p[i];
@@ -879,7 +885,12 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
             int repeat = k - 1;
             while (repeat >= 0 && !(same_bits(hx[s][repeat], next) && same_bits(hd[s][repeat], dn[j]))) --repeat;
             if (repeat >= 0) {
-                out[s] = hx[s][repeat + (kGammaHalleySteps - repeat) % (k - repeat)];
+                const int last = repeat + (kGammaHalleySteps - repeat) % (k - repeat);
+                out[s] = hx[s][last];
+                if (known != nullptr) {
+                    known[s] = 1;
+                    p_at[s] = hr[s][last];
+                }
                 continue;
             }
             hx[s][k] = next;
@@ -898,10 +909,13 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
     }
 }
 
-void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
+void gamma_p_inv_array(double a, const double* p, double* out, double* p_at, unsigned char* known, std::size_t n) {
     // NaN and vanishing shapes: the scalar kernel's guards decide every element.
     if (a != a || a < kEps) {
         for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+        if (known != nullptr) {
+            for (std::size_t i = 0; i < n; ++i) known[i] = 0;
+        }
         return;
     }
     const double lg = math_lgamma(a);
@@ -909,11 +923,12 @@ void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
     for (std::size_t at = 0; at < n; at += kBlock) {
         const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
         for (int i = 0; i < m; ++i) block[i] = p[at + i];
-        gamma_p_inv_halley<false>(&a, &lg, block, out + at, m);
+        gamma_p_inv_halley<false>(&a, &lg, block, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
     }
 }
 
-void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::size_t n) {
+void gamma_p_inv_each_array(const double* a, const double* p, double* out, double* p_at, unsigned char* known,
+                            std::size_t n) {
     double lg[kBlock], ab[kBlock], pb[kBlock];
     for (std::size_t at = 0; at < n; at += kBlock) {
         const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
@@ -922,7 +937,7 @@ void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::
             pb[i] = p[at + i];
         }
         lgamma_array(ab, lg, m);
-        gamma_p_inv_halley<true>(ab, lg, pb, out + at, m);
+        gamma_p_inv_halley<true>(ab, lg, pb, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
     }
 }
 
