@@ -49,11 +49,16 @@ def binom_rows(rng):
 
 
 def qpois_rows(rng):
+    # rates met afresh (their comparisons decided on the accurate integral
+    # unless p is close) and runs of one rate (the remembered kernel values),
+    # on both sides of the largest rate so decided
     for _ in range(3000):
-        rate = float(rng.choice([10.0 ** rng.uniform(-2, 3.5), 10.999999999999998, 11.0, 15.5]))
-        tie = float(z.ppois(int(z.qpois(rng.random_sample(), rate)) + int(rng.randint(-2, 2)), rate))
-        p = probability(rng, tie)
-        yield "qpois %s %s" % ((p if p >= 1e-12 else 0.25).hex(), rate.hex())  # tiny p: 10^4-step walks
+        rate = float(rng.choice([10.0 ** rng.uniform(-2, 3.5), 10.999999999999998, 11.0, 15.5,
+                                 10.0 ** rng.uniform(3.5, 6.5), 2.0 ** 20, 2.0 ** 20 + 2.0 ** -32]))
+        for _ in range(1 if rng.random_sample() < 0.8 else 3):
+            tie = float(z.ppois(int(z.qpois(rng.random_sample(), rate)) + int(rng.randint(-2, 2)), rate))
+            p = probability(rng, tie)
+            yield "qpois %s %s" % ((p if p >= 1e-12 else 0.25).hex(), rate.hex())  # tiny p: 10^4-step walks
 
 
 @pytest.mark.parametrize("rows", [binom_rows, qpois_rows])
@@ -64,6 +69,27 @@ def test_search_matches_plain_search(probes, rows):
                    for exe in probes)
     wrong = [(lines[i], fast[i], plain[i]) for i in range(len(lines)) if fast[i] != plain[i]]
     assert not wrong, (len(wrong), wrong[:5])
+
+
+def test_accurate_integral_is_far_closer_to_the_kernel_than_the_margin(probes):
+    # qpois trusts the accurate integral's side of p beyond 2^-20 from it, up
+    # to rate 2^20 (count below 2^31): the kernel must lie well within that,
+    # over the quadrature's window edges and the continued fractions' regimes
+    rng = np.random.RandomState(11)
+    rates = np.concatenate([10.0 ** rng.uniform(np.log10(11), 20 * np.log10(2), 6000), 10.0 ** rng.uniform(-2, 1, 1000),
+                            [11.0, 30.0, 30.000000000000004, 100.0, 1000.0, 2.0 ** 20]])
+    rows = []
+    for rate in rates:
+        counts = rate + np.sqrt(rate) * rng.uniform(-13, 13, 3)
+        if rate <= 10:
+            counts = 16 + rng.randint(0, 60, 3)
+        counts = np.concatenate([counts, [rate / 3 - 1, 9, 10]])
+        rows += ["ppois_gap %d %s" % (max(0, int(c)), float(rate).hex()) for c in counts]
+    out = subprocess.run([probes[0]], input=("\n".join(rows) + "\n").encode(), stdout=subprocess.PIPE,
+                         check=True).stdout.split()
+    gaps = np.abs([float.fromhex(v.decode()) for v in out])
+    worst = int(np.argmax(gaps))
+    assert gaps[worst] < 2.0 ** -26, rows[worst]
 
 
 @pytest.mark.parametrize("n, prob, p", [(300000, 0.5, 0.5), (300000, 0.3, 1 - 1e-12), (300000, 0.5, 1e-300),

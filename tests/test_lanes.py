@@ -214,6 +214,7 @@ VARYING = [
                                   scale(rng, n // 10, -1, 1)]),
     ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], dofs(rng, n // 10)]),
     ("qpois", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], scale(rng, n // 10, 0, 2.5)]),
+    ("qpois", lambda rng, n: [probabilities(n // 30, rng)[:n // 30], scale(rng, n // 30, 1, 6.5)]),
     ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], 4.0]),
     ("qt", lambda rng, n: [probabilities(n // 10, rng)[:n // 10], 0.7]),
 ]

@@ -205,6 +205,23 @@ def test_array_parameters_equal_the_scalar_loop(name):
     assert np.array_equal(got, want, equal_nan=True) and e == f
 
 
+@pytest.mark.parametrize("n", [255, 257, 4097])
+def test_rpois_runs_equal_the_scalar_loop(n):
+    # rpois draws a run's uniforms before its quantiles: large distinct rates,
+    # invalid ones (no uniform), 0, -0, subnormal and infinite rates, across
+    # the runs' edges; one rate for the whole array too
+    rng = np.random.RandomState(n)
+    rates = np.exp(rng.uniform(np.log(11.0), np.log(3e6), n))
+    pick = rng.random_sample(n) < 0.15
+    rates[pick] = rng.choice([NAN, -1.0, -INF, 0.0, -0.0, 5e-324, INF, 4.0, 10.999999999999998, 11.0], pick.sum())
+    for params, size in [((rates,), {}), ((101.5,), {"size": n}), ((rates[:1],), {"size": n})]:
+        e, f = z.Engine(n), z.Engine(n)
+        got = z.rpois(*params, engine=e, **size)
+        full = np.broadcast_to(params[0], got.shape)
+        want = [z.rpois(float(r), engine=f) for r in full]
+        assert np.array_equal(got, want, equal_nan=True) and e == f
+
+
 @pytest.mark.parametrize("params,size,shape", [
     ((np.zeros(0), 1.0), None, (0,)), ((np.zeros(0), np.ones(1)), None, (0,)), ((np.zeros((2, 0)), 1.0), None, (2, 0)),
     ((np.zeros(1), 1.0), (3, 0), (3, 0)), ((np.zeros(1), 1.0), None, (1,)), ((np.zeros((1, 1)), [1.0]), None, (1, 1)),

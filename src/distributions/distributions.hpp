@@ -71,6 +71,11 @@ double qchisq(double p, double dof);
 double dpois(std::int64_t x, double rate, bool log);
 double ppois(std::int64_t x, double rate, bool log_p);
 double qpois(double p, double rate);
+// P(X <= count) for count > 15 or rate > 10 (count >= 0, rate >= 2^-52,
+// finite) as the incomplete gamma kernel behind ppois integrates it (its
+// quadrature's window included), computed accurately: qpois decides its
+// comparisons on it where p is not close.
+double ppois_integrated(std::int64_t count, double rate);
 
 // Student t.
 double dt(double x, double dof, bool log);

@@ -122,17 +122,23 @@ double scaled_power(double a, double x) {
     return math_exp((math_log(x) * a - x) - lg);
 }
 
-// Integral of the gamma density t^(a-1) e^-t / Gamma(a) over the window
-// around the mode, by the 50-point rule, given lg = math_lgamma(a). The mass
-// outside the window is dropped.
-void quadrature_nodes(double a, double x, double* t, double* w) {
+// The window around the mode, cut at 0 and at x.
+void quadrature_window(double a, double x, double& lb, double& ub) {
     const double r = math_sqrt(a);
     int row = 0;
     while (!(a > kWindow[row].shape_above)) ++row;
     const double lo_edge = (x < a ? x : a) - r * kWindow[row].k_lo;
-    const double lb = lo_edge > 0 ? lo_edge : 0.0;
+    lb = lo_edge > 0 ? lo_edge : 0.0;
     const double hi_edge = r * kWindow[row].k_hi + a;
-    const double ub = x < hi_edge ? x : hi_edge;
+    ub = x < hi_edge ? x : hi_edge;
+}
+
+// Integral of the gamma density t^(a-1) e^-t / Gamma(a) over the window
+// around the mode, by the 50-point rule, given lg = math_lgamma(a). The mass
+// outside the window is dropped.
+void quadrature_nodes(double a, double x, double* t, double* w) {
+    double lb, ub;
+    quadrature_window(a, x, lb, ub);
     const double width = ub - lb;
     const double mid = (lb + ub) * 0.5;
     // The nodes and weights in extended precision, one at a time.
@@ -214,6 +220,12 @@ double math_gamma_p(double a, double x) {
     if (a < kSmallShape && x - a < kSeriesMaxExcess) return scaled_power(a, x) / series_fraction(a, x);
     if (a < kSmallShape || x / a > kUpperFractionRatio) return 1 - scaled_power(a, x) / upper_fraction(a, x);
     return quadrature(a, x, math_lgamma_param(a));
+}
+
+bool gamma_p_window(double a, double x, double& lb, double& ub) {
+    if (a < kSmallShape || x / a > kUpperFractionRatio) return false;
+    quadrature_window(a, x, lb, ub);
+    return true;
 }
 
 double math_poisson_sum(std::int64_t n, double x) {

@@ -10,6 +10,10 @@ double math_lgamma(double x);
 // math_lgamma(x), remembered per thread for the last few x: for shapes.
 double math_lgamma_param(double x);
 double math_gamma_p(double a, double x);
+// For a >= eps and x >= eps, neither NaN: whether math_gamma_p(a, x) is the
+// quadrature, and then its window [lb, ub], outside which the mass is dropped
+// (elsewhere a continued fraction gives P over all of [0, x]).
+bool gamma_p_window(double a, double x, double& lb, double& ub);
 double math_poisson_sum(std::int64_t n, double x);
 double math_gamma_p_inv(double a, double p);
 

@@ -5,7 +5,9 @@
 #include "distributions/distributions.hpp"
 #include "distributions/interrupt.hpp"
 #include "kernels/elementary.hpp"
+#include "kernels/lanes.hpp"
 #include "kernels/precision.hpp"
+#include "kernels/prefetch.hpp"
 #include "random/variates.hpp"
 
 namespace zorvana {
@@ -83,6 +85,50 @@ double rweibull_unchecked(double shape, double scale, Mt19937_64& gen) {
     return qweibull(draw_unit(gen), shape, scale);
 }
 double rpois_unchecked(double rate, Mt19937_64& gen) { return qpois(draw_unit(gen), plus_zero(rate)); }
+
+// Elements of rpois_run whose uniforms are drawn before their quantiles.
+constexpr std::size_t kQuantileRun = 256;
+
+void rpois_run(const double* rate, std::ptrdiff_t step, double* out, std::size_t n, Mt19937_64& gen) {
+    double u[kQuantileRun], r[kQuantileRun], x[kQuantileRun], e[kQuantileRun];
+    std::size_t start_at[kQuantileRun];
+    for (std::size_t from = 0; from < n; from += kQuantileRun) {
+        if (from > 0 && interrupt_requested()) {
+            for (std::size_t i = from; i < n; ++i) out[i] = kNaN;  // the caller discards them
+            return;
+        }
+        const std::size_t m = n - from < kQuantileRun ? n - from : kQuantileRun;
+        // The uniforms in stream order, one per valid rate; then the
+        // arguments of the normal starts (qpois takes one from rate 11 on).
+        std::size_t starts = 0;
+        for (std::size_t i = 0; i < m; ++i) {
+            const double ri = rate[static_cast<std::ptrdiff_t>(from + i) * step];
+            if (!rpois_valid(ri)) {
+                u[i] = kNaN;
+                continue;
+            }
+            u[i] = draw_unit(gen);
+            r[i] = plus_zero(ri);
+            if (r[i] >= 11 && r[i] < kInf && u[i] < 1) {
+                start_at[starts] = i;
+                x[starts++] = (u[i] + u[i]) - 1;
+            }
+        }
+        math_erf_inv_n(x, e, starts);
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < m; ++i) {
+            if (is_nan(u[i])) {
+                out[from + i] = kNaN;
+            } else if (next < starts && start_at[next] == i) {
+                const PrefetchScope ahead(Prefetch::erf_inv, 0.0, x[next], e[next]);
+                ++next;
+                out[from + i] = qpois(u[i], r[i]);
+            } else {
+                out[from + i] = qpois(u[i], r[i]);
+            }
+        }
+    }
+}
 
 // Bernoulli trial: success when U <= prob (U is never 0, so prob = 0 never
 // succeeds and prob = 1 always does).

@@ -6,6 +6,7 @@
 // which gives exactly what successive scalar draws give.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "random/mt19937_64.hpp"
@@ -47,5 +48,13 @@ double rpois_unchecked(double rate, Mt19937_64& gen);
 double rt_unchecked(double dof, Mt19937_64& gen);
 double runif_unchecked(double a, double b, Mt19937_64& gen);
 double rweibull_unchecked(double shape, double scale, Mt19937_64& gen);
+
+// Scalar draws for a run of elements, rates rate[i * step] (step 0: one
+// rate): out[i] is what the (i + 1)-th successive scalar call gives, the
+// parameter test included (NaN without drawing where it fails). The uniforms
+// of a stretch of elements are drawn first, then their quantiles computed
+// with the kernels' shared steps in lanes. A Ctrl-C ends the run early, the
+// rest of out NaN, the engine advanced by the uniforms drawn.
+void rpois_run(const double* rate, std::ptrdiff_t step, double* out, std::size_t n, Mt19937_64& gen);
 
 }  // namespace zorvana

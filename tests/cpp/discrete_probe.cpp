@@ -2,8 +2,9 @@
 // ZORVANA_PLAIN_LOOPS (every partial sum and every step of the searches
 // computed as written) can be compared with the shortcuts. Reads lines
 // "qbinom p n prob" or "qpois p rate" (p, prob, rate in any form strtod
-// accepts, n a decimal integer) or "pbinom x n prob" and prints each result
-// as a hexadecimal floating literal.
+// accepts, n a decimal integer), "pbinom x n prob" or "ppois_gap x rate"
+// (the kernel's ppois less ppois_integrated) and prints each result as a hexadecimal
+// floating literal.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "distributions/distributions.hpp"
+#include "kernels/gamma.hpp"
 
 using namespace zorvana;
 
@@ -27,6 +29,11 @@ int main() {
             in >> c;
             std::printf("%a\n", pbinom(std::strtoll(a.c_str(), nullptr, 10), std::strtoll(b.c_str(), nullptr, 10),
                                        std::strtod(c.c_str(), nullptr), false));
+        } else if (name == "ppois_gap") {
+            const std::int64_t count = std::strtoll(a.c_str(), nullptr, 10);
+            const double rate = std::strtod(b.c_str(), nullptr);
+            const double kernel = 1 - math_gamma_p(static_cast<double>(count + 1), rate);  // ppois before its clamp
+            std::printf("%a\n", kernel - ppois_integrated(count, rate));
         } else if (name == "qpois") {
             std::printf("%a\n", qpois(p, std::strtod(b.c_str(), nullptr)));
         } else {
