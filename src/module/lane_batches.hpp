@@ -372,7 +372,8 @@ void log_density_lanes(std::size_t n, const Column* cols, double* out) {
 }
 
 // The normal quantiles (every mean and scale) and the normal start of the
-// Poisson quantile's search (from rate 11 on).
+// Poisson quantile's search where it takes the inverse error function itself
+// (beyond the rates whose starts it estimates).
 template <auto F>
 void qnorm_lanes(std::size_t n, const Column* cols, double* out) {
     lane_batch::erf_inv_ahead<F, 3>(n, cols, out);
@@ -385,12 +386,12 @@ template <auto F>
 void qpois_lanes(std::size_t n, const Column* cols, double* out) {
     using namespace lane_batch;
     if (!constant(cols[1])) {
-        // A rate per element: the start's inverse error function where the rate is 11 or more.
+        // A rate per element: the start's inverse error function for the largest rates.
         return in_chunks<F, 2>(n, cols, out, [cols](Ahead& ahead, std::size_t at, std::size_t m) {
             bool any = false;
             for (std::size_t i = 0; i < m; ++i) {
                 const double p = read_real(cols[0], at + i), rate = param(cols[1], at + i);
-                const bool normal_start = rate >= 11 && rate < kInf && p > 0 && p < 1;
+                const bool normal_start = rate > kQpoisDecidedRateMax && rate < kInf && p > 0 && p < 1;
                 ahead.x[0][i] = normal_start ? (p + p) - 1 : kNaN;
                 any = any || normal_start;
             }
@@ -400,7 +401,7 @@ void qpois_lanes(std::size_t n, const Column* cols, double* out) {
             return true;
         });
     }
-    if (!(read_real(cols[1], 0) >= 11)) return per_element<F>(n, cols, out);
+    if (!(read_real(cols[1], 0) > kQpoisDecidedRateMax)) return per_element<F>(n, cols, out);
     erf_inv_ahead<F, 2>(n, cols, out);
 }
 
