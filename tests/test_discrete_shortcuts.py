@@ -3,6 +3,7 @@ once and keeping them for the next element, qpois reusing its start value
 and its factor e^-rate) return what the plain loops return: the probe built
 with -DZORVANA_PLAIN_LOOPS, which recomputes every partial sum and takes
 every step, is the reference, bit for bit."""
+import math
 import subprocess
 
 import numpy as np
@@ -59,6 +60,15 @@ def qpois_rows(rng):
             tie = float(z.ppois(int(z.qpois(rng.random_sample(), rate)) + int(rng.randint(-2, 2)), rate))
             p = probability(rng, tie)
             yield "qpois %s %s" % ((p if p >= 1e-12 else 0.25).hex(), rate.hex())  # tiny p: 10^4-step walks
+    # normal starts a hair from a whole count (3 + k): the estimated start
+    # cannot tell its truncation and the inverse error function decides
+    for _ in range(500):
+        rate = float(10.0 ** rng.uniform(1.05, 6.5))
+        k = int(rate + np.sqrt(rate) * rng.uniform(-4, 4))
+        p = 0.5 * (1 + math.erf((k + 3 - rate) / (np.sqrt(rate) * np.sqrt(2.0))))
+        for q in (p, np.nextafter(p, 0.0), np.nextafter(p, 1.0)):
+            if 1e-12 <= q < 1:
+                yield "qpois %s %s" % (float(q).hex(), rate.hex())
 
 
 @pytest.mark.parametrize("rows", [binom_rows, qpois_rows])
@@ -90,6 +100,23 @@ def test_accurate_integral_is_far_closer_to_the_kernel_than_the_margin(probes):
     gaps = np.abs([float.fromhex(v.decode()) for v in out])
     worst = int(np.argmax(gaps))
     assert gaps[worst] < 2.0 ** -26, rows[worst]
+
+
+def test_inverse_error_function_estimate_is_far_within_its_bound(probes):
+    # qpois takes its normal start's count from the estimate where the
+    # start lies farther than the bound's reach from a whole count
+    rng = np.random.RandomState(12)
+    z = np.concatenate([rng.uniform(0, 4.2, 40000), rng.uniform(1.8, 2.3, 20000), [0.0, 2.1, 2.2, 4.0]])
+    z *= rng.choice([-1.0, 1.0], z.size)
+    x = np.concatenate([[math.erf(v) for v in z], rng.uniform(-1, 1, 20000)])
+    rows = ["erf_inv_gap %s" % float(v).hex() for v in x if abs(v) < 1]
+    out = subprocess.run([probes[0]], input=("\n".join(rows) + "\n").encode(), stdout=subprocess.PIPE,
+                         check=True).stdout.split()
+    gap = np.abs([float.fromhex(v.decode()) for v in out[0::2]])
+    bound = np.array([float.fromhex(v.decode()) for v in out[1::2]])
+    assert np.isfinite(bound).mean() > 0.95
+    worst = int(np.argmax(gap / bound))
+    assert gap[worst] < bound[worst] / 16, rows[worst]
 
 
 @pytest.mark.parametrize("n, prob, p", [(300000, 0.5, 0.5), (300000, 0.3, 1 - 1e-12), (300000, 0.5, 1e-300),

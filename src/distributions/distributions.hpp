@@ -71,6 +71,14 @@ double qchisq(double p, double dof);
 double dpois(std::int64_t x, double rate, bool log);
 double ppois(std::int64_t x, double rate, bool log_p);
 double qpois(double p, double rate);
+// From rate 11 up to this rate qpois takes its normal start's count from an
+// estimate of the inverse error function and decides its comparisons with p
+// on an accurate integral, both where they settle the answer.
+constexpr double kQpoisDecidedRateMax = 0x1p20;
+// For |x| < 1: an estimate of math_erf_inv(x) from the accurate normal
+// quantile, and in bound a bound on its distance from the kernel's value
+// (+inf where none is known).
+double erf_inv_estimate(double x, double& bound);
 // P(X <= count) for count > 15 or rate > 10 (count >= 0, rate >= 2^-52,
 // finite) as the incomplete gamma kernel behind ppois integrates it (its
 // quadrature's window included), computed accurately: qpois decides its

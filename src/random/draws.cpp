@@ -99,7 +99,8 @@ void rpois_run(const double* rate, std::ptrdiff_t step, double* out, std::size_t
         }
         const std::size_t m = n - from < kQuantileRun ? n - from : kQuantileRun;
         // The uniforms in stream order, one per valid rate; then the
-        // arguments of the normal starts (qpois takes one from rate 11 on).
+        // arguments of the normal starts that qpois takes from the inverse
+        // error function itself (beyond the rates whose starts it estimates).
         std::size_t starts = 0;
         for (std::size_t i = 0; i < m; ++i) {
             const double ri = rate[static_cast<std::ptrdiff_t>(from + i) * step];
@@ -109,7 +110,7 @@ void rpois_run(const double* rate, std::ptrdiff_t step, double* out, std::size_t
             }
             u[i] = draw_unit(gen);
             r[i] = plus_zero(ri);
-            if (r[i] >= 11 && r[i] < kInf && u[i] < 1) {
+            if (r[i] > kQpoisDecidedRateMax && r[i] < kInf && u[i] < 1) {
                 start_at[starts] = i;
                 x[starts++] = (u[i] + u[i]) - 1;
             }

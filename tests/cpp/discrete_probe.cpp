@@ -2,9 +2,10 @@
 // ZORVANA_PLAIN_LOOPS (every partial sum and every step of the searches
 // computed as written) can be compared with the shortcuts. Reads lines
 // "qbinom p n prob" or "qpois p rate" (p, prob, rate in any form strtod
-// accepts, n a decimal integer), "pbinom x n prob" or "ppois_gap x rate"
-// (the kernel's ppois less ppois_integrated) and prints each result as a hexadecimal
-// floating literal.
+// accepts, n a decimal integer), "pbinom x n prob", "ppois_gap x rate"
+// (the kernel's ppois less ppois_integrated) or "erf_inv_gap x" (the
+// kernel's inverse error function less its estimate, then the estimate's
+// bound) and prints each result as a hexadecimal floating literal.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "distributions/distributions.hpp"
+#include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
 
 using namespace zorvana;
@@ -34,6 +36,10 @@ int main() {
             const double rate = std::strtod(b.c_str(), nullptr);
             const double kernel = 1 - math_gamma_p(static_cast<double>(count + 1), rate);  // ppois before its clamp
             std::printf("%a\n", kernel - ppois_integrated(count, rate));
+        } else if (name == "erf_inv_gap") {
+            double bound;
+            const double estimate = erf_inv_estimate(p, bound);
+            std::printf("%a %a\n", math_erf_inv(p) - estimate, bound);
         } else if (name == "qpois") {
             std::printf("%a\n", qpois(p, std::strtod(b.c_str(), nullptr)));
         } else {
