@@ -457,12 +457,14 @@ inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, size
 // The Halley iteration of every element of a block runs step by step in
 // lanes; an element leaves the block at its 55th step or as soon as its state
 // (the iterate and the lagging derivative term) repeats an earlier one: the
-// rest of its sequence is then periodic and its 56th state known.
+// rest of its sequence is then periodic and its 56th state known. At an
+// iterate the element met before, erf and exp(-x^2) are those computed then.
 void erf_inv_block(const double* p, double* out, int n) {
-    int slot[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock];
-    // State k (k = 1 ... 55) of slot s: hx[s][k - 1], hd[s][k - 1].
-    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps];
+    int slot[kBlock], at[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock], xe[kBlock], ee[kBlock], fe[kBlock];
+    // State k (k = 1 ... 55) of slot s: hx[s][k - 1], hd[s][k - 1]; erf at
+    // its iterate: hf[s][k - 1].
+    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps], hf[kBlock][kHalleySteps];
     int m = 0;
     for (int i = 0; i < n; ++i) {
         const double pi = p[i];
@@ -494,9 +496,27 @@ void erf_inv_block(const double* p, double* out, int n) {
         hd[slot[j]][0] = d[j];
     }
     for (int k = 1; m > 0; ++k) {
-        for (int j = 0; j < m; ++j) t[j] = (-x[j]) * x[j];
-        exp_array(t, e, m);
-        erf_given_exp(x, e, f, m);
+        // The iterate of slot s is its state k (hx[s][k - 1]).
+        int c = 0;
+        for (int j = 0; j < m; ++j) {
+            const int s = slot[j];
+            int i = k - 2;
+            while (i >= 0 && !same_bits(hx[s][i], x[j])) --i;
+            if (i >= 0) {
+                f[j] = hf[s][i];
+                e[j] = hd[s][i + 1];
+            } else {
+                at[c] = j;
+                xe[c] = x[j];
+                t[c++] = (-x[j]) * x[j];
+            }
+        }
+        exp_array(t, ee, c);
+        erf_given_exp(xe, ee, fe, c);
+        for (int v = 0; v < c; ++v) {
+            e[at[v]] = ee[v];
+            f[at[v]] = fe[v];
+        }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
             const double r = (f[j] - pv[j]) / d[j];
@@ -509,6 +529,7 @@ void erf_inv_block(const double* p, double* out, int n) {
                 out[s] = next;
                 continue;
             }
+            hf[s][k - 1] = f[j];
             // State k + 1 is (next, e[j]); if it equals state i, the states
             // repeat with period k + 1 - i and state 56 is state
             // i + (56 - i) mod period.
@@ -697,91 +718,6 @@ void gamma_density_array(double a1, double lg, const double* x, double* out, int
     exp_array(out, out, n);
 }
 
-// The Halley iteration of math_gamma_p_inv for every element of a block, step
-// by step in lanes, leaving at step 36 or when its state (the iterate and the
-// lagging density) repeats.
-void gamma_p_inv_block(double a, double lg, const double* p, double* out, int n) {
-    int slot[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
-    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
-    const double a1 = a - 1;
-    int m = 0;
-    for (int i = 0; i < n; ++i) {
-        const double pi = p[i];
-        const double to_one = 1 - pi;
-        if (pi != pi) {
-            out[i] = kNaN;
-        } else if (pi < kEps) {
-            out[i] = 0.0;
-        } else if (pi > 1) {
-            out[i] = kNaN;
-        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
-            out[i] = kInf;
-        } else {
-            slot[m] = i;
-            pv[m] = pi;
-            x[m++] = gamma_p_inv_start(a, pi);
-        }
-    }
-    gamma_density_array(a1, lg, x, d, m);
-    for (int j = 0; j < m; ++j) {
-        hx[slot[j]][0] = x[j];
-        hd[slot[j]][0] = d[j];
-    }
-    for (int k = 1; m > 0; ++k) {
-        gamma_p_block(a, lg, x, r, m);
-        gamma_density_array(a1, lg, x, dn, m);
-        int kept = 0;
-        for (int j = 0; j < m; ++j) {
-            const double e = (r[j] - pv[j]) / d[j];
-            const double q = (d[j] * (a1 / x[j] - 1)) / d[j];
-            double h = (e * kHalleyHalf) * q + 1;
-            if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
-            if (h < kHalleyFactorLow) h = kHalleyFactorLow;
-            const double next = x[j] - e / h;
-            const int s = slot[j];
-            if (k == kGammaHalleySteps) {
-                out[s] = next;
-                continue;
-            }
-            int repeat = 0;
-            for (int i = k; i >= 1; --i) {
-                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
-                    repeat = i;
-                    break;
-                }
-            }
-            if (repeat > 0) {
-                const int period = k + 1 - repeat;
-                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
-                continue;
-            }
-            hx[s][k] = next;
-            hd[s][k] = dn[j];
-            slot[kept] = s;
-            pv[kept] = pv[j];
-            x[kept] = next;
-            d[kept++] = dn[j];
-        }
-        m = kept;
-    }
-}
-
-void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
-    // NaN and vanishing shapes: the scalar kernel's guards decide every element.
-    if (a != a || a < kEps) {
-        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
-        return;
-    }
-    const double lg = math_lgamma(a);
-    double block[kBlock];
-    for (std::size_t at = 0; at < n; at += kBlock) {
-        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
-        for (int i = 0; i < m; ++i) block[i] = p[at + i];
-        gamma_p_inv_block(a, lg, block, out + at, m);
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Log-gamma, and the incomplete gamma function and its inverse with a shape
 // per element.
@@ -904,15 +840,31 @@ void gamma_density_each(const double* a1, const double* lg, const double* x, dou
     exp_array(out, out, n);
 }
 
-// gamma_p_inv_block with a shape per element, given lg[i] = math_lgamma(a[i]).
-void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, double* out, int n) {
-    int slot[kBlock];
-    double av[kBlock], lgv[kBlock], a1v[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
-    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
+// The Halley iteration of math_gamma_p_inv for every element of a block, step
+// by step in lanes, with one shape for the block (lg = math_lgamma(a[0])
+// in lg[0]) or one per element (Each: a[i], lg[i]). An element leaves at
+// step 36 or when its state (the iterate and the lagging density) repeats.
+// A step evaluates P and the density at each element's iterate, except where
+// the iterate is one the element met before (a fixed point, a cycle between
+// neighbouring doubles): there it takes the values computed then. Where the
+// quantile is a repeated state's iterate, P at it is known: known[i] = 1 and
+// p_at[i] that value (known[i] = 0 elsewhere), if known is not null.
+template <bool Each>
+void gamma_p_inv_halley(const double* a, const double* lg, const double* p, double* out, double* p_at,
+                        unsigned char* known, int n) {
+    int slot[kBlock], at[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock], xe[kBlock], re[kBlock], ge[kBlock];
+    // The shapes of the elements still iterating (Each).
+    double av[Each ? kBlock : 1], lgv[Each ? kBlock : 1], a1v[Each ? kBlock : 1];
+    // The state after k steps of slot s: hx[s][k], hd[s][k]; hr[s][k] = P at hx[s][k].
+    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps], hr[kBlock][kGammaHalleySteps];
+    const double a1 = a[0] - 1;
+    if (known != nullptr) {
+        for (int i = 0; i < n; ++i) known[i] = 0;
+    }
     int m = 0;
     for (int i = 0; i < n; ++i) {
-        const double ai = a[i], pi = p[i];
+        const double ai = a[Each ? i : 0], pi = p[i];
         const double to_one = 1 - pi;
         if (ai != ai || pi != pi) {
             out[i] = kNaN;
@@ -926,25 +878,61 @@ void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, 
             out[i] = 0.0;
         } else {
             slot[m] = i;
-            av[m] = ai;
-            lgv[m] = lg[i];
-            a1v[m] = ai - 1;
+            if constexpr (Each) {
+                av[m] = ai;
+                lgv[m] = lg[i];
+                a1v[m] = ai - 1;
+            }
             pv[m] = pi;
             x[m++] = gamma_p_inv_start(ai, pi);
         }
     }
-    gamma_density_each(a1v, lgv, x, d, m);
+    if constexpr (Each) {
+        gamma_density_each(a1v, lgv, x, d, m);
+    } else {
+        gamma_density_array(a1, lg[0], x, d, m);
+    }
     for (int j = 0; j < m; ++j) {
         hx[slot[j]][0] = x[j];
         hd[slot[j]][0] = d[j];
     }
     for (int k = 1; m > 0; ++k) {
-        gamma_p_block_each(av, lgv, x, r, m);
-        gamma_density_each(a1v, lgv, x, dn, m);
+        // The iterate of slot s is its state k - 1.
+        int c = 0;
+        for (int j = 0; j < m; ++j) {
+            const int s = slot[j];
+            int i = k - 2;
+            while (i >= 0 && !same_bits(hx[s][i], x[j])) --i;
+            if (i >= 0) {
+                r[j] = hr[s][i];
+                dn[j] = hd[s][i + 1];
+            } else {
+                at[c] = j;
+                xe[c++] = x[j];
+            }
+        }
+        if constexpr (Each) {
+            double ae[kBlock], lge[kBlock], a1e[kBlock];
+            for (int v = 0; v < c; ++v) {
+                ae[v] = av[at[v]];
+                lge[v] = lgv[at[v]];
+                a1e[v] = a1v[at[v]];
+            }
+            gamma_p_block_each(ae, lge, xe, re, c);
+            gamma_density_each(a1e, lge, xe, ge, c);
+        } else {
+            gamma_p_block(a[0], lg[0], xe, re, c);
+            gamma_density_array(a1, lg[0], xe, ge, c);
+        }
+        for (int v = 0; v < c; ++v) {
+            r[at[v]] = re[v];
+            dn[at[v]] = ge[v];
+        }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
+            const double a1j = Each ? a1v[j] : a1;
             const double e = (r[j] - pv[j]) / d[j];
-            const double q = (d[j] * (a1v[j] / x[j] - 1)) / d[j];
+            const double q = (d[j] * (a1j / x[j] - 1)) / d[j];
             double h = (e * kHalleyHalf) * q + 1;
             if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
             if (h < kHalleyFactorLow) h = kHalleyFactorLow;
@@ -954,24 +942,29 @@ void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, 
                 out[s] = next;
                 continue;
             }
-            int repeat = 0;
-            for (int i = k; i >= 1; --i) {
-                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
-                    repeat = i;
-                    break;
+            hr[s][k - 1] = r[j];
+            // State k is (next, dn[j]); if it equals state i, the states
+            // repeat with period k - i and state 36 is state
+            // i + (36 - i) mod period.
+            int repeat = k - 1;
+            while (repeat >= 0 && !(same_bits(hx[s][repeat], next) && same_bits(hd[s][repeat], dn[j]))) --repeat;
+            if (repeat >= 0) {
+                const int last = repeat + (kGammaHalleySteps - repeat) % (k - repeat);
+                out[s] = hx[s][last];
+                if (known != nullptr) {
+                    known[s] = 1;
+                    p_at[s] = hr[s][last];
                 }
-            }
-            if (repeat > 0) {
-                const int period = k + 1 - repeat;
-                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
                 continue;
             }
             hx[s][k] = next;
             hd[s][k] = dn[j];
             slot[kept] = s;
-            av[kept] = av[j];
-            lgv[kept] = lgv[j];
-            a1v[kept] = a1v[j];
+            if constexpr (Each) {
+                av[kept] = av[j];
+                lgv[kept] = lgv[j];
+                a1v[kept] = a1j;
+            }
             pv[kept] = pv[j];
             x[kept] = next;
             d[kept++] = dn[j];
@@ -980,7 +973,26 @@ void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, 
     }
 }
 
-void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::size_t n) {
+void gamma_p_inv_array(double a, const double* p, double* out, double* p_at, unsigned char* known, std::size_t n) {
+    // NaN and vanishing shapes: the scalar kernel's guards decide every element.
+    if (a != a || a < kEps) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+        if (known != nullptr) {
+            for (std::size_t i = 0; i < n; ++i) known[i] = 0;
+        }
+        return;
+    }
+    const double lg = math_lgamma(a);
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = p[at + i];
+        gamma_p_inv_halley<false>(&a, &lg, block, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
+    }
+}
+
+void gamma_p_inv_each_array(const double* a, const double* p, double* out, double* p_at, unsigned char* known,
+                            std::size_t n) {
     double lg[kBlock], ab[kBlock], pb[kBlock];
     for (std::size_t at = 0; at < n; at += kBlock) {
         const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
@@ -989,7 +1001,7 @@ void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::
             pb[i] = p[at + i];
         }
         lgamma_array(ab, lg, m);
-        gamma_p_inv_block_each(ab, lg, pb, out + at, m);
+        gamma_p_inv_halley<true>(ab, lg, pb, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
     }
 }
 
