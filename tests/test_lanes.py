@@ -14,6 +14,7 @@ import pytest
 import zorvana
 
 from conftest import build_cpp
+from halley_orbits import ORBITS
 
 VARIANTS = ["sse2", "avx2", "avx512"]
 KERNELS = ["exp", "log", "lgamma", "erf", "erf_inv", "gamma_terms", "gamma_p", "gamma_p_inv", "gamma_p_each",
@@ -114,6 +115,25 @@ def test_array_equals_scalar_calls(name, inputs, param_sets):
         got = f(x, *params)
         for xi, gi in zip(x.tolist(), got.tolist()):
             assert same(gi, f(xi, *params)), (name, xi, params)
+
+
+def test_orbit_endings_equal_scalar_calls():
+    """Inputs whose Halley iterations end on each kind of orbit, among random
+    ones in the same blocks: the gamma quantile with a shape per element and
+    with each shape for a whole call, the normal quantile (the error
+    function's inverse)."""
+    rng = np.random.default_rng(3)
+    gamma = [[float.fromhex(v) for v in args] for name, args in ORBITS if name == "math_gamma_p_inv"]
+    calls = [(zorvana.qgamma, np.concatenate([[p for _, p in gamma], rng.uniform(0, 1, 200)]),
+              np.concatenate([[a for a, _ in gamma], 10.0 ** rng.uniform(-0.5, 1.7, 200)]), 1.0)]
+    calls += [(zorvana.qgamma, np.concatenate([[p], rng.uniform(0, 1, 40)]), a, 1.0) for a, p in gamma]
+    p = [float.fromhex(args[0]) for name, args in ORBITS if name == "math_erf_inv"]
+    calls.append((zorvana.qnorm, np.concatenate([p, rng.uniform(0, 1, 200)]), 0.0, 1.0))
+    for f, x, *params in calls:
+        full = np.broadcast_arrays(x, *params)
+        got = f(x, *params)
+        for i in range(x.size):
+            assert same(got[i], f(*(c[i].item() for c in full))), (f.__name__, [c[i] for c in full])
 
 
 TINY = [5e-324, 1e-310, 2.2250738585072014e-308, 1e-300, 2.0 ** -53, 2.0 ** -52, 2.0 ** -51]

@@ -1,7 +1,7 @@
 """The kernels' shortcuts (Halley iterations ended when their state repeats,
-values remembered per parameter, the tables of e^n and of log-gamma at
-integers, the Poisson distribution function's remembered incomplete gamma
-values) return what the plain loops return: the probe built with
+the values at an iterate met before recalled, values remembered per
+parameter, the tables of e^n and of log-gamma at integers, the Poisson
+distribution function's remembered incomplete gamma values) return what the plain loops return: the probe built with
 -DZORVANA_PLAIN_LOOPS, which takes every step and recomputes everything, is
 the reference, bit for bit."""
 import subprocess
@@ -11,6 +11,7 @@ import numpy as np
 import pytest
 
 from conftest import build_cpp
+from halley_orbits import ORBITS
 
 N = 100000
 EPS = 2.0 ** -52
@@ -91,7 +92,19 @@ def run(exe, text):
     return subprocess.run([exe], input=text, stdout=subprocess.PIPE, check=True).stdout
 
 
-@pytest.mark.parametrize("name,columns", list(cases(np.random.RandomState(20261207))),
+def orbit_cases():
+    """The inputs of tests/halley_orbits.py per kernel, then their arguments
+    shuffled apart (other orbits)."""
+    rng = np.random.RandomState(21)
+    for name in ("math_gamma_p_inv", "math_erf_inv", "math_beta_i_inv"):
+        rows = [[float.fromhex(v) for v in args] for kernel, args in ORBITS if kernel == name]
+        if name == "math_erf_inv":
+            rows = [[(p + p) - 1] for p, in rows]
+        columns = [np.array(col) for col in zip(*rows)]
+        yield name, [np.concatenate([col, rng.permutation(col)]) for col in columns]
+
+
+@pytest.mark.parametrize("name,columns", list(cases(np.random.RandomState(20261207))) + list(orbit_cases()),
                          ids=lambda v: v if isinstance(v, str) else "")
 def test_shortcut_matches_plain_loop(probes, name, columns):
     rows = zip(*[[float(v).hex() for v in col] for col in columns])

@@ -168,8 +168,13 @@ double math_beta_i_inv(double a, double b, double p) {
     // as well, so a repeated state means no early return is ahead either.
     HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int step = 1;; ++step) {
+        // I and the density at an iterate met before are those computed there
+        // (which passed the early returns below).
+        double P, density;
+        const bool met = orbit.recall(x, &P, &density);
         LogsAt logs(x);
-        const double P = is_nan(x) ? kNaN : (x < kEps ? 0.0 : beta_i_at(a, b, x, logs));
+        if (!met) P = is_nan(x) ? kNaN : (x < kEps ? 0.0 : beta_i_at(a, b, x, logs));
+        orbit.remember(P);
         const double e = (P - p) / d;
         const double r = (((a - 1) / x - (b - 1) / (1 - x)) * d) / d;
         const double h = clamp_halley_factor((e * (-0.5)) * r + 1);
@@ -177,7 +182,7 @@ double math_beta_i_inv(double a, double b, double p) {
         if (step == kHalleySteps) return next;
         if (abs0(x) < kEps || abs0(1 - x) < kEps) return next;
         // The density lags one iterate behind: it is taken at x, not at next.
-        d = beta_density(a, b, lbeta, logs);
+        d = met ? density : beta_density(a, b, lbeta, logs);
         if (abs0(d) < kEps) return next;
         x = next;
         double last;

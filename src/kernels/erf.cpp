@@ -148,8 +148,10 @@ double math_erf_inv(double p) {
     double d = math_exp((-x) * x);
     HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int k = 1;; ++k) {
-        double gauss;
-        const double f = erf_and_gauss(x, &gauss);
+        // erf and exp(-x^2) at an iterate met before are those computed there.
+        double f, gauss;
+        if (!orbit.recall(x, &f, &gauss)) f = erf_and_gauss(x, &gauss);
+        orbit.remember(f);
         const double r = (f - p) / d;
         const double h = clamp_halley_factor((r * 0.5) * (((x + x) * d) / d) + 1);
         const double next = x - r / h;

@@ -289,13 +289,17 @@ double math_gamma_p_inv(double a, double p) {
     double x = x0;
     HalleyOrbit<kHalleySteps> orbit(x, d);
     for (int step = 1;; ++step) {
-        const double r = math_gamma_p(a, x);
+        // P and the density at an iterate met before are those computed there.
+        double r, density;
+        const bool met = orbit.recall(x, &r, &density);
+        if (!met) r = math_gamma_p(a, x);
+        orbit.remember(r);
         const double e = (r - p) / d;
         const double q = (d * (a1 / x - 1)) / d;
         const double h = clamp_halley_factor((e * kHalleyHalf) * q + 1);
         const double next = x - e / h;
         if (step == kHalleySteps) return next;
-        d = math_exp((math_log(x) * a1 - x) - lg);
+        d = met ? density : math_exp((math_log(x) * a1 - x) - lg);
         x = next;
         double last;
         if (orbit.repeats(x, d, &last)) return last;

@@ -41,12 +41,36 @@ inline double clamp_halley_factor(double h) {
 // state j repeats state i < j, the period is j - i and the last step's
 // iterate x_Steps is x_(i + (Steps - i) mod (j - i)), an index in [i, j).
 //
-// Built with ZORVANA_PLAIN_LOOPS, nothing is recorded and no repeat is ever
-// reported: every step is taken, which is what the tests compare against.
+// A step evaluates two functions at its iterate: the one being inverted
+// (its value, remembered per state) and the derivative term, which becomes
+// the lagging d of the next state. When the iterate repeats that of an
+// earlier state (a fixed point, a cycle between neighbouring doubles), both
+// are the values computed there, recalled instead of evaluated again.
+//
+// Built with ZORVANA_PLAIN_LOOPS, nothing is recorded, no repeat is ever
+// reported and nothing recalled: every step is taken and evaluates both
+// functions, which is what the tests compare against.
+#ifdef ZORVANA_HALLEY_STATS
+// Built for the measuring tool (tools/halley_orbits.cpp): the record of the
+// calling thread's last iteration: the steps it took, the steps that
+// evaluated the functions (not recalled), and the period of the states it
+// ended on (0: it took every step).
+struct HalleyRun {
+    int steps, evaluations, period;
+};
+inline thread_local HalleyRun halley_last_run;
+#define ZV_HALLEY_STATS(...) __VA_ARGS__
+#else
+#define ZV_HALLEY_STATS(...)
+#endif
+
 template <int Steps>
 class HalleyOrbit {
   public:
-    HalleyOrbit(double x0, double d0) { record(x0, d0); }
+    HalleyOrbit(double x0, double d0) {
+        record(x0, d0);
+        ZV_HALLEY_STATS(halley_last_run = HalleyRun{0, 0, 0});
+    }
 
     // Records the state after a step; true when it repeats an earlier one,
     // with the iterate of the last step in *last.
@@ -61,11 +85,42 @@ class HalleyOrbit {
             if (x_[i] == xb && d_[i] == db) {
                 const int at = i + (Steps - i) % (count_ - i);
                 std::memcpy(last, &x_[at], sizeof *last);
+                ZV_HALLEY_STATS(halley_last_run.period = count_ - i);
                 return true;
             }
         }
         record(x, d);
         return false;
+#endif
+    }
+
+    // The iterate x of the current state (the last one recorded) was that of
+    // an earlier state too: the value computed there is in *value, the
+    // derivative term at x (the lagging d of the state after) in *term.
+    bool recall(double x, double* value, double* term) const {
+        ZV_HALLEY_STATS(++halley_last_run.steps);
+#ifdef ZORVANA_PLAIN_LOOPS
+        (void)x, (void)value, (void)term;
+#else
+        const std::uint64_t xb = bits(x);
+        for (int i = count_ - 2; i >= 0; --i) {
+            if (x_[i] == xb) {
+                *value = value_[i];
+                std::memcpy(term, &d_[i + 1], sizeof *term);
+                return true;
+            }
+        }
+#endif
+        ZV_HALLEY_STATS(++halley_last_run.evaluations);
+        return false;
+    }
+
+    // The value the step computed (or recalled) at the current iterate.
+    void remember(double value) {
+#ifndef ZORVANA_PLAIN_LOOPS
+        value_[count_ - 1] = value;
+#else
+        (void)value;
 #endif
     }
 
@@ -91,7 +146,10 @@ class HalleyOrbit {
 
     std::uint64_t x_[Steps];
     std::uint64_t d_[Steps];
+    double value_[Steps];
     int count_ = 0;
 };
+
+#undef ZV_HALLEY_STATS
 
 }  // namespace zorvana

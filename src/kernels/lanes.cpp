@@ -35,8 +35,10 @@ void gamma_terms_loop(const double* t, const double* w, double a_minus_1, double
 void gamma_p_loop(double a, const double* x, double* out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p(a, x[i]);
 }
-void gamma_p_inv_loop(double a, const double* p, double* out, std::size_t n) {
+// The plain loops tell no P at their quantiles.
+void gamma_p_inv_loop(double a, const double* p, double* out, double*, unsigned char* known, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+    if (known != nullptr) std::memset(known, 0, n);
 }
 
 void lgamma_loop(const double* x, double* out, std::size_t n) {
@@ -45,8 +47,10 @@ void lgamma_loop(const double* x, double* out, std::size_t n) {
 void gamma_p_each_loop(const double* a, const double* x, double* out, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p(a[i], x[i]);
 }
-void gamma_p_inv_each_loop(const double* a, const double* p, double* out, std::size_t n) {
+void gamma_p_inv_each_loop(const double* a, const double* p, double* out, double*, unsigned char* known,
+                           std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a[i], p[i]);
+    if (known != nullptr) std::memset(known, 0, n);
 }
 
 const LaneKernels kLanesScalar = {"scalar",         exp_loop,         log_loop,          erf_loop,
@@ -103,16 +107,17 @@ void gamma_quadrature_terms(const double* t, const double* w, double a_minus_1, 
 void math_gamma_p_n(double a, const double* x, double* out, std::size_t n) {
     lane_kernels().gamma_p(a, x, out, n);
 }
-void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n) {
-    lane_kernels().gamma_p_inv(a, p, out, n);
+void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n, double* p_at, unsigned char* known) {
+    lane_kernels().gamma_p_inv(a, p, out, p_at, known, n);
 }
 
 void math_lgamma_n(const double* x, double* out, std::size_t n) { lane_kernels().lgamma(x, out, n); }
 void math_gamma_p_each_n(const double* a, const double* x, double* out, std::size_t n) {
     lane_kernels().gamma_p_each(a, x, out, n);
 }
-void math_gamma_p_inv_each_n(const double* a, const double* p, double* out, std::size_t n) {
-    lane_kernels().gamma_p_inv_each(a, p, out, n);
+void math_gamma_p_inv_each_n(const double* a, const double* p, double* out, std::size_t n, double* p_at,
+                             unsigned char* known) {
+    lane_kernels().gamma_p_inv_each(a, p, out, p_at, known, n);
 }
 
 const char* lanes_variant() { return lane_kernels().name; }

@@ -28,13 +28,18 @@ void gamma_quadrature_terms(const double* t, const double* w, double a_minus_1, 
 
 // out[i] = math_gamma_p(a, x[i]) and math_gamma_p_inv(a, p[i]), for one shape a.
 void math_gamma_p_n(double a, const double* x, double* out, std::size_t n);
-void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n);
+// Given p_at and known, an inverse also tells P at the quantile it returns
+// where its iteration evaluated P there: known[i] = 1 and
+// p_at[i] = math_gamma_p(a, out[i]) bit for bit; elsewhere known[i] = 0.
+void math_gamma_p_inv_n(double a, const double* p, double* out, std::size_t n, double* p_at = nullptr,
+                        unsigned char* known = nullptr);
 
 // out[i] = math_lgamma(x[i]); math_gamma_p(a[i], x[i]) and
 // math_gamma_p_inv(a[i], p[i]), a shape per element.
 void math_lgamma_n(const double* x, double* out, std::size_t n);
 void math_gamma_p_each_n(const double* a, const double* x, double* out, std::size_t n);
-void math_gamma_p_inv_each_n(const double* a, const double* p, double* out, std::size_t n);
+void math_gamma_p_inv_each_n(const double* a, const double* p, double* out, std::size_t n, double* p_at = nullptr,
+                             unsigned char* known = nullptr);
 
 // Name of the variant in use: "scalar", "sse2", "avx2" or "avx512".
 const char* lanes_variant();

@@ -7,6 +7,8 @@
 //   ZV_LANES       doubles per hardware vector register,
 //   ZV_CHAINS      registers per pack (independent chains through each
 //                  continued fraction, so that one waits while another divides),
+//   ZV_SPARE_DIVIDER  1 where quotients by small integers are cheaper formed
+//                  by products than by the divider (wide vectors), else 0,
 // and includes this file. Nothing declared before the pragma may be
 // instantiated here (its code would carry this instruction set into the
 // rest of the program).
@@ -135,6 +137,59 @@ ZV_ALWAYS_INLINE bool any(const PM& m) {
 constexpr int kBlock = 64;
 
 // ---------------------------------------------------------------------------
+// Quotients by small integers.
+//
+// The divider takes about two cycles per double in every vector width, and
+// the continued fractions divide by their level numbers as often as by their
+// levels. Where the variant has the registers for it (ZV_SPARE_DIVIDER), y/k
+// for an integer 1 <= k <= 31 is formed without the divider, rounded exactly
+// as the division:
+//   q0 = y * c with c = 1/k rounded, within two units in the last place of y/k;
+//   q0 = hi + lo by Veltkamp's split (hi has 48 significant bits, lo at most
+//   5), so that hi * k and lo * k are exact; y - hi * k is exact (Sterbenz:
+//   hi * k is within a factor 2 of y), and so is r = (y - hi * k) - lo * k,
+//   the remainder y - q0 k itself (a multiple of q0's unit below 64 units);
+//   y/k = q0 + r/k, and q0 + r * c misses it by under 2^-50 units, while y/k
+//   lies at least 1/(2k) units from every rounding boundary: it cannot be a
+//   midpoint (its odd part would give y more than 53 bits), and any other
+//   point is a multiple of 1/(2k) units away. So q0 + r * c, rounded once,
+//   is y/k rounded. Valid for y = 0 (gives +0) and for 2^-1000 < |y| < 2^1000.
+constexpr double kVeltkamp48 = 33.0;  // 2^5 + 1
+
+struct SmallInteger {
+    double k, inverse;
+};
+constexpr SmallInteger small_integer(int k) { return {static_cast<double>(k), 1.0 / k}; }
+
+template <class K>
+ZV_ALWAYS_INLINE P quotient_by_products(const P& y, const K& k, const K& inverse) {
+    const P q0 = y * inverse;
+    const P g = q0 * kVeltkamp48;
+    const P hi = (q0 - g) + g;
+    const P lo = q0 - hi;
+    const P r = (y - hi * k) - lo * k;
+    return q0 + r * inverse;
+}
+
+ZV_ALWAYS_INLINE P quotient(const P& y, const SmallInteger& d) {
+#if ZV_SPARE_DIVIDER
+    return quotient_by_products(y, d.k, d.inverse);
+#else
+    return y / d.k;
+#endif
+}
+
+// y/k with an integer 1 <= k <= 31 per lane and its rounded inverse.
+ZV_ALWAYS_INLINE P quotient(const P& y, const P& k, const P& inverse) {
+#if ZV_SPARE_DIVIDER
+    return quotient_by_products(y, k, inverse);
+#else
+    (void)inverse;
+    return y / k;
+#endif
+}
+
+// ---------------------------------------------------------------------------
 // Exponential.
 
 constexpr int kExpDepth = 25;
@@ -149,9 +204,9 @@ constexpr double kRoundShift = 0x1p52;
 // quotient y/k of level k is the y/(k-1) of level k+1: computed once.
 ZV_ALWAYS_INLINE P exp_fraction(const P& y) {
     P level = splat(1.0);
-    P upper = y / static_cast<double>(kExpDepth - 1);
-    for (int k = kExpDepth - 1; k >= 2; --k) {
-        const P lower = y / static_cast<double>(k - 1);
+    P upper = quotient(y, small_integer(kExpDepth - 1));
+    _Pragma("GCC unroll 24") for (int k = kExpDepth - 1; k >= 2; --k) {
+        const P lower = quotient(y, small_integer(k - 1));
         level = (1.0 + lower) - upper / level;
         upper = lower;
     }
@@ -211,6 +266,9 @@ constexpr double kLnSmall[8] = {0.6931471805599453, 1.0986122886681098, 1.386294
 // Lanes that need more decimal steps than this (below 1e-16 or above 1e17)
 // go to the scalar kernel rather than hold the others back.
 constexpr int kLogDecimalSteps = 17;
+// Above this the scalar kernel decides too (keeps the decimal steps' quotients
+// in their valid range; such lanes need more steps than the lanes take anyway).
+constexpr double kLogLaneMax = 1e30;
 
 // L(s), 25 levels: level 25 = 49, level k = (2k - 1) - (k^2 s) / level(k+1).
 ZV_ALWAYS_INLINE P log_fraction(const P& s) {
@@ -225,10 +283,9 @@ ZV_ALWAYS_INLINE void log_vector(const double* x, double* out) {
     const P v = load(x);
     const P dist = v - 1.0;
     const P off_one = select(dist < 0.0, -dist, dist);
-    // Finite, at least eps and not within eps of one: the fraction or the split.
-    PM regular = (v >= kEps) & (v < kInf) & (off_one >= kEps);
+    // At least eps, below the lanes' bound and not within eps of one: the fraction or the split.
+    PM regular = (v >= kEps) & (v < kLogLaneMax) & (off_one >= kEps);
     const PM near = (v >= kLogNearLow) & (v <= kLogNearHigh);
-    const P z = (v - 1.0) / (v + 1.0);
     // The decimal split: m = v 10^-k within [1, 10], one step at a time.
     P m = select(regular & ~near, v, splat(5.0));
     P k = splat(0.0);
@@ -241,20 +298,27 @@ ZV_ALWAYS_INLINE void log_vector(const double* x, double* out) {
             regular = regular & ~outside;
             break;
         }
-        m = select(low, m * kTen, select(high, m / kTen, m));
+        m = select(low, m * kTen, select(high, quotient(m, small_integer(10)), m));
         k = select(low, k - 1.0, select(high, k + 1.0, k));
     }
     // c = trunc(m) for m in [1, 10].
     P c = (m + kRoundShift) - kRoundShift;
     c = select(c > m, c - 1.0, c);
-    const P q = m / c;
-    const P d = (q - 1.0) / (q + 1.0);
-    const P num = select(near, z + z, d + d);
-    const P sq = select(near, z * z, d * d);
-    const P frac = num / log_fraction(sq);
-    P head = splat(0.0);
-    for (int j = 2; j <= 9; ++j) head = select(c == static_cast<double>(j), splat(kLnSmall[j - 2]), head);
-    head = select(c == kTen, splat(kLn10), head);
+    // ln c from the table and 1/c rounded, for the quotient m / c.
+    P head = splat(0.0), inverse = splat(1.0);
+    for (int j = 2; j <= 9; ++j) {
+        const PM is_j = c == static_cast<double>(j);
+        head = select(is_j, splat(kLnSmall[j - 2]), head);
+        inverse = select(is_j, splat(1.0 / j), inverse);
+    }
+    const PM is_ten = c == kTen;
+    head = select(is_ten, splat(kLn10), head);
+    inverse = select(is_ten, splat(1.0 / kTen), inverse);
+    // Near one the fraction takes z = (v - 1)/(v + 1), elsewhere d = (q - 1)/(q + 1)
+    // with q = m / c: one division serves both.
+    const P w = select(near, v, quotient(m, c, inverse));
+    const P d = (w - 1.0) / (w + 1.0);
+    const P frac = (d + d) / log_fraction(d * d);
     const P res = select(near, frac, k * kLn10 + (frac + head));
     for (int i = 0; i < W; ++i) out[i] = on(regular, i) ? lane(res, i) : math_log(lane(v, i));
 }
@@ -393,12 +457,14 @@ inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, size
 // The Halley iteration of every element of a block runs step by step in
 // lanes; an element leaves the block at its 55th step or as soon as its state
 // (the iterate and the lagging derivative term) repeats an earlier one: the
-// rest of its sequence is then periodic and its 56th state known.
+// rest of its sequence is then periodic and its 56th state known. At an
+// iterate the element met before, erf and exp(-x^2) are those computed then.
 void erf_inv_block(const double* p, double* out, int n) {
-    int slot[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock];
-    // State k (k = 1 ... 55) of slot s: hx[s][k - 1], hd[s][k - 1].
-    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps];
+    int slot[kBlock], at[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock], xe[kBlock], ee[kBlock], fe[kBlock];
+    // State k (k = 1 ... 55) of slot s: hx[s][k - 1], hd[s][k - 1]; erf at
+    // its iterate: hf[s][k - 1].
+    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps], hf[kBlock][kHalleySteps];
     int m = 0;
     for (int i = 0; i < n; ++i) {
         const double pi = p[i];
@@ -430,9 +496,27 @@ void erf_inv_block(const double* p, double* out, int n) {
         hd[slot[j]][0] = d[j];
     }
     for (int k = 1; m > 0; ++k) {
-        for (int j = 0; j < m; ++j) t[j] = (-x[j]) * x[j];
-        exp_array(t, e, m);
-        erf_given_exp(x, e, f, m);
+        // The iterate of slot s is its state k (hx[s][k - 1]).
+        int c = 0;
+        for (int j = 0; j < m; ++j) {
+            const int s = slot[j];
+            int i = k - 2;
+            while (i >= 0 && !same_bits(hx[s][i], x[j])) --i;
+            if (i >= 0) {
+                f[j] = hf[s][i];
+                e[j] = hd[s][i + 1];
+            } else {
+                at[c] = j;
+                xe[c] = x[j];
+                t[c++] = (-x[j]) * x[j];
+            }
+        }
+        exp_array(t, ee, c);
+        erf_given_exp(xe, ee, fe, c);
+        for (int v = 0; v < c; ++v) {
+            e[at[v]] = ee[v];
+            f[at[v]] = fe[v];
+        }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
             const double r = (f[j] - pv[j]) / d[j];
@@ -445,6 +529,7 @@ void erf_inv_block(const double* p, double* out, int n) {
                 out[s] = next;
                 continue;
             }
+            hf[s][k - 1] = f[j];
             // State k + 1 is (next, e[j]); if it equals state i, the states
             // repeat with period k + 1 - i and state 56 is state
             // i + (56 - i) mod period.
@@ -633,91 +718,6 @@ void gamma_density_array(double a1, double lg, const double* x, double* out, int
     exp_array(out, out, n);
 }
 
-// The Halley iteration of math_gamma_p_inv for every element of a block, step
-// by step in lanes, leaving at step 36 or when its state (the iterate and the
-// lagging density) repeats.
-void gamma_p_inv_block(double a, double lg, const double* p, double* out, int n) {
-    int slot[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
-    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
-    const double a1 = a - 1;
-    int m = 0;
-    for (int i = 0; i < n; ++i) {
-        const double pi = p[i];
-        const double to_one = 1 - pi;
-        if (pi != pi) {
-            out[i] = kNaN;
-        } else if (pi < kEps) {
-            out[i] = 0.0;
-        } else if (pi > 1) {
-            out[i] = kNaN;
-        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
-            out[i] = kInf;
-        } else {
-            slot[m] = i;
-            pv[m] = pi;
-            x[m++] = gamma_p_inv_start(a, pi);
-        }
-    }
-    gamma_density_array(a1, lg, x, d, m);
-    for (int j = 0; j < m; ++j) {
-        hx[slot[j]][0] = x[j];
-        hd[slot[j]][0] = d[j];
-    }
-    for (int k = 1; m > 0; ++k) {
-        gamma_p_block(a, lg, x, r, m);
-        gamma_density_array(a1, lg, x, dn, m);
-        int kept = 0;
-        for (int j = 0; j < m; ++j) {
-            const double e = (r[j] - pv[j]) / d[j];
-            const double q = (d[j] * (a1 / x[j] - 1)) / d[j];
-            double h = (e * kHalleyHalf) * q + 1;
-            if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
-            if (h < kHalleyFactorLow) h = kHalleyFactorLow;
-            const double next = x[j] - e / h;
-            const int s = slot[j];
-            if (k == kGammaHalleySteps) {
-                out[s] = next;
-                continue;
-            }
-            int repeat = 0;
-            for (int i = k; i >= 1; --i) {
-                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
-                    repeat = i;
-                    break;
-                }
-            }
-            if (repeat > 0) {
-                const int period = k + 1 - repeat;
-                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
-                continue;
-            }
-            hx[s][k] = next;
-            hd[s][k] = dn[j];
-            slot[kept] = s;
-            pv[kept] = pv[j];
-            x[kept] = next;
-            d[kept++] = dn[j];
-        }
-        m = kept;
-    }
-}
-
-void gamma_p_inv_array(double a, const double* p, double* out, std::size_t n) {
-    // NaN and vanishing shapes: the scalar kernel's guards decide every element.
-    if (a != a || a < kEps) {
-        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
-        return;
-    }
-    const double lg = math_lgamma(a);
-    double block[kBlock];
-    for (std::size_t at = 0; at < n; at += kBlock) {
-        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
-        for (int i = 0; i < m; ++i) block[i] = p[at + i];
-        gamma_p_inv_block(a, lg, block, out + at, m);
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Log-gamma, and the incomplete gamma function and its inverse with a shape
 // per element.
@@ -840,15 +840,31 @@ void gamma_density_each(const double* a1, const double* lg, const double* x, dou
     exp_array(out, out, n);
 }
 
-// gamma_p_inv_block with a shape per element, given lg[i] = math_lgamma(a[i]).
-void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, double* out, int n) {
-    int slot[kBlock];
-    double av[kBlock], lgv[kBlock], a1v[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock];
-    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps];
+// The Halley iteration of math_gamma_p_inv for every element of a block, step
+// by step in lanes, with one shape for the block (lg = math_lgamma(a[0])
+// in lg[0]) or one per element (Each: a[i], lg[i]). An element leaves at
+// step 36 or when its state (the iterate and the lagging density) repeats.
+// A step evaluates P and the density at each element's iterate, except where
+// the iterate is one the element met before (a fixed point, a cycle between
+// neighbouring doubles): there it takes the values computed then. Where the
+// quantile is a repeated state's iterate, P at it is known: known[i] = 1 and
+// p_at[i] that value (known[i] = 0 elsewhere), if known is not null.
+template <bool Each>
+void gamma_p_inv_halley(const double* a, const double* lg, const double* p, double* out, double* p_at,
+                        unsigned char* known, int n) {
+    int slot[kBlock], at[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock], xe[kBlock], re[kBlock], ge[kBlock];
+    // The shapes of the elements still iterating (Each).
+    double av[Each ? kBlock : 1], lgv[Each ? kBlock : 1], a1v[Each ? kBlock : 1];
+    // The state after k steps of slot s: hx[s][k], hd[s][k]; hr[s][k] = P at hx[s][k].
+    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps], hr[kBlock][kGammaHalleySteps];
+    const double a1 = a[0] - 1;
+    if (known != nullptr) {
+        for (int i = 0; i < n; ++i) known[i] = 0;
+    }
     int m = 0;
     for (int i = 0; i < n; ++i) {
-        const double ai = a[i], pi = p[i];
+        const double ai = a[Each ? i : 0], pi = p[i];
         const double to_one = 1 - pi;
         if (ai != ai || pi != pi) {
             out[i] = kNaN;
@@ -862,25 +878,61 @@ void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, 
             out[i] = 0.0;
         } else {
             slot[m] = i;
-            av[m] = ai;
-            lgv[m] = lg[i];
-            a1v[m] = ai - 1;
+            if constexpr (Each) {
+                av[m] = ai;
+                lgv[m] = lg[i];
+                a1v[m] = ai - 1;
+            }
             pv[m] = pi;
             x[m++] = gamma_p_inv_start(ai, pi);
         }
     }
-    gamma_density_each(a1v, lgv, x, d, m);
+    if constexpr (Each) {
+        gamma_density_each(a1v, lgv, x, d, m);
+    } else {
+        gamma_density_array(a1, lg[0], x, d, m);
+    }
     for (int j = 0; j < m; ++j) {
         hx[slot[j]][0] = x[j];
         hd[slot[j]][0] = d[j];
     }
     for (int k = 1; m > 0; ++k) {
-        gamma_p_block_each(av, lgv, x, r, m);
-        gamma_density_each(a1v, lgv, x, dn, m);
+        // The iterate of slot s is its state k - 1.
+        int c = 0;
+        for (int j = 0; j < m; ++j) {
+            const int s = slot[j];
+            int i = k - 2;
+            while (i >= 0 && !same_bits(hx[s][i], x[j])) --i;
+            if (i >= 0) {
+                r[j] = hr[s][i];
+                dn[j] = hd[s][i + 1];
+            } else {
+                at[c] = j;
+                xe[c++] = x[j];
+            }
+        }
+        if constexpr (Each) {
+            double ae[kBlock], lge[kBlock], a1e[kBlock];
+            for (int v = 0; v < c; ++v) {
+                ae[v] = av[at[v]];
+                lge[v] = lgv[at[v]];
+                a1e[v] = a1v[at[v]];
+            }
+            gamma_p_block_each(ae, lge, xe, re, c);
+            gamma_density_each(a1e, lge, xe, ge, c);
+        } else {
+            gamma_p_block(a[0], lg[0], xe, re, c);
+            gamma_density_array(a1, lg[0], xe, ge, c);
+        }
+        for (int v = 0; v < c; ++v) {
+            r[at[v]] = re[v];
+            dn[at[v]] = ge[v];
+        }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
+            const double a1j = Each ? a1v[j] : a1;
             const double e = (r[j] - pv[j]) / d[j];
-            const double q = (d[j] * (a1v[j] / x[j] - 1)) / d[j];
+            const double q = (d[j] * (a1j / x[j] - 1)) / d[j];
             double h = (e * kHalleyHalf) * q + 1;
             if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
             if (h < kHalleyFactorLow) h = kHalleyFactorLow;
@@ -890,24 +942,29 @@ void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, 
                 out[s] = next;
                 continue;
             }
-            int repeat = 0;
-            for (int i = k; i >= 1; --i) {
-                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], dn[j])) {
-                    repeat = i;
-                    break;
+            hr[s][k - 1] = r[j];
+            // State k is (next, dn[j]); if it equals state i, the states
+            // repeat with period k - i and state 36 is state
+            // i + (36 - i) mod period.
+            int repeat = k - 1;
+            while (repeat >= 0 && !(same_bits(hx[s][repeat], next) && same_bits(hd[s][repeat], dn[j]))) --repeat;
+            if (repeat >= 0) {
+                const int last = repeat + (kGammaHalleySteps - repeat) % (k - repeat);
+                out[s] = hx[s][last];
+                if (known != nullptr) {
+                    known[s] = 1;
+                    p_at[s] = hr[s][last];
                 }
-            }
-            if (repeat > 0) {
-                const int period = k + 1 - repeat;
-                out[s] = hx[s][repeat + (kGammaHalleySteps + 1 - repeat) % period - 1];
                 continue;
             }
             hx[s][k] = next;
             hd[s][k] = dn[j];
             slot[kept] = s;
-            av[kept] = av[j];
-            lgv[kept] = lgv[j];
-            a1v[kept] = a1v[j];
+            if constexpr (Each) {
+                av[kept] = av[j];
+                lgv[kept] = lgv[j];
+                a1v[kept] = a1j;
+            }
             pv[kept] = pv[j];
             x[kept] = next;
             d[kept++] = dn[j];
@@ -916,7 +973,26 @@ void gamma_p_inv_block_each(const double* a, const double* lg, const double* p, 
     }
 }
 
-void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::size_t n) {
+void gamma_p_inv_array(double a, const double* p, double* out, double* p_at, unsigned char* known, std::size_t n) {
+    // NaN and vanishing shapes: the scalar kernel's guards decide every element.
+    if (a != a || a < kEps) {
+        for (std::size_t i = 0; i < n; ++i) out[i] = math_gamma_p_inv(a, p[i]);
+        if (known != nullptr) {
+            for (std::size_t i = 0; i < n; ++i) known[i] = 0;
+        }
+        return;
+    }
+    const double lg = math_lgamma(a);
+    double block[kBlock];
+    for (std::size_t at = 0; at < n; at += kBlock) {
+        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
+        for (int i = 0; i < m; ++i) block[i] = p[at + i];
+        gamma_p_inv_halley<false>(&a, &lg, block, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
+    }
+}
+
+void gamma_p_inv_each_array(const double* a, const double* p, double* out, double* p_at, unsigned char* known,
+                            std::size_t n) {
     double lg[kBlock], ab[kBlock], pb[kBlock];
     for (std::size_t at = 0; at < n; at += kBlock) {
         const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
@@ -925,7 +1001,7 @@ void gamma_p_inv_each_array(const double* a, const double* p, double* out, std::
             pb[i] = p[at + i];
         }
         lgamma_array(ab, lg, m);
-        gamma_p_inv_block_each(ab, lg, pb, out + at, m);
+        gamma_p_inv_halley<true>(ab, lg, pb, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
     }
 }
 

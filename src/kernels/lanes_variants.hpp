@@ -17,10 +17,13 @@ struct LaneKernels {
     void (*gamma_terms)(const double* t, const double* w, double a_minus_1, double lg, double* term,
                         std::size_t n);
     void (*gamma_p)(double a, const double* x, double* out, std::size_t n);
-    void (*gamma_p_inv)(double a, const double* p, double* out, std::size_t n);
+    // With p_at and known not null, also P at the quantiles where the
+    // iteration evaluated it there (see math_gamma_p_inv_n).
+    void (*gamma_p_inv)(double a, const double* p, double* out, double* p_at, unsigned char* known, std::size_t n);
     void (*lgamma)(const double* x, double* out, std::size_t n);
     void (*gamma_p_each)(const double* a, const double* x, double* out, std::size_t n);
-    void (*gamma_p_inv_each)(const double* a, const double* p, double* out, std::size_t n);
+    void (*gamma_p_inv_each)(const double* a, const double* p, double* out, double* p_at, unsigned char* known,
+                             std::size_t n);
 };
 
 extern const LaneKernels kLanesSse2;

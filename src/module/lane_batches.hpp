@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "distributions/distributions.hpp"
@@ -37,6 +38,10 @@ struct Ahead {
     int kernels = 0;
     Prefetch kernel[2];
     double a[2][kChunk], x[2][kChunk], value[2][kChunk];
+    // P at the quantiles of the inverse of P as kernel 0, where its iteration
+    // evaluated P there (known[i]).
+    double p_at[kChunk];
+    unsigned char known[kChunk];
 
     void arm(std::size_t i) const {
         for (int k = 0; k < kernels; ++k) {
@@ -66,7 +71,7 @@ struct Ahead {
     void gamma_p_inv(int k, double shape, std::size_t m) {
         kernel[k] = Prefetch::gamma_p_inv;
         for (std::size_t i = 0; i < m; ++i) a[k][i] = shape;
-        math_gamma_p_inv_n(shape, x[k], value[k], m);
+        math_gamma_p_inv_n(shape, x[k], value[k], m, p_at, known);
     }
     // The same with the shapes a[k][i], one an element (NaN where F will
     // not ask: the kernels settle NaN at once).
@@ -76,7 +81,44 @@ struct Ahead {
     }
     void gamma_p_inv_each(int k, std::size_t m) {
         kernel[k] = Prefetch::gamma_p_inv;
-        math_gamma_p_inv_each_n(a[k], x[k], value[k], m);
+        math_gamma_p_inv_each_n(a[k], x[k], value[k], m, p_at, known);
+    }
+
+    // Kernel 1 = math_gamma_p(a[1][i], x[1][i]) after the inverse as kernel
+    // 0: where x[1][i] is the quantile itself and the shapes agree (bit for
+    // bit), P as the iteration computed it there, elsewhere evaluated (a
+    // shape for all: gamma_p_after(shape, m)).
+    void gamma_p_after(double shape, std::size_t m) {
+        for (std::size_t i = 0; i < m; ++i) a[1][i] = shape;
+        p_after(m, [shape](const double* xs, double* vs, std::size_t c) { math_gamma_p_n(shape, xs, vs, c); });
+    }
+    void gamma_p_each_after(std::size_t m) {
+        double as[kChunk];
+        p_after(m, [&as](const double* xs, double* vs, std::size_t c) { math_gamma_p_each_n(as, xs, vs, c); }, as);
+    }
+
+  private:
+    static bool same_bits(double u, double v) { return std::memcmp(&u, &v, sizeof u) == 0; }
+
+    // The elements P is not known at go to evaluate(xs, vs, c), their shapes
+    // gathered into shapes if it is not null.
+    template <class Evaluate>
+    void p_after(std::size_t m, Evaluate evaluate, double* shapes = nullptr) {
+        kernel[1] = Prefetch::gamma_p;
+        std::size_t pos[kChunk];
+        double xs[kChunk], vs[kChunk];
+        std::size_t c = 0;
+        for (std::size_t i = 0; i < m; ++i) {
+            if (known[i] && same_bits(x[1][i], value[0][i]) && same_bits(a[1][i], a[0][i])) {
+                value[1][i] = p_at[i];
+                continue;
+            }
+            if (shapes != nullptr) shapes[c] = a[1][i];
+            pos[c] = i;
+            xs[c++] = x[1][i];
+        }
+        evaluate(xs, vs, c);
+        for (std::size_t j = 0; j < c; ++j) value[1][pos[j]] = vs[j];
     }
 };
 
@@ -489,40 +531,62 @@ void ppois_lanes(std::size_t n, const Column* cols, double* out) {
     });
 }
 
+// The gamma quantile (Inverse: the inverse-gamma one) with a shape and a
+// scale per element: the inverse of P at p (Inverse: at 1 - p), then P at the
+// point the distribution function takes for the quantile it gives, x / scale
+// (Inverse: 1 / x over 1 / scale). The shape is NaN where the parameters keep
+// the kernels out: the scale must be at least eps (Inverse: positive), both
+// finite.
+template <auto F, bool Inverse>
+void scaled_gamma_quantile_each(std::size_t n, const Column* cols, double* out) {
+    using namespace lane_batch;
+    const auto shape_at = [cols](std::size_t e) {
+        const double shape = param(cols[1], e), scale = param(cols[2], e);
+        return positive_finite(shape) && (Inverse ? positive_finite(scale) : valid_scale(scale)) ? shape : kNaN;
+    };
+    // The point P is evaluated at for the kernel's quantile x and for a value
+    // v of the distribution's own.
+    const auto point = [cols](double x, std::size_t e) {
+        const double scale = param(cols[2], e);
+        return Inverse ? (1 / (scale / x)) / (1 / scale) : (x * scale) / scale;
+    };
+    const auto at_value = [cols](double v, std::size_t e) {
+        const double scale = param(cols[2], e);
+        return Inverse ? (1 / v) / (1 / scale) : v / scale;
+    };
+    gamma_quantile<F, 3>(
+        n, cols, out,
+        [cols, shape_at, point](Ahead& ahead, std::size_t at, std::size_t m) {
+            ahead.kernels = 2;
+            for (std::size_t i = 0; i < m; ++i) {
+                ahead.a[0][i] = ahead.a[1][i] = shape_at(at + i);
+                const double p = read_real(cols[0], at + i);
+                ahead.x[0][i] = Inverse ? 1 - p : p;
+            }
+            ahead.gamma_p_inv_each(0, m);
+            for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = point(ahead.value[0][i], at + i);
+            ahead.gamma_p_each_after(m);
+        },
+        [shape_at, at_value](Ahead& ahead, const double* v, const std::size_t* pos, std::size_t m) {
+            for (std::size_t i = 0; i < m; ++i) {
+                ahead.a[0][i] = shape_at(pos[i]);
+                ahead.x[0][i] = at_value(v[i], pos[i]);
+            }
+            ahead.gamma_p_each(0, m);
+        },
+        [cols](double v, std::size_t e) {
+            const double shape = param(cols[1], e), scale = param(cols[2], e);
+            return Inverse ? pinvgamma(v, shape, scale, false) : pgamma(v, shape, scale, false);
+        });
+}
+
 // The gamma, chi-squared and inverse-gamma quantiles for one set of
 // parameters: the inverse at p (at 1 - p), then P at the quantile it gives.
 template <auto F>
 void qgamma_lanes(std::size_t n, const Column* cols, double* out) {
     using namespace lane_batch;
     if (!constant(cols[1]) || !constant(cols[2])) {
-        // A shape per element (NaN where the parameters keep the kernels out).
-        const auto shape_at = [cols](std::size_t e) {
-            const double shape = param(cols[1], e);
-            return positive_finite(shape) && valid_scale(param(cols[2], e)) ? shape : kNaN;
-        };
-        return gamma_quantile<F, 3>(
-            n, cols, out,
-            [cols, shape_at](Ahead& ahead, std::size_t at, std::size_t m) {
-                ahead.kernels = 2;
-                for (std::size_t i = 0; i < m; ++i) {
-                    ahead.a[0][i] = ahead.a[1][i] = shape_at(at + i);
-                    ahead.x[0][i] = read_real(cols[0], at + i);
-                }
-                ahead.gamma_p_inv_each(0, m);
-                for (std::size_t i = 0; i < m; ++i) {
-                    const double scale = param(cols[2], at + i);
-                    ahead.x[1][i] = (ahead.value[0][i] * scale) / scale;
-                }
-                ahead.gamma_p_each(1, m);
-            },
-            [cols, shape_at](Ahead& ahead, const double* v, const std::size_t* pos, std::size_t m) {
-                for (std::size_t i = 0; i < m; ++i) {
-                    ahead.a[0][i] = shape_at(pos[i]);
-                    ahead.x[0][i] = v[i] / param(cols[2], pos[i]);
-                }
-                ahead.gamma_p_each(0, m);
-            },
-            [cols](double v, std::size_t e) { return pgamma(v, param(cols[1], e), param(cols[2], e), false); });
+        return scaled_gamma_quantile_each<F, false>(n, cols, out);
     }
     const double shape = read_real(cols[1], 0), scale = read_real(cols[2], 0);
     if (!positive_finite(shape) || !valid_scale(scale)) return per_element<F>(n, cols, out);
@@ -533,7 +597,7 @@ void qgamma_lanes(std::size_t n, const Column* cols, double* out) {
             for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = read_real(cols[0], at + i);
             ahead.gamma_p_inv(0, shape, m);
             for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (ahead.value[0][i] * scale) / scale;
-            ahead.gamma_p(1, shape, m);
+            ahead.gamma_p_after(shape, m);
         },
         [shape, scale](Ahead& ahead, const double* v, const std::size_t*, std::size_t m) {
             for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = v[i] / scale;
@@ -559,7 +623,7 @@ void qchisq_lanes(std::size_t n, const Column* cols, double* out) {
                 }
                 ahead.gamma_p_inv_each(0, m);
                 for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (ahead.value[0][i] * 2) * 0.5;
-                ahead.gamma_p_each(1, m);
+                ahead.gamma_p_each_after(m);
             },
             [shape_at](Ahead& ahead, const double* v, const std::size_t* pos, std::size_t m) {
                 for (std::size_t i = 0; i < m; ++i) {
@@ -579,7 +643,7 @@ void qchisq_lanes(std::size_t n, const Column* cols, double* out) {
             for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = read_real(cols[0], at + i);
             ahead.gamma_p_inv(0, dof * 0.5, m);
             for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (ahead.value[0][i] * 2) * 0.5;
-            ahead.gamma_p(1, dof * 0.5, m);
+            ahead.gamma_p_after(dof * 0.5, m);
         },
         [dof](Ahead& ahead, const double* v, const std::size_t*, std::size_t m) {
             for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = v[i] * 0.5;
@@ -591,33 +655,7 @@ template <auto F>
 void qinvgamma_lanes(std::size_t n, const Column* cols, double* out) {
     using namespace lane_batch;
     if (!constant(cols[1]) || !constant(cols[2])) {
-        const auto shape_at = [cols](std::size_t e) {
-            const double shape = param(cols[1], e);
-            return positive_finite(shape) && positive_finite(param(cols[2], e)) ? shape : kNaN;
-        };
-        return gamma_quantile<F, 3>(
-            n, cols, out,
-            [cols, shape_at](Ahead& ahead, std::size_t at, std::size_t m) {
-                ahead.kernels = 2;
-                for (std::size_t i = 0; i < m; ++i) {
-                    ahead.a[0][i] = ahead.a[1][i] = shape_at(at + i);
-                    ahead.x[0][i] = 1 - read_real(cols[0], at + i);
-                }
-                ahead.gamma_p_inv_each(0, m);
-                for (std::size_t i = 0; i < m; ++i) {
-                    const double scale = param(cols[2], at + i);
-                    ahead.x[1][i] = (1 / (scale / ahead.value[0][i])) / (1 / scale);
-                }
-                ahead.gamma_p_each(1, m);
-            },
-            [cols, shape_at](Ahead& ahead, const double* v, const std::size_t* pos, std::size_t m) {
-                for (std::size_t i = 0; i < m; ++i) {
-                    ahead.a[0][i] = shape_at(pos[i]);
-                    ahead.x[0][i] = (1 / v[i]) / (1 / param(cols[2], pos[i]));
-                }
-                ahead.gamma_p_each(0, m);
-            },
-            [cols](double v, std::size_t e) { return pinvgamma(v, param(cols[1], e), param(cols[2], e), false); });
+        return scaled_gamma_quantile_each<F, true>(n, cols, out);
     }
     const double shape = read_real(cols[1], 0), scale = read_real(cols[2], 0);
     if (!positive_finite(shape) || !positive_finite(scale)) return per_element<F>(n, cols, out);
@@ -629,7 +667,7 @@ void qinvgamma_lanes(std::size_t n, const Column* cols, double* out) {
             for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = 1 - read_real(cols[0], at + i);
             ahead.gamma_p_inv(0, shape, m);
             for (std::size_t i = 0; i < m; ++i) ahead.x[1][i] = (1 / (scale / ahead.value[0][i])) / (1 / scale);
-            ahead.gamma_p(1, shape, m);
+            ahead.gamma_p_after(shape, m);
         },
         [shape, scale](Ahead& ahead, const double* v, const std::size_t*, std::size_t m) {
             for (std::size_t i = 0; i < m; ++i) ahead.x[0][i] = (1 / v[i]) / (1 / scale);
