@@ -390,6 +390,61 @@ double horner(const double (&coef)[kInvStartTerms], double t) {
 
 inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, sizeof a) == 0; }
 
+// The records of up to kBlock Halley iterations of Steps steps side by side,
+// one row each: the state after k steps in row h, (hx[h][k], hd[h][k]) (the
+// iterate and the lagging derivative term), and the value the step after it
+// computed at hx[h][k], hv[h][k]. As in HalleyOrbit, a step evaluates the
+// inverted function and the derivative term at its iterate, which an
+// iterate met before spares, and the iteration ends once a state repeats.
+// The rows of the iterations that end go to the next elements.
+template <int Steps>
+struct HalleyRows {
+    double hx[kBlock][Steps], hd[kBlock][Steps], hv[kBlock][Steps];
+    int free_rows[kBlock];
+    int free_count = kBlock;
+
+    HalleyRows() {
+        for (int h = 0; h < kBlock; ++h) free_rows[h] = kBlock - 1 - h;
+    }
+    // A row for an iteration that starts at (x0, d0).
+    int take(double x0, double d0) {
+        const int h = free_rows[--free_count];
+        hx[h][0] = x0;
+        hd[h][0] = d0;
+        return h;
+    }
+    void give(int h) { free_rows[free_count++] = h; }
+
+    // Row h has taken `taken` steps: when its iterate x is that of an earlier
+    // state, the value computed there and the derivative term at x (the
+    // lagging term of the state after).
+    bool recall(int h, int taken, double x, double* value, double* term) const {
+        for (int i = taken - 1; i >= 0; --i) {
+            if (same_bits(hx[h][i], x)) {
+                *value = hv[h][i];
+                *term = hd[h][i + 1];
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Step k < Steps of row h computed value at its iterate and gives the
+    // state (x, d). If that repeats state i, the states repeat with period
+    // k - i and the iterate of the last step is that of state
+    // i + (Steps - i) mod (k - i): its index is returned. Otherwise the state
+    // is recorded and -1 returned.
+    int step(int h, int k, double value, double x, double d) {
+        hv[h][k - 1] = value;
+        for (int i = k - 1; i >= 0; --i) {
+            if (same_bits(hx[h][i], x) && same_bits(hd[h][i], d)) return i + (Steps - i) % (k - i);
+        }
+        hx[h][k] = x;
+        hd[h][k] = d;
+        return -1;
+    }
+};
+
 // The Halley iteration of every element of an array runs step by step in
 // lanes, up to kBlock elements side by side; an element leaves at its 55th
 // step or as soon as its state (the iterate and the lagging derivative term)
@@ -398,16 +453,13 @@ inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, size
 // that the lanes stay full. At an iterate the element met before, erf and
 // exp(-x^2) are those computed then.
 void erf_inv_array(const double* p, double* out, std::size_t n) {
-    // Element j of those iterating: out[where[j]], its record in row[j] of
-    // the history, steps[j] steps taken.
+    // Element j of those iterating: out[where[j]], its record in row[j],
+    // steps[j] steps taken.
     std::size_t where[kBlock];
-    int row[kBlock], steps[kBlock], at[kBlock], free_rows[kBlock];
+    int row[kBlock], steps[kBlock], at[kBlock];
     double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock], xe[kBlock], ee[kBlock], fe[kBlock];
-    // State k (k = 1 ... 55) in row h: hx[h][k - 1], hd[h][k - 1]; erf at
-    // its iterate: hf[h][k - 1].
-    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps], hf[kBlock][kHalleySteps];
-    for (int h = 0; h < kBlock; ++h) free_rows[h] = kBlock - 1 - h;
-    int free_count = kBlock, m = 0;
+    HalleyRows<kHalleySteps> rows;
+    int m = 0;
     std::size_t next = 0;
     for (;;) {
         // The next elements of the array take the free places.
@@ -424,38 +476,26 @@ void erf_inv_array(const double* p, double* out, std::size_t n) {
                 out[next] = -kInf;
             } else {
                 where[m] = next;
-                row[m] = free_rows[--free_count];
                 steps[m] = 0;
                 pv[m] = pi;
                 t[m++] = (1 - pi) * (1 + pi);
             }
         }
         if (m == 0) break;
-        if (m > first) {
-            log_array(t + first, t + first, m - first);
-            for (int j = first; j < m; ++j) {
-                const double w = -t[j];
-                const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
-                                                    : horner(kInvTail, math_sqrt(w) + kInvTailShift);
-                x[j] = c * pv[j];
-                t[j] = (-x[j]) * x[j];
-            }
-            exp_array(t + first, d + first, m - first);
-            for (int j = first; j < m; ++j) {
-                hx[row[j]][0] = x[j];
-                hd[row[j]][0] = d[j];
-            }
+        log_array(t + first, t + first, m - first);
+        for (int j = first; j < m; ++j) {
+            const double w = -t[j];
+            const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
+                                                : horner(kInvTail, math_sqrt(w) + kInvTailShift);
+            x[j] = c * pv[j];
+            t[j] = (-x[j]) * x[j];
         }
-        // Step k = steps[j] + 1 of each: its iterate is its state k (hx[h][k - 1]).
+        exp_array(t + first, d + first, m - first);
+        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
+        // The step of each: erf and exp(-x^2) at its iterate.
         int c = 0;
         for (int j = 0; j < m; ++j) {
-            const int h = row[j];
-            int i = steps[j] - 1;
-            while (i >= 0 && !same_bits(hx[h][i], x[j])) --i;
-            if (i >= 0) {
-                f[j] = hf[h][i];
-                e[j] = hd[h][i + 1];
-            } else {
+            if (!rows.recall(row[j], steps[j], x[j], &f[j], &e[j])) {
                 at[c] = j;
                 xe[c] = x[j];
                 t[c++] = (-x[j]) * x[j];
@@ -474,34 +514,15 @@ void erf_inv_array(const double* p, double* out, std::size_t n) {
             if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
             if (h < kHalleyFactorLow) h = kHalleyFactorLow;
             const double next_x = x[j] - r / h;
-            const int k = steps[j] + 1, hr_row = row[j];
-            const std::size_t s = where[j];
-            if (k == kHalleySteps) {
-                out[s] = next_x;
-                free_rows[free_count++] = hr_row;
+            const int k = steps[j] + 1;
+            const int last = k == kHalleySteps ? -1 : rows.step(row[j], k, f[j], next_x, e[j]);
+            if (k == kHalleySteps || last >= 0) {
+                out[where[j]] = last >= 0 ? rows.hx[row[j]][last] : next_x;
+                rows.give(row[j]);
                 continue;
             }
-            hf[hr_row][k - 1] = f[j];
-            // State k + 1 is (next_x, e[j]); if it equals state i, the states
-            // repeat with period k + 1 - i and state 56 is state
-            // i + (56 - i) mod period.
-            int repeat = 0;
-            for (int i = k; i >= 1; --i) {
-                if (same_bits(hx[hr_row][i - 1], next_x) && same_bits(hd[hr_row][i - 1], e[j])) {
-                    repeat = i;
-                    break;
-                }
-            }
-            if (repeat > 0) {
-                const int period = k + 1 - repeat;
-                out[s] = hx[hr_row][repeat + (kHalleySteps + 1 - repeat) % period - 1];
-                free_rows[free_count++] = hr_row;
-                continue;
-            }
-            hx[hr_row][k] = next_x;
-            hd[hr_row][k] = e[j];
-            where[kept] = s;
-            row[kept] = hr_row;
+            where[kept] = where[j];
+            row[kept] = row[j];
             steps[kept] = k;
             pv[kept] = pv[j];
             x[kept] = next_x;
@@ -800,20 +821,18 @@ void gamma_density_each(const double* a1, const double* lg, const double* x, dou
 template <bool Each>
 void gamma_p_inv_halley(const double* a, const double* lg, const double* p, double* out, double* p_at,
                         unsigned char* known, std::size_t n) {
-    // Element j of those iterating: out[where[j]], its record in row[j] of
-    // the history, steps[j] steps taken.
+    // Element j of those iterating: out[where[j]], its record in row[j],
+    // steps[j] steps taken.
     std::size_t where[kBlock];
-    int row[kBlock], steps[kBlock], at[kBlock], free_rows[kBlock];
+    int row[kBlock], steps[kBlock], at[kBlock];
     double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock], xe[kBlock], re[kBlock], ge[kBlock];
     // The shapes of the elements iterating, and log-gamma of the array's
     // shapes from lg_from on (Each).
     double av[Each ? kBlock : 1], lgv[Each ? kBlock : 1], a1v[Each ? kBlock : 1], lg_ahead[Each ? kBlock : 1];
     std::size_t lg_from = 0, lg_to = 0;
-    // The state after k steps in row h: hx[h][k], hd[h][k]; hr[h][k] = P at hx[h][k].
-    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps], hr[kBlock][kGammaHalleySteps];
+    HalleyRows<kGammaHalleySteps> rows;
     const double a1 = a[0] - 1;
-    for (int h = 0; h < kBlock; ++h) free_rows[h] = kBlock - 1 - h;
-    int free_count = kBlock, m = 0;
+    int m = 0;
     std::size_t next = 0;
     for (;;) {
         // The next elements of the array take the free places.
@@ -845,34 +864,22 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
                     a1v[m] = ai - 1;
                 }
                 where[m] = i;
-                row[m] = free_rows[--free_count];
                 steps[m] = 0;
                 pv[m] = pi;
                 x[m++] = gamma_p_inv_start(ai, pi);
             }
         }
         if (m == 0) break;
-        if (m > first) {
-            if constexpr (Each) {
-                gamma_density_each(a1v + first, lgv + first, x + first, d + first, m - first);
-            } else {
-                gamma_density_array(a1, lg[0], x + first, d + first, m - first);
-            }
-            for (int j = first; j < m; ++j) {
-                hx[row[j]][0] = x[j];
-                hd[row[j]][0] = d[j];
-            }
+        if constexpr (Each) {
+            gamma_density_each(a1v + first, lgv + first, x + first, d + first, m - first);
+        } else {
+            gamma_density_array(a1, lg[0], x + first, d + first, m - first);
         }
-        // Step k = steps[j] + 1 of each: its iterate is its state k - 1.
+        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
+        // The step of each: P and the density at its iterate.
         int c = 0;
         for (int j = 0; j < m; ++j) {
-            const int h = row[j];
-            int i = steps[j] - 1;
-            while (i >= 0 && !same_bits(hx[h][i], x[j])) --i;
-            if (i >= 0) {
-                r[j] = hr[h][i];
-                dn[j] = hd[h][i + 1];
-            } else {
+            if (!rows.recall(row[j], steps[j], x[j], &r[j], &dn[j])) {
                 at[c] = j;
                 xe[c++] = x[j];
             }
@@ -903,35 +910,19 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
             if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
             if (h < kHalleyFactorLow) h = kHalleyFactorLow;
             const double next_x = x[j] - e / h;
-            const int k = steps[j] + 1, hr_row = row[j];
-            const std::size_t s = where[j];
-            if (k == kGammaHalleySteps) {
-                out[s] = next_x;
-                free_rows[free_count++] = hr_row;
-                continue;
-            }
-            hr[hr_row][k - 1] = r[j];
-            // State k is (next_x, dn[j]); if it equals state i, the states
-            // repeat with period k - i and state 36 is state
-            // i + (36 - i) mod period.
-            int repeat = k - 1;
-            while (repeat >= 0 && !(same_bits(hx[hr_row][repeat], next_x) && same_bits(hd[hr_row][repeat], dn[j]))) {
-                --repeat;
-            }
-            if (repeat >= 0) {
-                const int last = repeat + (kGammaHalleySteps - repeat) % (k - repeat);
-                out[s] = hx[hr_row][last];
-                if (known != nullptr) {
-                    known[s] = 1;
-                    p_at[s] = hr[hr_row][last];
+            const int k = steps[j] + 1;
+            const int last = k == kGammaHalleySteps ? -1 : rows.step(row[j], k, r[j], next_x, dn[j]);
+            if (k == kGammaHalleySteps || last >= 0) {
+                out[where[j]] = last >= 0 ? rows.hx[row[j]][last] : next_x;
+                if (known != nullptr && last >= 0) {
+                    known[where[j]] = 1;
+                    p_at[where[j]] = rows.hv[row[j]][last];
                 }
-                free_rows[free_count++] = hr_row;
+                rows.give(row[j]);
                 continue;
             }
-            hx[hr_row][k] = next_x;
-            hd[hr_row][k] = dn[j];
-            where[kept] = s;
-            row[kept] = hr_row;
+            where[kept] = where[j];
+            row[kept] = row[j];
             steps[kept] = k;
             if constexpr (Each) {
                 av[kept] = av[j];
