@@ -135,6 +135,11 @@ def rows_beta():
             v = beta_upper(x, a, b)
             if 0 < x < 1 and mpf("1e-305") < v:
                 rows.append((x, a, b, float(v), float(mp.log(v))))
+    # tiny first shapes: the lower tail is near 1 wherever x is not tiny
+    for a, b in [(1e-6, 0.5), (1e-3, 2.0), (1e-3, 0.01)]:
+        for x in (0.002, 0.05, 0.3, 0.7):
+            v = beta_upper(x, a, b)
+            rows.append((x, a, b, float(v), float(mp.log(v))))
     return rows
 
 

@@ -94,6 +94,10 @@ def kernel_points():
                 x = x_for(a, t, upper)
                 if 0 < x < math.inf:
                     pts.append((a, x))
+    # tiny shapes below x = 1: Q = 1 - x^a / Gamma(a + 1) - ... is of order a
+    for a in (1e-6, 1e-3, 0.02):
+        for x in (0.05, 0.5, 0.95, 1.5):
+            pts.append((a, x))
     return pts
 
 

@@ -26,6 +26,12 @@ constexpr double kTiny = 0x1p-900;
 // Pairs of continued-fraction terms at most. Shapes up to 1e6 need a few
 // hundred near the mean.
 constexpr int kMaxPairs = 20000;
+// Where the side asked for is below 1/2 as a complement, it comes from its
+// own fraction if that settles in reach: outside its fast region it takes
+// about 10/sqrt(s) pairs, s the smaller of x and y.
+constexpr double kComplementFromOther = 0.5;
+constexpr double kOtherMinPoint = 1e-3;
+constexpr int kOtherPairs = 400;
 // Steps of the inverse at most (it usually needs three to six).
 constexpr int kMaxSteps = 200;
 
@@ -115,8 +121,10 @@ DD log_prefactor(double a, double b, double s, bool x_small) {
 // 1; they are formed from y when y is the exact side (x_exact false):
 //   1 + d(2m+1) = (m (2a + 3m + 2 - b) + a (1 - b) + (a + m)(a + b + m) y)
 //                 / ((a + 2m)(a + 2m + 1)).
-// Returns ln(K).
-double log_beta_fraction(double a, double b, double x, double y, bool x_exact) {
+// Returns ln(K); *converged (when given) tells whether the terms settled
+// within max_pairs pairs.
+double log_beta_fraction(double a, double b, double x, double y, bool x_exact, int max_pairs = kMaxPairs,
+                         bool* converged = nullptr) {
     constexpr double kFloor = 0x1p-1000;
     const double apb = a + b;
     // 1 + d(2m+1), and d(2m+1) in *d, for m = md
@@ -140,7 +148,8 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact) {
     double f = s1 + d_even;
     if (f == 0) f = kFloor;
     double C = f, D = 0;
-    for (int m = 1; m < kMaxPairs; ++m) {
+    if (converged) *converged = false;
+    for (int m = 1; m < max_pairs; ++m) {
         const double md = m;
         double d_odd;
         const double s = odd(md, &d_odd);
@@ -155,7 +164,10 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact) {
         const double delta = C * D;
         f = f * delta;
         const double e = delta - 1;
-        if ((e < 0 ? -e : e) <= 0x1p-53) break;
+        if ((e < 0 ? -e : e) <= 0x1p-53) {
+            if (converged) *converged = true;
+            break;
+        }
     }
     return log(f) - log(f - d1);
 }
@@ -184,6 +196,17 @@ Eval evaluate(double a, double b, double x, double y, bool upper) {
     if (upper != direct_x) return {log_direct, log_pref};
     double e = exp_dd(log_direct);
     if (e > 1) e = 1;
+    if (e > kComplementFromOther && s >= kOtherMinPoint) {
+        // 1 - e would lose the leading bits of a small complement (tiny
+        // shapes put almost all of the mass on one side whatever x): its own
+        // fraction, if it settles within a bounded number of terms.
+        bool converged;
+        const double log_k_other = direct_x ? log_beta_fraction(b, a, y, x, !x_small, kOtherPairs, &converged)
+                                            : log_beta_fraction(a, b, x, y, x_small, kOtherPairs, &converged);
+        if (converged) {
+            return {dd_add(dd_sub(lp, direct_x ? shape_memo.log_b : shape_memo.log_a), -log_k_other), log_pref};
+        }
+    }
     return {DD{log1p(-e), 0.0}, log_pref};
 }
 

@@ -313,29 +313,43 @@ double pow(double x, double y) {
     return exp_dd(fast_two_sum(p.hi, p.lo + y * l.lo));
 }
 
+namespace {
+
+// ln Gamma(1 + e) and ln Gamma(2 + e) by their Taylor polynomials, for
+// -0.2 <= e <= 0.25 and -0.4 <= e <= 0.5.
+double lgamma_near_1(double e) {
+    constexpr int n = sizeof kLgammaAt1 / sizeof kLgammaAt1[0];
+    double p = kLgammaAt1[n - 1];
+    for (int k = n - 2; k >= 0; --k) p = p * e + kLgammaAt1[k];
+    return e == 0 ? 0.0 : e * p;
+}
+
+double lgamma_near_2(double e) {
+    constexpr int n = sizeof kLgammaAt2 / sizeof kLgammaAt2[0];
+    double p = kLgammaAt2[n - 1];
+    for (int k = n - 2; k >= 0; --k) p = p * e + kLgammaAt2[k];
+    return e * p;
+}
+
+}  // namespace
+
 double lgamma(double x) {
     if (is_nan(x)) return x;
     if (x <= 0) return x == 0 ? kInf : kNaN;
     if (x == kInf) return x;
     if (x < 0x1p-56) return -log_dd(x).hi;  // -log x - gamma x, the second below half an ulp
-    if (x >= 0.8 && x <= 1.25) {
-        const double e = x - 1;  // exact
-        constexpr int n = sizeof kLgammaAt1 / sizeof kLgammaAt1[0];
-        double p = kLgammaAt1[n - 1];
-        for (int k = n - 2; k >= 0; --k) p = p * e + kLgammaAt1[k];
-        return e == 0 ? 0.0 : e * p;
-    }
-    if (x >= 1.6 && x <= 2.5) {
-        const double e = x - 2;  // exact
-        constexpr int n = sizeof kLgammaAt2 / sizeof kLgammaAt2[0];
-        double p = kLgammaAt2[n - 1];
-        for (int k = n - 2; k >= 0; --k) p = p * e + kLgammaAt2[k];
-        return e * p;
-    }
+    if (x >= 0.8 && x <= 1.25) return lgamma_near_1(x - 1);  // x - 1 exact
+    if (x >= 1.6 && x <= 2.5) return lgamma_near_2(x - 2);   // x - 2 exact
     if (x < 10) return lgamma_shifted(x).hi;
     if (x < 0x1p60) return dd_add(stirling_main(x, 0.0), stirling_series(x)).hi;
     // x (log x - 1); the remaining terms are below 2^-60 of it.
     return x * dd_add(log_dd(x), -1.0).hi;
+}
+
+double lgamma1p(double a) {
+    if (a >= -0.2 && a <= 0.25) return lgamma_near_1(a);
+    if (a >= 0.6 && a <= 1.5) return lgamma_near_2(a - 1);  // a - 1 exact
+    return lgamma(1 + a);
 }
 
 double lgamma_correction(double x) {

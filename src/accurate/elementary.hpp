@@ -22,6 +22,9 @@ double pow(double x, double y);  // x^y for x > 0
 
 // ln Gamma(x) for x > 0.
 double lgamma(double x);
+// ln Gamma(1 + a) for a > -1, with a's full relative precision near 0 and 1
+// (where 1 + a rounded would lose it).
+double lgamma1p(double a);
 // The Stirling remainder: ln Gamma(x) - ((x - 1/2) ln x - x + ln(2 pi)/2), x > 0.
 double lgamma_correction(double x);
 // x ln(x / m) + m - x >= 0, without cancellation when x is near m (x, m > 0).

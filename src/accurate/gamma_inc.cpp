@@ -108,9 +108,11 @@ Shape compute_shape(double a) {
     const double log_a = log_a_dd.hi;
     const double c = stirling_remainder(a);
     if (a >= 1) return Shape{a, log_a, log_a_dd, (0.5 * log_a - kLnSqrt2Pi) - c, 0.0};
-    // ln Gamma(a) = c + (a - 1/2) ln a - a + ln sqrt(2 pi)
+    // ln Gamma(a) = c + (a - 1/2) ln a - a + ln sqrt(2 pi); ln Gamma(a + 1)
+    // directly, not as ln Gamma(a) + ln a: for small shapes the two nearly
+    // cancel, and 1 - x^a / Gamma(a + 1) needs its relative precision.
     const double k = -(((c + (a - 0.5) * log_a) - a) + kLnSqrt2Pi);
-    return Shape{a, log_a, log_a_dd, k, k - log_a};
+    return Shape{a, log_a, log_a_dd, k, -lgamma1p(a)};
 }
 
 // The shape's constants, remembered per thread for the last shape: a call

@@ -20,6 +20,7 @@
 #define ZV_NAME "avx512"
 #define ZV_LANES 8
 #define ZV_CHAINS 2
+#define ZV_SPARE_DIVIDER 1
 #include "kernels/lanes_impl.hpp"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__clang__)

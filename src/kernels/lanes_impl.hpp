@@ -7,6 +7,8 @@
 //   ZV_LANES       doubles per hardware vector register,
 //   ZV_CHAINS      registers per pack (independent chains through each
 //                  continued fraction, so that one waits while another divides),
+//   ZV_SPARE_DIVIDER  1 where quotients by small integers are cheaper formed
+//                  by products than by the divider (wide vectors), else 0,
 // and includes this file. Nothing declared before the pragma may be
 // instantiated here (its code would carry this instruction set into the
 // rest of the program).
@@ -135,6 +137,59 @@ ZV_ALWAYS_INLINE bool any(const PM& m) {
 constexpr int kBlock = 64;
 
 // ---------------------------------------------------------------------------
+// Quotients by small integers.
+//
+// The divider takes about two cycles per double in every vector width, and
+// the continued fractions divide by their level numbers as often as by their
+// levels. Where the variant has the registers for it (ZV_SPARE_DIVIDER), y/k
+// for an integer 1 <= k <= 31 is formed without the divider, rounded exactly
+// as the division:
+//   q0 = y * c with c = 1/k rounded, within two units in the last place of y/k;
+//   q0 = hi + lo by Veltkamp's split (hi has 48 significant bits, lo at most
+//   5), so that hi * k and lo * k are exact; y - hi * k is exact (Sterbenz:
+//   hi * k is within a factor 2 of y), and so is r = (y - hi * k) - lo * k,
+//   the remainder y - q0 k itself (a multiple of q0's unit below 64 units);
+//   y/k = q0 + r/k, and q0 + r * c misses it by under 2^-50 units, while y/k
+//   lies at least 1/(2k) units from every rounding boundary: it cannot be a
+//   midpoint (its odd part would give y more than 53 bits), and any other
+//   point is a multiple of 1/(2k) units away. So q0 + r * c, rounded once,
+//   is y/k rounded. Valid for y = 0 (gives +0) and for 2^-1000 < |y| < 2^1000.
+constexpr double kVeltkamp48 = 33.0;  // 2^5 + 1
+
+struct SmallInteger {
+    double k, inverse;
+};
+constexpr SmallInteger small_integer(int k) { return {static_cast<double>(k), 1.0 / k}; }
+
+template <class K>
+ZV_ALWAYS_INLINE P quotient_by_products(const P& y, const K& k, const K& inverse) {
+    const P q0 = y * inverse;
+    const P g = q0 * kVeltkamp48;
+    const P hi = (q0 - g) + g;
+    const P lo = q0 - hi;
+    const P r = (y - hi * k) - lo * k;
+    return q0 + r * inverse;
+}
+
+ZV_ALWAYS_INLINE P quotient(const P& y, const SmallInteger& d) {
+#if ZV_SPARE_DIVIDER
+    return quotient_by_products(y, d.k, d.inverse);
+#else
+    return y / d.k;
+#endif
+}
+
+// y/k with an integer 1 <= k <= 31 per lane and its rounded inverse.
+ZV_ALWAYS_INLINE P quotient(const P& y, const P& k, const P& inverse) {
+#if ZV_SPARE_DIVIDER
+    return quotient_by_products(y, k, inverse);
+#else
+    (void)inverse;
+    return y / k;
+#endif
+}
+
+// ---------------------------------------------------------------------------
 // Exponential.
 
 constexpr int kExpDepth = 25;
@@ -149,9 +204,9 @@ constexpr double kRoundShift = 0x1p52;
 // quotient y/k of level k is the y/(k-1) of level k+1: computed once.
 ZV_ALWAYS_INLINE P exp_fraction(const P& y) {
     P level = splat(1.0);
-    P upper = y / static_cast<double>(kExpDepth - 1);
-    for (int k = kExpDepth - 1; k >= 2; --k) {
-        const P lower = y / static_cast<double>(k - 1);
+    P upper = quotient(y, small_integer(kExpDepth - 1));
+    _Pragma("GCC unroll 24") for (int k = kExpDepth - 1; k >= 2; --k) {
+        const P lower = quotient(y, small_integer(k - 1));
         level = (1.0 + lower) - upper / level;
         upper = lower;
     }
@@ -211,6 +266,9 @@ constexpr double kLnSmall[8] = {0.6931471805599453, 1.0986122886681098, 1.386294
 // Lanes that need more decimal steps than this (below 1e-16 or above 1e17)
 // go to the scalar kernel rather than hold the others back.
 constexpr int kLogDecimalSteps = 17;
+// Above this the scalar kernel decides too (keeps the decimal steps' quotients
+// in their valid range; such lanes need more steps than the lanes take anyway).
+constexpr double kLogLaneMax = 1e30;
 
 // L(s), 25 levels: level 25 = 49, level k = (2k - 1) - (k^2 s) / level(k+1).
 ZV_ALWAYS_INLINE P log_fraction(const P& s) {
@@ -225,10 +283,9 @@ ZV_ALWAYS_INLINE void log_vector(const double* x, double* out) {
     const P v = load(x);
     const P dist = v - 1.0;
     const P off_one = select(dist < 0.0, -dist, dist);
-    // Finite, at least eps and not within eps of one: the fraction or the split.
-    PM regular = (v >= kEps) & (v < kInf) & (off_one >= kEps);
+    // At least eps, below the lanes' bound and not within eps of one: the fraction or the split.
+    PM regular = (v >= kEps) & (v < kLogLaneMax) & (off_one >= kEps);
     const PM near = (v >= kLogNearLow) & (v <= kLogNearHigh);
-    const P z = (v - 1.0) / (v + 1.0);
     // The decimal split: m = v 10^-k within [1, 10], one step at a time.
     P m = select(regular & ~near, v, splat(5.0));
     P k = splat(0.0);
@@ -241,20 +298,27 @@ ZV_ALWAYS_INLINE void log_vector(const double* x, double* out) {
             regular = regular & ~outside;
             break;
         }
-        m = select(low, m * kTen, select(high, m / kTen, m));
+        m = select(low, m * kTen, select(high, quotient(m, small_integer(10)), m));
         k = select(low, k - 1.0, select(high, k + 1.0, k));
     }
     // c = trunc(m) for m in [1, 10].
     P c = (m + kRoundShift) - kRoundShift;
     c = select(c > m, c - 1.0, c);
-    const P q = m / c;
-    const P d = (q - 1.0) / (q + 1.0);
-    const P num = select(near, z + z, d + d);
-    const P sq = select(near, z * z, d * d);
-    const P frac = num / log_fraction(sq);
-    P head = splat(0.0);
-    for (int j = 2; j <= 9; ++j) head = select(c == static_cast<double>(j), splat(kLnSmall[j - 2]), head);
-    head = select(c == kTen, splat(kLn10), head);
+    // ln c from the table and 1/c rounded, for the quotient m / c.
+    P head = splat(0.0), inverse = splat(1.0);
+    for (int j = 2; j <= 9; ++j) {
+        const PM is_j = c == static_cast<double>(j);
+        head = select(is_j, splat(kLnSmall[j - 2]), head);
+        inverse = select(is_j, splat(1.0 / j), inverse);
+    }
+    const PM is_ten = c == kTen;
+    head = select(is_ten, splat(kLn10), head);
+    inverse = select(is_ten, splat(1.0 / kTen), inverse);
+    // Near one the fraction takes z = (v - 1)/(v + 1), elsewhere d = (q - 1)/(q + 1)
+    // with q = m / c: one division serves both.
+    const P w = select(near, v, quotient(m, c, inverse));
+    const P d = (w - 1.0) / (w + 1.0);
+    const P frac = (d + d) / log_fraction(d * d);
     const P res = select(near, frac, k * kLn10 + (frac + head));
     for (int i = 0; i < W; ++i) out[i] = on(regular, i) ? lane(res, i) : math_log(lane(v, i));
 }

@@ -12,4 +12,5 @@
 #define ZV_NAME "sse2"
 #define ZV_LANES 2
 #define ZV_CHAINS 2
+#define ZV_SPARE_DIVIDER 0
 #include "kernels/lanes_impl.hpp"

@@ -40,7 +40,7 @@ double signed_log_uniform(double lo_exp, double hi_exp) {
 // Values on and next to the boundaries of each kernel's branches.
 const double kEdges[] = {0.0, -0.0, 0x1p-52, -0x1p-52, 0x1p-53, 0x1p-1074, -0x1p-1074, 0x1p-1022, 0.5, 1.0,
                          -1.0, 1.5, 2.0, -2.0, 2.1, -2.1, 2.5, -2.5, 5.0, 10.0, 1e-16, 1e-17, 1e17, 740.0,
-                         -740.0, 741.0, 709.78, -745.1, 1e300, -1e300, 1.0 / 0.0, -1.0 / 0.0, 0.0 / 0.0};
+                         -740.0, 741.0, 709.78, -745.1, 1e30, 1e300, -1e300, 1.0 / 0.0, -1.0 / 0.0, 0.0 / 0.0};
 
 double edge_or_neighbour() {
     const double e = kEdges[rng() % (sizeof kEdges / sizeof kEdges[0])];
