@@ -10,7 +10,7 @@ from concurrent.futures import ThreadPoolExecutor
 import numpy as np
 import pytest
 
-from conftest import build_cpp
+from conftest import build_cpp, nextafter
 from halley_orbits import ORBITS
 
 N = 100000
@@ -77,6 +77,10 @@ def cases(rng):
     # Remembered incomplete gamma values of the Poisson distribution function.
     yield "qpois", [probabilities(rng, n // 20), shapes(rng, n // 20, top=3)]
     yield "ppois", [rng.randint(0, 400, n // 4).astype(float), shapes(rng, n // 4, top=2.5)]
+    # The incomplete gamma inverse's shapes at its guard (eps), its start
+    # switch (1) and the regime switch (10), each with its neighbours.
+    edges = [v for e in (EPS, 1.0, 10.0) for v in (nextafter(e, 0), e, nextafter(e, 20))] + [1e-17, 5e-324]
+    yield "math_gamma_p_inv", [rng.choice(edges, n // 2), probabilities(rng, n // 2)]
 
 
 @pytest.fixture(scope="module")

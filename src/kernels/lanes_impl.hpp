@@ -454,58 +454,112 @@ double horner(const double (&coef)[kInvStartTerms], double t) {
 
 inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, sizeof a) == 0; }
 
-// The Halley iteration of every element of a block runs step by step in
-// lanes; an element leaves the block at its 55th step or as soon as its state
-// (the iterate and the lagging derivative term) repeats an earlier one: the
-// rest of its sequence is then periodic and its 56th state known. At an
-// iterate the element met before, erf and exp(-x^2) are those computed then.
-void erf_inv_block(const double* p, double* out, int n) {
-    int slot[kBlock], at[kBlock];
-    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock], xe[kBlock], ee[kBlock], fe[kBlock];
-    // State k (k = 1 ... 55) of slot s: hx[s][k - 1], hd[s][k - 1]; erf at
-    // its iterate: hf[s][k - 1].
-    double hx[kBlock][kHalleySteps], hd[kBlock][kHalleySteps], hf[kBlock][kHalleySteps];
-    int m = 0;
-    for (int i = 0; i < n; ++i) {
-        const double pi = p[i];
-        const double mag = pi < 0 ? -pi : pi;
-        const double to_one = 1 - pi, to_minus_one = 1 + pi;
-        if (pi != pi || mag > 1) {
-            out[i] = kNaN;
-        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
-            out[i] = kInf;
-        } else if ((to_minus_one < 0 ? -to_minus_one : to_minus_one) < kEps) {
-            out[i] = -kInf;
-        } else {
-            slot[m] = i;
-            pv[m] = pi;
-            t[m++] = (1 - pi) * (1 + pi);
+// The records of up to kBlock Halley iterations of Steps steps side by side,
+// one row each: the state after k steps in row h, (hx[h][k], hd[h][k]) (the
+// iterate and the lagging derivative term), and the value the step after it
+// computed at hx[h][k], hv[h][k]. As in HalleyOrbit, a step evaluates the
+// inverted function and the derivative term at its iterate, which an
+// iterate met before spares, and the iteration ends once a state repeats.
+// The rows of the iterations that end go to the next elements.
+template <int Steps>
+struct HalleyRows {
+    double hx[kBlock][Steps], hd[kBlock][Steps], hv[kBlock][Steps];
+    int free_rows[kBlock];
+    int free_count = kBlock;
+
+    HalleyRows() {
+        for (int h = 0; h < kBlock; ++h) free_rows[h] = kBlock - 1 - h;
+    }
+    // A row for an iteration that starts at (x0, d0).
+    int take(double x0, double d0) {
+        const int h = free_rows[--free_count];
+        hx[h][0] = x0;
+        hd[h][0] = d0;
+        return h;
+    }
+    void give(int h) { free_rows[free_count++] = h; }
+
+    // Row h has taken `taken` steps: when its iterate x is that of an earlier
+    // state, the value computed there and the derivative term at x (the
+    // lagging term of the state after).
+    bool recall(int h, int taken, double x, double* value, double* term) const {
+        for (int i = taken - 1; i >= 0; --i) {
+            if (same_bits(hx[h][i], x)) {
+                *value = hv[h][i];
+                *term = hd[h][i + 1];
+                return true;
+            }
         }
+        return false;
     }
-    log_array(t, t, m);
-    for (int j = 0; j < m; ++j) {
-        const double w = -t[j];
-        const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
-                                            : horner(kInvTail, math_sqrt(w) + kInvTailShift);
-        x[j] = c * pv[j];
-        t[j] = (-x[j]) * x[j];
+
+    // Step k < Steps of row h computed value at its iterate and gives the
+    // state (x, d). If that repeats state i, the states repeat with period
+    // k - i and the iterate of the last step is that of state
+    // i + (Steps - i) mod (k - i): its index is returned. Otherwise the state
+    // is recorded and -1 returned.
+    int step(int h, int k, double value, double x, double d) {
+        hv[h][k - 1] = value;
+        for (int i = k - 1; i >= 0; --i) {
+            if (same_bits(hx[h][i], x) && same_bits(hd[h][i], d)) return i + (Steps - i) % (k - i);
+        }
+        hx[h][k] = x;
+        hd[h][k] = d;
+        return -1;
     }
-    exp_array(t, d, m);
-    for (int j = 0; j < m; ++j) {
-        hx[slot[j]][0] = x[j];
-        hd[slot[j]][0] = d[j];
-    }
-    for (int k = 1; m > 0; ++k) {
-        // The iterate of slot s is its state k (hx[s][k - 1]).
+};
+
+// The Halley iteration of every element of an array runs step by step in
+// lanes, up to kBlock elements side by side; an element leaves at its 55th
+// step or as soon as its state (the iterate and the lagging derivative term)
+// repeats an earlier one: the rest of its sequence is then periodic and its
+// 56th state known. The next elements of the array take the places freed, so
+// that the lanes stay full. At an iterate the element met before, erf and
+// exp(-x^2) are those computed then.
+void erf_inv_array(const double* p, double* out, std::size_t n) {
+    // Element j of those iterating: out[where[j]], its record in row[j],
+    // steps[j] steps taken.
+    std::size_t where[kBlock];
+    int row[kBlock], steps[kBlock], at[kBlock];
+    double pv[kBlock], x[kBlock], d[kBlock], e[kBlock], f[kBlock], t[kBlock], xe[kBlock], ee[kBlock], fe[kBlock];
+    HalleyRows<kHalleySteps> rows;
+    int m = 0;
+    std::size_t next = 0;
+    for (;;) {
+        // The next elements of the array take the free places.
+        const int first = m;
+        for (; m < kBlock && next < n; ++next) {
+            const double pi = p[next];
+            const double mag = pi < 0 ? -pi : pi;
+            const double to_one = 1 - pi, to_minus_one = 1 + pi;
+            if (pi != pi || mag > 1) {
+                out[next] = kNaN;
+            } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
+                out[next] = kInf;
+            } else if ((to_minus_one < 0 ? -to_minus_one : to_minus_one) < kEps) {
+                out[next] = -kInf;
+            } else {
+                where[m] = next;
+                steps[m] = 0;
+                pv[m] = pi;
+                t[m++] = (1 - pi) * (1 + pi);
+            }
+        }
+        if (m == 0) break;
+        log_array(t + first, t + first, m - first);
+        for (int j = first; j < m; ++j) {
+            const double w = -t[j];
+            const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
+                                                : horner(kInvTail, math_sqrt(w) + kInvTailShift);
+            x[j] = c * pv[j];
+            t[j] = (-x[j]) * x[j];
+        }
+        exp_array(t + first, d + first, m - first);
+        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
+        // The step of each: erf and exp(-x^2) at its iterate.
         int c = 0;
         for (int j = 0; j < m; ++j) {
-            const int s = slot[j];
-            int i = k - 2;
-            while (i >= 0 && !same_bits(hx[s][i], x[j])) --i;
-            if (i >= 0) {
-                f[j] = hf[s][i];
-                e[j] = hd[s][i + 1];
-            } else {
+            if (!rows.recall(row[j], steps[j], x[j], &f[j], &e[j])) {
                 at[c] = j;
                 xe[c] = x[j];
                 t[c++] = (-x[j]) * x[j];
@@ -523,45 +577,22 @@ void erf_inv_block(const double* p, double* out, int n) {
             double h = (r * 0.5) * (((x[j] + x[j]) * d[j]) / d[j]) + 1;
             if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
             if (h < kHalleyFactorLow) h = kHalleyFactorLow;
-            const double next = x[j] - r / h;
-            const int s = slot[j];
-            if (k == kHalleySteps) {
-                out[s] = next;
+            const double next_x = x[j] - r / h;
+            const int k = steps[j] + 1;
+            const int last = k == kHalleySteps ? -1 : rows.step(row[j], k, f[j], next_x, e[j]);
+            if (k == kHalleySteps || last >= 0) {
+                out[where[j]] = last >= 0 ? rows.hx[row[j]][last] : next_x;
+                rows.give(row[j]);
                 continue;
             }
-            hf[s][k - 1] = f[j];
-            // State k + 1 is (next, e[j]); if it equals state i, the states
-            // repeat with period k + 1 - i and state 56 is state
-            // i + (56 - i) mod period.
-            int repeat = 0;
-            for (int i = k; i >= 1; --i) {
-                if (same_bits(hx[s][i - 1], next) && same_bits(hd[s][i - 1], e[j])) {
-                    repeat = i;
-                    break;
-                }
-            }
-            if (repeat > 0) {
-                const int period = k + 1 - repeat;
-                out[s] = hx[s][repeat + (kHalleySteps + 1 - repeat) % period - 1];
-                continue;
-            }
-            hx[s][k] = next;
-            hd[s][k] = e[j];
-            slot[kept] = s;
+            where[kept] = where[j];
+            row[kept] = row[j];
+            steps[kept] = k;
             pv[kept] = pv[j];
-            x[kept] = next;
+            x[kept] = next_x;
             d[kept++] = e[j];
         }
         m = kept;
-    }
-}
-
-void erf_inv_array(const double* p, double* out, std::size_t n) {
-    double block[kBlock];
-    for (std::size_t at = 0; at < n; at += kBlock) {
-        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
-        for (int i = 0; i < m; ++i) block[i] = p[at + i];
-        erf_inv_block(block, out + at, m);
     }
 }
 
@@ -840,73 +871,79 @@ void gamma_density_each(const double* a1, const double* lg, const double* x, dou
     exp_array(out, out, n);
 }
 
-// The Halley iteration of math_gamma_p_inv for every element of a block, step
-// by step in lanes, with one shape for the block (lg = math_lgamma(a[0])
-// in lg[0]) or one per element (Each: a[i], lg[i]). An element leaves at
-// step 36 or when its state (the iterate and the lagging density) repeats.
-// A step evaluates P and the density at each element's iterate, except where
-// the iterate is one the element met before (a fixed point, a cycle between
-// neighbouring doubles): there it takes the values computed then. Where the
-// quantile is a repeated state's iterate, P at it is known: known[i] = 1 and
-// p_at[i] that value (known[i] = 0 elsewhere), if known is not null.
+// The Halley iteration of math_gamma_p_inv for every element of an array,
+// step by step in lanes, with one shape for all (a[0], lg = math_lgamma(a[0]))
+// or one per element (Each: a[i]; lg is then computed here). Up to kBlock
+// elements iterate side by side; each leaves at its step 36 or when its state
+// (the iterate and the lagging density) repeats, and the next elements of the
+// array take the places freed, so that the lanes stay full. A step evaluates
+// P and the density at each element's iterate, except where the iterate is
+// one the element met before (a fixed point, a cycle between neighbouring
+// doubles): there it takes the values computed then. Where the quantile is a
+// repeated state's iterate, P at it is known: known[i] = 1 and p_at[i] that
+// value (known[i] = 0 elsewhere), if known is not null.
 template <bool Each>
 void gamma_p_inv_halley(const double* a, const double* lg, const double* p, double* out, double* p_at,
-                        unsigned char* known, int n) {
-    int slot[kBlock], at[kBlock];
+                        unsigned char* known, std::size_t n) {
+    // Element j of those iterating: out[where[j]], its record in row[j],
+    // steps[j] steps taken.
+    std::size_t where[kBlock];
+    int row[kBlock], steps[kBlock], at[kBlock];
     double pv[kBlock], x[kBlock], d[kBlock], dn[kBlock], r[kBlock], xe[kBlock], re[kBlock], ge[kBlock];
-    // The shapes of the elements still iterating (Each).
-    double av[Each ? kBlock : 1], lgv[Each ? kBlock : 1], a1v[Each ? kBlock : 1];
-    // The state after k steps of slot s: hx[s][k], hd[s][k]; hr[s][k] = P at hx[s][k].
-    double hx[kBlock][kGammaHalleySteps], hd[kBlock][kGammaHalleySteps], hr[kBlock][kGammaHalleySteps];
+    // The shapes of the elements iterating, and log-gamma of the array's
+    // shapes from lg_from on (Each).
+    double av[Each ? kBlock : 1], lgv[Each ? kBlock : 1], a1v[Each ? kBlock : 1], lg_ahead[Each ? kBlock : 1];
+    std::size_t lg_from = 0, lg_to = 0;
+    HalleyRows<kGammaHalleySteps> rows;
     const double a1 = a[0] - 1;
-    if (known != nullptr) {
-        for (int i = 0; i < n; ++i) known[i] = 0;
-    }
     int m = 0;
-    for (int i = 0; i < n; ++i) {
-        const double ai = a[Each ? i : 0], pi = p[i];
-        const double to_one = 1 - pi;
-        if (ai != ai || pi != pi) {
-            out[i] = kNaN;
-        } else if (pi < kEps) {
-            out[i] = 0.0;
-        } else if (pi > 1) {
-            out[i] = kNaN;
-        } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
-            out[i] = kInf;
-        } else if (ai < kEps) {
-            out[i] = 0.0;
-        } else {
-            slot[m] = i;
-            if constexpr (Each) {
-                av[m] = ai;
-                lgv[m] = lg[i];
-                a1v[m] = ai - 1;
+    std::size_t next = 0;
+    for (;;) {
+        // The next elements of the array take the free places.
+        const int first = m;
+        for (; m < kBlock && next < n; ++next) {
+            const std::size_t i = next;
+            const double ai = a[Each ? i : 0], pi = p[i];
+            const double to_one = 1 - pi;
+            if (known != nullptr) known[i] = 0;
+            if (ai != ai || pi != pi) {
+                out[i] = kNaN;
+            } else if (pi < kEps) {
+                out[i] = 0.0;
+            } else if (pi > 1) {
+                out[i] = kNaN;
+            } else if ((to_one < 0 ? -to_one : to_one) < kEps) {
+                out[i] = kInf;
+            } else if (ai < kEps) {
+                out[i] = 0.0;
+            } else {
+                if constexpr (Each) {
+                    if (i >= lg_to) {
+                        lg_from = i;
+                        lg_to = n - i < kBlock ? n : i + kBlock;
+                        lgamma_array(a + lg_from, lg_ahead, lg_to - lg_from);
+                    }
+                    av[m] = ai;
+                    lgv[m] = lg_ahead[i - lg_from];
+                    a1v[m] = ai - 1;
+                }
+                where[m] = i;
+                steps[m] = 0;
+                pv[m] = pi;
+                x[m++] = gamma_p_inv_start(ai, pi);
             }
-            pv[m] = pi;
-            x[m++] = gamma_p_inv_start(ai, pi);
         }
-    }
-    if constexpr (Each) {
-        gamma_density_each(a1v, lgv, x, d, m);
-    } else {
-        gamma_density_array(a1, lg[0], x, d, m);
-    }
-    for (int j = 0; j < m; ++j) {
-        hx[slot[j]][0] = x[j];
-        hd[slot[j]][0] = d[j];
-    }
-    for (int k = 1; m > 0; ++k) {
-        // The iterate of slot s is its state k - 1.
+        if (m == 0) break;
+        if constexpr (Each) {
+            gamma_density_each(a1v + first, lgv + first, x + first, d + first, m - first);
+        } else {
+            gamma_density_array(a1, lg[0], x + first, d + first, m - first);
+        }
+        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
+        // The step of each: P and the density at its iterate.
         int c = 0;
         for (int j = 0; j < m; ++j) {
-            const int s = slot[j];
-            int i = k - 2;
-            while (i >= 0 && !same_bits(hx[s][i], x[j])) --i;
-            if (i >= 0) {
-                r[j] = hr[s][i];
-                dn[j] = hd[s][i + 1];
-            } else {
+            if (!rows.recall(row[j], steps[j], x[j], &r[j], &dn[j])) {
                 at[c] = j;
                 xe[c++] = x[j];
             }
@@ -936,37 +973,28 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
             double h = (e * kHalleyHalf) * q + 1;
             if (h > kHalleyFactorHigh) h = kHalleyFactorHigh;
             if (h < kHalleyFactorLow) h = kHalleyFactorLow;
-            const double next = x[j] - e / h;
-            const int s = slot[j];
-            if (k == kGammaHalleySteps) {
-                out[s] = next;
-                continue;
-            }
-            hr[s][k - 1] = r[j];
-            // State k is (next, dn[j]); if it equals state i, the states
-            // repeat with period k - i and state 36 is state
-            // i + (36 - i) mod period.
-            int repeat = k - 1;
-            while (repeat >= 0 && !(same_bits(hx[s][repeat], next) && same_bits(hd[s][repeat], dn[j]))) --repeat;
-            if (repeat >= 0) {
-                const int last = repeat + (kGammaHalleySteps - repeat) % (k - repeat);
-                out[s] = hx[s][last];
-                if (known != nullptr) {
-                    known[s] = 1;
-                    p_at[s] = hr[s][last];
+            const double next_x = x[j] - e / h;
+            const int k = steps[j] + 1;
+            const int last = k == kGammaHalleySteps ? -1 : rows.step(row[j], k, r[j], next_x, dn[j]);
+            if (k == kGammaHalleySteps || last >= 0) {
+                out[where[j]] = last >= 0 ? rows.hx[row[j]][last] : next_x;
+                if (known != nullptr && last >= 0) {
+                    known[where[j]] = 1;
+                    p_at[where[j]] = rows.hv[row[j]][last];
                 }
+                rows.give(row[j]);
                 continue;
             }
-            hx[s][k] = next;
-            hd[s][k] = dn[j];
-            slot[kept] = s;
+            where[kept] = where[j];
+            row[kept] = row[j];
+            steps[kept] = k;
             if constexpr (Each) {
                 av[kept] = av[j];
                 lgv[kept] = lgv[j];
                 a1v[kept] = a1j;
             }
             pv[kept] = pv[j];
-            x[kept] = next;
+            x[kept] = next_x;
             d[kept++] = dn[j];
         }
         m = kept;
@@ -983,26 +1011,12 @@ void gamma_p_inv_array(double a, const double* p, double* out, double* p_at, uns
         return;
     }
     const double lg = math_lgamma(a);
-    double block[kBlock];
-    for (std::size_t at = 0; at < n; at += kBlock) {
-        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
-        for (int i = 0; i < m; ++i) block[i] = p[at + i];
-        gamma_p_inv_halley<false>(&a, &lg, block, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
-    }
+    gamma_p_inv_halley<false>(&a, &lg, p, out, p_at, known, n);
 }
 
 void gamma_p_inv_each_array(const double* a, const double* p, double* out, double* p_at, unsigned char* known,
                             std::size_t n) {
-    double lg[kBlock], ab[kBlock], pb[kBlock];
-    for (std::size_t at = 0; at < n; at += kBlock) {
-        const int m = static_cast<int>(n - at < kBlock ? n - at : kBlock);
-        for (int i = 0; i < m; ++i) {
-            ab[i] = a[at + i];
-            pb[i] = p[at + i];
-        }
-        lgamma_array(ab, lg, m);
-        gamma_p_inv_halley<true>(ab, lg, pb, out + at, p_at ? p_at + at : nullptr, known ? known + at : nullptr, m);
-    }
+    gamma_p_inv_halley<true>(a, nullptr, p, out, p_at, known, n);
 }
 
 }  // namespace

@@ -132,7 +132,8 @@ struct ShapeCase {
     }
 };
 
-const double kShapeEdges[] = {0.0, -1.0, 0.0 / 0.0, 1.0 / 0.0, 1e-17, 1.0, 10.0, 9.999999999999998, 10.000000000000002};
+const double kShapeEdges[] = {0.0, -1.0, 0.0 / 0.0, 1.0 / 0.0, 1e-17, 1.0, 10.0, 9.999999999999998, 10.000000000000002,
+                               0x1p-52, 0x1.fffffffffffffp-53, 0x1.0000000000001p-52};
 
 ShapeCase shape_case(const char* name, ShapeKernel kernel, std::size_t n, bool probabilities) {
     ShapeCase c{name, kernel, {}, {}, {}, {0}};
