@@ -103,9 +103,10 @@ double poisson_cdf(std::int64_t count, double rate) {
 constexpr double kDecidedRateMax = kQpoisDecidedRateMax;
 constexpr std::int64_t kDecidedCountMax = std::int64_t{1} << 31;
 constexpr double kDecidedMargin = 0x1p-18;
-// Mass the kernel's window drops below e^-35 is far below any margin: the
-// accurate value is then the Poisson distribution function itself.
-constexpr double kNegligibleExponent = 35;
+// Mass the kernel's window drops below e^-18 (1.5e-8) is far below the
+// margin: the accurate value is then the Poisson distribution function
+// itself.
+constexpr double kNegligibleExponent = 18;
 
 // The rate of the thread's previous quantile search (NaN: none yet).
 thread_local double previous_search_rate = kNaN;
@@ -240,7 +241,8 @@ double least_count_beyond(std::int64_t lo, double p, PoissonCdf& cdf) {
 
 double erf_inv_estimate(double x, double& bound) {
     bound = kInf;
-    if (!(abs0(x) < 1)) return kNaN;
+    // (within eps of +-1 the kernel's value is +-inf)
+    if (!(1 - abs0(x) >= kEps)) return kNaN;
     // erf(z) = x where the normal upper tail at z sqrt(2) is (1 - |x|) / 2
     // (1 - |x| exact from |x| = 1/2 on, below that within 2^-53 of it).
     const double y = qnorm_upper((1 - abs0(x)) * 0.5, 0.0, 1.0) * kInvSqrt2;
@@ -251,7 +253,7 @@ double erf_inv_estimate(double x, double& bound) {
     // above the largest distances the tests measure.
     if (y < 2.2) {
         bound = 0x1p-26;
-    } else if (y < 4) {
+    } else if (y < 6) {
         bound = accurate::exp(y * y) * 0x1p-46 + 0x1p-46 * y;
     }
     return x < 0 ? -y : y;
