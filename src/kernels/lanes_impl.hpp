@@ -552,14 +552,12 @@ void erf_inv_array(const double* p, double* out, std::size_t n) {
             const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
                                                 : horner(kInvTail, math_sqrt(w) + kInvTailShift);
             x[j] = c * pv[j];
-            t[j] = (-x[j]) * x[j];
         }
-        exp_array(t + first, d + first, m - first);
-        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
-        // The step of each: erf and exp(-x^2) at its iterate.
+        // The step of each: erf and exp(-x^2) at its iterate. exp(-x^2) at a
+        // start is also the derivative term of the first step.
         int c = 0;
         for (int j = 0; j < m; ++j) {
-            if (!rows.recall(row[j], steps[j], x[j], &f[j], &e[j])) {
+            if (j >= first || !rows.recall(row[j], steps[j], x[j], &f[j], &e[j])) {
                 at[c] = j;
                 xe[c] = x[j];
                 t[c++] = (-x[j]) * x[j];
@@ -570,6 +568,10 @@ void erf_inv_array(const double* p, double* out, std::size_t n) {
         for (int v = 0; v < c; ++v) {
             e[at[v]] = ee[v];
             f[at[v]] = fe[v];
+        }
+        for (int j = first; j < m; ++j) {
+            d[j] = e[j];
+            row[j] = rows.take(x[j], d[j]);
         }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
@@ -746,13 +748,6 @@ void gamma_p_array(double a, const double* x, double* out, std::size_t n) {
     }
 }
 
-// out[i] = exp((log(x[i]) a1 - x[i]) - lg): the density factor of the inverse.
-void gamma_density_array(double a1, double lg, const double* x, double* out, int n) {
-    log_array(x, out, n);
-    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1 - x[i]) - lg;
-    exp_array(out, out, n);
-}
-
 // ---------------------------------------------------------------------------
 // Log-gamma, and the incomplete gamma function and its inverse with a shape
 // per element.
@@ -873,13 +868,6 @@ void gamma_p_each_array(const double* a, const double* x, double* out, std::size
     }
 }
 
-// out[i] = exp((log(x[i]) a1[i] - x[i]) - lg[i]).
-void gamma_density_each(const double* a1, const double* lg, const double* x, double* out, int n) {
-    log_array(x, out, n);
-    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1[i] - x[i]) - lg[i];
-    exp_array(out, out, n);
-}
-
 // The Halley iteration of math_gamma_p_inv for every element of an array,
 // step by step in lanes, with one shape for all (a[0], lg = math_lgamma(a[0]))
 // or one per element (Each: a[i]; lg is then computed here). Up to kBlock
@@ -943,20 +931,19 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
             }
         }
         if (m == 0) break;
-        if constexpr (Each) {
-            gamma_density_each(a1v + first, lgv + first, x + first, d + first, m - first);
-        } else {
-            gamma_density_array(a1, lg[0], x + first, d + first, m - first);
-        }
-        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
         // The step of each: P and the density at its iterate, both from one
-        // logarithm of it.
+        // logarithm of it. The density at a start is also the lagging
+        // density of the first step.
         int c = 0;
-        for (int j = 0; j < m; ++j) {
+        for (int j = 0; j < first; ++j) {
             if (!rows.recall(row[j], steps[j], x[j], &r[j], &dn[j])) {
                 at[c] = j;
                 xe[c++] = x[j];
             }
+        }
+        for (int j = first; j < m; ++j) {
+            at[c] = j;
+            xe[c++] = x[j];
         }
         double lx[kBlock];
         log_array(xe, lx, c);
@@ -976,6 +963,10 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
         for (int v = 0; v < c; ++v) {
             r[at[v]] = re[v];
             dn[at[v]] = ge[v];
+        }
+        for (int j = first; j < m; ++j) {
+            d[j] = dn[j];
+            row[j] = rows.take(x[j], d[j]);
         }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
