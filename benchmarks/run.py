@@ -755,6 +755,7 @@ VARYING_DRAWS = [
     ("rbinom", (10, 0.3), lambda r, n: (r.integers(5, 15, n), 0.3), lambda g, k, p: g.binomial(k, p)),
     ("rpois", (4.0,), lambda r, n: (r.uniform(3.0, 5.0, n),), lambda g, rate: g.poisson(rate)),
     ("rpois", (100.0,), lambda r, n: (r.uniform(90.0, 110.0, n),), lambda g, rate: g.poisson(rate)),
+    ("rpois", (1e4,), lambda r, n: (np.exp(r.uniform(np.log(1e3), np.log(1e5), n)),), lambda g, rate: g.poisson(rate)),
     ("rweibull", (1.5, 2.0), lambda r, n: (r.uniform(1.0, 2.0, n), 2.0), lambda g, k, th: g.weibull(k) * th),
 ]
 
@@ -799,6 +800,14 @@ def streams_section(zv, cfg):
         what = ", ".join("array" if isinstance(a, np.ndarray) else repr(a) for a in args)
         print("    %-9s %-34s %8.1f %9.1f %7.2f %10.1f %7.2f" % (name, "(%s)" % what, t_const, t_vary,
                                                                  t_vary / t_const, t_np, t_vary / t_np))
+    # One scalar call per draw, each with a rate of its own (no run to share).
+    rates = rng.uniform(90.0, 110.0, 2000)
+    e = zv.Engine(cfg.seed)
+    gen = np.random.Generator(np.random.MT19937(cfg.seed))
+    t_zv = best_of(lambda: [zv.rpois(r, engine=e) for r in rates.tolist()], reps, 1) / rates.size * 1e9
+    t_np = best_of(lambda: [gen.poisson(r) for r in rates.tolist()], reps, 1) / rates.size * 1e9
+    print("    %-9s %-34s %8s %9.1f %7s %10.1f %7.2f" % ("rpois", "(float), a call per draw, 90..110", "-", t_zv, "-",
+                                                     t_np, t_zv / t_np))
     print("  Engine.advance(n), ms (least of %d):" % reps)
     for n in ADVANCES:
         e = zv.Engine(cfg.seed)

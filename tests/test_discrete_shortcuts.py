@@ -82,7 +82,7 @@ def test_search_matches_plain_search(probes, rows):
 
 
 def test_accurate_integral_is_far_closer_to_the_kernel_than_the_margin(probes):
-    # qpois trusts the accurate integral's side of p beyond 2^-20 from it, up
+    # qpois trusts the accurate integral's side of p beyond 2^-18 from it, up
     # to rate 2^20 (count below 2^31): the kernel must lie well within that,
     # over the quadrature's window edges and the continued fractions' regimes
     rng = np.random.RandomState(11)
@@ -97,9 +97,9 @@ def test_accurate_integral_is_far_closer_to_the_kernel_than_the_margin(probes):
         rows += ["ppois_gap %d %s" % (max(0, int(c)), float(rate).hex()) for c in counts]
     out = subprocess.run([probes[0]], input=("\n".join(rows) + "\n").encode(), stdout=subprocess.PIPE,
                          check=True).stdout.split()
-    gaps = np.abs([float.fromhex(v.decode()) for v in out])
-    worst = int(np.argmax(gaps))
-    assert gaps[worst] < 2.0 ** -26, rows[worst]
+    gaps = np.abs([float.fromhex(v.decode()) for v in out])  # the accurate value, then the walk's
+    worst = int(np.argmax(gaps)) // 2
+    assert gaps.max() < 2.0 ** -26, rows[worst]
 
 
 def test_inverse_error_function_estimate_is_far_within_its_bound(probes):

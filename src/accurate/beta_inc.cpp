@@ -80,26 +80,26 @@ const ShapeMemo& shape_terms(double a, double b, DD n) {
 
 // D(a, m) = a ln(a/m) + m - a for m = n s (n = a + b), s in (0, 1), m a
 // double-double.
-DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s) {
+DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s, double s_lo) {
     if (s < kTiny) {
         // ln(a/m) = ln a - ln n - ln s; m itself is negligible beside a.
-        const DD l = dd_sub(dd_sub(log_a, log_n), log_dd(s));
+        const DD l = dd_sub(dd_sub(log_a, log_n), dd_add(log_dd(s), s_lo / s));
         return dd_add(dd_mul(l, a), two_sum(m.hi, -a));
     }
     // D(a, m.hi + m.lo) = D(a, m.hi) + (1 - a/m.hi) m.lo to well below an ulp.
     return dd_add(deviance_dd(a, m.hi, log_a), (1 - a / m.hi) * m.lo);
 }
 
-// ln(x^a y^b / B(a, b)) with s the smaller of x and y (x when x_small), the
-// other 1 - s exactly:
+// ln(x^a y^b / B(a, b)) with s + s_lo the smaller of x and y (x when
+// x_small), the other 1 - s - s_lo exactly:
 //   -D(a, n x) - D(b, n y) + ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)),
 // n = a + b, D the deviance and c the Stirling remainder; n x and n y are
 // carried in double-double so that n x + n y = n holds exactly, and the sum
 // is a double-double (in the deep tails its last bits are the result's).
-DD log_prefactor(double a, double b, double s, bool x_small) {
+DD log_prefactor(double a, double b, double s, double s_lo, bool x_small) {
     const DD n = two_sum(a, b);
     DD ms = two_prod(n.hi, s);
-    ms.lo = ms.lo + n.lo * s;
+    ms.lo = ms.lo + (n.lo * s + n.hi * s_lo);
     DD mo = two_sum(n.hi, -ms.hi);
     mo.lo = mo.lo + (n.lo - ms.lo);
     const ShapeMemo& sh = shape_terms(a, b, n);
@@ -107,7 +107,8 @@ DD log_prefactor(double a, double b, double s, bool x_small) {
     const double ao = x_small ? b : a;
     const DD& log_as = x_small ? sh.log_a : sh.log_b;
     const DD& log_ao = x_small ? sh.log_b : sh.log_a;
-    const DD dev = dd_add(deviance_of(as, ms, log_as, sh.log_n, s), deviance_of(ao, mo, log_ao, sh.log_n, 1.0));
+    const DD dev =
+        dd_add(deviance_of(as, ms, log_as, sh.log_n, s, s_lo), deviance_of(ao, mo, log_ao, sh.log_n, 1.0, 0.0));
     return dd_sub(sh.value, dev);
 }
 
@@ -180,14 +181,14 @@ struct Eval {
 };
 
 // x, y in (0, 1), x + y = 1 in the sense of the header.
-Eval evaluate(double a, double b, double x, double y, bool upper) {
+Eval evaluate(double a, double b, double x, double y, bool upper, double small_lo) {
     const bool x_small = x <= y;
     const double s = x_small ? x : y;
     // The fraction of I_x(a, b) converges for x < (a + 1)/(a + b + 2), that
     // of I_y(b, a) for y < (b + 1)/(a + b + 2).
     const double n2 = (a + b) + 2;
     const bool direct_x = x_small ? s * n2 < a + 1 : s * n2 > b + 1;
-    const DD lp = log_prefactor(a, b, s, x_small);
+    const DD lp = log_prefactor(a, b, s, small_lo, x_small);
     const double log_pref = lp.hi + lp.lo;
     const double alpha = direct_x ? a : b;
     const double log_k =
@@ -232,24 +233,25 @@ double log_beta(double a, double b) {
 
 double log_beta_inc_tiny(double a, double b, double log_x) { return ((a * log_x) - log(a)) - log_beta(a, b); }
 
-DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out) {
+DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out, double small_lo) {
     if (x != x || y != y || a != a || b != b) return DD{kNaN, 0.0};
     if (x <= 0 || y <= 0) {
         const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
         return DD{one ? 0.0 : -kInf, 0.0};
     }
-    const Eval ev = evaluate(a, b, x, y, upper);
+    const Eval ev = evaluate(a, b, x, y, upper, small_lo);
     if (log_pref_out) *log_pref_out = ev.log_pref;
     return ev.log_value;
 }
 
-double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_pref_out) {
+double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_pref_out,
+                double small_lo) {
     if (x != x || y != y || a != a || b != b) return kNaN;
     if (x <= 0 || y <= 0) {
         const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
         return log_p ? (one ? 0.0 : -kInf) : (one ? 1.0 : 0.0);
     }
-    const Eval ev = evaluate(a, b, x, y, upper);
+    const Eval ev = evaluate(a, b, x, y, upper, small_lo);
     if (log_pref_out) *log_pref_out = ev.log_pref;
     return log_p ? ev.log_value.hi + ev.log_value.lo : exp_dd(ev.log_value);
 }
@@ -339,7 +341,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
         } else {
             const double x = it.on_x ? it.s : it.t;
             const double y = it.on_x ? it.t : it.s;
-            const Eval ev = evaluate(a, b, x, y, upper);
+            const Eval ev = evaluate(a, b, x, y, upper, 0.0);
             lh = ev.log_value.hi + ev.log_value.lo;
             g1 = sign * exp(ev.log_pref - lh);
             g2 = g1 * (a * y - b * x) - g1 * g1;
@@ -397,6 +399,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
         }
     }
     BetaPoint pt;
+    pt.small_lo = 0.0;
     pt.x_small = it.on_x;
     pt.log_small = it.log_s;
     pt.x = it.on_x ? it.s : it.t;
@@ -407,6 +410,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
 BetaPoint split_point(double p1, double p2, double q1, double q2) {
     BetaPoint pt;
     pt.log_small = kNaN;
+    pt.small_lo = 0.0;
     constexpr double kSplitMax = 0x1p990;  // Dekker's split overflows beyond 2^995
     constexpr double kRatioMin = 1.1850648642339810e-269;  // e^-620
     const double P = p1 * p2;
@@ -425,6 +429,11 @@ BetaPoint split_point(double p1, double p2, double q1, double q2) {
         const double qy = Qd.hi / S.hi;
         pt.x = qx + qx * (Pd.lo / Pd.hi - ls);
         pt.y = qy + qy * (Qd.lo / Qd.hi - ls);
+        // What rounding the smaller to a double left out: in the deep tails
+        // the prefactor raises it to a large power.
+        const DD exact = dd_div(pt.x_small ? Pd : Qd, S);
+        pt.small_lo = (exact.hi - (pt.x_small ? pt.x : pt.y)) + exact.lo;
+        if (pt.x_small != (pt.x <= pt.y)) pt.small_lo = 0.0;  // a tie near 1/2 rounded the other way
         return pt;
     }
     // Far apart or out of range: the logarithms serve.

@@ -18,12 +18,16 @@ namespace accurate {
 // value is positive, also far below the smallest double. log_prefactor, when
 // given, receives ln(x^a y^b / B(a, b)) (for 0 < x < 1), from which the
 // slope of the tail follows: d ln I / d ln x = x^a y^b / (B(a, b) y I).
-double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_prefactor = nullptr);
+// small_lo, when given, is what the smaller of x and y lost in its rounding
+// (the point is then s + small_lo and its complement).
+double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, double* log_prefactor = nullptr,
+                double small_lo = 0.0);
 
 // The logarithm of beta_inc as a double-double (its low part is 0 where the
 // value is not small), for callers that scale the value: f e^l keeps the
 // last bits that a logarithm rounded to double would lose in the deep tails.
-DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_prefactor = nullptr);
+DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_prefactor = nullptr,
+                   double small_lo = 0.0);
 
 // log I_x(a, b) for x given by its logarithm, x below 2^-900 (it may have
 // underflowed): x^a / (a B(a, b)) to double precision.
@@ -40,6 +44,7 @@ struct BetaPoint {
     double x, y;
     bool x_small;
     double log_small;
+    double small_lo;  // the smaller's remainder below its double (split_point)
 };
 BetaPoint beta_inc_inv(double a, double b, double p, bool upper);
 

@@ -84,6 +84,9 @@ double erf_inv_estimate(double x, double& bound);
 // quadrature's window included), computed accurately: qpois decides its
 // comparisons on it where p is not close.
 double ppois_integrated(std::int64_t count, double rate);
+// The same as qpois's walk reaches it from count `from` (the plain loops:
+// ppois_integrated).
+double ppois_walked(std::int64_t from, std::int64_t count, double rate);
 
 // Student t.
 double dt(double x, double dof, bool log);

@@ -1,4 +1,5 @@
 // Poisson distribution with mean rate lambda, on the counts 0, 1, 2, ...
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -101,7 +102,10 @@ double poisson_cdf(std::int64_t count, double rate) {
 // remembered values instead.
 constexpr double kDecidedRateMax = kQpoisDecidedRateMax;
 constexpr std::int64_t kDecidedCountMax = std::int64_t{1} << 31;
-constexpr double kDecidedMargin = 0x1p-20;
+constexpr double kDecidedMargin = 0x1p-18;
+// Mass the kernel's window drops below e^-35 is far below any margin: the
+// accurate value is then the Poisson distribution function itself.
+constexpr double kNegligibleExponent = 35;
 
 // The rate of the thread's previous quantile search (NaN: none yet).
 thread_local double previous_search_rate = kNaN;
@@ -126,11 +130,11 @@ public:
     }
 
     // Whether (*this)(count) > p, for p in [0, 1].
-    bool above(std::int64_t count, double p) const {
+    bool above(std::int64_t count, double p) {
 #ifndef ZORVANA_PLAIN_LOOPS
         if (decide_ && count <= kDecidedCountMax && (count > kLargestSummedCount || rate_ > kLargestSummedRate) &&
             !is_remembered(remembered_slot(count, rate_), count, rate_)) {
-            const double gap = ppois_integrated(count, rate_) - p;
+            const double gap = integrated(count) - p;
             if (gap > kDecidedMargin) return true;
             if (gap < -kDecidedMargin) return false;
         }
@@ -139,6 +143,34 @@ public:
     }
 
 private:
+#ifndef ZORVANA_PLAIN_LOOPS
+    // ppois_integrated(count, rate), to far within the margin. Where the
+    // kernel's window drops no mass that counts, that is the Poisson
+    // distribution function, and a search's next count adds its mass to the
+    // value before (the mass from the one before: a walk's few steps add
+    // rounding far below the margin).
+public:
+    double integrated(std::int64_t count) {
+        const double a = count_plus_one(count);
+        if (!gamma_p_whole(a, rate_, kNegligibleExponent)) {
+            chained_ = -1;
+            return ppois_integrated(count, rate_);
+        }
+        if (chained_ >= 0 && count == chained_ + 1) {
+            mass_ = mass_ * rate_ / static_cast<double>(count);
+            chained_cdf_ = chained_cdf_ + mass_;
+        } else {
+            chained_cdf_ = accurate::gamma_q(a, rate_);
+            mass_ = accurate::exp((static_cast<double>(count) * accurate::log(rate_) - rate_) - accurate::lgamma(a));
+        }
+        chained_ = count;
+        return chained_cdf_;
+    }
+
+private:
+    std::int64_t chained_ = -1;  // the count of chained_cdf_ (-1: none)
+    double chained_cdf_ = 0, mass_ = 0;
+#endif
     double rate_;
     double exp_neg_rate_;
     bool decide_;
@@ -148,15 +180,17 @@ private:
 // The normal start's count from an estimate of its inverse error function
 // (see erf_inv_estimate): false where the start value may lie within the
 // estimate's reach of a whole count, whose truncation it would then not know.
-bool estimated_start(double p, double rate, double sigma, std::int64_t& start) {
+bool estimated_start(double p, double rate, std::int64_t& start) {
     double bound;
     const double z = erf_inv_estimate((p + p) - 1, bound);
     if (!(bound < 1)) return false;
-    const double scale = sigma * kSqrt2;
+    const double scale = std::sqrt(rate) * kSqrt2;
     const double g = z * scale + rate;
     const double v = g - kNormalStartOffset;
-    // g's own roundings, and those of g - 3, are below 2^-52 of g and rate.
-    const double reach = bound * scale + 0x1p-50 * (abs0(g) + rate);
+    // g's own roundings, those of g - 3 and those of the two square roots
+    // (the kernel's within a few units of the correctly rounded one) are
+    // below 2^-48 of g and rate.
+    const double reach = bound * scale + 0x1p-48 * (abs0(g) + rate);
     if (v + reach < 1) {
         start = 0;
         return true;
@@ -181,7 +215,7 @@ std::int64_t start_count(double g) {
 // double from kLinearSearchSteps until a count passes p, then the bracket is
 // halved. The counts end at kMaxCount; if even that one does not pass p, the
 // answer is the next count, 2^63.
-double least_count_beyond(std::int64_t lo, double p, const PoissonCdf& cdf) {
+double least_count_beyond(std::int64_t lo, double p, PoissonCdf& cdf) {
     std::int64_t step = kLinearSearchSteps;
     std::int64_t hi;
     for (;;) {
@@ -230,6 +264,17 @@ double ppois_integrated(std::int64_t count, double rate) {
     return accurate::gamma_q(a, ub) + (lb > 0 ? accurate::gamma_p(a, lb) : 0.0);
 }
 
+double ppois_walked(std::int64_t from, std::int64_t count, double rate) {
+#ifndef ZORVANA_PLAIN_LOOPS
+    PoissonCdf cdf(rate, true);
+    for (std::int64_t c = from; c < count; ++c) cdf.integrated(c);
+    return cdf.integrated(count);
+#else
+    (void)from;
+    return ppois_integrated(count, rate);
+#endif
+}
+
 double dpois(std::int64_t x, double rate, bool log) {
     if (rate < 0 || is_nan(rate)) return kNaN;
     if (x < 0) return zero_or_ninf(log);
@@ -256,15 +301,14 @@ double qpois(double p, double rate) {
     if (is_pinf(rate)) return kInf;
 
 #ifdef ZORVANA_PLAIN_LOOPS
-    const PoissonCdf cdf(rate);
+    PoissonCdf cdf(rate);
 #else
     const bool afresh = !(rate == previous_search_rate);
     previous_search_rate = rate;
-    const PoissonCdf cdf(rate, afresh && rate <= kDecidedRateMax);
+    PoissonCdf cdf(rate, afresh && rate <= kDecidedRateMax);
 #endif
     std::int64_t start = 0;
     if (rate >= kNormalStartRate) {
-        const double sigma = math_sqrt(rate);
         bool estimated = false;
 #ifndef ZORVANA_PLAIN_LOOPS
         // Up to rate kDecidedRateMax the start's count comes from an estimate
@@ -272,10 +316,11 @@ double qpois(double p, double rate) {
         // a caller has not computed the function itself ahead).
         double ahead;
         if (rate <= kDecidedRateMax && !prefetched(Prefetch::erf_inv, 0.0, (p + p) - 1, ahead)) {
-            estimated = estimated_start(p, rate, sigma, start);
+            estimated = estimated_start(p, rate, start);
         }
 #endif
         if (!estimated) {
+            const double sigma = math_sqrt(rate);
             const double g = math_erf_inv((p + p) - 1) * (sigma * kSqrt2) + rate;
             // Counts beyond the 64-bit range: the normal start itself is the
             // answer, its error far below the spacing of the doubles there.

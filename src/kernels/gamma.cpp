@@ -93,6 +93,14 @@ constexpr WindowRow kWindow[kWindowRows] = {
     {70, 8, 7},     {50, 7, 6},    {40, 6, 5},   {30, 5, 5},   {-kInf, 4, 5},
 };
 
+constexpr bool rows_widen_upward() {
+    for (int row = 1; row < kWindowRows; ++row) {
+        if (kWindow[row - 1].k_lo < kWindow[row].k_lo || kWindow[row - 1].k_hi < kWindow[row].k_hi) return false;
+    }
+    return true;
+}
+static_assert(rows_widen_upward(), "a larger shape has no narrower window");
+
 // a / (a + 1 + ...) form of gamma(a, x) e^x x^-a, evaluated from the deepest
 // level up: S(55) = (55 + a) - 1, S(k) = ((k + a) - 1) + c_k x / S(k + 1).
 double series_fraction(double a, double x) {
@@ -226,6 +234,20 @@ bool gamma_p_window(double a, double x, double& lb, double& ub) {
     if (a < kSmallShape || x / a > kUpperFractionRatio) return false;
     quadrature_window(a, x, lb, ub);
     return true;
+}
+
+// Above shape 90 the window reaches at least 9 sqrt(a) below the mode, whose
+// lower tail holds at most e^-40.5, and 8 sqrt(a) above it.
+constexpr int kWideRow = 5;
+static_assert(kWindow[kWideRow].shape_above == 90 && kWindow[kWideRow].k_lo == 9 && kWindow[kWideRow].k_hi == 8,
+              "the rows of the shapes above 90");
+
+bool gamma_p_whole(double a, double x, double exponent) {
+    if (a < kSmallShape || x / a > kUpperFractionRatio) return true;
+    if (exponent <= 40 && a > kWindow[kWideRow].shape_above && (x <= a || (x - a) * (x - a) < 60 * a)) return true;
+    double lb, ub;
+    quadrature_window(a, x, lb, ub);
+    return ub == x && (lb == 0 || (a - lb) * (a - lb) > (exponent + exponent) * a);
 }
 
 double math_poisson_sum(std::int64_t n, double x) {

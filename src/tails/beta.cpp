@@ -38,7 +38,7 @@ accurate::DD f_log_upper_dd(double x, double d1, double d2, double* log_pref) {
         if (log_pref) *log_pref = h * pt.log_small - accurate::log_beta(h, g);
         return accurate::DD{accurate::log_beta_inc_tiny(h, g, pt.log_small), 0.0};
     }
-    return accurate::log_beta_inc_dd(g, h, pt.x, pt.y, true, log_pref);
+    return accurate::log_beta_inc_dd(g, h, pt.x, pt.y, true, log_pref, pt.small_lo);
 }
 
 double f_log_upper(double x, double d1, double d2, double* log_pref) {

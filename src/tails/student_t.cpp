@@ -34,7 +34,7 @@ accurate::DD t_log_twice_upper(double t, double dof, double* log_pref) {
         if (log_pref) *log_pref = a * pt.log_small - accurate::log_beta(a, kHalf);
         return accurate::DD{accurate::log_beta_inc_tiny(a, kHalf, pt.log_small), 0.0};
     }
-    return accurate::log_beta_inc_dd(a, kHalf, pt.x, pt.y, false, log_pref);
+    return accurate::log_beta_inc_dd(a, kHalf, pt.x, pt.y, false, log_pref, pt.small_lo);
 }
 
 // ln P(T > t) for 0 < t < inf.
@@ -77,7 +77,7 @@ TEval t_eval(double t, double dof, bool centre) {
         e.y = 1.0;
         return e;
     }
-    e.log_j = accurate::beta_inc(a, kHalf, pt.x, pt.y, centre, true, &e.log_pref);
+    e.log_j = accurate::beta_inc(a, kHalf, pt.x, pt.y, centre, true, &e.log_pref, pt.small_lo);
     e.x = pt.x;
     e.y = pt.y;
     return e;

@@ -3,7 +3,7 @@
 // computed as written) can be compared with the shortcuts. Reads lines
 // "qbinom p n prob" or "qpois p rate" (p, prob, rate in any form strtod
 // accepts, n a decimal integer), "pbinom x n prob", "ppois_gap x rate"
-// (the kernel's ppois less ppois_integrated) or "erf_inv_gap x" (the
+// (the kernel's ppois less ppois_integrated, and less ppois_walked) or "erf_inv_gap x" (the
 // kernel's inverse error function less its estimate, then the estimate's
 // bound) and prints each result as a hexadecimal floating literal.
 #include <cstdio>
@@ -35,7 +35,9 @@ int main() {
             const std::int64_t count = std::strtoll(a.c_str(), nullptr, 10);
             const double rate = std::strtod(b.c_str(), nullptr);
             const double kernel = 1 - math_gamma_p(static_cast<double>(count + 1), rate);  // ppois before its clamp
-            std::printf("%a\n", kernel - ppois_integrated(count, rate));
+            // then as a walk of up to 40 counts reaches it
+            const double walked = ppois_walked(count > 40 ? count - 40 : 0, count, rate);
+            std::printf("%a %a\n", kernel - ppois_integrated(count, rate), kernel - walked);
         } else if (name == "erf_inv_gap") {
             double bound;
             const double estimate = erf_inv_estimate(p, bound);
