@@ -182,7 +182,8 @@ double math_beta_i_inv(double a, double b, double p) {
         if (step == kHalleySteps) return next;
         if (abs0(x) < kEps || abs0(1 - x) < kEps) return next;
         // The density lags one iterate behind: it is taken at x, not at next.
-        d = met ? density : beta_density(a, b, lbeta, logs);
+        if (!met && !orbit.first_term(&density)) density = beta_density(a, b, lbeta, logs);
+        d = density;
         if (abs0(d) < kEps) return next;
         x = next;
         double last;

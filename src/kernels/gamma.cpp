@@ -302,7 +302,8 @@ double math_gamma_p_inv(double a, double p) {
         const double h = clamp_halley_factor((e * kHalleyHalf) * q + 1);
         const double next = x - e / h;
         if (step == kHalleySteps) return next;
-        d = met ? density : math_exp((math_log(x) * a1 - x) - lg);
+        if (!met && !orbit.first_term(&density)) density = math_exp((math_log(x) * a1 - x) - lg);
+        d = density;
         x = next;
         double last;
         if (orbit.repeats(x, d, &last)) return last;

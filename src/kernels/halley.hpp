@@ -45,7 +45,8 @@ inline double clamp_halley_factor(double h) {
 // (its value, remembered per state) and the derivative term, which becomes
 // the lagging d of the next state. When the iterate repeats that of an
 // earlier state (a fixed point, a cycle between neighbouring doubles), both
-// are the values computed there, recalled instead of evaluated again.
+// are the values computed there, recalled instead of evaluated again; the
+// term at the start is the start's d.
 //
 // Built with ZORVANA_PLAIN_LOOPS, nothing is recorded, no repeat is ever
 // reported and nothing recalled: every step is taken and evaluates both
@@ -113,6 +114,19 @@ class HalleyOrbit {
 #endif
         ZV_HALLEY_STATS(++halley_last_run.evaluations);
         return false;
+    }
+
+    // At the first step the iterate is the start, and the derivative term at
+    // it the start's own d.
+    bool first_term(double* term) const {
+#ifdef ZORVANA_PLAIN_LOOPS
+        (void)term;
+        return false;
+#else
+        if (count_ != 1) return false;
+        std::memcpy(term, &d_[0], sizeof *term);
+        return true;
+#endif
     }
 
     // The value the step computed (or recalled) at the current iterate.

@@ -552,14 +552,12 @@ void erf_inv_array(const double* p, double* out, std::size_t n) {
             const double c = w < kInvTailSwitch ? horner(kInvCentre, w + kInvCentreShift)
                                                 : horner(kInvTail, math_sqrt(w) + kInvTailShift);
             x[j] = c * pv[j];
-            t[j] = (-x[j]) * x[j];
         }
-        exp_array(t + first, d + first, m - first);
-        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
-        // The step of each: erf and exp(-x^2) at its iterate.
+        // The step of each: erf and exp(-x^2) at its iterate. exp(-x^2) at a
+        // start is also the derivative term of the first step.
         int c = 0;
         for (int j = 0; j < m; ++j) {
-            if (!rows.recall(row[j], steps[j], x[j], &f[j], &e[j])) {
+            if (j >= first || !rows.recall(row[j], steps[j], x[j], &f[j], &e[j])) {
                 at[c] = j;
                 xe[c] = x[j];
                 t[c++] = (-x[j]) * x[j];
@@ -570,6 +568,10 @@ void erf_inv_array(const double* p, double* out, std::size_t n) {
         for (int v = 0; v < c; ++v) {
             e[at[v]] = ee[v];
             f[at[v]] = fe[v];
+        }
+        for (int j = first; j < m; ++j) {
+            d[j] = e[j];
+            row[j] = rows.take(x[j], d[j]);
         }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
@@ -691,8 +693,8 @@ void quadratures(const int* at, const double* a, const double* x, const double* 
 }
 
 // out[i] = math_gamma_p(a, x[i]) for n <= kBlock elements and a shape a >= eps
-// that is not NaN, lg = math_lgamma(a).
-void gamma_p_block(double a, double lg, const double* x, double* out, int n) {
+// that is not NaN, lg = math_lgamma(a); log_x, if not null, holds math_log(x[i]).
+void gamma_p_block(double a, double lg, const double* x, double* out, int n, const double* log_x = nullptr) {
     int at[2][kBlock], quad_at[kBlock];
     double xs[2][kBlock], power[2][kBlock], quad_a[kBlock], quad_x[kBlock], quad_lg[kBlock];
     int count[2] = {0, 0}, quads = 0;
@@ -720,7 +722,11 @@ void gamma_p_block(double a, double lg, const double* x, double* out, int n) {
         const int m = count[r];
         if (m == 0) continue;
         // x^a e^-x / Gamma(a) = exp((log(x) a - x) - lg)
-        log_array(xs[r], power[r], m);
+        if (log_x != nullptr) {
+            for (int j = 0; j < m; ++j) power[r][j] = log_x[at[r][j]];
+        } else {
+            log_array(xs[r], power[r], m);
+        }
         for (int j = 0; j < m; ++j) power[r][j] = (power[r][j] * a - xs[r][j]) - lg;
         exp_array(power[r], power[r], m);
         gamma_fraction_array(a, xs[r], power[r], power[r], m, r == 1);
@@ -740,13 +746,6 @@ void gamma_p_array(double a, const double* x, double* out, std::size_t n) {
         for (int i = 0; i < m; ++i) block[i] = x[at + i];
         gamma_p_block(a, lg, block, out + at, m);
     }
-}
-
-// out[i] = exp((log(x[i]) a1 - x[i]) - lg): the density factor of the inverse.
-void gamma_density_array(double a1, double lg, const double* x, double* out, int n) {
-    log_array(x, out, n);
-    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1 - x[i]) - lg;
-    exp_array(out, out, n);
 }
 
 // ---------------------------------------------------------------------------
@@ -808,8 +807,9 @@ void gamma_fraction_each(const double* a, const double* x, const double* power, 
 }
 
 // out[i] = math_gamma_p(a[i], x[i]) for n <= kBlock elements, given
-// lg[i] = math_lgamma(a[i]).
-void gamma_p_block_each(const double* a, const double* lg, const double* x, double* out, int n) {
+// lg[i] = math_lgamma(a[i]) (and math_log(x[i]) in log_x, if not null).
+void gamma_p_block_each(const double* a, const double* lg, const double* x, double* out, int n,
+                        const double* log_x = nullptr) {
     int at[3][kBlock];
     double as[3][kBlock], xs[3][kBlock], power[3][kBlock];
     int count[3] = {0, 0, 0};
@@ -842,7 +842,11 @@ void gamma_p_block_each(const double* a, const double* lg, const double* x, doub
         if (m == 0) continue;
         // x^a e^-x / Gamma(a) = exp((log(x) a - x) - lg); lg waits in power.
         double lx[kBlock];
-        log_array(xs[r], lx, m);
+        if (log_x != nullptr) {
+            for (int j = 0; j < m; ++j) lx[j] = log_x[at[r][j]];
+        } else {
+            log_array(xs[r], lx, m);
+        }
         for (int j = 0; j < m; ++j) power[r][j] = (lx[j] * as[r][j] - xs[r][j]) - power[r][j];
         exp_array(power[r], power[r], m);
         gamma_fraction_each(as[r], xs[r], power[r], power[r], m, r == 1);
@@ -862,13 +866,6 @@ void gamma_p_each_array(const double* a, const double* x, double* out, std::size
         lgamma_array(ab, lg, m);
         gamma_p_block_each(ab, lg, xb, out + at, m);
     }
-}
-
-// out[i] = exp((log(x[i]) a1[i] - x[i]) - lg[i]).
-void gamma_density_each(const double* a1, const double* lg, const double* x, double* out, int n) {
-    log_array(x, out, n);
-    for (int i = 0; i < n; ++i) out[i] = (out[i] * a1[i] - x[i]) - lg[i];
-    exp_array(out, out, n);
 }
 
 // The Halley iteration of math_gamma_p_inv for every element of an array,
@@ -934,36 +931,42 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
             }
         }
         if (m == 0) break;
-        if constexpr (Each) {
-            gamma_density_each(a1v + first, lgv + first, x + first, d + first, m - first);
-        } else {
-            gamma_density_array(a1, lg[0], x + first, d + first, m - first);
-        }
-        for (int j = first; j < m; ++j) row[j] = rows.take(x[j], d[j]);
-        // The step of each: P and the density at its iterate.
+        // The step of each: P and the density at its iterate, both from one
+        // logarithm of it. The density at a start is also the lagging
+        // density of the first step.
         int c = 0;
-        for (int j = 0; j < m; ++j) {
+        for (int j = 0; j < first; ++j) {
             if (!rows.recall(row[j], steps[j], x[j], &r[j], &dn[j])) {
                 at[c] = j;
                 xe[c++] = x[j];
             }
         }
+        for (int j = first; j < m; ++j) {
+            at[c] = j;
+            xe[c++] = x[j];
+        }
+        double lx[kBlock];
+        log_array(xe, lx, c);
         if constexpr (Each) {
-            double ae[kBlock], lge[kBlock], a1e[kBlock];
+            double ae[kBlock], lge[kBlock];
             for (int v = 0; v < c; ++v) {
                 ae[v] = av[at[v]];
                 lge[v] = lgv[at[v]];
-                a1e[v] = a1v[at[v]];
+                ge[v] = (lx[v] * a1v[at[v]] - xe[v]) - lge[v];
             }
-            gamma_p_block_each(ae, lge, xe, re, c);
-            gamma_density_each(a1e, lge, xe, ge, c);
+            gamma_p_block_each(ae, lge, xe, re, c, lx);
         } else {
-            gamma_p_block(a[0], lg[0], xe, re, c);
-            gamma_density_array(a1, lg[0], xe, ge, c);
+            for (int v = 0; v < c; ++v) ge[v] = (lx[v] * a1 - xe[v]) - lg[0];
+            gamma_p_block(a[0], lg[0], xe, re, c, lx);
         }
+        exp_array(ge, ge, c);
         for (int v = 0; v < c; ++v) {
             r[at[v]] = re[v];
             dn[at[v]] = ge[v];
+        }
+        for (int j = first; j < m; ++j) {
+            d[j] = dn[j];
+            row[j] = rows.take(x[j], d[j]);
         }
         int kept = 0;
         for (int j = 0; j < m; ++j) {
