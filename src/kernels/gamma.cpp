@@ -230,6 +230,10 @@ bool gamma_p_window(double a, double x, double& lb, double& ub) {
     return true;
 }
 
+// 1 / k, for the series of gamma_p_whole.
+constexpr double kInverse[13] = {0, 1, 1.0 / 2, 1.0 / 3, 1.0 / 4, 1.0 / 5, 1.0 / 6,
+                                 1.0 / 7, 1.0 / 8, 1.0 / 9, 1.0 / 10, 1.0 / 11, 1.0 / 12};
+
 bool gamma_p_whole(double a, double x, double exponent) {
     if (a < kSmallShape || x / a > kUpperFractionRatio) return true;
     int row = 0;
@@ -243,12 +247,15 @@ bool gamma_p_whole(double a, double x, double exponent) {
     if (lb <= 0) return true;
     // a (u - 1 - ln u) with u = lb / a, from below: -ln u is the sum of
     // t^k / k over k >= 1, t = 1 - u; the terms from k = 2 on are what is
-    // left after u - 1 = -t, taken up to k = 12.
-    const double t = (a - lb) / a;
-    double power = t, h = 0;
+    // left after u - 1 = -t. The first of them alone settles most shapes;
+    // otherwise they are taken up to k = 12.
+    const double gap = a - lb;
+    if (gap * gap > (exponent + exponent) * a) return true;
+    const double t = gap / a;
+    double power = t * t, h = 0;
     for (int k = 2; k <= 12; ++k) {
+        h = h + power * kInverse[k];
         power = power * t;
-        h = h + power / k;
     }
     return h * a > exponent;
 }
