@@ -149,14 +149,12 @@ public:
         return (*this)(count) > p;
     }
 
-private:
 #ifndef ZORVANA_PLAIN_LOOPS
     // ppois_integrated(count, rate), to far within the margin. Where the
     // kernel's window drops no mass that counts, that is the Poisson
     // distribution function, and a search's next count adds its mass to the
     // value before (the mass from the one before: a walk's few steps add
     // rounding far below the margin).
-public:
     double integrated(std::int64_t count) {
         const double a = count_plus_one(count);
         if (!gamma_p_whole(a, rate_, kNegligibleExponent)) {
