@@ -887,7 +887,7 @@ Examples
 >>> zv.pf(2.0, 3.0, 5.0)
 0.767376081999922
 >>> zv.pf(10.0, 3.0, 20.0, lower_tail=False)
-0.0003094054635144073)doc"}},
+0.00030940546351440715)doc"}},
     {"pgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the gamma distribution,
 element-wise.
 
@@ -1194,7 +1194,7 @@ Examples
 >>> zv.pt(2.0, 5.0)
 0.9490302605850709
 >>> 2 * zv.pt(4.5, 20.0, lower_tail=False)
-0.0002187712117371825)doc"}},
+0.00021877121173718254)doc"}},
     {"punif", {"(x, a, b, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the uniform distribution,
 element-wise.
 
