@@ -227,6 +227,7 @@ LONG_CALLS = [
     "z.rbinom(10**13, 0.5, engine=e)",                # scalar draw
     "z.rbinom(10**6, 0.5, 200000, e)",                # array draw: many long draws
     "z.rbinom(np.full(200000, 10**6), [0.5], engine=e)",  # array parameters: many long draws
+    "z.rpois(np.full(2000000, 3e6), engine=e)",       # runs of uniforms drawn ahead of their quantiles
 ]
 
 

@@ -99,14 +99,14 @@ def test_accurate_integral_is_far_closer_to_the_kernel_than_the_margin(probes):
                          check=True).stdout.split()
     gaps = np.abs([float.fromhex(v.decode()) for v in out])  # the accurate value, then the walk's
     worst = int(np.argmax(gaps)) // 2
-    assert gaps.max() < 2.0 ** -26, rows[worst]
+    assert gaps.max() < 2.0 ** -24, rows[worst]
 
 
 def test_inverse_error_function_estimate_is_far_within_its_bound(probes):
     # qpois takes its normal start's count from the estimate where the
     # start lies farther than the bound's reach from a whole count
     rng = np.random.RandomState(12)
-    z = np.concatenate([rng.uniform(0, 4.2, 40000), rng.uniform(1.8, 2.3, 20000), [0.0, 2.1, 2.2, 4.0]])
+    z = np.concatenate([rng.uniform(0, 6.2, 40000), rng.uniform(1.8, 2.3, 20000), [0.0, 2.1, 2.2, 4.0, 6.0]])
     z *= rng.choice([-1.0, 1.0], z.size)
     x = np.concatenate([[math.erf(v) for v in z], rng.uniform(-1, 1, 20000)])
     rows = ["erf_inv_gap %s" % float(v).hex() for v in x if abs(v) < 1]
@@ -114,9 +114,11 @@ def test_inverse_error_function_estimate_is_far_within_its_bound(probes):
                          check=True).stdout.split()
     gap = np.abs([float.fromhex(v.decode()) for v in out[0::2]])
     bound = np.array([float.fromhex(v.decode()) for v in out[1::2]])
-    assert np.isfinite(bound).mean() > 0.95
-    worst = int(np.argmax(gap / bound))
-    assert gap[worst] < bound[worst] / 16, rows[worst]
+    known = np.isfinite(bound)
+    assert known.mean() > 0.9
+    ratio = np.where(known, gap / np.where(known, bound, 1.0), 0.0)
+    worst = int(np.argmax(ratio))
+    assert ratio[worst] < 1 / 16, rows[worst]
 
 
 @pytest.mark.parametrize("n, prob, p", [(300000, 0.5, 0.5), (300000, 0.3, 1 - 1e-12), (300000, 0.5, 1e-300),

@@ -103,11 +103,19 @@ double poisson_cdf(std::int64_t count, double rate) {
 constexpr double kDecidedRateMax = kQpoisDecidedRateMax;
 constexpr std::int64_t kDecidedCountMax = std::int64_t{1} << 31;
 constexpr double kDecidedMargin = 0x1p-18;
-// Mass the kernel's window drops below e^-35 is far below any margin: the
-// accurate value is then the Poisson distribution function itself.
-constexpr double kNegligibleExponent = 35;
+// Mass the kernel's window drops below e^-18 (1.5e-8) is far below the
+// margin: the accurate value is then the Poisson distribution function
+// itself.
+constexpr double kNegligibleExponent = 18;
 
-// The rate of the thread's previous quantile search (NaN: none yet).
+#if defined(__GNUC__)
+#define POISSON_OUT_OF_LINE __attribute__((noinline))
+#else
+#define POISSON_OUT_OF_LINE
+#endif
+
+// The rate of the thread's previous quantile search that asked for an
+// incomplete gamma value (NaN: none yet).
 thread_local double previous_search_rate = kNaN;
 #endif
 
@@ -115,8 +123,9 @@ thread_local double previous_search_rate = kNaN;
 // the summed branch is taken once.
 class PoissonCdf {
 public:
-    explicit PoissonCdf(double rate, bool decide = false)
-        : rate_(rate), exp_neg_rate_(rate > kLargestSummedRate ? 0.0 : math_exp(-rate)), decide_(decide) {}
+    // may_decide: comparisons may be decided ahead, if the rate is met afresh.
+    explicit PoissonCdf(double rate, bool may_decide = false)
+        : rate_(rate), exp_neg_rate_(rate > kLargestSummedRate ? 0.0 : math_exp(-rate)), may_decide_(may_decide) {}
 
     double operator()(std::int64_t count) const {
 #ifdef ZORVANA_PLAIN_LOOPS
@@ -132,11 +141,9 @@ public:
     // Whether (*this)(count) > p, for p in [0, 1].
     bool above(std::int64_t count, double p) {
 #ifndef ZORVANA_PLAIN_LOOPS
-        if (decide_ && count <= kDecidedCountMax && (count > kLargestSummedCount || rate_ > kLargestSummedRate) &&
-            !is_remembered(remembered_slot(count, rate_), count, rate_)) {
-            const double gap = integrated(count) - p;
-            if (gap > kDecidedMargin) return true;
-            if (gap < -kDecidedMargin) return false;
+        if (may_decide_ && count <= kDecidedCountMax && (count > kLargestSummedCount || rate_ > kLargestSummedRate)) {
+            const int side = decided_side(count, p);
+            if (side >= 0) return side == 1;
         }
 #endif
         return (*this)(count) > p;
@@ -168,12 +175,34 @@ public:
     }
 
 private:
+    // 1 where the accurate value settles that the kernel's is above p, 0
+    // where it settles that it is not, -1 where the kernel must tell (out of
+    // line: the searches that never get here keep their loops tight).
+    POISSON_OUT_OF_LINE int decided_side(std::int64_t count, double p) {
+        if (!afresh() || is_remembered(remembered_slot(count, rate_), count, rate_)) return -1;
+        const double gap = integrated(count) - p;
+        if (gap > kDecidedMargin) return 1;
+        if (gap < -kDecidedMargin) return 0;
+        return -1;
+    }
+
+    // Whether the thread's previous search asked at another rate (settled on
+    // the first question, which this search then records).
+    bool afresh() {
+        if (afresh_ < 0) {
+            afresh_ = rate_ == previous_search_rate ? 0 : 1;
+            previous_search_rate = rate_;
+        }
+        return afresh_ == 1;
+    }
+
     std::int64_t chained_ = -1;  // the count of chained_cdf_ (-1: none)
     double chained_cdf_ = 0, mass_ = 0;
+    int afresh_ = -1;  // -1: not yet settled
 #endif
     double rate_;
     double exp_neg_rate_;
-    bool decide_;
+    bool may_decide_;
 };
 
 #ifndef ZORVANA_PLAIN_LOOPS
@@ -240,7 +269,8 @@ double least_count_beyond(std::int64_t lo, double p, PoissonCdf& cdf) {
 
 double erf_inv_estimate(double x, double& bound) {
     bound = kInf;
-    if (!(abs0(x) < 1)) return kNaN;
+    // (within eps of +-1 the kernel's value is +-inf)
+    if (!(1 - abs0(x) >= kEps)) return kNaN;
     // erf(z) = x where the normal upper tail at z sqrt(2) is (1 - |x|) / 2
     // (1 - |x| exact from |x| = 1/2 on, below that within 2^-53 of it).
     const double y = qnorm_upper((1 - abs0(x)) * 0.5, 0.0, 1.0) * kInvSqrt2;
@@ -251,7 +281,7 @@ double erf_inv_estimate(double x, double& bound) {
     // above the largest distances the tests measure.
     if (y < 2.2) {
         bound = 0x1p-26;
-    } else if (y < 4) {
+    } else if (y < 6) {
         bound = accurate::exp(y * y) * 0x1p-46 + 0x1p-46 * y;
     }
     return x < 0 ? -y : y;
@@ -303,9 +333,7 @@ double qpois(double p, double rate) {
 #ifdef ZORVANA_PLAIN_LOOPS
     PoissonCdf cdf(rate);
 #else
-    const bool afresh = !(rate == previous_search_rate);
-    previous_search_rate = rate;
-    PoissonCdf cdf(rate, afresh && rate <= kDecidedRateMax);
+    PoissonCdf cdf(rate, rate <= kDecidedRateMax);
 #endif
     std::int64_t start = 0;
     if (rate >= kNormalStartRate) {

@@ -4,6 +4,8 @@
 // x by Halley steps. Every operation order below is part of the values.
 #include "kernels/gamma.hpp"
 
+#include <cmath>
+
 #include "kernels/elementary.hpp"
 #include "kernels/gauss_legendre_table.hpp"
 #include "kernels/halley.hpp"
@@ -92,14 +94,6 @@ constexpr WindowRow kWindow[kWindowRows] = {
     {1000, 11, 10}, {800, 11, 10}, {500, 10, 9}, {300, 10, 9}, {100, 9, 8}, {90, 9, 8},
     {70, 8, 7},     {50, 7, 6},    {40, 6, 5},   {30, 5, 5},   {-kInf, 4, 5},
 };
-
-constexpr bool rows_widen_upward() {
-    for (int row = 1; row < kWindowRows; ++row) {
-        if (kWindow[row - 1].k_lo < kWindow[row].k_lo || kWindow[row - 1].k_hi < kWindow[row].k_hi) return false;
-    }
-    return true;
-}
-static_assert(rows_widen_upward(), "a larger shape has no narrower window");
 
 // a / (a + 1 + ...) form of gamma(a, x) e^x x^-a, evaluated from the deepest
 // level up: S(55) = (55 + a) - 1, S(k) = ((k + a) - 1) + c_k x / S(k + 1).
@@ -236,18 +230,27 @@ bool gamma_p_window(double a, double x, double& lb, double& ub) {
     return true;
 }
 
-// Above shape 90 the window reaches at least 9 sqrt(a) below the mode, whose
-// lower tail holds at most e^-40.5, and 8 sqrt(a) above it.
-constexpr int kWideRow = 5;
-static_assert(kWindow[kWideRow].shape_above == 90 && kWindow[kWideRow].k_lo == 9 && kWindow[kWideRow].k_hi == 8,
-              "the rows of the shapes above 90");
-
 bool gamma_p_whole(double a, double x, double exponent) {
     if (a < kSmallShape || x / a > kUpperFractionRatio) return true;
-    if (exponent <= 40 && a > kWindow[kWideRow].shape_above && (x <= a || (x - a) * (x - a) < 60 * a)) return true;
-    double lb, ub;
-    quadrature_window(a, x, lb, ub);
-    return ub == x && (lb == 0 || (a - lb) * (a - lb) > (exponent + exponent) * a);
+    int row = 0;
+    while (!(a > kWindow[row].shape_above)) ++row;
+    // The window's edges from a square root a little below the kernel's
+    // (which is within a few units of the correctly rounded one): the upper
+    // edge no higher than the kernel's, the lower one no lower.
+    const double r = std::sqrt(a) * (1 - 0x1p-30);
+    if (!(x < r * kWindow[row].k_hi + a)) return false;
+    const double lb = (x < a ? x : a) - r * kWindow[row].k_lo;
+    if (lb <= 0) return true;
+    // a (u - 1 - ln u) with u = lb / a, from below: -ln u is the sum of
+    // t^k / k over k >= 1, t = 1 - u; the terms from k = 2 on are what is
+    // left after u - 1 = -t, taken up to k = 12.
+    const double t = (a - lb) / a;
+    double power = t, h = 0;
+    for (int k = 2; k <= 12; ++k) {
+        power = power * t;
+        h = h + power / k;
+    }
+    return h * a > exponent;
 }
 
 double math_poisson_sum(std::int64_t n, double x) {

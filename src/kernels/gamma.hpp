@@ -16,8 +16,8 @@ double math_gamma_p(double a, double x);
 bool gamma_p_window(double a, double x, double& lb, double& ub);
 // Whether math_gamma_p(a, x) (same domain) covers all of [0, x] but for mass
 // below e^-exponent: it drops the mass below its window's lower end lb, at
-// most e^-((a - lb)^2 / (2a)) (the gamma distribution's lower tail), and
-// must reach x.
+// most e^-(a (u - 1 - ln u)) with u = lb / a (Chernoff's bound on the gamma
+// distribution's lower tail), and must reach x.
 bool gamma_p_whole(double a, double x, double exponent);
 double math_poisson_sum(std::int64_t n, double x);
 double math_gamma_p_inv(double a, double p);
