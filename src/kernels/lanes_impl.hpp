@@ -892,7 +892,7 @@ void gamma_p_inv_halley(const double* a, const double* lg, const double* p, doub
     double av[Each ? kBlock : 1], lgv[Each ? kBlock : 1], a1v[Each ? kBlock : 1], lg_ahead[Each ? kBlock : 1];
     std::size_t lg_from = 0, lg_to = 0;
     HalleyRows<kGammaHalleySteps> rows;
-    const double a1 = a[0] - 1;
+    const double a1 = Each ? 0.0 : a[0] - 1;  // the one shape's a - 1
     int m = 0;
     std::size_t next = 0;
     for (;;) {
