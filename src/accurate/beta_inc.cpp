@@ -26,10 +26,11 @@ constexpr double kTiny = 0x1p-900;
 // Pairs of continued-fraction terms at most. Shapes up to 1e6 need a few
 // hundred near the mean.
 constexpr int kMaxPairs = 20000;
-// Where the side asked for is below 1/2 as a complement, it comes from its
-// own fraction if that settles in reach: outside its fast region it takes
-// about 10/sqrt(s) pairs, s the smaller of x and y.
-constexpr double kComplementFromOther = 0.5;
+// Where the side asked for is a complement below 1/16 (1 - e would lose four
+// bits and more: tiny shapes put almost all of the mass on one side), it
+// comes from its own fraction if that settles in reach: outside its fast
+// region it takes about 10/sqrt(s) pairs, s the smaller of x and y.
+constexpr double kComplementFromOther = 1 - 0x1p-4;
 constexpr double kOtherMinPoint = 1e-3;
 constexpr int kOtherPairs = 400;
 // Steps of the inverse at most (it usually needs three to six).
