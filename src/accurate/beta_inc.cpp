@@ -191,10 +191,14 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
     const bool direct_x = x_small ? s * n2 < a + 1 : s * n2 > b + 1;
     const DD lp = log_prefactor(a, b, s, small_lo, x_small);
     const double log_pref = lp.hi + lp.lo;
-    const double alpha = direct_x ? a : b;
-    const double log_k =
-        direct_x ? log_beta_fraction(a, b, x, y, x_small) : log_beta_fraction(b, a, y, x, !x_small);
-    const DD log_direct = dd_add(dd_sub(lp, direct_x ? shape_memo.log_a : shape_memo.log_b), -log_k);
+    // ln I_x(a, b) (on_x) or ln I_y(b, a) from its own fraction: the
+    // prefactor over the side's first shape, over K.
+    auto side = [&](bool on_x, int max_pairs, bool* converged) {
+        const double log_k = on_x ? log_beta_fraction(a, b, x, y, x_small, max_pairs, converged)
+                                  : log_beta_fraction(b, a, y, x, !x_small, max_pairs, converged);
+        return dd_add(dd_sub(lp, on_x ? shape_memo.log_a : shape_memo.log_b), -log_k);
+    };
+    const DD log_direct = side(direct_x, kMaxPairs, nullptr);
     if (upper != direct_x) return {log_direct, log_pref};
     double e = exp_dd(log_direct);
     if (e > 1) e = 1;
@@ -203,11 +207,8 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
         // shapes put almost all of the mass on one side whatever x): its own
         // fraction, if it settles within a bounded number of terms.
         bool converged;
-        const double log_k_other = direct_x ? log_beta_fraction(b, a, y, x, !x_small, kOtherPairs, &converged)
-                                            : log_beta_fraction(a, b, x, y, x_small, kOtherPairs, &converged);
-        if (converged) {
-            return {dd_add(dd_sub(lp, direct_x ? shape_memo.log_b : shape_memo.log_a), -log_k_other), log_pref};
-        }
+        const DD log_other = side(!direct_x, kOtherPairs, &converged);
+        if (converged) return {log_other, log_pref};
     }
     return {DD{log1p(-e), 0.0}, log_pref};
 }
