@@ -4,7 +4,9 @@ Exact expectations come from the C++ standard library's mt19937_64, from a
 Python replay of the variates on the generator's raw words (the same platform
 log, pow and sqrt through the math module), or from identities between draws
 on engines of equal seed. Distributions are checked against scipy.stats."""
+import copy
 import math
+import pickle
 import subprocess
 import sys
 
@@ -218,11 +220,11 @@ print(got == ref)
 
 
 @pytest.mark.parametrize("call", [
-    "Engine(2**31)", "Engine(-2**31 - 1)", "Engine(1.5)", "Engine()", "Engine(seed=1)", "Engine(arg0=1)",
+    "Engine(-2**31 - 1)", "Engine(1.5)", "Engine(seed=1)", "Engine(arg0=1)", "Engine('7')", "Engine([1.0])",
     "rnorm(0.0, 1.0, size=-1)", "rnorm(0.0, 1.0, size=2.0)", "rnorm(0.0, 1.0, size='3')",
     "rnorm(0.0, 1.0, size=[2, -3])", "rnorm(0.0, 1.0, size=[2.0])", "rbinom(10.0, 0.5)",
     "rnorm(0.0, 1.0, engine=None)", "rnorm(0.0, 1.0, size=3, engine=None)", "rnorm(0.0, 1.0, [3], None)",
-    "rexp(1.0, engine=3.0)", "rexp(rate=1.0, scale=2.0)", "rexp()",
+    "rexp(1.0, engine=3.0)", "rexp(rate=1.0, scale=2.0)", "rgamma()", "rnorm(dtype=int)",
 ])
 def test_unmatched_calls_raise_type_error(call):
     with pytest.raises(TypeError):
@@ -251,6 +253,126 @@ def test_empty_arrays_draw_and_test_nothing(size, sigma):
     with pytest.raises((ValueError, MemoryError)):  # a dimension the array library refuses
         z.rnorm(0.0, sigma, size=[2 ** 62], engine=e)
     assert same_state(e, f)
+
+
+# ---------------------------------------------------------------------------
+# Seeds wider than 32 bits and from the operating system: init_by_array64.
+
+# The published outputs of init_by_array64 with this key, by index.
+ARRAY_KEY = [0x12345, 0x23456, 0x34567, 0x45678]
+ARRAY_OUTPUTS = {
+    0: 7266447313870364031, 1: 4946485549665804864, 2: 16945909448695747420, 3: 16394063075524226720,
+    4: 4873882236456199058, 5: 14877448043947020171, 6: 6740343660852211943, 7: 13857871200353263164,
+    8: 5249110015610582907, 9: 10205081126064480383, 995: 10197035660403006684, 996: 13004818533162292132,
+    1010: 14907209235746902445, 1011: 15452338815569321965, 1012: 17045090235069538607,
+    1013: 15507333859934612093, 1014: 157175897107904252,
+}
+
+
+def array_words(mt_check, key, n):
+    return [int(w) for w in mt_check("array %d %s" % (n, " ".join(map(str, key))))[0].split()]
+
+
+def test_array_seeding_gives_the_published_outputs(mt_check):
+    words = array_words(mt_check, ARRAY_KEY, 1015)
+    assert {k: words[k] for k in ARRAY_OUTPUTS} == ARRAY_OUTPUTS
+
+
+@pytest.mark.parametrize("seed, key", [
+    (ARRAY_KEY, ARRAY_KEY), (2 ** 31, [2 ** 31]), (2 ** 64 + 5, [5, 1]), (range(1, 4), [1, 2, 3]),
+    (np.array([3, 2 ** 64 - 1], dtype=np.uint64), [3, 2 ** 64 - 1]), ((np.int64(9),), [9]),
+])
+def test_wide_seeds_key_the_array_seeding(mt_check, seed, key):
+    r = Replay(array_words(mt_check, key, 5))
+    assert list(z.runif(0.0, 1.0, 5, z.Engine(seed))) == [r.uniform(0.0, 1.0) for _ in range(5)]
+
+
+SEEDS = [0, -2 ** 31, 2 ** 31 - 1, 2 ** 31, 2 ** 127 + 1, [1, 2, 3], (2 ** 64 - 1,), "sequence", None]
+
+
+@pytest.mark.parametrize("seed", SEEDS)
+def test_seed_is_kept_shown_and_pickled(seed):
+    sequence = np.random.SeedSequence(2024)
+    e = z.Engine(sequence if seed == "sequence" else seed)
+    if seed == "sequence":
+        expected = tuple(int(w) for w in sequence.generate_state(4, np.uint64))
+    else:
+        expected = e.seed if seed is None else tuple(seed) if isinstance(seed, (list, tuple)) else seed
+    assert e.seed == expected and type(e.seed) is type(expected)
+    if seed is None:
+        assert 2 ** 31 <= e.seed < 2 ** 128 and z.Engine().seed != e.seed
+    assert z.Engine(e.seed) == e and repr(e) == "<zorvana.Engine seed=%r outputs=0>" % (expected,)
+    z.rnorm(size=400, engine=e)
+    small = isinstance(expected, int) and expected < 2 ** 31
+    assert e.__getstate__()[0] == (2 if small else 3)
+    for copier in (lambda e: pickle.loads(pickle.dumps(e)), copy.deepcopy):
+        c = copier(e)
+        assert c == e and c.seed == e.seed and same_state(c, e)
+
+
+@pytest.mark.parametrize("seed, error", [
+    (-2 ** 31 - 1, TypeError), (1.5, TypeError), (b"7", TypeError), ({1: 2}, TypeError), ([1, 2.0], TypeError),
+    ([], ValueError), ([-1], ValueError), ([2 ** 64], ValueError),
+])
+def test_bad_seeds(seed, error):
+    with pytest.raises(error, match="Engine"):
+        z.Engine(seed)
+
+
+def test_pickled_seed_matches_its_format():
+    state = z.Engine(2 ** 40).__getstate__()
+    with pytest.raises(ValueError):
+        z.Engine(1).__setstate__((2,) + state[1:])
+
+
+# ---------------------------------------------------------------------------
+# R's defaults, and counts as integers.
+
+@pytest.mark.parametrize("fam, required, defaults", [
+    ("exp", (), (1.0,)), ("unif", (), (0.0, 1.0)), ("gamma", (2.5,), (1.0,)), ("invgamma", (2.5,), (1.0,)),
+    ("weibull", (2.5,), (1.0,)), ("lnorm", (), (0.0, 1.0)), ("logis", (), (0.0, 1.0)),
+    ("cauchy", (), (0.0, 1.0)), ("laplace", (), (0.0, 1.0)),
+])
+def test_r_defaults(fam, required, defaults):
+    for prefix, first in (("d", 0.7), ("p", 0.7), ("q", 0.3)):
+        f = getattr(z, prefix + fam)
+        for at in (first, np.array([first, 2 * first])):
+            assert bits_equal(f(at, *required), f(at, *required, *defaults))
+    r = getattr(z, "r" + fam)
+    assert r(*required, engine=z.Engine(3)) == r(*required, *defaults, engine=z.Engine(3))
+    assert bits_equal(r(*required, size=[2, 3], engine=z.Engine(3)),
+                      r(*required, *defaults, size=[2, 3], engine=z.Engine(3)))
+
+
+COUNT_DRAWS = [("rbinom", (10, 0.3), [{}, {"size": 7}, {"size": [2, 3]}]), ("rpois", (40.0,), [{}, {"size": 5}]),
+               ("rbern", (0.3,), [{}, {"size": [4]}]), ("rbinom", ([5, 50], 0.5), [{}, {"size": [3, 2]}])]
+
+
+@pytest.mark.parametrize("dtype", [int, np.int64, "int64", float, np.float64, None])
+@pytest.mark.parametrize("fn, args, sizes", COUNT_DRAWS)
+def test_counts_as_integers(fn, args, sizes, dtype):
+    f = getattr(z, fn)
+    e, g = z.Engine(5), z.Engine(5)
+    integers = dtype not in (float, np.float64, None)
+    for kwargs in sizes:
+        a, b = f(*args, engine=e, **kwargs), f(*args, engine=g, dtype=dtype, **kwargs)
+        assert np.array_equal(a, b)
+        if isinstance(a, float):
+            assert type(b) is (int if integers else float)
+        else:
+            assert b.dtype == (np.int64 if integers else np.float64) and b.shape == a.shape
+    assert e == g
+    assert np.asarray(f(*args, dtype=dtype)).dtype == (np.int64 if integers else np.float64)  # default engine
+
+
+@pytest.mark.parametrize("call, error", [
+    ("rbinom(10, 0.5, dtype=np.int32)", ValueError), ("rpois(3.0, dtype=bool)", ValueError),
+    ("rbern(0.5, dtype='bogus')", TypeError), ("rbinom(10, 1.5, size=2, dtype=int)", ValueError),
+    ("rpois(1e300, dtype=int)", ValueError), ("rbinom([10, -1], 0.5, dtype=int)", ValueError),
+])
+def test_integer_counts_refused(call, error):
+    with pytest.raises(error, match=call[:call.index("(")]):
+        eval("z." + call)
 
 
 # ---------------------------------------------------------------------------

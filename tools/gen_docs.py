@@ -121,7 +121,7 @@ FAMILIES = [
         loc_scale("mu, the median", "sigma >= 0, the half-width at half-maximum (not a standard "
                   "deviation: the Cauchy distribution has none)"),
         "density 1 / (pi sigma (1 + ((x - mu) / sigma)^2))",
-        "sigma < 0, or mu or sigma NaN", d_log_of_value=True,
+        "sigma < 0, or mu or sigma NaN", d_log_of_value=True, defaults={"mu": "0", "sigma": "1"},
         notes={"d": ["sigma = 0 gives NaN."], "q": ["sigma = inf gives NaN."]},
         examples={"d": ["zv.dcauchy(1.0, 0.0, 2.0)"], "p": ["zv.pcauchy(1.0, 0.0, 2.0)"],
                   "q": ["zv.qcauchy(0.75, 0.0, 2.0)"], "r": ["zv.rcauchy(0.0, 2.0, engine=zv.Engine(42))"]},
@@ -148,7 +148,7 @@ FAMILIES = [
         "exp", "exponential",
         [("rate", "Rate >= 0, the reciprocal of the mean.")],
         "density rate exp(-rate x) for x >= 0",
-        "rate < 0 or NaN (and rate = inf in dexp)",
+        "rate < 0 or NaN (and rate = inf in dexp)", defaults={"rate": "1"},
         examples={"d": ["zv.dexp(1.0, 2.0)"], "p": ["zv.pexp(1.0, 2.0)"], "q": ["zv.qexp(0.5, 2.0)"],
                   "r": ["zv.rexp(2.0, size=3, engine=zv.Engine(42))"]},
         draw="qexp(U, rate) for one uniform U in (0, 1]"),
@@ -169,7 +169,7 @@ FAMILIES = [
          ("scale", "Scale theta >= {}; a scale, not a rate: for a rate r pass "
                    "scale=1/r.".format(EPS_NOTE))],
         "density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for x > 0, mean k theta",
-        "shape < 0, scale below {}, or either NaN".format(EPS_NOTE),
+        "shape < 0, scale below {}, or either NaN".format(EPS_NOTE), defaults={"scale": "1"},
         notes={"p": ["x below {} counts as 0.".format(EPS_NOTE),
                      GAMMA_WINDOW.format(what="pgamma(x, k, theta) = P(k, x / theta)",
                                          effect="Upper tails 1 - p then come out too large: 1 - pgamma(60, 10, 2) "
@@ -187,7 +187,7 @@ FAMILIES = [
         [("shape", "Shape alpha >= 0."),
          ("scale", "Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.")],
         "density beta^alpha / Gamma(alpha) x^(-alpha - 1) exp(-beta / x) for x > 0",
-        "shape < 0 or scale < 0, or either NaN",
+        "shape < 0 or scale < 0, or either NaN", defaults={"scale": "1"},
         notes={"p": [GAMMA_WINDOW.format(what="pinvgamma(x, alpha, beta) = 1 - P(alpha, beta / x)",
                                          effect="Lower tails then come out too large.")],
                "q": [GAMMA_WINDOW.format(what="qinvgamma", effect="Lower quantiles then lie too close to 0.")]},
@@ -199,7 +199,7 @@ FAMILIES = [
         loc_scale("mu, the mean and median", "sigma >= 0 (the standard deviation is sigma sqrt(2)); "
                   "sigma = 0 is a point mass at mu"),
         "density exp(-|x - mu| / sigma) / (2 sigma)",
-        "sigma < 0, or mu or sigma NaN", notes={"q": ["sigma = inf gives NaN."]},
+        "sigma < 0, or mu or sigma NaN", defaults={"mu": "0", "sigma": "1"}, notes={"q": ["sigma = inf gives NaN."]},
         examples={"d": ["zv.dlaplace(1.0, 0.0, 2.0)"], "p": ["zv.plaplace(1.0, 0.0, 2.0)"],
                   "q": ["zv.qlaplace(0.9, 0.0, 2.0)"], "r": ["zv.rlaplace(0.0, 2.0, engine=zv.Engine(42))"]},
         draw="qlaplace(U, mu, sigma) for one uniform U in (0, 1]"),
@@ -207,7 +207,7 @@ FAMILIES = [
         "lnorm", "log-normal",
         [("mu", "Mean of log(X)."), ("sigma", "Standard deviation of log(X), sigma >= 0.")],
         "density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma sqrt(2 pi)) for x > 0",
-        "sigma < 0, or mu or sigma NaN",
+        "sigma < 0, or mu or sigma NaN", defaults={"mu": "0", "sigma": "1"},
         notes={"d": ["x below {} counts as 0 (dlnorm(1e-17, 0, 1) is 0).".format(EPS_NOTE)],
                "p": ["x below {} counts as 0.".format(EPS_NOTE)], "q": ["sigma = inf gives NaN."]},
         examples={"d": ["zv.dlnorm(1.0, 0.0, 1.0)"], "p": ["zv.plnorm(2.0, 0.0, 1.0)"],
@@ -217,7 +217,7 @@ FAMILIES = [
         "logis", "logistic",
         loc_scale("mu, the mean and median", "sigma >= 0 (the standard deviation is sigma pi / sqrt(3))"),
         "density exp(-z) / (sigma (1 + exp(-z))^2) with z = (x - mu) / sigma",
-        "sigma < 0, or mu or sigma NaN",
+        "sigma < 0, or mu or sigma NaN", defaults={"mu": "0", "sigma": "1"},
         notes={"d": ["sigma = 0 gives NaN."], "q": ["sigma = inf gives NaN."]},
         examples={"d": ["zv.dlogis(1.0, 0.0, 2.0)"], "p": ["zv.plogis(1.0, 0.0, 2.0)"],
                   "q": ["zv.qlogis(0.9, 0.0, 2.0)"], "r": ["zv.rlogis(0.0, 2.0, engine=zv.Engine(42))"]},
@@ -254,7 +254,7 @@ FAMILIES = [
         "unif", "uniform",
         [("a", "Lower end."), ("b", "Upper end, b > a.")],
         "density 1 / (b - a) on [a, b]",
-        "not a < b, or a or b NaN (and infinite ends in qunif)",
+        "not a < b, or a or b NaN (and infinite ends in qunif)", defaults={"a": "0", "b": "1"},
         examples={"d": ["zv.dunif(0.5, 0.0, 2.0)"], "p": ["zv.punif(0.5, 0.0, 2.0)"],
                   "q": ["zv.qunif(0.25, 0.0, 4.0)"], "r": ["zv.runif(0.0, 1.0, size=3, engine=zv.Engine(42))"]},
         draw="a' + (b - a') C with C a 53-bit uniform in [0, 1] and a' the next double above a "
@@ -264,7 +264,7 @@ FAMILIES = [
         [("shape", "Shape k, at least {}.".format(EPS_NOTE)),
          ("scale", "Scale lambda, at least {}.".format(EPS_NOTE))],
         "density (k / lambda) (x / lambda)^(k - 1) exp(-(x / lambda)^k) for x >= 0",
-        "shape or scale below {}, or NaN".format(EPS_NOTE),
+        "shape or scale below {}, or NaN".format(EPS_NOTE), defaults={"scale": "1"},
         notes={"p": ["x below {} counts as 0.".format(EPS_NOTE)]},
         examples={"d": ["zv.dweibull(1.0, 2.0, 1.0)"], "p": ["zv.pweibull(1.0, 2.0, 1.0)"],
                   "q": ["zv.qweibull(0.5, 2.0, 1.0)"], "r": ["zv.rweibull(2.0, 1.0, engine=zv.Engine(42))"]},
@@ -308,13 +308,22 @@ ENGINE_BODY = """A random engine: one 64-bit Mersenne Twister (MT19937-64) gener
 
 Pass it as ``engine=`` to the draw functions. Draws made without an engine use
 one shared default engine, Engine(1), made when the module is imported. Two
-engines made from the same seed give the same stream.
+engines made from the same seed give the same stream, and ``Engine(e.seed)``
+starts ``e``'s stream again.
 
 Parameters
 ----------
-seed : int
-    Signed 32-bit integer, positional only; it is sign-extended to 64 bits
-    (seed -1 seeds with all bits set).
+seed : int, sequence of int, numpy.random.SeedSequence or None, optional
+    Positional only. An int in [-2**31, 2**31) seeds the generator with its
+    one-value seeding, sign-extended to 64 bits (seed -1 seeds with all bits
+    set). A larger int, or a sequence of ints in [0, 2**64), is a key for the
+    generator's array seeding (its authors' init_by_array64): the int's 64-bit
+    words, least significant first (Engine(2**64 + 5) is Engine([5, 1])), or
+    the sequence's items in order. A SeedSequence keys it with its first four
+    64-bit words of generate_state. Left out (or None), the seed is 128 bits
+    from the operating system (os.urandom), shown by ``seed`` and the repr so
+    that the run can be repeated. An int below -2**31 or a float raises
+    TypeError; an empty sequence or an item outside [0, 2**64) ValueError.
 
 Notes
 -----
@@ -336,15 +345,17 @@ stay within the parent's first 2^(s - 32) outputs, apart from the parent's
 spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
 2^96 - 1 from Engine(seed)).
 
-``repr`` shows the seed, where the engine was made (origin: outputs from the
+``seed`` is the seed as Engine() takes it again: an int, or a tuple of the
+key's words for a sequence or a SeedSequence. ``repr`` shows the seed, where the engine was made (origin: outputs from the
 seeding, as a sum of powers of two, for a jumped or spawned engine), the
 outputs drawn or skipped since, and how many engines it spawned.
 ``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
 included, so the copy continues the original's stream bit for bit (the pickle
-carries a format version). Engines compare equal when their states are equal;
+carries a format version: 2, or 3 for a seed wider than 32 bits). Engines compare equal when their states are equal;
 being mutable, they are not hashable.
 """
-ENGINE_EXAMPLES = ["e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
+ENGINE_EXAMPLES = ["zv.Engine([0x12345, 0x23456])", "zv.runif(engine=zv.Engine(2**64 + 5)) == zv.runif(engine=zv.Engine([5, 1]))",
+                   "e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
                    "import pickle", "f = pickle.loads(pickle.dumps(e))",
                    "zv.rnorm(engine=e) == zv.rnorm(engine=f)", "e.spawn(2)", "e"]
 
@@ -489,6 +500,8 @@ def text_signature(fam, prefix):
     if prefix == "r":
         args = ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
         args += ["size=" + DRAW_OMITTED, "engine=" + DRAW_OMITTED]
+        if fam.discrete:
+            args += ["*", "dtype=None"]
     else:
         args = ["p" if prefix == "q" else "x"]
         args += ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
@@ -523,9 +536,17 @@ def draw(fam):
     params.append(param("engine", "Engine, optional",
                         "The engine to draw from; left out, the module's shared default engine, "
                         "Engine(1), is used and advanced."))
+    if fam.discrete:
+        params.append(param("dtype", "type, keyword-only, default float64",
+                            "int or numpy.int64 (or a dtype of int64) gives the counts as integers: a Python "
+                            "int, or an int64 array, with the same values, drawn the same way; float or "
+                            "numpy.float64 gives floats. Other types raise ValueError, what numpy.dtype "
+                            "refuses TypeError; a NaN draw (invalid parameters) raises ValueError with "
+                            "integers, after drawing."))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append("Returns\n-------\nfloat or numpy.ndarray of float64\n"
-                 "    A Python float when every parameter is a scalar and size is left out.")
+                 "    A Python float when every parameter is a scalar and size is left out{}.".format(
+                     " (int and int64 with dtype=int)" if fam.discrete else ""))
     notes = [
         "Each draw is " + fam.draw + ".",
         "Invalid parameters ({}) give NaN without advancing the engine: for all-scalar parameters "
@@ -542,7 +563,8 @@ def draw(fam):
 DRAW_ARRAY_EXAMPLES = {
     "rnorm": ["zv.rnorm([0.0, 10.0, 100.0], 1.0, engine=zv.Engine(42))",
               "zv.rnorm([0.0, 10.0], [[1.0], [0.01]], engine=zv.Engine(42))"],
-    "rbinom": ["zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))"],
+    "rbinom": ["zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))",
+               "zv.rbinom(10, 0.3, size=5, engine=zv.Engine(42), dtype=int)"],
     "rpois": ["zv.rpois([0.5, 5.0, 50.0], engine=zv.Engine(42))"],
     "runif": ["zv.runif(0.0, [1.0, 10.0, 100.0], engine=zv.Engine(42))"],
 }
@@ -571,7 +593,7 @@ def rows():
     for prefix in "dpq":
         out += [elementwise(f, prefix) for f in FAMILIES]
     out += [draw(f) for f in FAMILIES]
-    out.append(("Engine", "(seed, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
+    out.append(("Engine", "(seed=None, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
     out += thread_rows()
     return out
 
@@ -636,7 +658,7 @@ def stubs():
         "# Generated by tools/gen_docs.py; do not edit.",
         "# The all-scalar overload comes first and is narrower than the array one.",
         "# pyright: reportOverlappingOverload=false",
-        "from typing import Any, ClassVar, List, Sequence, Tuple, Union, overload",
+        "from typing import Any, ClassVar, List, Optional, Sequence, Tuple, Type, Union, overload",
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
@@ -649,7 +671,9 @@ def stubs():
         "",
         "",
         "class Engine:",
-        "    def __init__(self, __seed: int) -> None: ...",
+        "    def __init__(self, __seed: Union[int, Sequence[int], np.random.SeedSequence, None] = ...) -> None: ...",
+        "    @property",
+        "    def seed(self) -> Union[int, Tuple[int, ...]]: ...",
         "    def __eq__(self, __other: object) -> bool: ...",
         "    __hash__: ClassVar[None]  # type: ignore[assignment]",
         "    def __copy__(self) -> Engine: ...",
@@ -694,6 +718,11 @@ def stubs():
                 forms.append((pos + ["*", "size: " + size, engine], ret, ""))
         arrays = [stub_param(fam, n, False) for n in fam.names()]
         forms.append((arrays + ["size: Union[int, Sequence[int]] = ...", engine], "NDArray[np.float64]", ""))
+        if fam.discrete:  # counts as integers with dtype=int, as floats by default
+            forms = [form for args, ret, note in forms for form in (
+                (args + ["*", "dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]"],
+                 "int" if ret == "float" else "NDArray[np.int64]", ignore),
+                (args + ["*", "dtype: Optional[Type[float]] = ..."], ret, note))]
         for args, ret, note in forms:
             out.append("")
             out.append("@overload")

@@ -138,7 +138,7 @@ Examples
 --------
 >>> zv.dbinom(3, 10, 0.5)
 0.11718749999999992)doc"}},
-    {"dcauchy", {"(x, mu, sigma, log=False)", R"doc(The density of the Cauchy distribution, element-wise.
+    {"dcauchy", {"(x, mu=0, sigma=1, log=False)", R"doc(The density of the Cauchy distribution, element-wise.
 
 The distribution has density 1 / (pi sigma (1 + ((x - mu) / sigma)^2)).
 
@@ -146,9 +146,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 log : bool or array_like, default False
@@ -200,7 +200,7 @@ Examples
 --------
 >>> zv.dchisq(2.0, 3.0)
 0.20755374871029725)doc"}},
-    {"dexp", {"(x, rate, log=False)", R"doc(The density of the exponential distribution, element-wise.
+    {"dexp", {"(x, rate=1, log=False)", R"doc(The density of the exponential distribution, element-wise.
 
 The distribution has density rate exp(-rate x) for x >= 0.
 
@@ -208,7 +208,7 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-rate : float or array_like
+rate : float or array_like, default 1
     Rate >= 0, the reciprocal of the mean.
 log : bool or array_like, default False
     Return the natural logarithm of the density, computed in the log domain
@@ -262,7 +262,7 @@ Examples
 --------
 >>> zv.df(1.0, 3.0, 5.0)
 0.3611744789422841)doc"}},
-    {"dgamma", {"(x, shape, scale, log=False)", R"doc(The density of the gamma distribution, element-wise.
+    {"dgamma", {"(x, shape, scale=1, log=False)", R"doc(The density of the gamma distribution, element-wise.
 
 The distribution has density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for
 x > 0, mean k theta.
@@ -273,7 +273,7 @@ x : float or array_like
     Where to evaluate.
 shape : float or array_like
     Shape k >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 log : bool or array_like, default False
@@ -295,7 +295,7 @@ Examples
 --------
 >>> zv.dgamma(2.0, shape=2.0, scale=3.0)
 0.1140926931183538)doc"}},
-    {"dinvgamma", {"(x, shape, scale, log=False)", R"doc(The density of the inverse-gamma distribution, element-wise.
+    {"dinvgamma", {"(x, shape, scale=1, log=False)", R"doc(The density of the inverse-gamma distribution, element-wise.
 
 The distribution has density beta^alpha / Gamma(alpha) x^(-alpha - 1)
 exp(-beta / x) for x > 0.
@@ -306,7 +306,7 @@ x : float or array_like
     Where to evaluate.
 shape : float or array_like
     Shape alpha >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 log : bool or array_like, default False
     Return the natural logarithm of the density, computed in the log domain
@@ -327,7 +327,7 @@ Examples
 --------
 >>> zv.dinvgamma(0.5, 2.0, 1.0)
 1.082682265892901)doc"}},
-    {"dlaplace", {"(x, mu, sigma, log=False)", R"doc(The density of the Laplace distribution, element-wise.
+    {"dlaplace", {"(x, mu=0, sigma=1, log=False)", R"doc(The density of the Laplace distribution, element-wise.
 
 The distribution has density exp(-|x - mu| / sigma) / (2 sigma).
 
@@ -335,9 +335,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 log : bool or array_like, default False
@@ -358,7 +358,7 @@ Examples
 --------
 >>> zv.dlaplace(1.0, 0.0, 2.0)
 0.15163266492815836)doc"}},
-    {"dlnorm", {"(x, mu, sigma, log=False)", R"doc(The density of the log-normal distribution, element-wise.
+    {"dlnorm", {"(x, mu=0, sigma=1, log=False)", R"doc(The density of the log-normal distribution, element-wise.
 
 The distribution has density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma
 sqrt(2 pi)) for x > 0.
@@ -367,9 +367,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Mean of log(X).
-sigma : float or array_like
+sigma : float or array_like, default 1
     Standard deviation of log(X), sigma >= 0.
 log : bool or array_like, default False
     Return the natural logarithm of the density, computed in the log domain
@@ -391,7 +391,7 @@ Examples
 --------
 >>> zv.dlnorm(1.0, 0.0, 1.0)
 0.39894228040143265)doc"}},
-    {"dlogis", {"(x, mu, sigma, log=False)", R"doc(The density of the logistic distribution, element-wise.
+    {"dlogis", {"(x, mu=0, sigma=1, log=False)", R"doc(The density of the logistic distribution, element-wise.
 
 The distribution has density exp(-z) / (sigma (1 + exp(-z))^2) with
 z = (x - mu) / sigma.
@@ -400,9 +400,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 log : bool or array_like, default False
     Return the natural logarithm of the density, computed in the log domain
@@ -483,7 +483,7 @@ Examples
 --------
 >>> zv.dt(0.0, 5.0)
 0.37960668982249396)doc"}},
-    {"dunif", {"(x, a, b, log=False)", R"doc(The density of the uniform distribution, element-wise.
+    {"dunif", {"(x, a=0, b=1, log=False)", R"doc(The density of the uniform distribution, element-wise.
 
 The distribution has density 1 / (b - a) on [a, b].
 
@@ -491,9 +491,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-a : float or array_like
+a : float or array_like, default 0
     Lower end.
-b : float or array_like
+b : float or array_like, default 1
     Upper end, b > a.
 log : bool or array_like, default False
     Return the natural logarithm of the density, computed in the log domain
@@ -514,7 +514,7 @@ Examples
 --------
 >>> zv.dunif(0.5, 0.0, 2.0)
 0.5)doc"}},
-    {"dweibull", {"(x, shape, scale, log=False)", R"doc(The density of the Weibull distribution, element-wise.
+    {"dweibull", {"(x, shape, scale=1, log=False)", R"doc(The density of the Weibull distribution, element-wise.
 
 The distribution has density (k / lambda) (x / lambda)^(k - 1)
 exp(-(x / lambda)^k) for x >= 0.
@@ -525,7 +525,7 @@ x : float or array_like
     Where to evaluate.
 shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
-scale : float or array_like
+scale : float or array_like, default 1
     Scale lambda, at least 2^-52 (about 2.2e-16).
 log : bool or array_like, default False
     Return the natural logarithm of the density, computed in the log domain
@@ -717,7 +717,7 @@ Examples
 0.1718750000000001
 >>> zv.pbinom(90, 100, 0.5, lower_tail=False)
 1.6610244897268266e-18)doc"}},
-    {"pcauchy", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Cauchy distribution,
+    {"pcauchy", {"(x, mu=0, sigma=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Cauchy distribution,
 element-wise.
 
 The distribution has density 1 / (pi sigma (1 + ((x - mu) / sigma)^2)).
@@ -726,9 +726,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 log_p : bool or array_like, default False
@@ -806,7 +806,7 @@ Examples
 7.1217508628155775e-06
 >>> zv.pchisq(1e5, 10.0, lower_tail=False, log_p=True)
 -49959.89886069111)doc"}},
-    {"pexp", {"(x, rate, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the exponential distribution,
+    {"pexp", {"(x, rate=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the exponential distribution,
 element-wise.
 
 The distribution has density rate exp(-rate x) for x >= 0.
@@ -815,7 +815,7 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-rate : float or array_like
+rate : float or array_like, default 1
     Rate >= 0, the reciprocal of the mean.
 log_p : bool or array_like, default False
     Return the natural logarithm of the probability. For the lower tail it is
@@ -888,7 +888,7 @@ Examples
 0.767376081999922
 >>> zv.pf(10.0, 3.0, 20.0, lower_tail=False)
 0.00030940546351440715)doc"}},
-    {"pgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the gamma distribution,
+    {"pgamma", {"(x, shape, scale=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the gamma distribution,
 element-wise.
 
 The distribution has density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for
@@ -900,7 +900,7 @@ x : float or array_like
     Where to evaluate.
 shape : float or array_like
     Shape k >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 log_p : bool or array_like, default False
@@ -940,7 +940,7 @@ Examples
 0.14430480161234657
 >>> zv.pgamma(60.0, shape=10.0, scale=2.0, lower_tail=False)
 7.1217508628155775e-06)doc"}},
-    {"pinvgamma", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the inverse-gamma
+    {"pinvgamma", {"(x, shape, scale=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the inverse-gamma
 distribution, element-wise.
 
 The distribution has density beta^alpha / Gamma(alpha) x^(-alpha - 1)
@@ -952,7 +952,7 @@ x : float or array_like
     Where to evaluate.
 shape : float or array_like
     Shape alpha >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 log_p : bool or array_like, default False
     Return the natural logarithm of the probability. For the lower tail it is
@@ -987,7 +987,7 @@ Examples
 0.406005849709838
 >>> zv.pinvgamma(50.0, 2.0, 1.0, lower_tail=False)
 0.00019735322710959168)doc"}},
-    {"plaplace", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Laplace distribution,
+    {"plaplace", {"(x, mu=0, sigma=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Laplace distribution,
 element-wise.
 
 The distribution has density exp(-|x - mu| / sigma) / (2 sigma).
@@ -996,9 +996,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 log_p : bool or array_like, default False
@@ -1027,7 +1027,7 @@ Examples
 0.6967346701436833
 >>> zv.plaplace(40.0, 0.0, 1.0, lower_tail=False)
 2.1241771276457944e-18)doc"}},
-    {"plnorm", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the log-normal distribution,
+    {"plnorm", {"(x, mu=0, sigma=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the log-normal distribution,
 element-wise.
 
 The distribution has density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma
@@ -1037,9 +1037,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Mean of log(X).
-sigma : float or array_like
+sigma : float or array_like, default 1
     Standard deviation of log(X), sigma >= 0.
 log_p : bool or array_like, default False
     Return the natural logarithm of the probability. For the lower tail it is
@@ -1069,7 +1069,7 @@ Examples
 0.7558914042144173
 >>> zv.plnorm(1e4, 0.0, 1.0, lower_tail=False)
 1.6254621050168795e-20)doc"}},
-    {"plogis", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the logistic distribution,
+    {"plogis", {"(x, mu=0, sigma=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the logistic distribution,
 element-wise.
 
 The distribution has density exp(-z) / (sigma (1 + exp(-z))^2) with
@@ -1079,9 +1079,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 log_p : bool or array_like, default False
     Return the natural logarithm of the probability. For the lower tail it is
@@ -1195,7 +1195,7 @@ Examples
 0.9490302605850709
 >>> 2 * zv.pt(4.5, 20.0, lower_tail=False)
 0.00021877121173718254)doc"}},
-    {"punif", {"(x, a, b, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the uniform distribution,
+    {"punif", {"(x, a=0, b=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the uniform distribution,
 element-wise.
 
 The distribution has density 1 / (b - a) on [a, b].
@@ -1204,9 +1204,9 @@ Parameters
 ----------
 x : float or array_like
     Where to evaluate.
-a : float or array_like
+a : float or array_like, default 0
     Lower end.
-b : float or array_like
+b : float or array_like, default 1
     Upper end, b > a.
 log_p : bool or array_like, default False
     Return the natural logarithm of the probability. For the lower tail it is
@@ -1235,7 +1235,7 @@ Examples
 0.25
 >>> zv.punif(0.9, 0.0, 1.0, lower_tail=False)
 0.09999999999999998)doc"}},
-    {"pweibull", {"(x, shape, scale, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Weibull distribution,
+    {"pweibull", {"(x, shape, scale=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Weibull distribution,
 element-wise.
 
 The distribution has density (k / lambda) (x / lambda)^(k - 1)
@@ -1247,7 +1247,7 @@ x : float or array_like
     Where to evaluate.
 shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
-scale : float or array_like
+scale : float or array_like, default 1
     Scale lambda, at least 2^-52 (about 2.2e-16).
 log_p : bool or array_like, default False
     Return the natural logarithm of the probability. For the lower tail it is
@@ -1422,7 +1422,7 @@ Examples
 --------
 >>> zv.qbinom(0.5, 10, 0.3)
 3.0)doc"}},
-    {"qcauchy", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the Cauchy distribution, element-wise: the x with
+    {"qcauchy", {"(p, mu=0, sigma=1, lower_tail=True)", R"doc(The quantile function of the Cauchy distribution, element-wise: the x with
 pcauchy(x) = p.
 
 The distribution has density 1 / (pi sigma (1 + ((x - mu) / sigma)^2)).
@@ -1431,9 +1431,9 @@ Parameters
 ----------
 p : float or array_like
     Probability in [0, 1].
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 lower_tail : bool or array_like, default True
@@ -1501,7 +1501,7 @@ Examples
 300.00000000000006
 >>> zv.qchisq(1e-5, 100.0, lower_tail=False)
 172.09894203613806)doc"}},
-    {"qexp", {"(p, rate, lower_tail=True)", R"doc(The quantile function of the exponential distribution, element-wise: the x with
+    {"qexp", {"(p, rate=1, lower_tail=True)", R"doc(The quantile function of the exponential distribution, element-wise: the x with
 pexp(x) = p.
 
 The distribution has density rate exp(-rate x) for x >= 0.
@@ -1510,7 +1510,7 @@ Parameters
 ----------
 p : float or array_like
     Probability in [0, 1].
-rate : float or array_like
+rate : float or array_like, default 1
     Rate >= 0, the reciprocal of the mean.
 lower_tail : bool or array_like, default True
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
@@ -1567,7 +1567,7 @@ Examples
 --------
 >>> zv.qf(0.95, 3.0, 5.0)
 5.409451318056482)doc"}},
-    {"qgamma", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the gamma distribution, element-wise: the x with
+    {"qgamma", {"(p, shape, scale=1, lower_tail=True)", R"doc(The quantile function of the gamma distribution, element-wise: the x with
 pgamma(x) = p.
 
 The distribution has density x^(k - 1) exp(-x / theta) / (Gamma(k) theta^k) for
@@ -1579,7 +1579,7 @@ p : float or array_like
     Probability in [0, 1].
 shape : float or array_like
     Shape k >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 lower_tail : bool or array_like, default True
@@ -1611,7 +1611,7 @@ Examples
 14.231593555171747
 >>> zv.qgamma(1e-5, 50.0, 2.0, lower_tail=False)
 172.09894203613806)doc"}},
-    {"qinvgamma", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the inverse-gamma distribution, element-wise: the x
+    {"qinvgamma", {"(p, shape, scale=1, lower_tail=True)", R"doc(The quantile function of the inverse-gamma distribution, element-wise: the x
 with pinvgamma(x) = p.
 
 The distribution has density beta^alpha / Gamma(alpha) x^(-alpha - 1)
@@ -1623,7 +1623,7 @@ p : float or array_like
     Probability in [0, 1].
 shape : float or array_like
     Shape alpha >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 lower_tail : bool or array_like, default True
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
@@ -1651,7 +1651,7 @@ Examples
 --------
 >>> zv.qinvgamma(0.5, 2.0, 1.0)
 0.5958243473776975)doc"}},
-    {"qlaplace", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the Laplace distribution, element-wise: the x with
+    {"qlaplace", {"(p, mu=0, sigma=1, lower_tail=True)", R"doc(The quantile function of the Laplace distribution, element-wise: the x with
 plaplace(x) = p.
 
 The distribution has density exp(-|x - mu| / sigma) / (2 sigma).
@@ -1660,9 +1660,9 @@ Parameters
 ----------
 p : float or array_like
     Probability in [0, 1].
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 lower_tail : bool or array_like, default True
@@ -1687,7 +1687,7 @@ Examples
 --------
 >>> zv.qlaplace(0.9, 0.0, 2.0)
 3.218875824868202)doc"}},
-    {"qlnorm", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the log-normal distribution, element-wise: the x with
+    {"qlnorm", {"(p, mu=0, sigma=1, lower_tail=True)", R"doc(The quantile function of the log-normal distribution, element-wise: the x with
 plnorm(x) = p.
 
 The distribution has density exp(-(log x - mu)^2 / (2 sigma^2)) / (x sigma
@@ -1697,9 +1697,9 @@ Parameters
 ----------
 p : float or array_like
     Probability in [0, 1].
-mu : float or array_like
+mu : float or array_like, default 0
     Mean of log(X).
-sigma : float or array_like
+sigma : float or array_like, default 1
     Standard deviation of log(X), sigma >= 0.
 lower_tail : bool or array_like, default True
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
@@ -1723,7 +1723,7 @@ Examples
 --------
 >>> zv.qlnorm(0.5, 1.0, 0.5)
 2.718281828459045)doc"}},
-    {"qlogis", {"(p, mu, sigma, lower_tail=True)", R"doc(The quantile function of the logistic distribution, element-wise: the x with
+    {"qlogis", {"(p, mu=0, sigma=1, lower_tail=True)", R"doc(The quantile function of the logistic distribution, element-wise: the x with
 plogis(x) = p.
 
 The distribution has density exp(-z) / (sigma (1 + exp(-z))^2) with
@@ -1733,9 +1733,9 @@ Parameters
 ----------
 p : float or array_like
     Probability in [0, 1].
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 lower_tail : bool or array_like, default True
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
@@ -1839,7 +1839,7 @@ Examples
 2.22813884482573
 >>> zv.qt(0.025, 10.0, lower_tail=False)
 2.228138851986275)doc"}},
-    {"qunif", {"(p, a, b, lower_tail=True)", R"doc(The quantile function of the uniform distribution, element-wise: the x with
+    {"qunif", {"(p, a=0, b=1, lower_tail=True)", R"doc(The quantile function of the uniform distribution, element-wise: the x with
 punif(x) = p.
 
 The distribution has density 1 / (b - a) on [a, b].
@@ -1848,9 +1848,9 @@ Parameters
 ----------
 p : float or array_like
     Probability in [0, 1].
-a : float or array_like
+a : float or array_like, default 0
     Lower end.
-b : float or array_like
+b : float or array_like, default 1
     Upper end, b > a.
 lower_tail : bool or array_like, default True
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
@@ -1872,7 +1872,7 @@ Examples
 --------
 >>> zv.qunif(0.25, 0.0, 4.0)
 1.0)doc"}},
-    {"qweibull", {"(p, shape, scale, lower_tail=True)", R"doc(The quantile function of the Weibull distribution, element-wise: the x with
+    {"qweibull", {"(p, shape, scale=1, lower_tail=True)", R"doc(The quantile function of the Weibull distribution, element-wise: the x with
 pweibull(x) = p.
 
 The distribution has density (k / lambda) (x / lambda)^(k - 1)
@@ -1884,7 +1884,7 @@ p : float or array_like
     Probability in [0, 1].
 shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
-scale : float or array_like
+scale : float or array_like, default 1
     Scale lambda, at least 2^-52 (about 2.2e-16).
 lower_tail : bool or array_like, default True
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
@@ -1960,7 +1960,7 @@ array([  1.29382042,  10.3979774 , 101.11855505])
 >>> zv.rnorm([0.0, 10.0], [[1.0], [0.01]], engine=zv.Engine(42))
 array([[ 1.29382042, 10.3979774 ],
        [ 0.01118555,  9.98507753]]))doc"}},
-    {"rbern", {"(prob, size=..., engine=...)", R"doc(Random draws from the Bernoulli distribution, which has mass prob at 1 and
+    {"rbern", {"(prob, size=..., engine=..., *, dtype=None)", R"doc(Random draws from the Bernoulli distribution, which has mass prob at 1 and
 1 - prob at 0.
 
 rbern(prob) gives one float, rbern(prob, size) a float64 array: size n gives n
@@ -1983,11 +1983,17 @@ size : int or sequence of int, optional
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
+dtype : type, keyword-only, default float64
+    int or numpy.int64 (or a dtype of int64) gives the counts as integers: a
+    Python int, or an int64 array, with the same values, drawn the same way;
+    float or numpy.float64 gives floats. Other types raise ValueError, what
+    numpy.dtype refuses TypeError; a NaN draw (invalid parameters) raises
+    ValueError with integers, after drawing.
 
 Returns
 -------
 float or numpy.ndarray of float64
-    A Python float when every parameter is a scalar and size is left out.
+    A Python float when every parameter is a scalar and size is left out (int and int64 with dtype=int).
 
 Notes
 -----
@@ -2053,7 +2059,7 @@ Examples
 --------
 >>> zv.rbeta(2.0, 5.0, engine=zv.Engine(42))
 0.5653757381403858)doc"}},
-    {"rbinom", {"(n_trials, prob, size=..., engine=...)", R"doc(Random draws from the binomial distribution, which has mass C(n_trials, x)
+    {"rbinom", {"(n_trials, prob, size=..., engine=..., *, dtype=None)", R"doc(Random draws from the binomial distribution, which has mass C(n_trials, x)
 prob^x (1 - prob)^(n_trials - x) for x = 0, ..., n_trials.
 
 rbinom(n_trials, prob) gives one float, rbinom(n_trials, prob, size) a float64
@@ -2078,11 +2084,17 @@ size : int or sequence of int, optional
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
+dtype : type, keyword-only, default float64
+    int or numpy.int64 (or a dtype of int64) gives the counts as integers: a
+    Python int, or an int64 array, with the same values, drawn the same way;
+    float or numpy.float64 gives floats. Other types raise ValueError, what
+    numpy.dtype refuses TypeError; a NaN draw (invalid parameters) raises
+    ValueError with integers, after drawing.
 
 Returns
 -------
 float or numpy.ndarray of float64
-    A Python float when every parameter is a scalar and size is left out.
+    A Python float when every parameter is a scalar and size is left out (int and int64 with dtype=int).
 
 Notes
 -----
@@ -2102,8 +2114,10 @@ Examples
 array([3., 3., 5., 3., 1.])
 >>> zv.rbinom([10, 100], 0.5, size=(2, 2), engine=zv.Engine(42))
 array([[ 5., 49.],
-       [ 3., 64.]]))doc"}},
-    {"rcauchy", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the Cauchy distribution, which has density 1 / (pi sigma
+       [ 3., 64.]])
+>>> zv.rbinom(10, 0.3, size=5, engine=zv.Engine(42), dtype=int)
+array([3, 3, 5, 3, 1]))doc"}},
+    {"rcauchy", {"(mu=0, sigma=1, size=..., engine=...)", R"doc(Random draws from the Cauchy distribution, which has density 1 / (pi sigma
 (1 + ((x - mu) / sigma)^2)).
 
 rcauchy(mu, sigma) gives one float, rcauchy(mu, sigma, size) a float64 array:
@@ -2115,9 +2129,9 @@ the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
 size : int or sequence of int, optional
@@ -2196,7 +2210,7 @@ Examples
 --------
 >>> zv.rchisq(3.0, engine=zv.Engine(42))
 6.392815976224819)doc"}},
-    {"rexp", {"(rate, size=..., engine=...)", R"doc(Random draws from the exponential distribution, which has density rate
+    {"rexp", {"(rate=1, size=..., engine=...)", R"doc(Random draws from the exponential distribution, which has density rate
 exp(-rate x) for x >= 0.
 
 rexp(rate) gives one float, rexp(rate, size) a float64 array: size n gives n
@@ -2208,7 +2222,7 @@ equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-rate : float or array_like
+rate : float or array_like, default 1
     Rate >= 0, the reciprocal of the mean.
 size : int or sequence of int, optional
     Leave out for one float, or, with array parameters, an array of their
@@ -2289,7 +2303,7 @@ Examples
 --------
 >>> zv.rf(3.0, 5.0, engine=zv.Engine(42))
 4.715163238173789)doc"}},
-    {"rgamma", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the gamma distribution, which has density x^(k - 1)
+    {"rgamma", {"(shape, scale=1, size=..., engine=...)", R"doc(Random draws from the gamma distribution, which has density x^(k - 1)
 exp(-x / theta) / (Gamma(k) theta^k) for x > 0, mean k theta.
 
 rgamma(shape, scale) gives one float, rgamma(shape, scale, size) a float64
@@ -2303,7 +2317,7 @@ Parameters
 ----------
 shape : float or array_like
     Shape k >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
 size : int or sequence of int, optional
@@ -2338,7 +2352,7 @@ Examples
 --------
 >>> zv.rgamma(2.0, 3.0, size=3, engine=zv.Engine(42))
 array([11.87132019,  2.35046417,  1.16136042]))doc"}},
-    {"rinvgamma", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the inverse-gamma distribution, which has density
+    {"rinvgamma", {"(shape, scale=1, size=..., engine=...)", R"doc(Random draws from the inverse-gamma distribution, which has density
 beta^alpha / Gamma(alpha) x^(-alpha - 1) exp(-beta / x) for x > 0.
 
 rinvgamma(shape, scale) gives one float, rinvgamma(shape, scale, size) a
@@ -2352,7 +2366,7 @@ Parameters
 ----------
 shape : float or array_like
     Shape alpha >= 0.
-scale : float or array_like
+scale : float or array_like, default 1
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
 size : int or sequence of int, optional
     Leave out for one float, or, with array parameters, an array of their
@@ -2385,7 +2399,7 @@ Examples
 --------
 >>> zv.rinvgamma(2.0, 1.0, engine=zv.Engine(42))
 0.252709888262307)doc"}},
-    {"rlaplace", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the Laplace distribution, which has density
+    {"rlaplace", {"(mu=0, sigma=1, size=..., engine=...)", R"doc(Random draws from the Laplace distribution, which has density
 exp(-|x - mu| / sigma) / (2 sigma).
 
 rlaplace(mu, sigma) gives one float, rlaplace(mu, sigma, size) a float64 array:
@@ -2397,9 +2411,9 @@ the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
 size : int or sequence of int, optional
@@ -2432,7 +2446,7 @@ Examples
 --------
 >>> zv.rlaplace(0.0, 2.0, engine=zv.Engine(42))
 1.4279698357043977)doc"}},
-    {"rlnorm", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the log-normal distribution, which has density exp(-(log
+    {"rlnorm", {"(mu=0, sigma=1, size=..., engine=...)", R"doc(Random draws from the log-normal distribution, which has density exp(-(log
 x - mu)^2 / (2 sigma^2)) / (x sigma sqrt(2 pi)) for x > 0.
 
 rlnorm(mu, sigma) gives one float, rlnorm(mu, sigma, size) a float64 array:
@@ -2444,9 +2458,9 @@ the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float or array_like
+mu : float or array_like, default 0
     Mean of log(X).
-sigma : float or array_like
+sigma : float or array_like, default 1
     Standard deviation of log(X), sigma >= 0.
 size : int or sequence of int, optional
     Leave out for one float, or, with array parameters, an array of their
@@ -2478,7 +2492,7 @@ Examples
 --------
 >>> zv.rlnorm(0.0, 1.0, engine=zv.Engine(42))
 3.646691883261348)doc"}},
-    {"rlogis", {"(mu, sigma, size=..., engine=...)", R"doc(Random draws from the logistic distribution, which has density exp(-z) / (sigma
+    {"rlogis", {"(mu=0, sigma=1, size=..., engine=...)", R"doc(Random draws from the logistic distribution, which has density exp(-z) / (sigma
 (1 + exp(-z))^2) with z = (x - mu) / sigma.
 
 rlogis(mu, sigma) gives one float, rlogis(mu, sigma, size) a float64 array:
@@ -2490,9 +2504,9 @@ the array equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-mu : float or array_like
+mu : float or array_like, default 0
     Location mu, the mean and median.
-sigma : float or array_like
+sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
 size : int or sequence of int, optional
     Leave out for one float, or, with array parameters, an array of their
@@ -2524,7 +2538,7 @@ Examples
 --------
 >>> zv.rlogis(0.0, 2.0, engine=zv.Engine(42))
 2.252601102752872)doc"}},
-    {"rpois", {"(rate, size=..., engine=...)", R"doc(Random draws from the Poisson distribution, which has mass lambda^x
+    {"rpois", {"(rate, size=..., engine=..., *, dtype=None)", R"doc(Random draws from the Poisson distribution, which has mass lambda^x
 exp(-lambda) / x! for counts x >= 0.
 
 rpois(rate) gives one float, rpois(rate, size) a float64 array: size n gives n
@@ -2547,11 +2561,17 @@ size : int or sequence of int, optional
 engine : Engine, optional
     The engine to draw from; left out, the module's shared default engine,
     Engine(1), is used and advanced.
+dtype : type, keyword-only, default float64
+    int or numpy.int64 (or a dtype of int64) gives the counts as integers: a
+    Python int, or an int64 array, with the same values, drawn the same way;
+    float or numpy.float64 gives floats. Other types raise ValueError, what
+    numpy.dtype refuses TypeError; a NaN draw (invalid parameters) raises
+    ValueError with integers, after drawing.
 
 Returns
 -------
 float or numpy.ndarray of float64
-    A Python float when every parameter is a scalar and size is left out.
+    A Python float when every parameter is a scalar and size is left out (int and int64 with dtype=int).
 
 Notes
 -----
@@ -2616,7 +2636,7 @@ Examples
 --------
 >>> zv.rt(5.0, engine=zv.Engine(42))
 1.2210516208230844)doc"}},
-    {"runif", {"(a, b, size=..., engine=...)", R"doc(Random draws from the uniform distribution, which has density 1 / (b - a) on
+    {"runif", {"(a=0, b=1, size=..., engine=...)", R"doc(Random draws from the uniform distribution, which has density 1 / (b - a) on
 [a, b].
 
 runif(a, b) gives one float, runif(a, b, size) a float64 array: size n gives n
@@ -2628,9 +2648,9 @@ equals that loop of scalar calls bit for bit.
 
 Parameters
 ----------
-a : float or array_like
+a : float or array_like, default 0
     Lower end.
-b : float or array_like
+b : float or array_like, default 1
     Upper end, b > a.
 size : int or sequence of int, optional
     Leave out for one float, or, with array parameters, an array of their
@@ -2665,7 +2685,7 @@ Examples
 array([0.75515553, 0.63903139, 0.7521452 ])
 >>> zv.runif(0.0, [1.0, 10.0, 100.0], engine=zv.Engine(42))
 array([ 0.75515553,  6.39031394, 75.21452007]))doc"}},
-    {"rweibull", {"(shape, scale, size=..., engine=...)", R"doc(Random draws from the Weibull distribution, which has density (k / lambda)
+    {"rweibull", {"(shape, scale=1, size=..., engine=...)", R"doc(Random draws from the Weibull distribution, which has density (k / lambda)
 (x / lambda)^(k - 1) exp(-(x / lambda)^k) for x >= 0.
 
 rweibull(shape, scale) gives one float, rweibull(shape, scale, size) a float64
@@ -2679,7 +2699,7 @@ Parameters
 ----------
 shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
-scale : float or array_like
+scale : float or array_like, default 1
     Scale lambda, at least 2^-52 (about 2.2e-16).
 size : int or sequence of int, optional
     Leave out for one float, or, with array parameters, an array of their
@@ -2711,17 +2731,26 @@ Examples
 --------
 >>> zv.rweibull(2.0, 1.0, engine=zv.Engine(42))
 1.1862259896040652)doc"}},
-    {"Engine", {"(seed, /)", R"doc(A random engine: one 64-bit Mersenne Twister (MT19937-64) generator.
+    {"Engine", {"(seed=None, /)", R"doc(A random engine: one 64-bit Mersenne Twister (MT19937-64) generator.
 
 Pass it as ``engine=`` to the draw functions. Draws made without an engine use
 one shared default engine, Engine(1), made when the module is imported. Two
-engines made from the same seed give the same stream.
+engines made from the same seed give the same stream, and ``Engine(e.seed)``
+starts ``e``'s stream again.
 
 Parameters
 ----------
-seed : int
-    Signed 32-bit integer, positional only; it is sign-extended to 64 bits
-    (seed -1 seeds with all bits set).
+seed : int, sequence of int, numpy.random.SeedSequence or None, optional
+    Positional only. An int in [-2**31, 2**31) seeds the generator with its
+    one-value seeding, sign-extended to 64 bits (seed -1 seeds with all bits
+    set). A larger int, or a sequence of ints in [0, 2**64), is a key for the
+    generator's array seeding (its authors' init_by_array64): the int's 64-bit
+    words, least significant first (Engine(2**64 + 5) is Engine([5, 1])), or
+    the sequence's items in order. A SeedSequence keys it with its first four
+    64-bit words of generate_state. Left out (or None), the seed is 128 bits
+    from the operating system (os.urandom), shown by ``seed`` and the repr so
+    that the run can be repeated. An int below -2**31 or a float raises
+    TypeError; an empty sequence or an item outside [0, 2**64) ValueError.
 
 Notes
 -----
@@ -2743,16 +2772,21 @@ stay within the parent's first 2^(s - 32) outputs, apart from the parent's
 spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
 2^96 - 1 from Engine(seed)).
 
-``repr`` shows the seed, where the engine was made (origin: outputs from the
+``seed`` is the seed as Engine() takes it again: an int, or a tuple of the
+key's words for a sequence or a SeedSequence. ``repr`` shows the seed, where the engine was made (origin: outputs from the
 seeding, as a sum of powers of two, for a jumped or spawned engine), the
 outputs drawn or skipped since, and how many engines it spawned.
 ``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
 included, so the copy continues the original's stream bit for bit (the pickle
-carries a format version). Engines compare equal when their states are equal;
+carries a format version: 2, or 3 for a seed wider than 32 bits). Engines compare equal when their states are equal;
 being mutable, they are not hashable.
 
 Examples
 --------
+>>> zv.Engine([0x12345, 0x23456])
+<zorvana.Engine seed=(74565, 144470) outputs=0>
+>>> zv.runif(engine=zv.Engine(2**64 + 5)) == zv.runif(engine=zv.Engine([5, 1]))
+True
 >>> e = zv.Engine(2024)
 >>> zv.runif(0.0, 1.0, engine=e)
 0.612684545263525

@@ -77,6 +77,8 @@ struct Slot {
 Slot g_slots[kSlots];
 int g_used_slots = 0;
 
+}  // namespace
+
 PyObject* call_general(PyObject* general, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     PyObject* tuple = PyTuple_New(nargs);
     if (tuple == nullptr) return nullptr;
@@ -100,6 +102,8 @@ PyObject* call_general(PyObject* general, PyObject* const* args, Py_ssize_t narg
     Py_XDECREF(dict);
     return result;
 }
+
+namespace {
 
 #if PY_VERSION_HEX >= 0x03070000
 constexpr int kEntryFlags = METH_FASTCALL | METH_KEYWORDS;
@@ -785,12 +789,16 @@ py::object make_general(const Row* row, py::handle scope) {
         pattern += s.type == ArgType::flag ? "F" : s.type == ArgType::count ? "C" : s.fallback != Default::none ? "D" : "R";
     }
     if (pattern == "RDDFF") return general_function<R, Rd, Rd, Fl, Fl>(row, scope);
+    if (pattern == "RRDFF") return general_function<R, R, Rd, Fl, Fl>(row, scope);
+    if (pattern == "RDFF") return general_function<R, Rd, Fl, Fl>(row, scope);
     if (pattern == "RRRFF") return general_function<R, R, R, Fl, Fl>(row, scope);
     if (pattern == "RRFF") return general_function<R, R, Fl, Fl>(row, scope);
     if (pattern == "CRFF") return general_function<C, R, Fl, Fl>(row, scope);
     if (pattern == "CCRFF") return general_function<C, C, R, Fl, Fl>(row, scope);
     if (pattern == "RCRF") return general_function<R, C, R, Fl>(row, scope);
     if (pattern == "RDDF") return general_function<R, Rd, Rd, Fl>(row, scope);
+    if (pattern == "RRDF") return general_function<R, R, Rd, Fl>(row, scope);
+    if (pattern == "RDF") return general_function<R, Rd, Fl>(row, scope);
     if (pattern == "RRRF") return general_function<R, R, R, Fl>(row, scope);
     if (pattern == "RRF") return general_function<R, R, Fl>(row, scope);
     if (pattern == "CRF") return general_function<C, R, Fl>(row, scope);

@@ -29,6 +29,9 @@ using FastFn = PyObject* (*)(int slot, PyObject* const* args, Py_ssize_t nargs, 
 pybind11::object make_function(pybind11::module_& m, const char* name, FastFn fast, int slot,
                                const pybind11::object& general, const std::string& note = "");
 
+// Calls a function object with the arguments as a fast entry receives them.
+PyObject* call_general(PyObject* general, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
 // Finds argument values by position or keyword for a fast entry. Returns
 // false when the call does not fit: a surplus argument, an unknown or repeated keyword.
 bool match_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,

@@ -16,24 +16,24 @@ std::vector<Row> quantile_rows() {
         tail_row<sound<qbern>, sound<qbern_upper>>("qbern", {"p", "prob", "lower_tail=True"}),
         tail_row<sound<qbeta>, sound<qbeta_upper>>("qbeta", {"p", "a", "b", "lower_tail=True"}),
         tail_row<sound<qbinom>, sound<qbinom_upper>>("qbinom", {"p", "n_trials", "prob", "lower_tail=True"}),
-        tail_row<sound<qcauchy>, sound<qcauchy_upper>>("qcauchy", {"p", "mu", "sigma", "lower_tail=True"}),
+        tail_row<sound<qcauchy>, sound<qcauchy_upper>>("qcauchy", {"p", "mu=0", "sigma=1", "lower_tail=True"}),
         tail_row<sound<qchisq>, sound<qchisq_upper>, qchisq_lanes<sound<qchisq>>>(
             "qchisq", {"p", "dof", "lower_tail=True"}),
-        tail_row<sound<qexp>, sound<qexp_upper>>("qexp", {"p", "rate", "lower_tail=True"}),
+        tail_row<sound<qexp>, sound<qexp_upper>>("qexp", {"p", "rate=1", "lower_tail=True"}),
         tail_row<sound<qf>, sound<qf_upper>>("qf", {"p", "df1", "df2", "lower_tail=True"}),
         tail_row<sound<qgamma>, sound<qgamma_upper>, qgamma_lanes<sound<qgamma>>>(
-            "qgamma", {"p", "shape", "scale", "lower_tail=True"}),
+            "qgamma", {"p", "shape", "scale=1", "lower_tail=True"}),
         tail_row<sound<qinvgamma>, sound<qinvgamma_upper>, qinvgamma_lanes<sound<qinvgamma>>>(
-            "qinvgamma", {"p", "shape", "scale", "lower_tail=True"}),
-        tail_row<sound<qlaplace>, sound<qlaplace_upper>>("qlaplace", {"p", "mu", "sigma", "lower_tail=True"}),
+            "qinvgamma", {"p", "shape", "scale=1", "lower_tail=True"}),
+        tail_row<sound<qlaplace>, sound<qlaplace_upper>>("qlaplace", {"p", "mu=0", "sigma=1", "lower_tail=True"}),
         tail_row<sound<qlnorm>, sound<qlnorm_upper>, qlnorm_lanes<sound<qlnorm>>>(
-            "qlnorm", {"p", "mu", "sigma", "lower_tail=True"}),
-        tail_row<sound<qlogis>, sound<qlogis_upper>>("qlogis", {"p", "mu", "sigma", "lower_tail=True"}),
+            "qlnorm", {"p", "mu=0", "sigma=1", "lower_tail=True"}),
+        tail_row<sound<qlogis>, sound<qlogis_upper>>("qlogis", {"p", "mu=0", "sigma=1", "lower_tail=True"}),
         tail_row<sound<qpois>, sound<qpois_upper>, qpois_lanes<sound<qpois>>>(
             "qpois", {"p", "rate", "lower_tail=True"}),
         tail_row<sound<qt>, sound<qt_upper>, qt_lanes<sound<qt>>>("qt", {"p", "dof", "lower_tail=True"}),
-        tail_row<sound<qunif>, sound<qunif_upper>>("qunif", {"p", "a", "b", "lower_tail=True"}),
-        tail_row<sound<qweibull>, sound<qweibull_upper>>("qweibull", {"p", "shape", "scale", "lower_tail=True"}),
+        tail_row<sound<qunif>, sound<qunif_upper>>("qunif", {"p", "a=0", "b=1", "lower_tail=True"}),
+        tail_row<sound<qweibull>, sound<qweibull_upper>>("qweibull", {"p", "shape", "scale=1", "lower_tail=True"}),
     };
 }
 

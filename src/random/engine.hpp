@@ -1,7 +1,8 @@
-// The Engine: one generator, owned, seeded from a signed 32-bit seed
-// sign-extended to 64 bits (-1 seeds with all bits set). It keeps its seed
-// for display; everything else about it is the generator's state and where
-// the engine stands among the streams made from it:
+// The Engine: one generator, owned, seeded from a Seed (seed.hpp): a signed
+// 32-bit seed sign-extended to 64 bits (-1 seeds with all bits set), or a key
+// of 64-bit words for init_by_array64. It keeps its seed for display and
+// for repeating the run; everything else about it is the generator's state
+// and where the engine stands among the streams made from it:
 //
 // - origin: the outputs between the seeding and the point where this engine
 //   was made (0 for Engine(seed); the jump or spawn point for the others);
@@ -15,9 +16,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "random/engine_lock.hpp"
 #include "random/mt19937_64.hpp"
+#include "random/seed.hpp"
 #include "random/wide.hpp"
 
 namespace zorvana {
@@ -31,13 +34,14 @@ public:
     static constexpr unsigned kLeastSpawnedSpan = 96;
     static constexpr std::uint64_t kMostSpawned = (std::uint64_t{1} << kSpawnBits) - 2;
 
-    explicit Engine(std::int32_t seed)
-        : seed_(seed),
-          gen_(std::make_unique<Mt19937_64>(static_cast<std::uint64_t>(static_cast<std::int64_t>(seed)))) {}
+    explicit Engine(std::int32_t seed) : Engine(Seed::of_small(seed)) {}
+    explicit Engine(Seed seed) : seed_(std::move(seed)), gen_(std::make_unique<Mt19937_64>(0)) {
+        seed_.apply(*gen_);
+    }
 
     Mt19937_64& generator() { return *gen_; }
     const Mt19937_64& generator() const { return *gen_; }
-    std::int32_t seed() const { return seed_; }
+    const Seed& seed() const { return seed_; }
     const Wide& origin() const { return origin_; }
     unsigned span() const { return span_; }
     std::uint64_t spawned() const { return spawned_; }
@@ -47,7 +51,7 @@ public:
     EngineLock& lock() const { return lock_; }
 
     // Puts the engine where another one stood (a copy or a checkpoint).
-    void restore(std::int32_t seed, const Mt19937_64::State& state) {
+    void restore(const Seed& seed, const Mt19937_64::State& state) {
         seed_ = seed;
         gen_->set_state(state);
     }
@@ -58,7 +62,7 @@ public:
     }
 
 private:
-    std::int32_t seed_;
+    Seed seed_;
     std::unique_ptr<Mt19937_64> gen_;
     mutable EngineLock lock_;
     Wide origin_;

@@ -16,6 +16,7 @@
 #include "module/docstrings.hpp"
 #include "random/engine.hpp"
 #include "random/mt19937_64_jump.hpp"
+#include "random/seed_python.hpp"
 #include "random/wide.hpp"
 
 namespace py = pybind11;
@@ -29,6 +30,11 @@ struct CountArg {
     py::object value;
 };
 
+// The seed of Engine(seed): any object, checked by seed_from_python.
+struct SeedArg {
+    py::object value;
+};
+
 }  // namespace
 }  // namespace zorvana
 
@@ -38,6 +44,15 @@ namespace detail {
 template <>
 struct type_caster<zorvana::CountArg> {
     PYBIND11_TYPE_CASTER(zorvana::CountArg, const_name("int"));
+    bool load(handle src, bool) {
+        value.value = reinterpret_borrow<object>(src);
+        return true;
+    }
+};
+
+template <>
+struct type_caster<zorvana::SeedArg> {
+    PYBIND11_TYPE_CASTER(zorvana::SeedArg, const_name("Union[int, Sequence[int], numpy.random.SeedSequence]"));
     bool load(handle src, bool) {
         value.value = reinterpret_borrow<object>(src);
         return true;
@@ -77,8 +92,11 @@ namespace {
 // Pickled state: (format, seed, words, next, outputs, origin, span, spawned)
 // with the 312 words as little-endian bytes. Format 1, the first five
 // fields, is still read (origin 0, span 256, nothing spawned). A new layout
-// gets a new format number.
+// gets a new format number. Format 3 is format 2 with a seed wider than 32
+// bits (an int of 2^31 or more, or a tuple of words): an engine with a
+// 32-bit seed still pickles as format 2, which earlier builds read.
 constexpr int kPickleFormat = 2;
+constexpr int kPickleFormatKeySeed = 3;
 constexpr std::size_t kWordBytes = 8;
 constexpr std::size_t kStateBytes = Mt19937_64::kWords * kWordBytes;
 
@@ -88,7 +106,7 @@ constexpr unsigned kJumpBits = 128;
 
 // Everything about an engine, read while no draw runs on it.
 struct Snapshot {
-    std::int32_t seed;
+    Seed seed;
     Mt19937_64::State state;
     Wide origin;
     unsigned span;
@@ -156,7 +174,8 @@ py::tuple engine_getstate(const Engine& e) {
             bytes[k * kWordBytes + b] = static_cast<char>((s.state.words[k] >> (8 * b)) & 0xFF);
         }
     }
-    return py::make_tuple(kPickleFormat, s.seed, py::bytes(bytes), s.state.next, to_python(s.state.outputs),
+    const int format = s.seed.kind == Seed::Kind::small ? kPickleFormat : kPickleFormatKeySeed;
+    return py::make_tuple(format, seed_to_python(s.seed), py::bytes(bytes), s.state.next, to_python(s.state.outputs),
                           to_python(s.origin), s.span, s.spawned);
 }
 
@@ -168,9 +187,9 @@ bool valid_span(unsigned span) {
 void engine_setstate(Engine& e, const py::tuple& t) {
     const long long format =
         t.size() > 0 && py::isinstance<py::int_>(t[0]) ? t[0].cast<py::int_>().cast<long long>() : -1;
-    if (format != 1 && format != kPickleFormat) {
-        throw py::value_error("Engine state of an unknown format; this build reads formats 1 and " +
-                              std::to_string(kPickleFormat));
+    if (format < 1 || format > kPickleFormatKeySeed) {
+        throw py::value_error("Engine state of an unknown format; this build reads formats 1 to " +
+                              std::to_string(kPickleFormatKeySeed));
     }
     const std::size_t fields = format == 1 ? 5 : 8;
     if (t.size() != fields) throw py::value_error("Engine state: expected " + std::to_string(fields) + " fields");
@@ -207,8 +226,12 @@ void engine_setstate(Engine& e, const py::tuple& t) {
             throw py::value_error("Engine state: malformed span or spawn count");
         }
     }
+    const Seed seed = seed_from_python(t[1]);
+    if ((seed.kind == Seed::Kind::small) != (format != kPickleFormatKeySeed)) {
+        throw py::value_error("Engine state: a seed of the wrong kind for its format");
+    }
     const EngineHold hold(e);
-    e.restore(t[1].cast<std::int32_t>(), s);
+    e.restore(seed, s);
     e.place(origin, span, spawned);
 }
 
@@ -249,7 +272,7 @@ std::string power_sum(const Wide& v) {
 
 std::string engine_repr(const Engine& e) {
     const Snapshot s = snapshot(e);
-    std::string text = "<zorvana.Engine seed=" + std::to_string(s.seed);
+    std::string text = "<zorvana.Engine seed=" + seed_text(s.seed);
     if (!s.origin.is_zero()) text += " origin=" + power_sum(s.origin);
     text += " outputs=" + std::string(py::str(to_python(s.state.outputs - s.origin)));
     if (s.spawned != 0) text += " spawned=" + std::to_string(s.spawned);
@@ -342,11 +365,17 @@ py::list engine_spawn(Engine& e, const CountArg& count) {
 }  // namespace
 
 void register_engine(py::module_& m) {
-    // The seed is positional only: no keyword name. Defining __eq__ makes the
-    // class unhashable, as a mutable value should be.
+    // The seed is positional only: no keyword name; left out, it is drawn
+    // from the operating system. Defining __eq__ makes the class unhashable,
+    // as a mutable value should be.
     py::class_<Engine> cls(m, "Engine");
     cls
-        .def(py::init<std::int32_t>())
+        .def(py::init([]() { return std::make_unique<Engine>(entropy_seed()); }))
+        .def(py::init([](const SeedArg& seed) { return std::make_unique<Engine>(seed_from_python(seed.value)); }))
+        .def_property_readonly(
+            "seed", [](const Engine& e) { return seed_to_python(snapshot(e).seed); },
+            "The seed this engine's stream starts from: Engine(seed) starts it again (an int, or a tuple of "
+            "64-bit words for a sequence or a SeedSequence).")
         .def("__repr__", &engine_repr)
         .def("__eq__",
              [](const Engine& e, const py::object& other) -> py::object {
@@ -356,14 +385,16 @@ void register_engine(py::module_& m) {
         .def("__copy__", &engine_copy)
         .def("__deepcopy__", [](const Engine& e, const py::object&) { return engine_copy(e); })
         .def("__getstate__", &engine_getstate,
-             "The engine's whole state: (format 2, seed, the 312 generator words as little-endian bytes, "
-             "index of the next word, outputs since seeding, origin, span, engines spawned).")
+             "The engine's whole state: (format 2, or 3 for a seed wider than 32 bits; seed; the 312 generator "
+             "words as little-endian bytes; index of the next word; outputs since seeding; origin; span; "
+             "engines spawned).")
         // Unpickling calls Engine(seed), then __setstate__ on it, which works
         // for every pickle protocol (pybind11's own pickling constructs in
         // __setstate__ and needs protocol 2 or later).
         .def("__reduce__", [](const py::object& self) {
             const auto& e = self.cast<const Engine&>();
-            return py::make_tuple(self.attr("__class__"), py::make_tuple(e.seed()), engine_getstate(e));
+            return py::make_tuple(self.attr("__class__"), py::make_tuple(seed_to_python(snapshot(e).seed)),
+                                  engine_getstate(e));
         })
         .def("advance", &engine_advance, py::arg("n"), doc_of("Engine.advance").body)
         .def("jumped", &engine_jumped, py::arg_v("jumps", py::int_(1), "1"), doc_of("Engine.jumped").body)

@@ -362,6 +362,8 @@ py::ssize_t dimension(std::uint64_t size) {
 
 // One draw function as the fast entry sees it.
 struct DrawRow {
+    const char* name = nullptr;
+    PyObject* general = nullptr;         // the overloads, for calls the fast entry declines
     std::vector<PyObject*> names;        // parameters, then "engine"
     std::vector<PyObject*> array_names;  // parameters, "size", "engine"
     std::vector<double> defaults;        // per parameter; NaN: none
@@ -479,6 +481,92 @@ PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject*
     }
     if (PyErr_Occurred()) return nullptr;  // a signal handler raised during a long draw
     return PyFloat_FromDouble(v);
+}
+
+// ---- Counts as integers: the dtype keyword of rbinom, rpois and rbern ------
+
+PyObject* g_dtype_name = nullptr;
+
+// Whether a dtype asks for int64 counts (true) or float64 ones (false): int,
+// float, None (float64) or anything numpy.dtype() takes; TypeError for what
+// it refuses, ValueError for other types.
+bool wants_integers(const char* name, PyObject* dtype) {
+    if (dtype == reinterpret_cast<PyObject*>(&PyLong_Type)) return true;
+    if (dtype == reinterpret_cast<PyObject*>(&PyFloat_Type) || dtype == Py_None) return false;
+    py::dtype dt;
+    try {
+        dt = py::dtype::from_args(py::reinterpret_borrow<py::object>(dtype));
+    } catch (py::error_already_set& e) {
+        throw py::type_error(std::string(name) + ": dtype " + std::string(py::repr(dtype)) + " is no data type (" +
+                             std::string(py::str(e.value())) + ")");
+    }
+    if (dt.itemsize() == 8 && dt.kind() == 'i') return true;
+    if (dt.itemsize() == 8 && dt.kind() == 'f') return false;
+    throw py::value_error(std::string(name) + ": dtype must be float64 or int64 (or float or int), not " +
+                          std::string(py::str(static_cast<const py::handle&>(dt))));
+}
+
+// The draws as integers: a Python int for a float, an int64 array of the
+// same shape for a float64 array. ValueError where a draw is NaN (invalid
+// parameters) or beyond int64.
+py::object as_integers(const char* name, const py::object& drawn) {
+    const auto count = [name](double v) {
+        constexpr double kInt64End = 9223372036854775808.0;  // 2^63
+        if (!(v >= -kInt64End && v < kInt64End)) {
+            throw py::value_error(std::string(name) + ": a draw of " + std::string(py::repr(py::float_(v))) +
+                                  (is_nan(v) ? " (invalid parameters)" : "") +
+                                  " has no int64 value; the engine has advanced as with dtype=float64");
+        }
+        return static_cast<std::int64_t>(v);
+    };
+    if (PyFloat_Check(drawn.ptr())) return py::int_(count(PyFloat_AS_DOUBLE(drawn.ptr())));
+    const py::array_t<double, py::array::c_style> in = py::array::ensure(drawn);
+    if (!in) throw py::error_already_set();
+    py::array_t<std::int64_t> out(std::vector<py::ssize_t>(in.shape(), in.shape() + in.ndim()));
+    const double* from = in.data();
+    std::int64_t* to = out.mutable_data();
+    for (py::ssize_t i = 0; i < in.size(); ++i) to[i] = count(from[i]);
+    return std::move(out);
+}
+
+PyObject* fast_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+
+// The entry of the count draws: without dtype, the others' entry; with it,
+// the same call without dtype (the same draws on the same engine), its
+// result then made integers when dtype asks for them.
+PyObject* fast_count_draw(int slot, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    const Py_ssize_t nkw = kwnames != nullptr ? PyTuple_GET_SIZE(kwnames) : 0;
+    Py_ssize_t at = 0;
+    while (at < nkw && PyUnicode_Compare(PyTuple_GET_ITEM(kwnames, at), g_dtype_name) != 0) ++at;
+    if (PyErr_Occurred()) return nullptr;
+    if (at == nkw) return fast_draw(slot, args, nargs, kwnames);
+    const DrawRow& row = g_draws[static_cast<std::size_t>(slot)];
+    try {
+        const bool integers = wants_integers(row.name, args[nargs + at]);
+        std::vector<PyObject*> rest(args, args + nargs + nkw);
+        rest.erase(rest.begin() + nargs + at);
+        py::object names;
+        if (nkw > 1) {
+            names = py::reinterpret_steal<py::object>(PyTuple_New(nkw - 1));
+            if (!names) throw py::error_already_set();
+            for (Py_ssize_t k = 0, j = 0; k < nkw; ++k) {
+                if (k == at) continue;
+                PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+                Py_INCREF(key);
+                PyTuple_SET_ITEM(names.ptr(), j++, key);
+            }
+        }
+        PyObject* r = fast_draw(slot, rest.data(), nargs, names.ptr());
+        if (r == nullptr && !PyErr_Occurred()) r = call_general(row.general, rest.data(), nargs, names.ptr());
+        if (r == nullptr) return nullptr;
+        py::object drawn = py::reinterpret_steal<py::object>(r);
+        return integers ? as_integers(row.name, drawn).release().ptr() : drawn.release().ptr();
+    } catch (py::error_already_set& e) {
+        e.restore();
+    } catch (const py::builtin_exception& e) {
+        e.set_error();
+    }
+    return nullptr;
 }
 
 template <class... P>
@@ -602,8 +690,9 @@ double default_of(const py::arg_v& a) { return py::cast<double>(a.value); }
 
 // Registers one draw function: its overloads behind a fast entry for the
 // all-scalar form.
+// The count draws (counts) also take the keyword-only dtype.
 template <auto Valid, auto Draw, class... Args>
-void def_draw(py::module_& m, const char* name, const py::object& default_engine, Args... params) {
+void def_draw(py::module_& m, const char* name, const py::object& default_engine, bool counts, Args... params) {
     // The overload listings show this text for the default instead of the
     // default engine's address.
     const py::arg_v engine_arg("engine", default_engine, "<default Engine>");
@@ -619,8 +708,11 @@ void def_draw(py::module_& m, const char* name, const py::object& default_engine
     row.scalar = scalar_draw_of<Valid, Draw>(Valid);
     row.array = array_draw_of<Valid, Draw>(Valid);
     row.count_first = std::is_same<decltype(Valid), bool (*)(std::int64_t, double)>::value;
+    row.name = name;
+    row.general = general.inc_ref().ptr();  // held for the process, as the function object holds it
     g_draws.push_back(row);
-    m.attr(name) = make_function(m, name, fast_draw, static_cast<int>(g_draws.size() - 1), general, kInterruptNote);
+    m.attr(name) = make_function(m, name, counts ? fast_count_draw : fast_draw, static_cast<int>(g_draws.size() - 1),
+                                 general, kInterruptNote);
 }
 
 }  // namespace
@@ -633,25 +725,27 @@ void register_draws(py::module_& m) {
     // shared by every overload of every draw function as its `engine` default.
     const py::object engine = m.attr("Engine")(1);
     g_default_engine = engine.cast<Engine*>();
+    g_dtype_name = PyUnicode_InternFromString("dtype");
+    if (g_dtype_name == nullptr) throw py::error_already_set();
 
     using py::arg;
-    def_draw<rnorm_valid, rnorm_unchecked>(m, "rnorm", engine, arg("mu") = 0, arg("sigma") = 1);
-    def_draw<rbern_valid, rbern_unchecked>(m, "rbern", engine, arg("prob"));
-    def_draw<rbeta_valid, rbeta_unchecked>(m, "rbeta", engine, arg("a"), arg("b"));
-    def_draw<rbinom_valid, rbinom_unchecked>(m, "rbinom", engine, arg("n_trials"), arg("prob"));
-    def_draw<rcauchy_valid, rcauchy_unchecked>(m, "rcauchy", engine, arg("mu"), arg("sigma"));
-    def_draw<rchisq_valid, rchisq_unchecked>(m, "rchisq", engine, arg("dof"));
-    def_draw<rexp_valid, rexp_unchecked>(m, "rexp", engine, arg("rate"));
-    def_draw<rf_valid, rf_unchecked>(m, "rf", engine, arg("df1"), arg("df2"));
-    def_draw<rgamma_valid, rgamma_unchecked>(m, "rgamma", engine, arg("shape"), arg("scale"));
-    def_draw<rinvgamma_valid, rinvgamma_unchecked>(m, "rinvgamma", engine, arg("shape"), arg("scale"));
-    def_draw<rlaplace_valid, rlaplace_unchecked>(m, "rlaplace", engine, arg("mu"), arg("sigma"));
-    def_draw<rlnorm_valid, rlnorm_unchecked>(m, "rlnorm", engine, arg("mu"), arg("sigma"));
-    def_draw<rlogis_valid, rlogis_unchecked>(m, "rlogis", engine, arg("mu"), arg("sigma"));
-    def_draw<rpois_valid, rpois_unchecked>(m, "rpois", engine, arg("rate"));
-    def_draw<rt_valid, rt_unchecked>(m, "rt", engine, arg("dof"));
-    def_draw<runif_valid, runif_unchecked>(m, "runif", engine, arg("a"), arg("b"));
-    def_draw<rweibull_valid, rweibull_unchecked>(m, "rweibull", engine, arg("shape"), arg("scale"));
+    def_draw<rnorm_valid, rnorm_unchecked>(m, "rnorm", engine, false, arg("mu") = 0, arg("sigma") = 1);
+    def_draw<rbern_valid, rbern_unchecked>(m, "rbern", engine, true, arg("prob"));
+    def_draw<rbeta_valid, rbeta_unchecked>(m, "rbeta", engine, false, arg("a"), arg("b"));
+    def_draw<rbinom_valid, rbinom_unchecked>(m, "rbinom", engine, true, arg("n_trials"), arg("prob"));
+    def_draw<rcauchy_valid, rcauchy_unchecked>(m, "rcauchy", engine, false, arg("mu") = 0, arg("sigma") = 1);
+    def_draw<rchisq_valid, rchisq_unchecked>(m, "rchisq", engine, false, arg("dof"));
+    def_draw<rexp_valid, rexp_unchecked>(m, "rexp", engine, false, arg("rate") = 1);
+    def_draw<rf_valid, rf_unchecked>(m, "rf", engine, false, arg("df1"), arg("df2"));
+    def_draw<rgamma_valid, rgamma_unchecked>(m, "rgamma", engine, false, arg("shape"), arg("scale") = 1);
+    def_draw<rinvgamma_valid, rinvgamma_unchecked>(m, "rinvgamma", engine, false, arg("shape"), arg("scale") = 1);
+    def_draw<rlaplace_valid, rlaplace_unchecked>(m, "rlaplace", engine, false, arg("mu") = 0, arg("sigma") = 1);
+    def_draw<rlnorm_valid, rlnorm_unchecked>(m, "rlnorm", engine, false, arg("mu") = 0, arg("sigma") = 1);
+    def_draw<rlogis_valid, rlogis_unchecked>(m, "rlogis", engine, false, arg("mu") = 0, arg("sigma") = 1);
+    def_draw<rpois_valid, rpois_unchecked>(m, "rpois", engine, true, arg("rate"));
+    def_draw<rt_valid, rt_unchecked>(m, "rt", engine, false, arg("dof"));
+    def_draw<runif_valid, runif_unchecked>(m, "runif", engine, false, arg("a") = 0, arg("b") = 1);
+    def_draw<rweibull_valid, rweibull_unchecked>(m, "rweibull", engine, false, arg("shape"), arg("scale") = 1);
 }
 
 }  // namespace zorvana

@@ -42,6 +42,31 @@ public:
         block_start_ = Wide() - Wide(kWords);
     }
 
+    // Matsumoto and Nishimura's init_by_array64: the words of a key (at
+    // least one) mixed into the state seeded with kArraySeed, then the
+    // first word's top bit set so the state is never all zero. The first
+    // output twists them.
+    void reseed_by_array(const std::uint64_t* key, std::size_t length) {
+        reseed(kArraySeed);
+        std::size_t i = 1, j = 0;
+        const auto wrap = [this, &i]() {
+            if (++i >= kWords) {
+                x_[0] = x_[kWords - 1];
+                i = 1;
+            }
+        };
+        for (std::size_t k = kWords > length ? kWords : length; k > 0; --k) {
+            x_[i] = (x_[i] ^ ((x_[i - 1] ^ (x_[i - 1] >> 62)) * kKeyMultiplier)) + key[j] + j;
+            wrap();
+            if (++j >= length) j = 0;
+        }
+        for (std::size_t k = kWords - 1; k > 0; --k) {
+            x_[i] = (x_[i] ^ ((x_[i - 1] ^ (x_[i - 1] >> 62)) * kMixMultiplier)) - i;
+            wrap();
+        }
+        x_[0] = std::uint64_t{1} << 63;
+    }
+
     // Next 64-bit output: the next word of the block, tempered.
     std::uint64_t next() {
         if (i_ == kWords) refill();
@@ -83,6 +108,11 @@ private:
     static constexpr std::uint64_t kLowerMask = 0x000000007FFFFFFFULL;
     static constexpr std::uint64_t kTwist = 0xB5026F5AA96619E9ULL;           // a: twist matrix row
     static constexpr std::uint64_t kSeedMultiplier = 6364136223846793005ULL;  // f
+    // init_by_array64: the one-value seed it starts from and the multipliers
+    // of its two mixing passes.
+    static constexpr std::uint64_t kArraySeed = 19650218ULL;
+    static constexpr std::uint64_t kKeyMultiplier = 3935559000370003845ULL;
+    static constexpr std::uint64_t kMixMultiplier = 2862933555777941757ULL;
     // Tempering: shifts u, s, t, l and masks d, b, c.
     static constexpr unsigned kShiftU = 29, kShiftS = 17, kShiftT = 37, kShiftL = 43;
     static constexpr std::uint64_t kMaskD = 0x5555555555555555ULL;

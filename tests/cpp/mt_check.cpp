@@ -1,6 +1,8 @@
 // Runs the generator and the word-level conversions outside Python. Reads
 // lines from stdin and prints one line per command:
 //   mt <seed> <n>    the first n outputs of Mt19937_64, decimal
+//   array <n> <w>... the first n outputs of Mt19937_64 seeded by
+//                    init_by_array64 with the key words w, decimal
 //   std <seed> <n>   the first n outputs of the standard library's
 //                    std::mt19937_64, decimal (an independent reference)
 //   state <seed> <k> <n>  after k outputs: the state's next index, output
@@ -17,6 +19,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "random/mt19937_64.hpp"
 #include "random/variates.hpp"
@@ -48,6 +51,16 @@ int main() {
                 std::mt19937_64 gen(seed);
                 print_outputs(gen, n);
             }
+        } else if (cmd == "array") {
+            long n = 0;
+            in >> n;
+            std::vector<std::uint64_t> key;
+            std::string w;
+            while (in >> w) key.push_back(std::strtoull(w.c_str(), nullptr, 10));
+            Mt19937_64 gen(0);
+            gen.reseed_by_array(key.data(), key.size());
+            auto next = [&gen]() { return gen.next(); };
+            print_outputs(next, n);
         } else if (cmd == "state") {
             std::string seed_text;
             long k = 0, n = 0;
