@@ -1,5 +1,6 @@
 """The example scripts run to the end with the module as built."""
 import os
+import re
 import subprocess
 import sys
 
@@ -37,3 +38,35 @@ def test_chunked_dask_matches_whole_array():
     pytest.importorskip("dask.array")
     out = run("chunked.py", "--n", "3000", "--chunk", "700")
     assert "same bits as one call: False" not in out and "reproducible: True" in out
+
+
+# Every code example of the README and the site's pages shows its output, and
+# prints it still: each document's examples run in a fresh process (the
+# default engine's draws included) as one doctest.
+def has_examples(doc):
+    with open(os.path.join(ROOT, doc)) as f:
+        text = f.read()
+    return "```python" in text or "```pycon" in text
+
+
+DOCUMENTS = [d for d in ["README.md"] + sorted(os.path.join("docs", n) for n in os.listdir(os.path.join(ROOT, "docs"))
+                                               if n.endswith(".md")) if has_examples(d)]
+DOCTEST = """
+import doctest, sys
+text = sys.stdin.read()
+test = doctest.DocTestParser().get_doctest(text, {}, sys.argv[1], sys.argv[1], 0)
+runner = doctest.DocTestRunner(optionflags=doctest.NORMALIZE_WHITESPACE)
+runner.run(test)
+sys.exit(1 if runner.failures else 0)
+"""
+
+
+@pytest.mark.parametrize("doc", DOCUMENTS)
+def test_documented_examples_print_what_they_show(doc):
+    with open(os.path.join(ROOT, doc)) as f:
+        text = f.read()
+    assert "```python" not in text, "write examples as ```pycon with their output"
+    blocks = re.findall(r"^```pycon\n(.*?)^```", text, re.S | re.M)
+    proc = subprocess.run([sys.executable, "-c", DOCTEST, doc], input="\n".join(blocks).encode(),
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, cwd=ROOT, timeout=120)
+    assert proc.returncode == 0, proc.stdout.decode(errors="replace")

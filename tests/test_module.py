@@ -24,6 +24,9 @@ PARAMS = {
     "unif": ["a", "b"], "weibull": ["shape", "scale"],
 }
 INTEGER_X = {"bern", "binom", "pois"}
+# R's defaults.
+DEFAULTS = {"mu": "0", "sigma": "1", "rate": "1", "scale": "1", "a": "0", "b": "1"}
+DEFAULTED = {"norm", "cauchy", "exp", "gamma", "invgamma", "laplace", "lnorm", "logis", "unif", "weibull"}
 
 
 def _type(fam, name, arg):
@@ -47,10 +50,8 @@ def expected_signature(prefix, fam):
     parts = []
     for a in args:
         text = "{}: {}".format(a, _type(fam, name, a))
-        if fam == "norm" and a == "mu":
-            text += " = 0"
-        elif fam == "norm" and a == "sigma":
-            text += " = 1"
+        if fam in DEFAULTED and a in DEFAULTS:
+            text += " = " + DEFAULTS[a]
         elif a == flag:
             text += " = False"
         elif a == "lower_tail":
@@ -148,7 +149,7 @@ def test_keywords_in_any_order():
 
 
 @pytest.mark.parametrize("call", [
-    lambda: zorvana.qcauchy(0.5),                      # missing required arguments
+    lambda: zorvana.qbeta(0.5, 2.0),                   # missing required arguments
     lambda: zorvana.dnorm(0.0, 0, 1, False, 5),        # surplus argument
     lambda: zorvana.dnorm(0.0, log_p=True),            # the p-functions' flag on a d-function
     lambda: zorvana.pnorm(0.0, log=True),              # and the reverse
