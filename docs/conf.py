@@ -3,6 +3,8 @@
     pip install ".[docs]"
     python -m sphinx -W -b html docs docs/_build/html
 
+The family pages draw their pictures with matplotlib at build time.
+
 The family pages and the reference entries are written at build time from
 tools/gen_docs.py, the table the docstrings are generated from, with the
 installed module evaluating the examples.
@@ -21,10 +23,14 @@ project = "zorvana"
 author = "the zorvana developers"
 copyright = "the zorvana developers"
 
-extensions = ["myst_parser", "sphinx.ext.napoleon", "zorvana_docs"]
+# Formulas are typeset by MathJax, served from the site itself (copied into
+# _static/mathjax by sphinx-mathjax-offline): the pages need no network.
+extensions = ["myst_parser", "sphinx.ext.napoleon", "sphinx.ext.mathjax", "sphinx-mathjax-offline", "zorvana_docs"]
 source_suffix = {".rst": "restructuredtext", ".md": "markdown"}
 root_doc = "index"
 exclude_patterns = ["_build"]
+# $...$ and $$...$$ in the Markdown pages are mathematics too.
+myst_enable_extensions = ["dollarmath"]
 
 # Section links within and between the Markdown pages (#the-same-bits-everywhere).
 myst_heading_anchors = 3

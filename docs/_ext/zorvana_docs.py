@@ -1,12 +1,18 @@
 """Sphinx extension: the reference entries of zorvana's callables, from the
 table in tools/gen_docs.py that the docstrings are generated from.
 
-    .. zorvana-family:: gamma      the family's law, parameters and its four functions
+    .. zorvana-family:: gamma      the family's law as a formula, a picture of its
+                                   density and distribution function, its
+                                   parameters and its four functions
     .. zorvana-callable:: Engine   one callable (Engine, set_num_threads, ...)
+    .. zorvana-function-list::     every callable with its parameters, in a table
 
 The numpydoc sections of the docstrings are turned into reStructuredText by
-napoleon, so the site says exactly what help() says.
+napoleon, so the site says exactly what help() says. The pictures are drawn
+with matplotlib from the installed module when the site is built, into
+docs/families/_pictures (not kept in the repository).
 """
+import math
 import os
 import sys
 
@@ -76,6 +82,97 @@ def entry(name, config):
     return lines
 
 
+# Each family's density or mass as a formula, and what its symbols are.
+LAWS = {
+    "norm": (r"f(x) = \frac{1}{\sigma\sqrt{2\pi}}\, e^{-(x - \mu)^2 / (2\sigma^2)}", ""),
+    "bern": (r"P(X = 1) = p, \qquad P(X = 0) = 1 - p", r"p = \text{prob}"),
+    "beta": (r"f(x) = \frac{x^{a - 1} (1 - x)^{b - 1}}{B(a, b)}, \qquad 0 \le x \le 1", ""),
+    "binom": (r"P(X = x) = \binom{n}{x} p^x (1 - p)^{n - x}, \qquad x = 0, 1, \dots, n",
+              r"n = \text{n\_trials},\ p = \text{prob}"),
+    "cauchy": (r"f(x) = \frac{1}{\pi\sigma \left(1 + \left(\frac{x - \mu}{\sigma}\right)^2\right)}", ""),
+    "chisq": (r"f(x) = \frac{x^{k/2 - 1} e^{-x/2}}{2^{k/2}\, \Gamma(k/2)}, \qquad x > 0", r"k = \text{dof}"),
+    "exp": (r"f(x) = \lambda e^{-\lambda x}, \qquad x \ge 0", r"\lambda = \text{rate}"),
+    "f": (r"f(x) = \frac{1}{x\, B(d_1/2, d_2/2)} \sqrt{\frac{(d_1 x)^{d_1}\, d_2^{d_2}}{(d_1 x + d_2)^{d_1 + d_2}}},"
+          r" \qquad x > 0", r"d_1 = \text{df1},\ d_2 = \text{df2}"),
+    "gamma": (r"f(x) = \frac{x^{k - 1} e^{-x/\theta}}{\Gamma(k)\, \theta^k}, \qquad x > 0",
+              r"k = \text{shape},\ \theta = \text{scale}"),
+    "invgamma": (r"f(x) = \frac{\beta^\alpha}{\Gamma(\alpha)}\, x^{-\alpha - 1} e^{-\beta / x}, \qquad x > 0",
+                 r"\alpha = \text{shape},\ \beta = \text{scale}"),
+    "laplace": (r"f(x) = \frac{1}{2\sigma}\, e^{-|x - \mu| / \sigma}", ""),
+    "lnorm": (r"f(x) = \frac{1}{x \sigma \sqrt{2\pi}}\, e^{-(\ln x - \mu)^2 / (2\sigma^2)}, \qquad x > 0", ""),
+    "logis": (r"f(x) = \frac{e^{-z}}{\sigma (1 + e^{-z})^2}, \qquad z = \frac{x - \mu}{\sigma}", ""),
+    "pois": (r"P(X = x) = \frac{\lambda^x e^{-\lambda}}{x!}, \qquad x = 0, 1, 2, \dots", r"\lambda = \text{rate}"),
+    "t": (r"f(x) = \frac{\Gamma\left(\frac{\nu + 1}{2}\right)}{\sqrt{\nu\pi}\, \Gamma\left(\frac{\nu}{2}\right)}"
+          r" \left(1 + \frac{x^2}{\nu}\right)^{-(\nu + 1)/2}", r"\nu = \text{dof}"),
+    "unif": (r"f(x) = \frac{1}{b - a}, \qquad a \le x \le b", ""),
+    "weibull": (r"f(x) = \frac{k}{\lambda} \left(\frac{x}{\lambda}\right)^{k - 1} e^{-(x/\lambda)^k},"
+                r" \qquad x \ge 0", r"k = \text{shape},\ \lambda = \text{scale}"),
+}
+
+# The pictures: parameter sets and the range of x drawn.
+PICTURES = {
+    "norm": ([(0.0, 1.0), (0.0, 2.0), (2.0, 0.5)], (-5.0, 5.0)),
+    "bern": ([(0.2,), (0.5,), (0.8,)], (0, 1)),
+    "beta": ([(0.5, 0.5), (2.0, 5.0), (5.0, 2.0), (2.0, 2.0)], (0.0, 1.0)),
+    "binom": ([(10, 0.3), (20, 0.5), (30, 0.8)], (0, 30)),
+    "cauchy": ([(0.0, 0.5), (0.0, 1.0), (2.0, 1.0)], (-5.0, 5.0)),
+    "chisq": ([(1.0,), (3.0,), (8.0,)], (0.0, 16.0)),
+    "exp": ([(0.5,), (1.0,), (2.0,)], (0.0, 5.0)),
+    "f": ([(1.0, 1.0), (5.0, 2.0), (20.0, 20.0)], (0.0, 4.0)),
+    "gamma": ([(1.0, 2.0), (2.0, 2.0), (5.0, 1.0)], (0.0, 16.0)),
+    "invgamma": ([(1.0, 1.0), (2.0, 1.0), (3.0, 0.5)], (0.0, 3.0)),
+    "laplace": ([(0.0, 1.0), (0.0, 2.0), (2.0, 0.5)], (-5.0, 5.0)),
+    "lnorm": ([(0.0, 0.25), (0.0, 0.5), (0.0, 1.0)], (0.0, 3.0)),
+    "logis": ([(0.0, 1.0), (0.0, 2.0), (2.0, 0.5)], (-6.0, 6.0)),
+    "pois": ([(1.0,), (4.0,), (10.0,)], (0, 20)),
+    "t": ([(1.0,), (4.0,), (30.0,)], (-5.0, 5.0)),
+    "unif": ([(0.0, 1.0), (-1.0, 2.0), (0.5, 1.5)], (-1.5, 2.5)),
+    "weibull": ([(0.5, 1.0), (1.5, 1.0), (5.0, 1.0)], (0.0, 2.5)),
+}
+PICTURE_DIR = os.path.join("families", "_pictures")
+
+
+def draw_pictures(app):
+    """Each family's picture: density (or mass) and distribution function at
+    its parameter sets, computed by the installed module."""
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    import numpy as np
+    import zorvana
+
+    out = os.path.join(app.srcdir, PICTURE_DIR)
+    if not os.path.isdir(out):
+        os.makedirs(out)
+    for fam in gen_docs.FAMILIES:
+        sets, (lo, hi) = PICTURES[fam.key]
+        d, p = getattr(zorvana, "d" + fam.key), getattr(zorvana, "p" + fam.key)
+        fig, (left, right) = plt.subplots(1, 2, figsize=(8.0, 2.8), dpi=90)
+        for k, params in enumerate(sets):
+            label = ", ".join("{} = {:g}".format(n, v) for n, v in zip(fam.names(), params))
+            if fam.discrete:
+                x = np.arange(int(lo), int(hi) + 1)
+                left.plot(x + 0.12 * (k - 1), d(x, *params), "o", ms=3.5, label=label)
+                left.vlines(x + 0.12 * (k - 1), 0, d(x, *params), lw=1, color=left.lines[-1].get_color())
+                right.step(x, p(x, *params), where="post", label=label)
+            else:
+                x = np.linspace(lo, hi, 801)
+                left.plot(x, d(x, *params), label=label)
+                right.plot(x, p(x, *params), label=label)
+        left.set_title("{} {}".format("mass" if fam.discrete else "density", "d" + fam.key), fontsize=9)
+        right.set_title("distribution function p" + fam.key, fontsize=9)
+        top = left.get_ylim()[1]
+        left.set_ylim(0.0, min(top, 2.5))
+        right.set_ylim(-0.02, 1.02)
+        for ax in (left, right):
+            ax.tick_params(labelsize=8)
+            ax.grid(alpha=0.3)
+        left.legend(fontsize=7, frameon=False)
+        fig.tight_layout()
+        fig.savefig(os.path.join(out, fam.key + ".png"))
+        plt.close(fig)
+
+
 class _Rst(Directive):
     def render(self, lines):
         node = nodes.section() if self.name == "zorvana-family" else nodes.container()
@@ -91,7 +188,14 @@ class FamilyDirective(_Rst):
         config = self.state.document.settings.env.config
         fam = family(self.arguments[0])
         names = [p + fam.key for p in "dpqr"]
-        lines = ["The {} distribution has {}.".format(fam.title, escape_rst(fam.law)), ""]
+        formula, symbols = LAWS[fam.key]
+        lines = ["The {} distribution has the {}".format(fam.title, "mass" if fam.discrete else "density"), "",
+                 ".. math::", "", "   " + formula, ""]
+        if symbols:
+            lines += ["with :math:`{}`.".format(symbols), ""]
+        lines += [".. figure:: /{}/{}.png".format(PICTURE_DIR.replace(os.sep, "/"), fam.key),
+                  "   :alt: d{0} and p{0} at a few parameter sets".format(fam.key), "",
+                  "   ``d{0}`` and ``p{0}`` at a few parameter sets, drawn by the module itself.".format(fam.key), ""]
         lines += ["Parameters, in the order every function takes them after its first argument:", ""]
         for pname, text in fam.params:
             default = " (default {})".format(fam.defaults[pname]) if pname in fam.defaults else ""
@@ -107,6 +211,25 @@ class FamilyDirective(_Rst):
         return self.render(lines)
 
 
+class FunctionListDirective(_Rst):
+    """Every documented callable: its signature and the first sentence of its docstring."""
+
+    def run(self):
+        lines = [".. list-table::", "   :header-rows: 1", "   :widths: 22 48 30", "",
+                 "   * - function", "     - parameters", "     - computes"]
+        table = [(name, sig, body) for name, (sig, body) in rows().items()]
+        table += list(getattr(gen_docs, "method_rows", list)())
+        for name, sig, body in table:
+            first = body.split("\n\n")[0].replace("\n", " ")
+            first = first.split(". ")[0].rstrip(".") + "."
+            target = ":py:meth:`zorvana.{0}`" if "." in name else ":py:func:`zorvana.{0}`"
+            if name[0].isupper() and "." not in name:
+                target = ":py:class:`zorvana.{0}`"
+            lines += ["   * - " + target.format(name), "     - ``{}``".format(sig),
+                      "     - " + escape_rst(first)]
+        return self.render(lines + [""])
+
+
 class CallableDirective(_Rst):
     required_arguments = 1
 
@@ -117,4 +240,6 @@ class CallableDirective(_Rst):
 def setup(app):
     directives.register_directive("zorvana-family", FamilyDirective)
     directives.register_directive("zorvana-callable", CallableDirective)
+    directives.register_directive("zorvana-function-list", FunctionListDirective)
+    app.connect("builder-inited", draw_pictures)
     return {"parallel_read_safe": True, "parallel_write_safe": True, "version": "1"}
