@@ -234,6 +234,7 @@ def test_unmatched_calls_raise_type_error(call):
 def test_overload_choice():
     e, f = z.Engine(11), z.Engine(11)
     assert isinstance(z.rnorm(), float) and isinstance(z.Engine(-2 ** 31), z.Engine)
+    assert z.Engine(np.array(7)) == z.Engine(np.int32(7)) == z.Engine(7)  # index-convertible seeds as before
     assert z.rnorm(5, engine=e) == z.rnorm(5.0, 1.0, engine=f)  # scalar form, mu = 5
     assert z.rnorm(0.0, 1.0, e) == z.rnorm(0.0, 1.0, engine=f)
     assert bits_equal(z.rnorm(0.0, 1.0, 3, e), z.rnorm(0.0, 1.0, size=3, engine=f))
@@ -280,7 +281,7 @@ def test_array_seeding_gives_the_published_outputs(mt_check):
 
 @pytest.mark.parametrize("seed, key", [
     (ARRAY_KEY, ARRAY_KEY), (2 ** 31, [2 ** 31]), (2 ** 64 + 5, [5, 1]), (range(1, 4), [1, 2, 3]),
-    (np.array([3, 2 ** 64 - 1], dtype=np.uint64), [3, 2 ** 64 - 1]), ((np.int64(9),), [9]),
+    (np.array([3, 2 ** 64 - 1], dtype=np.uint64), [3, 2 ** 64 - 1]), ((np.int64(9),), [9]), (np.array([9]), [9]),
 ])
 def test_wide_seeds_key_the_array_seeding(mt_check, seed, key):
     r = Replay(array_words(mt_check, key, 5))

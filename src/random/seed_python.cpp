@@ -19,10 +19,13 @@ std::string type_name(const py::handle& o) { return py::str(py::type::handle_of(
 
 // The index of an integer-like object (not a float), or a null object.
 py::object index_of(const py::handle& o) {
-    // (a NumPy array has an index too, for its one-element case: it counts as a sequence)
-    if (PyFloat_Check(o.ptr()) || !PyIndex_Check(o.ptr()) || PySequence_Check(o.ptr())) return py::object();
+    if (PyFloat_Check(o.ptr()) || !PyIndex_Check(o.ptr())) return py::object();
     PyObject* v = PyNumber_Index(o.ptr());
-    if (v == nullptr) throw py::error_already_set();
+    if (v == nullptr) {
+        // a NumPy array has an index only when it holds one integer without dimensions: others are sequences
+        if (!PySequence_Check(o.ptr())) throw py::error_already_set();
+        PyErr_Clear();
+    }
     return py::reinterpret_steal<py::object>(v);
 }
 
