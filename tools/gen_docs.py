@@ -346,15 +346,17 @@ spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
 2^96 - 1 from Engine(seed)).
 
 ``seed`` is the seed as Engine() takes it again: an int, or a tuple of the
-key's words for a sequence or a SeedSequence. ``repr`` shows the seed, where the engine was made (origin: outputs from the
-seeding, as a sum of powers of two, for a jumped or spawned engine), the
-outputs drawn or skipped since, and how many engines it spawned.
-``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
-included, so the copy continues the original's stream bit for bit (the pickle
-carries a format version: 2, or 3 for a seed wider than 32 bits). Engines compare equal when their states are equal;
-being mutable, they are not hashable.
+key's words for a sequence or a SeedSequence. ``repr`` shows the seed, where
+the engine was made (origin: outputs from the seeding, as a sum of powers of
+two, for a jumped or spawned engine), the outputs drawn or skipped since, and
+how many engines it spawned. ``pickle``, ``copy.copy`` and ``copy.deepcopy``
+keep the whole state, spawn count included, so the copy continues the
+original's stream bit for bit (the pickle carries a format version: 2, or 3
+for a seed wider than 32 bits). Engines compare equal when their seeds and
+states are equal; being mutable, they are not hashable.
 """
-ENGINE_EXAMPLES = ["zv.Engine([0x12345, 0x23456])", "zv.runif(engine=zv.Engine(2**64 + 5)) == zv.runif(engine=zv.Engine([5, 1]))",
+ENGINE_EXAMPLES = ["zv.Engine([0x12345, 0x23456])",
+                   "zv.runif(engine=zv.Engine(2**64 + 5)) == zv.runif(engine=zv.Engine([5, 1]))",
                    "e = zv.Engine(2024)", "zv.runif(0.0, 1.0, engine=e)", "e",
                    "import pickle", "f = pickle.loads(pickle.dumps(e))",
                    "zv.rnorm(engine=e) == zv.rnorm(engine=f)", "e.spawn(2)", "e"]
@@ -678,7 +680,7 @@ def stubs():
         "    __hash__: ClassVar[None]  # type: ignore[assignment]",
         "    def __copy__(self) -> Engine: ...",
         "    def __deepcopy__(self, __memo: Any) -> Engine: ...",
-        "    def __getstate__(self) -> Tuple[int, int, bytes, int, int, int, int, int]: ...",
+        "    def __getstate__(self) -> Tuple[int, Union[int, Tuple[int, ...]], bytes, int, int, int, int, int]: ...",
         "    def __setstate__(self, __state: Tuple[int, ...]) -> None: ...",
         "    def advance(self, n: int) -> None: ...",
         "    def jumped(self, jumps: int = ...) -> Engine: ...",

@@ -36,7 +36,8 @@ std::vector<Row> distribution_function_rows() {
         tail_row<sound<ppois>, sound_upper<ppois_upper>, ppois_lanes<sound<ppois>>>(
             "ppois", {"x", "rate", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pt>, sound_upper<pt_upper>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<punif>, sound_upper<punif_upper>>("punif", {"x", "a=0", "b=1", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<punif>, sound_upper<punif_upper>>(
+            "punif", {"x", "a=0", "b=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pweibull>, sound_upper<pweibull_upper>>(
             "pweibull", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),
     };

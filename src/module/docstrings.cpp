@@ -2773,13 +2773,14 @@ spawned engines, while (jumps + 1) * 2^128 <= 2^(s - 32) (jumps up to
 2^96 - 1 from Engine(seed)).
 
 ``seed`` is the seed as Engine() takes it again: an int, or a tuple of the
-key's words for a sequence or a SeedSequence. ``repr`` shows the seed, where the engine was made (origin: outputs from the
-seeding, as a sum of powers of two, for a jumped or spawned engine), the
-outputs drawn or skipped since, and how many engines it spawned.
-``pickle``, ``copy.copy`` and ``copy.deepcopy`` keep the whole state, spawn count
-included, so the copy continues the original's stream bit for bit (the pickle
-carries a format version: 2, or 3 for a seed wider than 32 bits). Engines compare equal when their states are equal;
-being mutable, they are not hashable.
+key's words for a sequence or a SeedSequence. ``repr`` shows the seed, where
+the engine was made (origin: outputs from the seeding, as a sum of powers of
+two, for a jumped or spawned engine), the outputs drawn or skipped since, and
+how many engines it spawned. ``pickle``, ``copy.copy`` and ``copy.deepcopy``
+keep the whole state, spawn count included, so the copy continues the
+original's stream bit for bit (the pickle carries a format version: 2, or 3
+for a seed wider than 32 bits). Engines compare equal when their seeds and
+states are equal; being mutable, they are not hashable.
 
 Examples
 --------
