@@ -44,6 +44,8 @@ def expected_signature(prefix, fam):
         args.append(flag)
     if prefix in "pq":
         args.append("lower_tail")
+    if prefix == "q":
+        args.append("log_p")
     parts = []
     for a in args:
         text = "{}: {}".format(a, _type(fam, name, a))
@@ -51,7 +53,7 @@ def expected_signature(prefix, fam):
             text += " = 0"
         elif fam == "norm" and a == "sigma":
             text += " = 1"
-        elif a == flag:
+        elif a in (flag, "log_p"):
             text += " = False"
         elif a == "lower_tail":
             text += " = True"
