@@ -1348,7 +1348,7 @@ Examples
 >>> zv.qnorm(1e-10, lower_tail=False)
 6.361340902404057
 >>> zv.qnorm(-1e4, log_p=True)
--inf)doc"}},
+-141.37983987312717)doc"}},
     {"qbern", {"(p, prob, lower_tail=True, log_p=False)", R"doc(The quantile function of the Bernoulli distribution, element-wise: the least
 count k in {0, 1} with pbern(k) >= p.
 
@@ -3405,7 +3405,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.dlnorm(1.0, 0.0, 1.0)
-0.39894228040143265)doc"}},
+0.3989422804014327)doc"}},
     {"accurate.dlogis", {"(x, mu, sigma, log=False)", R"doc(The density of the logistic distribution, element-wise.
 
 The distribution has density exp(-z) / (sigma (1 + exp(-z))^2) with
@@ -3442,7 +3442,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.dlogis(1.0, 0.0, 2.0)
-0.11750185610079714)doc"}},
+0.11750185610079725)doc"}},
     {"accurate.dpois", {"(x, rate, log=False)", R"doc(The probability mass of the Poisson distribution, element-wise.
 
 The distribution has mass lambda^x exp(-lambda) / x! for counts x >= 0.
@@ -3588,7 +3588,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.dweibull(1.0, 2.0, 1.0)
-0.7357588823428846)doc"}},
+0.7357588823428847)doc"}},
     {"accurate.pnorm", {"(x, mu=0, sigma=1, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the normal distribution,
 element-wise.
 
@@ -3633,11 +3633,11 @@ Examples
 >>> za.pnorm(1.96)
 0.9750021048517795
 >>> za.pnorm(-40.0, log_p=True)
--inf
+-804.6084420137538
 >>> 2 * za.pnorm(-11.4)
-0.0
+4.1811908434770984e-30
 >>> za.pnorm(-8.3, log_p=True)
--inf)doc"}},
+-37.49421742374825)doc"}},
     {"accurate.pbern", {"(x, prob, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Bernoulli distribution,
 element-wise.
 
@@ -3819,7 +3819,7 @@ Examples
 >>> za.pcauchy(1e10, 0.0, 1.0, lower_tail=False)
 3.1830988618379065e-11
 >>> za.pcauchy(1e300, 0.0, 1e-9, log_p=True, lower_tail=False)
--inf)doc"}},
+-712.6435236210095)doc"}},
     {"accurate.pchisq", {"(x, dof, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the chi-squared distribution,
 element-wise.
 
@@ -4405,11 +4405,11 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.qnorm(0.975)
-1.95996398454007
+1.9599639845400538
 >>> za.qnorm(0.5, mu=10.0, sigma=3.0)
 10.0
 >>> za.qnorm(-1e4, log_p=True)
--inf)doc"}},
+-141.37983987312717)doc"}},
     {"accurate.qbern", {"(p, prob, lower_tail=True, log_p=False)", R"doc(The quantile function of the Bernoulli distribution, element-wise: the least
 count k in {0, 1} with pbern(k) >= p.
 
@@ -4576,7 +4576,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.qcauchy(0.75, 0.0, 2.0)
-2.0)doc"}},
+2.0000000000000004)doc"}},
     {"accurate.qchisq", {"(p, dof, lower_tail=True, log_p=False)", R"doc(The quantile function of the chi-squared distribution, element-wise: the x with
 pchisq(x) = p.
 
@@ -4661,7 +4661,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.qexp(0.5, 2.0)
-0.3465735902799726)doc"}},
+0.34657359027997264)doc"}},
     {"accurate.qf", {"(p, df1, df2, lower_tail=True, log_p=False)", R"doc(The quantile function of the F distribution, element-wise: the x with
 pf(x) = p.
 
@@ -4837,7 +4837,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.qlaplace(0.9, 0.0, 2.0)
-3.218875824868202)doc"}},
+3.218875824868201)doc"}},
     {"accurate.qlnorm", {"(p, mu, sigma, lower_tail=True, log_p=False)", R"doc(The quantile function of the log-normal distribution, element-wise: the x with
 plnorm(x) = p.
 
@@ -4923,7 +4923,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.qlogis(0.9, 0.0, 2.0)
-4.39444915467244)doc"}},
+4.394449154672439)doc"}},
     {"accurate.qpois", {"(p, rate, lower_tail=True, log_p=False)", R"doc(The quantile function of the Poisson distribution, element-wise: the least
 count k with ppois(k, rate) > p (strictly: p equal to ppois(k) gives k + 1).
 
