@@ -134,7 +134,10 @@ double pweibull_accurate(double x, double shape, double scale, bool log_p, bool 
         } else {
             // Infinite shape: a step at x = scale, e^-1 above it at the step.
             const double r = x / scale;
-            if (r == 1) return lower_tail ? one_minus_exp_neg(DD{1.0, 0.0}, log_p) : (log_p ? -1.0 : accurate::exp(-1.0));
+            if (r == 1) {
+                if (lower_tail) return one_minus_exp_neg(DD{1.0, 0.0}, log_p);
+                return log_p ? -1.0 : accurate::exp(-1.0);
+            }
             v = r > 1 ? 0.0 : 1.0;
         }
         return limit_tail(is_nan(v) ? v : 1.0 - v, log_p, lower_tail);

@@ -69,8 +69,9 @@ DD standardize(DD num, double mu, double sigma) {
     const DD diff = accurate::dd_add(accurate::two_sum(num.hi, -mu), num.lo);
     if (sigma == 1) return diff;
     const double q = diff.hi / sigma;
-    // Far out (or with a difference near overflow) a double z is precise enough.
-    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};  // inf, or beyond the tails' range
+    // Far out (or with a difference near overflow) a double z is precise
+    // enough: inf, or beyond the tails' range.
+    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};
     return accurate::dd_div(diff, sigma);
 }
 
