@@ -1,79 +1,107 @@
-// Registry rows of zorvana.accurate: the 51 element-wise functions with the
-// names, arguments and defaults of the top level (see densities.cpp for the
-// row layout), each computed by its family's accurate function
-// (tails/tails.hpp) through the same adapters as the top level's upper tails,
-// so that both give the same bits.
+// Registry rows of zorvana.accurate: the rows of the top level (names,
+// arguments, defaults) with each function computed by its family's accurate
+// function (tails/tails.hpp), through the same adapters as the top level's
+// upper tails and log_p quantiles, so that both give the same bits.
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
 #include "distributions/sound.hpp"
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
+namespace {
 
-std::vector<Row> accurate_density_rows() {
-    return {
-        row<sound_density<dnorm_accurate>>("dnorm", {"x", "mu=0", "sigma=1", "log=False"}),
-        row<sound_mass<dbern_accurate>>("dbern", {"x", "prob", "log=False"}),
-        row<sound_density<dbeta_accurate>>("dbeta", {"x", "a", "b", "log=False"}),
-        row<sound_mass<dbinom_accurate>>("dbinom", {"x", "n_trials", "prob", "log=False"}),
-        row<sound_density<dcauchy_accurate>>("dcauchy", {"x", "mu", "sigma", "log=False"}),
-        row<sound_density<dchisq_accurate>>("dchisq", {"x", "dof", "log=False"}),
-        row<sound_density<dexp_accurate>>("dexp", {"x", "rate", "log=False"}),
-        row<sound_density<df_accurate>>("df", {"x", "df1", "df2", "log=False"}),
-        row<sound_density<dgamma_accurate>>("dgamma", {"x", "shape", "scale", "log=False"}),
-        row<sound_density<dinvgamma_accurate>>("dinvgamma", {"x", "shape", "scale", "log=False"}),
-        row<sound_density<dlaplace_accurate>>("dlaplace", {"x", "mu", "sigma", "log=False"}),
-        row<sound_density<dlnorm_accurate>>("dlnorm", {"x", "mu", "sigma", "log=False"}),
-        row<sound_density<dlogis_accurate>>("dlogis", {"x", "mu", "sigma", "log=False"}),
-        row<sound_mass<dpois_accurate>>("dpois", {"x", "rate", "log=False"}),
-        row<sound_density<dt_accurate>>("dt", {"x", "dof", "log=False"}),
-        row<sound_density<dunif_accurate>>("dunif", {"x", "a", "b", "log=False"}),
-        row<sound_density<dweibull_accurate>>("dweibull", {"x", "shape", "scale", "log=False"}),
-    };
+struct Entry {
+    const char* name;
+    std::vector<ArgType> types;
+    BatchFn fn;
+};
+
+template <auto F>
+Entry entry(const char* name) {
+    return Entry{name, batch_detail::arg_types(F), per_element<F>};
 }
 
-std::vector<Row> accurate_distribution_function_rows() {
-    return {
-        row<accurate_p<pnorm_accurate>>("pnorm", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pbern_accurate>>("pbern", {"x", "prob", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pbeta_accurate>>("pbeta", {"x", "a", "b", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pbinom_accurate>>("pbinom", {"x", "n_trials", "prob", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pcauchy_accurate>>("pcauchy", {"x", "mu", "sigma", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pchisq_accurate>>("pchisq", {"x", "dof", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pexp_accurate>>("pexp", {"x", "rate", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pf_accurate>>("pf", {"x", "df1", "df2", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pgamma_accurate>>("pgamma", {"x", "shape", "scale", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pinvgamma_accurate>>("pinvgamma", {"x", "shape", "scale", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<plaplace_accurate>>("plaplace", {"x", "mu", "sigma", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<plnorm_accurate>>("plnorm", {"x", "mu", "sigma", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<plogis_accurate>>("plogis", {"x", "mu", "sigma", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<ppois_accurate>>("ppois", {"x", "rate", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pt_accurate>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<punif_accurate>>("punif", {"x", "a", "b", "log_p=False", "lower_tail=True"}),
-        row<accurate_p<pweibull_accurate>>("pweibull", {"x", "shape", "scale", "log_p=False", "lower_tail=True"}),
+const std::vector<Entry>& entries() {
+    static const std::vector<Entry> table = {
+        entry<sound_density<dnorm_accurate>>("dnorm"),
+        entry<sound_mass<dbern_accurate>>("dbern"),
+        entry<sound_density<dbeta_accurate>>("dbeta"),
+        entry<sound_mass<dbinom_accurate>>("dbinom"),
+        entry<sound_density<dcauchy_accurate>>("dcauchy"),
+        entry<sound_density<dchisq_accurate>>("dchisq"),
+        entry<sound_density<dexp_accurate>>("dexp"),
+        entry<sound_density<df_accurate>>("df"),
+        entry<sound_density<dgamma_accurate>>("dgamma"),
+        entry<sound_density<dinvgamma_accurate>>("dinvgamma"),
+        entry<sound_density<dlaplace_accurate>>("dlaplace"),
+        entry<sound_density<dlnorm_accurate>>("dlnorm"),
+        entry<sound_density<dlogis_accurate>>("dlogis"),
+        entry<sound_mass<dpois_accurate>>("dpois"),
+        entry<sound_density<dt_accurate>>("dt"),
+        entry<sound_density<dunif_accurate>>("dunif"),
+        entry<sound_density<dweibull_accurate>>("dweibull"),
+        entry<accurate_p<pnorm_accurate>>("pnorm"),
+        entry<accurate_p<pbern_accurate>>("pbern"),
+        entry<accurate_p<pbeta_accurate>>("pbeta"),
+        entry<accurate_p<pbinom_accurate>>("pbinom"),
+        entry<accurate_p<pcauchy_accurate>>("pcauchy"),
+        entry<accurate_p<pchisq_accurate>>("pchisq"),
+        entry<accurate_p<pexp_accurate>>("pexp"),
+        entry<accurate_p<pf_accurate>>("pf"),
+        entry<accurate_p<pgamma_accurate>>("pgamma"),
+        entry<accurate_p<pinvgamma_accurate>>("pinvgamma"),
+        entry<accurate_p<plaplace_accurate>>("plaplace"),
+        entry<accurate_p<plnorm_accurate>>("plnorm"),
+        entry<accurate_p<plogis_accurate>>("plogis"),
+        entry<accurate_p<ppois_accurate>>("ppois"),
+        entry<accurate_p<pt_accurate>>("pt"),
+        entry<accurate_p<punif_accurate>>("punif"),
+        entry<accurate_p<pweibull_accurate>>("pweibull"),
+        entry<sound<qnorm_accurate>>("qnorm"),
+        entry<sound<qbern_accurate>>("qbern"),
+        entry<sound<qbeta_accurate>>("qbeta"),
+        entry<sound<qbinom_accurate>>("qbinom"),
+        entry<sound<qcauchy_accurate>>("qcauchy"),
+        entry<sound<qchisq_accurate>>("qchisq"),
+        entry<sound<qexp_accurate>>("qexp"),
+        entry<sound<qf_accurate>>("qf"),
+        entry<sound<qgamma_accurate>>("qgamma"),
+        entry<sound<qinvgamma_accurate>>("qinvgamma"),
+        entry<sound<qlaplace_accurate>>("qlaplace"),
+        entry<sound<qlnorm_accurate>>("qlnorm"),
+        entry<sound<qlogis_accurate>>("qlogis"),
+        entry<sound<qpois_accurate>>("qpois"),
+        entry<sound<qt_accurate>>("qt"),
+        entry<sound<qunif_accurate>>("qunif"),
+        entry<sound<qweibull_accurate>>("qweibull"),
     };
+    return table;
 }
 
-std::vector<Row> accurate_quantile_rows() {
-    return {
-        row<sound<qnorm_accurate>>("qnorm", {"p", "mu=0", "sigma=1", "lower_tail=True", "log_p=False"}),
-        row<sound<qbern_accurate>>("qbern", {"p", "prob", "lower_tail=True", "log_p=False"}),
-        row<sound<qbeta_accurate>>("qbeta", {"p", "a", "b", "lower_tail=True", "log_p=False"}),
-        row<sound<qbinom_accurate>>("qbinom", {"p", "n_trials", "prob", "lower_tail=True", "log_p=False"}),
-        row<sound<qcauchy_accurate>>("qcauchy", {"p", "mu", "sigma", "lower_tail=True", "log_p=False"}),
-        row<sound<qchisq_accurate>>("qchisq", {"p", "dof", "lower_tail=True", "log_p=False"}),
-        row<sound<qexp_accurate>>("qexp", {"p", "rate", "lower_tail=True", "log_p=False"}),
-        row<sound<qf_accurate>>("qf", {"p", "df1", "df2", "lower_tail=True", "log_p=False"}),
-        row<sound<qgamma_accurate>>("qgamma", {"p", "shape", "scale", "lower_tail=True", "log_p=False"}),
-        row<sound<qinvgamma_accurate>>("qinvgamma", {"p", "shape", "scale", "lower_tail=True", "log_p=False"}),
-        row<sound<qlaplace_accurate>>("qlaplace", {"p", "mu", "sigma", "lower_tail=True", "log_p=False"}),
-        row<sound<qlnorm_accurate>>("qlnorm", {"p", "mu", "sigma", "lower_tail=True", "log_p=False"}),
-        row<sound<qlogis_accurate>>("qlogis", {"p", "mu", "sigma", "lower_tail=True", "log_p=False"}),
-        row<sound<qpois_accurate>>("qpois", {"p", "rate", "lower_tail=True", "log_p=False"}),
-        row<sound<qt_accurate>>("qt", {"p", "dof", "lower_tail=True", "log_p=False"}),
-        row<sound<qunif_accurate>>("qunif", {"p", "a", "b", "lower_tail=True", "log_p=False"}),
-        row<sound<qweibull_accurate>>("qweibull", {"p", "shape", "scale", "lower_tail=True", "log_p=False"}),
-    };
+// The top level's rows with the accurate functions in place of theirs.
+std::vector<Row> accurate_rows(std::vector<Row> rows) {
+    for (Row& row : rows) {
+        const Entry* found = nullptr;
+        for (const Entry& e : entries()) {
+            if (std::strcmp(e.name, row.name) == 0) found = &e;
+        }
+        bool same = found != nullptr && found->types.size() == row.args.size();
+        for (std::size_t i = 0; same && i < row.args.size(); ++i) same = found->types[i] == row.args[i].type;
+        if (!same) throw std::logic_error(std::string("no accurate function with the arguments of ") + row.name);
+        row.scalar = found->fn;
+        row.batch = found->fn;
+    }
+    return rows;
 }
+
+}  // namespace
+
+std::vector<Row> accurate_density_rows() { return accurate_rows(density_rows()); }
+std::vector<Row> accurate_distribution_function_rows() { return accurate_rows(distribution_function_rows()); }
+std::vector<Row> accurate_quantile_rows() { return accurate_rows(quantile_rows()); }
 
 }  // namespace zorvana
