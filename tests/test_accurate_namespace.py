@@ -107,3 +107,19 @@ def test_log_p_flag_converts_like_the_p_functions_log_p(fn):
     assert want == f(lp, *params, True, True) == f(lp, *params, log_p=1) == f(lp, *params, log_p=np.True_)
     assert same_bits(f(np.array([lp, 0.3]), *params, log_p=[True, False]), [want, f(0.3, *params)])
     assert f(0.3, *params, log_p=0.0) == f(0.3, *params)
+
+
+@pytest.mark.parametrize("fam", FAMILIES)
+def test_log_p_ends_and_invalid_logs(fam):
+    """log p = -inf and 0 are p = 0 and 1 (the ends of the support); a log
+    above 0 or NaN gives NaN, in both tails and in both namespaces."""
+    params = PARAMS[fam][0]
+    for f in (getattr(zv, "q" + fam), getattr(za, "q" + fam)):
+        for lower in (True, False):
+            ends = [f(0.0, *params, lower_tail=lower), f(1.0, *params, lower_tail=lower)]
+            logs = [f(-math.inf, *params, lower_tail=lower, log_p=True), f(0.0, *params, lower_tail=lower, log_p=True)]
+            assert logs == [getattr(za, "q" + fam)(v, *params, lower_tail=lower) for v in (0.0, 1.0)], (lower, logs)
+            if lower is False:
+                assert logs == ends
+            for bad in (0.5, math.nan, math.inf):
+                assert math.isnan(f(bad, *params, lower_tail=lower, log_p=True))

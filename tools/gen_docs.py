@@ -77,11 +77,12 @@ FAMILIES = [
         notes={"q": ["qnorm works from 2p - 1, which counts as -1 (or 1) within about 1.1e-16 of 0 "
                      "(or 1): qnorm(1e-17) is -inf, and just above that the rounding of 2p - 1 shows: "
                      "qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives NaN.",
-                     "For a small lower tail p, mu - (qnorm(p, lower_tail=False) - mu) is the accurate "
-                     "route: the upper quantile is computed for p down to the smallest double."],
+                     "For a small lower tail p, zorvana.accurate.qnorm(p) is the accurate route (or "
+                     "mu - (qnorm(p, lower_tail=False) - mu)): computed for p down to the smallest double."],
                "p": ["pnorm forms the lower tail as 1 + erf, so a small lower tail loses its relative "
                      "accuracy and below 2^-52 its logarithm is -inf. By symmetry, pnorm(x, mu, sigma) "
-                     "equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate far out."]},
+                     "equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate far out; "
+                     "zorvana.accurate.pnorm computes either tail accurately."]},
         examples={"d": ["zv.dnorm(0.5)", "zv.dnorm([0.0, 1.0, 2.0], mu=1.0, sigma=2.0)"],
                   "p": ["zv.pnorm(1.96)", "zv.pnorm(-40.0, log_p=True)"],
                   "q": ["zv.qnorm(0.975)", "zv.qnorm(0.5, mu=10.0, sigma=3.0)"],
@@ -502,7 +503,7 @@ def elementwise(fam, prefix, accurate=False):
         params.append(param("log_p", "bool or array_like, default False", log_p_note(fam, accurate)))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
-    invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")
+    invalid = fam.invalid + (", or p outside [0, 1] (with log_p: log p above 0)" if prefix == "q" else "")
     notes = ["Invalid arguments give NaN, never an exception: {}.".format(invalid)]
     if not accurate:  # the notes tell where the prescribed arithmetic falls short
         notes += fam.notes.get(prefix, [])

@@ -584,7 +584,7 @@ Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN.
 pnorm forms the lower tail as 1 + erf, so a small lower tail loses its relative
 accuracy and below 2^-52 its logarithm is -inf. By symmetry, pnorm(x, mu,
 sigma) equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate
-far out.
+far out; zorvana.accurate.pnorm computes either tail accurately.
 
 Examples
 --------
@@ -1328,15 +1328,15 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 qnorm works from 2p - 1, which counts as -1 (or 1) within about 1.1e-16 of 0
 (or 1): qnorm(1e-17) is -inf, and just above that the rounding of 2p - 1 shows:
 qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives
 NaN.
 
-For a small lower tail p, mu - (qnorm(p, lower_tail=False) - mu) is the
-accurate route: the upper quantile is computed for p down to the smallest
+For a small lower tail p, zorvana.accurate.qnorm(p) is the accurate route (or
+mu - (qnorm(p, lower_tail=False) - mu)): computed for p down to the smallest
 double.
 
 Examples
@@ -1377,7 +1377,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: prob outside [0, 1] or NaN, or
-p outside [0, 1].
+p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -1416,7 +1416,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: a < 0 or b < 0, or a or b NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -1453,7 +1453,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: prob outside [0, 1] or NaN,
-n_trials < 0, or p outside [0, 1].
+n_trials < 0, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -1492,7 +1492,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 sigma = inf gives NaN.
 
@@ -1531,7 +1531,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: dof < 0 or NaN, or p outside
-[0, 1].
+[0, 1] (with log_p: log p above 0).
 
 The incomplete gamma function P(a, z) behind qchisq integrates the density only
 over a window around its mode when a >= 10 and z <= 3a, from 4 to 11 standard
@@ -1578,7 +1578,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: rate < 0 or NaN (and rate = inf
-in dexp), or p outside [0, 1].
+in dexp), or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -1618,7 +1618,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: df1 or df2 below 2^-52 (about
-2.2e-16), or NaN, or p outside [0, 1].
+2.2e-16), or NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -1658,7 +1658,8 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: shape < 0, scale below 2^-52
-(about 2.2e-16), or either NaN, or p outside [0, 1].
+(about 2.2e-16), or either NaN, or p outside [0, 1] (with log_p: log p above
+0).
 
 The incomplete gamma function P(a, z) behind qgamma integrates the density only
 over a window around its mode when a >= 10 and z <= 3a, from 4 to 11 standard
@@ -1706,7 +1707,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: shape < 0 or scale < 0, or
-either NaN, or p outside [0, 1].
+either NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 The incomplete gamma function P(a, z) behind qinvgamma integrates the density
 only over a window around its mode when a >= 10 and z <= 3a, from 4 to 11
@@ -1751,7 +1752,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 sigma = inf gives NaN.
 
@@ -1792,7 +1793,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 sigma = inf gives NaN.
 
@@ -1833,7 +1834,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 sigma = inf gives NaN.
 
@@ -1869,7 +1870,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: rate < 0 or NaN, or p outside
-[0, 1].
+[0, 1] (with log_p: log p above 0).
 
 The incomplete gamma function P(a, z) behind qpois integrates the density only
 over a window around its mode when a >= 10 and z <= 3a, from 4 to 11 standard
@@ -1915,7 +1916,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: dof below 2^-52 (about 2.2e-16)
-or NaN, or p outside [0, 1].
+or NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 For dof other than 1, 2 and inf, qt starts from Hill's approximation (1970) and
 refines it by six Halley steps in the tails only; in the central branch Hill's
@@ -1962,7 +1963,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: not a < b, or a or b NaN (and
-infinite ends in qunif), or p outside [0, 1].
+infinite ends in qunif), or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -2001,7 +2002,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: shape or scale below 2^-52
-(about 2.2e-16), or NaN, or p outside [0, 1].
+(about 2.2e-16), or NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -2997,7 +2998,7 @@ Examples
 --------
 >>> import zorvana.accurate as za
 >>> za.dnorm(0.5)
-0.35206532676429947
+0.3520653267642995
 >>> za.dnorm([0.0, 1.0, 2.0], mu=1.0, sigma=2.0)
 array([0.17603266, 0.19947114, 0.17603266]))doc"}},
     {"accurate.dbern", {"(x, prob, log=False)", R"doc(The probability mass of the Bernoulli distribution, element-wise.
@@ -4399,7 +4400,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4442,7 +4443,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: prob outside [0, 1] or NaN, or
-p outside [0, 1].
+p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4485,7 +4486,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: a < 0 or b < 0, or a or b NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4527,7 +4528,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: prob outside [0, 1] or NaN,
-n_trials < 0, or p outside [0, 1].
+n_trials < 0, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4570,7 +4571,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4611,7 +4612,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: dof < 0 or NaN, or p outside
-[0, 1].
+[0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4655,7 +4656,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: rate < 0 or NaN (and rate = inf
-in dexp), or p outside [0, 1].
+in dexp), or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4699,7 +4700,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: df1 or df2 below 2^-52 (about
-2.2e-16), or NaN, or p outside [0, 1].
+2.2e-16), or NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4743,7 +4744,8 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: shape < 0, scale below 2^-52
-(about 2.2e-16), or either NaN, or p outside [0, 1].
+(about 2.2e-16), or either NaN, or p outside [0, 1] (with log_p: log p above
+0).
 
 Examples
 --------
@@ -4788,7 +4790,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: shape < 0 or scale < 0, or
-either NaN, or p outside [0, 1].
+either NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4831,7 +4833,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4874,7 +4876,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4917,7 +4919,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: sigma < 0, or mu or sigma NaN,
-or p outside [0, 1].
+or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -4956,7 +4958,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: rate < 0 or NaN, or p outside
-[0, 1].
+[0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -5002,7 +5004,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: dof below 2^-52 (about 2.2e-16)
-or NaN, or p outside [0, 1].
+or NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -5048,7 +5050,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: not a < b, or a or b NaN (and
-infinite ends in qunif), or p outside [0, 1].
+infinite ends in qunif), or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------
@@ -5091,7 +5093,7 @@ float or numpy.ndarray of float64
 Notes
 -----
 Invalid arguments give NaN, never an exception: shape or scale below 2^-52
-(about 2.2e-16), or NaN, or p outside [0, 1].
+(about 2.2e-16), or NaN, or p outside [0, 1] (with log_p: log p above 0).
 
 Examples
 --------

@@ -23,10 +23,17 @@ namespace {
 // 1 - e^(-t) for t = th + tl > 0, or its log.
 double one_minus_exp_neg(DD t, bool log_p) {
     if (t.hi > 746) return log_p ? -0.0 : 1.0;  // e^-t below the smallest double
-    const double e = accurate::exp(-t.hi);
     if (log_p && t.hi > 0.6931471805599453) return accurate::log1p(-accurate::exp_dd(accurate::dd_neg(t)));
-    // -expm1(-th - tl) = -expm1(-th) + tl e^-th
-    const double v = -accurate::expm1(-t.hi) + t.lo * e;
+    double v;
+    if (t.hi >= 0x1p-10) {
+        // 1 - e^-t in double-double: e^-t is good to 2^-61 of itself, 1 - e^-t
+        // to 2^-51 of its own size from t = 2^-10 on
+        const DD e = accurate::exp_as_dd(accurate::dd_neg(t));
+        v = accurate::dd_add(accurate::dd_neg(e), 1.0).hi;
+    } else {
+        // -expm1(-th - tl) = -expm1(-th) + tl e^-th, e^-th = 1 - th to 2^-20
+        v = -accurate::expm1(-t.hi) + t.lo * (1.0 - t.hi);
+    }
     return log_p ? accurate::log(v) : v;
 }
 

@@ -105,9 +105,10 @@ double norm_tail(DD xv, double mu, double sigma, bool log_p, bool lower) {
     return std_upper(lower ? accurate::dd_neg(z) : z, log_p);
 }
 
-// The density of normal(mu, sigma) at x = xv.hi + xv.lo divided by e^shift
-// (the log-normal's 1/x), or its log: e^(-z^2/2 - log sigma - log(2 pi)/2 - shift).
-double norm_density(DD xv, double mu, double sigma, DD shift, bool log) {
+// The density of normal(mu, sigma) at x = xv.hi + xv.lo divided by
+// e^shift = divisor (the log-normal's 1/x), or its log:
+// e^(-z^2/2 - log sigma - log(2 pi)/2 - shift).
+double norm_density(DD xv, double mu, double sigma, DD shift, double divisor, bool log) {
     const DD z = standardize(xv, mu, sigma);
     const double za = accurate::fabs_(z.hi);
     DD y;
@@ -117,6 +118,12 @@ double norm_density(DD xv, double mu, double sigma, DD shift, bool log) {
         return log ? -h : 0.0;
     }
     const DD h = half_square(z);
+    const double f = (0.39894228040143267794 / sigma) / divisor;
+    if (!log && f >= 0x1p-900 && f <= 0x1p60) {
+        // e^(-z^2/2) times 1/(sigma sqrt(2 pi) divisor), the factor rounded
+        // three times before the product
+        return accurate::exp_mul(accurate::dd_neg(h), f);
+    }
     const DD c{accurate::tables::kHalfLog2Pi[0], accurate::tables::kHalfLog2Pi[1]};
     y = accurate::dd_add(accurate::dd_add(h, c), accurate::dd_add(accurate::log_dd(sigma), shift));
     y = accurate::dd_neg(y);
@@ -216,7 +223,7 @@ double norm_end(const SmallTail& t, double mu) {
 double dnorm_accurate(double x, double mu, double sigma, bool log) {
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) return value_or_log(point_density_limit(x, mu, sigma), log);
-    return norm_density(DD{x, 0.0}, mu, sigma, DD{0.0, 0.0}, log);
+    return norm_density(DD{x, 0.0}, mu, sigma, DD{0.0, 0.0}, 1.0, log);
 }
 
 double pnorm_accurate(double x, double mu, double sigma, bool log_p, bool lower_tail) {
@@ -247,7 +254,7 @@ double dlnorm_accurate(double x, double mu, double sigma, bool log) {
     if (x <= 0) return value_or_log(0.0, log);
     if (!is_inf(x) && !is_inf(mu) && !is_pinf(sigma) && sigma != 0) {
         const DD lx = accurate::log_dd(x);
-        return norm_density(lx, mu, sigma, lx, log);
+        return norm_density(lx, mu, sigma, lx, x, log);
     }
     // the limits of the prescribed density
     double v;
