@@ -168,7 +168,7 @@ setup(
     # Type stubs as a stub-only package (PEP 561), found by mypy and pyright.
     packages=["zorvana-stubs"],
     package_dir={"zorvana-stubs": "stubs/zorvana-stubs"},
-    package_data={"zorvana-stubs": ["__init__.pyi"]},
+    package_data={"zorvana-stubs": ["__init__.pyi", "accurate.pyi"]},
     cmdclass={"build_ext": BuildExt},
     install_requires=["numpy>=1.19"],
     extras_require={

@@ -42,11 +42,17 @@ Then a section on streams: draws with a parameter per element beside the
 constant-parameter array draw and numpy's Generator given the same arrays,
 and the milliseconds of Engine.advance, jumped and spawn.
 
-Last, the upper tails: the p- and q-functions with lower_tail=False beside
+Then the upper tails: the p- and q-functions with lower_tail=False beside
 scipy.stats sf and isf on the same arrays, inputs drawn from upper-tail
 probabilities down to 1e-300.
 
+Last, zorvana.accurate: each of its 51 functions on one thread, 10^5
+elements, the first parameter set held constant, beside scipy's fastest
+route on the same arrays (the faster of the scipy.special expression, where
+there is one, and the scipy.stats method).
+
 Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--varying] [--streams] [--tails]
+                                [--accurate]
 """
 from __future__ import print_function
 
@@ -971,6 +977,67 @@ def tails_section(zv, cfg):
     print("")
 
 
+ACCURATE_N = 10 ** 5
+ACCURATE_TARGET = 2.0  # zorvana.accurate / scipy per element, at most
+# The families whose accurate functions are to be faster than scipy.
+ACCURATE_FASTER = {"gamma", "invgamma", "chisq", "pois", "beta", "f", "binom", "t"}
+
+
+def accurate_section(zv, cfg, pattern=None):
+    """ns per element of zorvana.accurate on one thread beside scipy's
+    fastest route (median of interleaved runs), and the largest relative
+    difference between the two."""
+    import zorvana.accurate as za
+    print("zorvana.accurate: one thread, %d elements, the first parameter set held constant, beside the faster"
+          % (cfg.size // 10))
+    print("  of scipy.special (where there is an expression) and scipy.stats on the same arrays; ns per element,")
+    print("  median of %d interleaved runs; target ratio <= %g (below 1 for %s)"
+          % (cfg.reps, ACCURATE_TARGET, ", ".join(sorted(ACCURATE_FASTER))))
+    print("    %-9s %-14s %9s %9s %-22s %7s %9s" % ("function", "parameters", "za ns", "scipy ns", "scipy route",
+                                                  "ratio", "max rel"))
+    before = zv.get_num_threads()
+    zv.set_num_threads(1)
+    rng = np.random.default_rng(cfg.seed)
+    n = cfg.size // 10
+    ratios = []
+    try:
+        for kind in "dpq":
+            for dist in DISTS:
+                name = kind + dist
+                if pattern is not None and not pattern.search(name):
+                    continue
+                params = PARAMS[dist][0]
+                x = element_inputs(kind, dist, params, n, rng)
+                routes = [stats_ref(kind, dist)]
+                if special_ref(kind, dist) is not None:
+                    routes.insert(0, special_ref(kind, dist))
+                f = getattr(za, name)
+                z = lambda x, f=f, ps=params: f(x, *ps)  # noqa: E731
+                refs = [(label, lambda x, c=call, ps=params: c(x, *ps)) for label, call in routes]
+                with np.errstate(all="ignore"), warnings.catch_warnings():
+                    warnings.simplefilter("ignore")
+                    res = dict((label, []) for label in ["z"] + [label for label, _ in refs])
+                    impls = [("z", z)] + refs
+                    for r in range(cfg.reps):
+                        k = r % len(impls)
+                        for label, fn in impls[k:] + impls[:k]:
+                            res[label].append(timed(fn, (x,))[0])
+                    zt = median(res["z"]) / n * 1e9
+                    label, rt = min(((label, median(res[label]) / n * 1e9) for label, _ in refs), key=lambda t: t[1])
+                    rel = compare(z(x), dict(refs)[label](x))[0]
+                target = 1.0 if dist in ACCURATE_FASTER else ACCURATE_TARGET
+                ratios.append(zt / rt)
+                flag = "" if zt / rt <= target else "  above target"
+                print("    %-9s %-14s %9.1f %9.1f %-22s %7.2f %9.2g%s" % (
+                    name, params, zt, rt, label, zt / rt, rel if rel is not None else float("nan"), flag))
+    finally:
+        zv.set_num_threads(before)
+    g = geomean(ratios)
+    if g is not None:
+        print("  geometric mean of zorvana.accurate/scipy over %d rows: %.3g" % (g[1], g[0]))
+    print("")
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--quick", action="store_true",
@@ -989,6 +1056,8 @@ def main(argv=None):
                     help="only the streams section (array-parameter draws, advance, jumped, spawn)")
     ap.add_argument("--tails", action="store_true",
                     help="only the upper-tail section (lower_tail=False beside scipy.stats sf / isf)")
+    ap.add_argument("--accurate", action="store_true",
+                    help="only the zorvana.accurate section (one thread, beside scipy's fastest route)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -1007,6 +1076,9 @@ def main(argv=None):
     if cfg.tails:
         import scipy.stats  # noqa: F401
         tails_section(zv, cfg)
+        return 0
+    if cfg.accurate:
+        accurate_section(zv, cfg, re.compile(cfg.only) if cfg.only else None)
         return 0
     import scipy
     if cfg.varying:
@@ -1080,6 +1152,7 @@ def main(argv=None):
     calling_section(zv, cfg)
     streams_section(zv, cfg)
     tails_section(zv, cfg)
+    accurate_section(zv, cfg, pattern)
     print("total run time %.0f s" % (time.time() - start))
     chart(rows, cfg.out)
     return 0

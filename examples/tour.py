@@ -66,6 +66,15 @@ def main():
     show("qbinom(0.5, 20, 0.4)", "median count", zv.qbinom(0.5, 20, 0.4), counts=True)
     show("qlogis([0.1, 0.5, 0.9], 0.0, 1.0)", "deciles and median", zv.qlogis([0.1, 0.5, 0.9], 0.0, 1.0))
 
+    print("\nCorrect values: zorvana.accurate beside the prescribed arithmetic of the top level")
+    import zorvana.accurate as za
+    show("qchisq(0.99999, 100.0)", "top level (prescribed)", zv.qchisq(0.99999, 100.0))
+    show("accurate.qchisq(0.99999, 100.0)", "zorvana.accurate", za.qchisq(0.99999, 100.0))
+    show("2 * pnorm(-11.4)", "top level (prescribed)", 2 * zv.pnorm(-11.4))
+    show("2 * accurate.pnorm(-11.4)", "zorvana.accurate", 2 * za.pnorm(-11.4))
+    show("accurate.pnorm(-8.3, log_p=True)", "log of a small lower tail", za.pnorm(-8.3, log_p=True))
+    show("qnorm(-1e4, log_p=True)", "quantile from log p", zv.qnorm(-1e4, log_p=True))
+
     print("\nBroadcasting: a column of x against a row of sigma gives a 3 x 2 array")
     show("dnorm([[-1], [0], [1]], 0, [1, 2])", "densities",
          zv.dnorm(np.array([[-1.0], [0.0], [1.0]]), 0.0, np.array([1.0, 2.0])))

@@ -105,15 +105,16 @@ def test_scalar_entry_equals_array_path(prefix, fam):
 @pytest.mark.parametrize("call,message", [
     ("qbeta(0.5, 2.0)", "qbeta(): incompatible function arguments. The following argument types are supported:\n"
      "    1. (p: numpy.ndarray[numpy.float64], a: numpy.ndarray[numpy.float64], "
-     "b: numpy.ndarray[numpy.float64], lower_tail: numpy.ndarray[bool] = True) -> object\n\n"
+     "b: numpy.ndarray[numpy.float64], lower_tail: numpy.ndarray[bool] = True, "
+     "log_p: numpy.ndarray[bool] = False) -> object\n\n"
      "Invoked with: 0.5, 2.0"),
     ("dexp(1.0, rate=2.0, log_p=True)", "dexp(): incompatible function arguments. The following argument types are "
      "supported:\n    1. (x: numpy.ndarray[numpy.float64], rate: numpy.ndarray[numpy.float64] = 1, "
      "log: numpy.ndarray[bool] = False) -> object\n\nInvoked with: 1.0; kwargs: rate=2.0, log_p=True"),
-    ("qnorm(0.5, 0, 1, True, 2)", "qnorm(): incompatible function arguments. The following argument types are "
-     "supported:\n    1. (p: numpy.ndarray[numpy.float64], mu: numpy.ndarray[numpy.float64] = 0, "
-     "sigma: numpy.ndarray[numpy.float64] = 1, lower_tail: numpy.ndarray[bool] = True) -> object\n\n"
-     "Invoked with: 0.5, 0, 1, True, 2"),
+    ("qnorm(0.5, 0, 1, True, False, 2)", "qnorm(): incompatible function arguments. The following argument types "
+     "are supported:\n    1. (p: numpy.ndarray[numpy.float64], mu: numpy.ndarray[numpy.float64] = 0, "
+     "sigma: numpy.ndarray[numpy.float64] = 1, lower_tail: numpy.ndarray[bool] = True, "
+     "log_p: numpy.ndarray[bool] = False) -> object\n\nInvoked with: 0.5, 0, 1, True, False, 2"),
     ("dpois('a', 1.0)", None), ("pnorm(2**1100)", None), ("rnorm(0.0, 1.0, size=2**63)", None),
     ("rnorm(0.0, 1.0, size=[3, 2**63])", None), ("rnorm(0.0, 1.0, size=2**64)", None),
     ("rbinom(2**63, 0.5)", None), ("rnorm(0.0, 1.0, z.Engine(1), 5)", None),

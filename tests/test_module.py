@@ -47,12 +47,14 @@ def expected_signature(prefix, fam):
         args.append(flag)
     if prefix in "pq":
         args.append("lower_tail")
+    if prefix == "q":
+        args.append("log_p")
     parts = []
     for a in args:
         text = "{}: {}".format(a, _type(fam, name, a))
         if fam in DEFAULTED and a in DEFAULTS:
             text += " = " + DEFAULTS[a]
-        elif a == flag:
+        elif a in (flag, "log_p"):
             text += " = False"
         elif a == "lower_tail":
             text += " = True"

@@ -2,9 +2,10 @@
 families:
 
 - src/module/docstrings.cpp: the table that doc_of() reads, one row per
-  callable (51 element-wise functions, 17 draw functions and Engine) with its
-  text signature and docstring body;
-- stubs/zorvana-stubs/__init__.pyi: the type stubs;
+  callable (51 element-wise functions, 17 draw functions and Engine; the 51
+  of zorvana.accurate as "accurate.<name>", and the submodule's own text as
+  "accurate") with its text signature and docstring body;
+- stubs/zorvana-stubs/__init__.pyi and accurate.pyi: the type stubs;
 - docs/families/: the documentation site's page of each family, whose
   entries the site's extension (docs/_ext/zorvana_docs.py) writes from this
   same table when the site is built.
@@ -23,6 +24,7 @@ from collections import OrderedDict
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DOC_TABLE = os.path.join("src", "module", "docstrings.cpp")
 STUBS = os.path.join("stubs", "zorvana-stubs", "__init__.pyi")
+ACCURATE_STUBS = os.path.join("stubs", "zorvana-stubs", "accurate.pyi")
 
 # How the text signatures show an argument of a draw function that may only
 # be left out, not given as None (size: one float instead of an array;
@@ -75,11 +77,12 @@ FAMILIES = [
         notes={"q": ["qnorm works from 2p - 1, which counts as -1 (or 1) within about 1.1e-16 of 0 "
                      "(or 1): qnorm(1e-17) is -inf, and just above that the rounding of 2p - 1 shows: "
                      "qnorm(1e-16) is -8.187 where the true quantile is -8.222. sigma = inf gives NaN.",
-                     "For a small lower tail p, mu - (qnorm(p, lower_tail=False) - mu) is the accurate "
-                     "route: the upper quantile is computed for p down to the smallest double."],
+                     "For a small lower tail p, zorvana.accurate.qnorm(p) is the accurate route (or "
+                     "mu - (qnorm(p, lower_tail=False) - mu)): computed for p down to the smallest double."],
                "p": ["pnorm forms the lower tail as 1 + erf, so a small lower tail loses its relative "
                      "accuracy and below 2^-52 its logarithm is -inf. By symmetry, pnorm(x, mu, sigma) "
-                     "equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate far out."]},
+                     "equals pnorm(2 mu - x, mu, sigma, lower_tail=False), which is accurate far out; "
+                     "zorvana.accurate.pnorm computes either tail accurately."]},
         examples={"d": ["zv.dnorm(0.5)", "zv.dnorm([0.0, 1.0, 2.0], mu=1.0, sigma=2.0)"],
                   "p": ["zv.pnorm(1.96)", "zv.pnorm(-40.0, log_p=True)"],
                   "q": ["zv.qnorm(0.975)", "zv.qnorm(0.5, mu=10.0, sigma=3.0)"],
@@ -293,7 +296,7 @@ P_VALUES = {
     "weibull": ["zv.pweibull(5.0, 2.0, 1.0, lower_tail=False)"],
 }
 UPPER_QUANTILES = {
-    "norm": ["zv.qnorm(1e-10, lower_tail=False)"],
+    "norm": ["zv.qnorm(1e-10, lower_tail=False)", "zv.qnorm(-1e4, log_p=True)"],
     "chisq": ["zv.qchisq(1e-5, 100.0, lower_tail=False)"],
     "gamma": ["zv.qgamma(1e-5, 50.0, 2.0, lower_tail=False)"],
     "pois": ["zv.qpois(1e-10, 3.0, lower_tail=False)"],
@@ -423,7 +426,8 @@ def run_examples(lines):
     """The doctest text of example lines, each evaluated with the installed module."""
     import numpy as np
     import zorvana
-    glob = {"zv": zorvana, "np": np}
+    import zorvana.accurate
+    glob = {"zv": zorvana, "za": zorvana.accurate, "np": np}
     out = []
     for line in lines:
         out.append(">>> " + line)
@@ -436,7 +440,11 @@ def run_examples(lines):
     return "\n".join(out)
 
 
-def flag_note(fam, prefix):
+def flag_note(fam, prefix, accurate=False):
+    if accurate:
+        return ("Return the natural logarithm of the {}, computed in log space (finite wherever the {} "
+                "is positive, however far below the smallest double).".format(
+                    *(["probability"] * 2 if prefix == "p" else ["mass" if fam.discrete else "density"] * 2)))
     if prefix == "p":
         return ("Return the natural logarithm of the probability. For the lower tail it is the logarithm "
                 "of the computed probability, so a probability below {} gives -inf; the upper tail's "
@@ -448,18 +456,33 @@ def flag_note(fam, prefix):
             "tails).".format("mass" if fam.discrete else "density"))
 
 
-def tail_note(fam, prefix):
+def tail_note(fam, prefix, accurate=False):
     if prefix == "p":
         return ("True for the lower tail P(X <= x), False for the upper tail P(X > x), computed directly "
-                "and accurate far into the tail (never as 1 minus the lower tail): the way to a p-value.")
+                "and accurate far into the tail (never as 1 minus the lower tail): the way to a p-value." +
+                ("" if accurate else " It is computed as zorvana.accurate computes it, to the same bits."))
     if fam.discrete:
         return ("True: p is a lower tail, as above. False: p is an upper tail, and the result is the least "
                 "count k with P(X > k) <= p.")
     return ("True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x), accurate for p "
-            "far below 1e-16; p = 0 gives the upper end of the support, p = 1 the lower end.")
+            "far below 1e-16; p = 0 gives the upper end of the support, p = 1 the lower end." +
+            ("" if accurate else " With False the quantile is computed as zorvana.accurate computes it, to "
+             "the same bits."))
 
 
-def elementwise(fam, prefix):
+def log_p_note(fam, accurate=False):
+    return ("True: p is given as its natural logarithm, so that probabilities far below the smallest "
+            "double can be asked for (log p down to -1e4 and beyond)." +
+            ("" if accurate else " With True the quantile is computed as zorvana.accurate computes it."))
+
+
+ACCURATE_NOTE = ("Computed in the module's accurate arithmetic: the value correct to about 1e-12 "
+                 "relative (densities 1e-13), in both tails and in log space, with the same bits on "
+                 "every machine. The top-level function of the same name keeps its prescribed "
+                 "arithmetic.")
+
+
+def elementwise(fam, prefix, accurate=False):
     name = prefix + fam.key
     what = "probability mass" if fam.discrete else "density"
     head = {
@@ -470,6 +493,8 @@ def elementwise(fam, prefix):
             fam.title, fam.q_def or "the x with p{}(x) = p".format(fam.key)),
     }[prefix]
     parts = [wrap(head), wrap("The distribution has {}.".format(fam.law))]
+    if accurate:
+        parts.append(wrap(ACCURATE_NOTE))
     params = []
     if prefix == "q":
         params.append(param("p", "float or array_like", "Probability in [0, 1]."))
@@ -484,18 +509,24 @@ def elementwise(fam, prefix):
         params.append(param(pname, kind, text))
     flag = {"d": "log", "p": "log_p"}.get(prefix)
     if flag:
-        params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix)))
+        params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix, accurate)))
     if prefix in "pq":
-        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix)))
+        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix, accurate)))
+    if prefix == "q":
+        params.append(param("log_p", "bool or array_like, default False", log_p_note(fam, accurate)))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
-    invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")
+    invalid = fam.invalid + (", or p outside [0, 1] (with log_p: log p above 0)" if prefix == "q" else "")
     notes = ["Invalid arguments give NaN, never an exception: {}.".format(invalid)]
-    notes += fam.notes.get(prefix, [])
+    if not accurate:  # the notes tell where the prescribed arithmetic falls short
+        notes += fam.notes.get(prefix, [])
     parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
     examples = fam.examples[prefix] + {"p": P_VALUES, "q": UPPER_QUANTILES}.get(prefix, {}).get(fam.key, [])
+    if accurate:
+        examples = ["import zorvana.accurate as za"] + [e.replace("zv.", "za.") for e in examples[:2]]
+        examples += ACCURATE_EXAMPLES.get(name, [])
     parts.append("Examples\n--------\n" + run_examples(examples))
-    return name, text_signature(fam, prefix), "\n\n".join(parts)
+    return ("accurate." if accurate else "") + name, text_signature(fam, prefix), "\n\n".join(parts)
 
 
 def text_signature(fam, prefix):
@@ -511,6 +542,8 @@ def text_signature(fam, prefix):
             args.append(("log" if prefix == "d" else "log_p") + "=False")
         if prefix in "pq":
             args.append("lower_tail=True")
+        if prefix == "q":
+            args.append("log_p=False")
     return "(" + ", ".join(args) + ")"
 
 
@@ -600,6 +633,41 @@ def rows():
     return out
 
 
+ACCURATE_BODY = """The 51 element-wise functions in accurate arithmetic.
+
+Every d-, p- and q-function of zorvana is here under the same name, with the
+same arguments, defaults and calling conventions (broadcasting, a float for
+scalars, threads), computed by the module's accurate arithmetic: values
+correct to about 1e-12 relative (densities 1e-13) in both tails, logarithms
+finite far below the smallest double, quantiles from log p, and the same bits
+on every machine. The top-level functions keep the prescribed arithmetic, bit
+for bit; their upper tails and log_p quantiles are these functions' values.
+
+Import it as ``import zorvana.accurate as za`` or ``from zorvana import accurate``.
+"""
+
+# Each accurate function shows where the accurate values matter.
+ACCURATE_EXAMPLES = {
+    "pnorm": ["2 * za.pnorm(-11.4)", "za.pnorm(-8.3, log_p=True)"],
+    "qnorm": ["za.qnorm(-1e4, log_p=True)"],
+    "qchisq": ["za.qchisq(0.99999, 100.0)"],
+    "ppois": ["za.ppois(16, 50.0)"],
+    "qpois": ["za.qpois(1e-5, 50.0)"],
+    "pbinom": ["za.pbinom(1000000, 2000000, 0.5)"],
+    "qt": ["za.qt(0.975, 12.0)"],
+    "pcauchy": ["za.pcauchy(1e300, 0.0, 1e-9, log_p=True, lower_tail=False)"],
+    "pexp": ["za.pexp(1e-20, 1.0)"],
+}
+
+
+def accurate_rows():
+    """The rows of zorvana.accurate: the submodule's text, then its functions."""
+    out = [("accurate", None, ACCURATE_BODY)]
+    for prefix in "dpq":
+        out += [elementwise(f, prefix, accurate=True) for f in FAMILIES]
+    return out
+
+
 def cpp_string(text):
     """A raw string literal that the text cannot end early."""
     assert ")doc\"" not in text
@@ -625,8 +693,9 @@ def doc_table():
         "",
         "const Row kRows[] = {",
     ]
-    for name, sig, body in rows() + method_rows():
-        lines.append('    {{"{}", {{"{}", {}}}}},'.format(name, sig, cpp_string(body)))
+    for name, sig, body in rows() + method_rows() + accurate_rows():
+        sig = "nullptr" if sig is None else '"{}"'.format(sig)
+        lines.append('    {{"{}", {{{}, {}}}}},'.format(name, sig, cpp_string(body)))
     lines += [
         "};",
         "",
@@ -655,6 +724,43 @@ def stub_param(fam, name, scalar):
     return "{}: {}{}".format(name, t, " = ..." if name in fam.defaults else "")
 
 
+def elementwise_stubs(out):
+    ignore = "  # type: ignore[overload-overlap, misc]"
+    for prefix in "dpq":
+        for fam in FAMILIES:
+            name = prefix + fam.key
+            first = "p" if prefix == "q" else "x"
+            flags = {"d": ["log"], "p": ["log_p", "lower_tail"], "q": ["lower_tail", "log_p"]}[prefix]
+            for scalar in (True, False):
+                args = []
+                if scalar:
+                    args.append("{}: {}".format(first, "int" if fam.discrete and prefix != "q" else "float"))
+                else:
+                    args.append(first + ": ArrayLike")
+                args += [stub_param(fam, n, scalar) for n in fam.names()]
+                for f in flags:
+                    args.append("{}: {} = ...".format(f, "bool" if scalar else "ArrayLike"))
+                ret = "float" if scalar else "NDArray[np.float64]"
+                out.append("")
+                out.append("@overload")
+                out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, ignore if scalar else ""))
+
+
+def accurate_stubs():
+    out = [
+        "# Generated by tools/gen_docs.py; do not edit.",
+        "# The all-scalar overload comes first and is narrower than the array one.",
+        "# pyright: reportOverlappingOverload=false",
+        "from typing import overload",
+        "",
+        "import numpy as np",
+        "from numpy.typing import ArrayLike, NDArray",
+    ]
+    elementwise_stubs(out)
+    out.append("")
+    return "\n".join(out)
+
+
 def stubs():
     out = [
         "# Generated by tools/gen_docs.py; do not edit.",
@@ -664,6 +770,8 @@ def stubs():
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
+        "",
+        "from . import accurate as accurate",
         "",
         "__version__: str",
         "",
@@ -688,24 +796,7 @@ def stubs():
         "",
     ]
     ignore = "  # type: ignore[overload-overlap, misc]"
-    for prefix in "dpq":
-        for fam in FAMILIES:
-            name = prefix + fam.key
-            first = "p" if prefix == "q" else "x"
-            flag = {"d": "log", "p": "log_p"}.get(prefix)
-            for scalar in (True, False):
-                args = []
-                if scalar:
-                    args.append("{}: {}".format(first, "int" if fam.discrete and prefix != "q" else "float"))
-                else:
-                    args.append(first + ": ArrayLike")
-                args += [stub_param(fam, n, scalar) for n in fam.names()]
-                for f in ([flag] if flag else []) + (["lower_tail"] if prefix in "pq" else []):
-                    args.append("{}: {} = ...".format(f, "bool" if scalar else "ArrayLike"))
-                ret = "float" if scalar else "NDArray[np.float64]"
-                out.append("")
-                out.append("@overload")
-                out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, ignore if scalar else ""))
+    elementwise_stubs(out)
     engine = "engine: Engine = ..."
     for fam in FAMILIES:
         name = "r" + fam.key
@@ -760,7 +851,7 @@ def family_pages():
 
 
 def outputs():
-    out = OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs())])
+    out = OrderedDict([(DOC_TABLE, doc_table()), (STUBS, stubs()), (ACCURATE_STUBS, accurate_stubs())])
     out.update(family_pages())
     return out
 

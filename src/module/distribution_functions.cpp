@@ -1,5 +1,5 @@
 // Registry rows of the p-functions (see densities.cpp for the row layout),
-// each with its upper tail behind the lower_tail flag (module/tail_rows.hpp).
+// each with the accurate function behind lower_tail=False (module/tail_rows.hpp).
 #include "distributions/distributions.hpp"
 #include "distributions/sound.hpp"
 #include "module/lane_batches.hpp"
@@ -11,34 +11,33 @@ namespace zorvana {
 
 std::vector<Row> distribution_function_rows() {
     return {
-        tail_row<sound<pnorm>, sound_upper<pnorm_upper>>(
+        tail_row<sound<pnorm>, accurate_p<pnorm_accurate>>(
             "pnorm", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pbern>, sound_upper<pbern_upper>>("pbern", {"x", "prob", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pbeta>, sound_upper<pbeta_upper>>("pbeta", {"x", "a", "b", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pbinom>, sound_upper<pbinom_upper>>(
+        tail_row<sound<pbern>, accurate_p<pbern_accurate>>("pbern", {"x", "prob", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<pbeta>, accurate_p<pbeta_accurate>>("pbeta", {"x", "a", "b", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<pbinom>, accurate_p<pbinom_accurate>>(
             "pbinom", {"x", "n_trials", "prob", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pcauchy>, sound_upper<pcauchy_upper>>(
+        tail_row<sound<pcauchy>, accurate_p<pcauchy_accurate>>(
             "pcauchy", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pchisq>, sound_upper<pchisq_upper>, pchisq_lanes<sound<pchisq>>>(
+        tail_row<sound<pchisq>, accurate_p<pchisq_accurate>, pchisq_lanes<sound<pchisq>>>(
             "pchisq", {"x", "dof", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pexp>, sound_upper<pexp_upper>>("pexp", {"x", "rate=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pf>, sound_upper<pf_upper>>("pf", {"x", "df1", "df2", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pgamma>, sound_upper<pgamma_upper>, pgamma_lanes<sound<pgamma>>>(
+        tail_row<sound<pexp>, accurate_p<pexp_accurate>>("pexp", {"x", "rate=1", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<pf>, accurate_p<pf_accurate>>("pf", {"x", "df1", "df2", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<pgamma>, accurate_p<pgamma_accurate>, pgamma_lanes<sound<pgamma>>>(
             "pgamma", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pinvgamma>, sound_upper<pinvgamma_upper>>(
+        tail_row<sound<pinvgamma>, accurate_p<pinvgamma_accurate>>(
             "pinvgamma", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<plaplace>, sound_upper<plaplace_upper>>(
+        tail_row<sound<plaplace>, accurate_p<plaplace_accurate>>(
             "plaplace", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<plnorm>, sound_upper<plnorm_upper>>(
+        tail_row<sound<plnorm>, accurate_p<plnorm_accurate>>(
             "plnorm", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<plogis>, sound_upper<plogis_upper>>(
+        tail_row<sound<plogis>, accurate_p<plogis_accurate>>(
             "plogis", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<ppois>, sound_upper<ppois_upper>, ppois_lanes<sound<ppois>>>(
+        tail_row<sound<ppois>, accurate_p<ppois_accurate>, ppois_lanes<sound<ppois>>>(
             "ppois", {"x", "rate", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pt>, sound_upper<pt_upper>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<punif>, sound_upper<punif_upper>>(
-            "punif", {"x", "a=0", "b=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pweibull>, sound_upper<pweibull_upper>>(
+        tail_row<sound<pt>, accurate_p<pt_accurate>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<punif>, accurate_p<punif_accurate>>("punif", {"x", "a=0", "b=1", "log_p=False", "lower_tail=True"}),
+        tail_row<sound<pweibull>, accurate_p<pweibull_accurate>>(
             "pweibull", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),
     };
 }

@@ -67,7 +67,7 @@ namespace {
 
 // ---- Fast entries -----------------------------------------------------------
 
-constexpr int kSlots = 96;
+constexpr int kSlots = 128;
 
 struct Slot {
     FastFn fast = nullptr;
@@ -795,7 +795,7 @@ py::object make_general(const Row* row, py::handle scope) {
     if (pattern == "RRFF") return general_function<R, R, Fl, Fl>(row, scope);
     if (pattern == "CRFF") return general_function<C, R, Fl, Fl>(row, scope);
     if (pattern == "CCRFF") return general_function<C, C, R, Fl, Fl>(row, scope);
-    if (pattern == "RCRF") return general_function<R, C, R, Fl>(row, scope);
+    if (pattern == "RCRFF") return general_function<R, C, R, Fl, Fl>(row, scope);
     if (pattern == "RDDF") return general_function<R, Rd, Rd, Fl>(row, scope);
     if (pattern == "RRDF") return general_function<R, R, Rd, Fl>(row, scope);
     if (pattern == "RDF") return general_function<R, Rd, Fl>(row, scope);
@@ -839,7 +839,11 @@ py::object make_function(py::module_& m, const char* name, FastFn fast, int slot
     const int index = g_used_slots++;
     g_slots[index] = Slot{fast, slot, general.inc_ref().ptr()};
 
-    const Doc doc = doc_of(name);
+    // A submodule's functions have their own entries ("accurate.dnorm"), if any.
+    const std::string module = py::str(m.attr("__name__"));
+    const std::string key = module.rfind("zorvana.", 0) == 0 ? module.substr(8) + "." + name : name;
+    Doc doc = doc_of(key.c_str());
+    if (doc.body == nullptr) doc = doc_of(name);
     std::string text;
     if (doc.text_signature != nullptr) text += std::string(name) + doc.text_signature + "\n--\n\n";
     std::string generated = py::str(general.attr("__doc__"));

@@ -93,4 +93,15 @@ PYBIND11_MODULE(zorvana, m) {
     }, py::arg("n"));
     m.def("get_num_threads", &zorvana::num_threads);
     for (const char* name : {"set_num_threads", "get_num_threads"}) document_function(m, name);
+
+    // zorvana.accurate: the element-wise functions in accurate arithmetic,
+    // importable as a module of its own.
+    py::module_ accurate = m.def_submodule("accurate");
+    const zorvana::Doc accurate_doc = zorvana::doc_of("accurate");
+    if (accurate_doc.body != nullptr) accurate.doc() = accurate_doc.body;
+    for (const auto& rows : {zorvana::accurate_density_rows(), zorvana::accurate_distribution_function_rows(),
+                             zorvana::accurate_quantile_rows()}) {
+        for (const zorvana::Row& row : rows) zorvana::register_row(accurate, row);
+    }
+    py::module_::import("sys").attr("modules")["zorvana.accurate"] = accurate;
 }

@@ -1,16 +1,20 @@
-// Upper tails of the normal and log-normal distributions.
+// Accurate functions of the normal and log-normal distributions.
 //
 // With z = (x - mu)/sigma carried as a double-double, the standard upper tail
 // is S(z) = erfc(z/sqrt2)/2 for 0 <= z < 1 and erfcx(z/sqrt2)/2 e^(-z^2/2)
 // from 1 on, the exponent z^2/2 formed in double-double so that the tail keeps
 // its relative precision down to the subnormals, and its logarithm
 // log(erfcx(z/sqrt2)/2) - z^2/2 stays finite far below them. For z < 0 the
-// upper tail is 1 - S(-z), its log log1p(-S(-z)).
+// upper tail is 1 - S(-z), its log log1p(-S(-z)); the lower tail at z is the
+// upper tail at -z. The density is e^(-z^2/2 - log sigma - log(2 pi)/2), its
+// exponent in double-double. Quantiles invert S from the smaller tail,
+// given as a probability or as its log (tails/quantile_tail.hpp).
 #include "accurate/double_double.hpp"
 #include "accurate/elementary.hpp"
 #include "accurate/elementary_tables.hpp"
 #include "distributions/location_scale.hpp"
 #include "kernels/precision.hpp"
+#include "tails/quantile_tail.hpp"
 #include "tails/tails.hpp"
 
 #include <cmath>
@@ -65,14 +69,16 @@ DD standardize(DD num, double mu, double sigma) {
     const DD diff = accurate::dd_add(accurate::two_sum(num.hi, -mu), num.lo);
     if (sigma == 1) return diff;
     const double q = diff.hi / sigma;
-    // Far out (or with a difference near overflow) a double z is precise enough.
-    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};  // inf, or beyond the tails' range
+    // Far out (or with a difference near overflow) a double z is precise
+    // enough: inf, or beyond the tails' range.
+    if (!(accurate::fabs_(q) < 0x1p500) || accurate::fabs_(diff.hi) > 0x1p1020) return DD{q, 0.0};
     return accurate::dd_div(diff, sigma);
 }
 
-// P(X > x) for X normal(mu, sigma) with x = xv.hi + xv.lo; the guards of the
-// lower tail, with its limits mirrored.
-double norm_upper(DD xv, double mu, double sigma, bool log_p) {
+// P(X > x) (or P(X <= x) when `lower`) for X normal(mu, sigma) with
+// x = xv.hi + xv.lo; the guards of the prescribed lower tail, with its limits
+// mirrored for the upper one.
+double norm_tail(DD xv, double mu, double sigma, bool log_p, bool lower) {
     const double x = xv.hi;
     if (invalid_location_scale(x, mu, sigma)) return kNaN;
     if (location_scale_limit(x, mu, sigma)) {
@@ -92,28 +98,63 @@ double norm_upper(DD xv, double mu, double sigma, bool log_p) {
         } else {
             v = (is_pinf(x) || is_ninf(mu)) ? 0.0 : 1.0;
         }
+        if (lower && !is_nan(v)) v = 1.0 - v;
         return is_nan(v) ? v : value_or_log(v, log_p);
     }
-    return std_upper(standardize(xv, mu, sigma), log_p);
+    const DD z = standardize(xv, mu, sigma);
+    return std_upper(lower ? accurate::dd_neg(z) : z, log_p);
 }
 
-// The z >= 0 with S(z) = p, 0 < p <= 1/2: a start within 1e-9 (piecewise
-// polynomials in r = sqrt(-2 log p)) and Halley steps on log S, which keep
-// their scale down to p = 5e-324. Halley's error after a step of size d is of
-// order d^3, so the steps stop after the first below 2^-24 (1 + z): one step
-// from this start.
-double std_upper_inverse(double p) {
+// The density of normal(mu, sigma) at x = xv.hi + xv.lo divided by
+// e^shift = divisor (the log-normal's 1/x), or its log:
+// e^(-z^2/2 - log sigma - log(2 pi)/2 - shift).
+double norm_density(DD xv, double mu, double sigma, DD shift, double divisor, bool log) {
+    const DD z = standardize(xv, mu, sigma);
+    const double za = accurate::fabs_(z.hi);
+    DD y;
+    if (za > 0x1p510 || is_inf(z.hi)) {
+        // -z^2/2 dominates every other term by a factor above 2^900.
+        const double h = (za * 0.5) * za;
+        return log ? -h : 0.0;
+    }
+    const DD h = half_square(z);
+    const double f = (0.39894228040143267794 / sigma) / divisor;
+    if (!log && f >= 0x1p-900 && f <= 0x1p60) {
+        // e^(-z^2/2) times 1/(sigma sqrt(2 pi) divisor), the factor rounded
+        // three times before the product
+        return accurate::exp_mul(accurate::dd_neg(h), f);
+    }
+    const DD c{accurate::tables::kHalfLog2Pi[0], accurate::tables::kHalfLog2Pi[1]};
+    y = accurate::dd_add(accurate::dd_add(h, c), accurate::dd_add(accurate::log_dd(sigma), shift));
+    y = accurate::dd_neg(y);
+    return log ? y.hi : accurate::exp_dd(y);
+}
+
+// The z >= 0 with S(z) = p, 0 < p <= 1/2, given with lp = log p (p itself may
+// underflow to 0 where lp is below about -745): a start within 1e-9
+// (piecewise polynomials in r = sqrt(-2 log p), or beyond their range the
+// asymptotic z^2 = r^2 - 2 log z - log(2 pi) solved by two substitutions)
+// and Halley steps on log S, which keep their scale at any depth. Halley's
+// error after a step of size d is of order d^3, so the steps stop after the
+// first below 2^-24 (1 + z): one step from this start.
+double std_upper_inverse(double p, DD lp) {
     using accurate::tables::kNormStart;
     using accurate::tables::kNormStartPiece;
     if (p == 0.5) return 0.0;
-    const DD lp = accurate::log_dd(p);
     const double r = std::sqrt(-2.0 * lp.hi);
-    int i = 0;
-    while (i < 5 && r > kNormStartPiece[i][0]) ++i;
-    const double s = (r - kNormStartPiece[i][1]) * kNormStartPiece[i][2];
-    const int first = static_cast<int>(kNormStartPiece[i][3]);
-    double z = kNormStart[i][first];
-    for (int k = first + 1; k < 17; ++k) z = z * s + kNormStart[i][k];
+    double z;
+    if (r > kNormStartPiece[5][0]) {
+        constexpr double kLog2Pi = 1.8378770664093454836;
+        z = r;
+        for (int k = 0; k < 2; ++k) z = std::sqrt(r * r - 2.0 * accurate::log(z) - kLog2Pi);
+    } else {
+        int i = 0;
+        while (i < 5 && r > kNormStartPiece[i][0]) ++i;
+        const double s = (r - kNormStartPiece[i][1]) * kNormStartPiece[i][2];
+        const int first = static_cast<int>(kNormStartPiece[i][3]);
+        z = kNormStart[i][first];
+        for (int k = first + 1; k < 17; ++k) z = z * s + kNormStart[i][k];
+    }
     if (z < 0) z = 0;
     if (p > 0.3) {
         // Near the median: erf(z/sqrt2)/2 = 1/2 - p (exact), Newton steps on
@@ -162,47 +203,100 @@ double std_upper_inverse(double p) {
     return z;
 }
 
-// The z with S(z) = p, 0 < p < 1.
-double std_quantile_upper(double p) {
-    if (p > 0.5) return -std_upper_inverse(1.0 - p);  // 1 - p exact
-    return std_upper_inverse(p);
+// The standard normal quantile of a small tail t (not an end of the support).
+double std_quantile(const SmallTail& t) {
+    const double z = t.s == 0.5 ? 0.0 : std_upper_inverse(t.s, t.log_s());
+    return t.upper ? z : -z;
+}
+
+// The quantile limits mirrored for the upper tail: +inf at a zero upper tail,
+// -inf at a zero lower tail (NaN where mu is the opposite infinity).
+double norm_end(const SmallTail& t, double mu) {
+    if (t.upper) return is_ninf(mu) ? kNaN : kInf;
+    return is_pinf(mu) ? kNaN : -kInf;
 }
 
 }  // namespace
 
-double pnorm_upper(double x, double mu, double sigma, bool log_p) {
-    return norm_upper(DD{x, 0.0}, mu, sigma, log_p);
+// ---------------------------------------------------------------- normal ----
+
+double dnorm_accurate(double x, double mu, double sigma, bool log) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (location_scale_limit(x, mu, sigma)) return value_or_log(point_density_limit(x, mu, sigma), log);
+    return norm_density(DD{x, 0.0}, mu, sigma, DD{0.0, 0.0}, 1.0, log);
 }
 
-double qnorm_upper(double p, double mu, double sigma) {
-    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || !(p >= 0 && p <= 1) || is_pinf(sigma)) return kNaN;
+double pnorm_accurate(double x, double mu, double sigma, bool log_p, bool lower_tail) {
+    return norm_tail(DD{x, 0.0}, mu, sigma, log_p, lower_tail);
+}
+
+double pnorm_upper(double x, double mu, double sigma, bool log_p) {
+    return pnorm_accurate(x, mu, sigma, log_p, false);
+}
+
+double qnorm_accurate(double p, double mu, double sigma, bool lower_tail, bool log_p) {
+    SmallTail t;
+    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || is_pinf(sigma) || !small_tail(p, lower_tail, log_p, t)) {
+        return kNaN;
+    }
     if (sigma == 0) return mu;
-    if (p == 0) return is_ninf(mu) ? kNaN : kInf;
-    if (p == 1) return is_pinf(mu) ? kNaN : -kInf;
+    if (t.zero) return norm_end(t, mu);
     if (is_inf(mu)) return mu;  // any finite offset leaves an infinite location
-    return std_quantile_upper(p) * sigma + mu;
+    return std_quantile(t) * sigma + mu;
+}
+
+double qnorm_upper(double p, double mu, double sigma) { return qnorm_accurate(p, mu, sigma, false, false); }
+
+// ------------------------------------------------------------ log-normal ----
+
+double dlnorm_accurate(double x, double mu, double sigma, bool log) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (x <= 0) return value_or_log(0.0, log);
+    if (!is_inf(x) && !is_inf(mu) && !is_pinf(sigma) && sigma != 0) {
+        const DD lx = accurate::log_dd(x);
+        return norm_density(lx, mu, sigma, lx, x, log);
+    }
+    // the limits of the prescribed density
+    double v;
+    if (is_pinf(sigma)) {
+        v = 0.0;
+    } else if (sigma == 0) {
+        v = (is_pinf(x) && is_pinf(mu)) ? kInf : 0.0;
+    } else {
+        v = (is_pinf(x) && is_pinf(mu)) ? kNaN : 0.0;
+    }
+    return value_or_log(v, log);
+}
+
+double plnorm_accurate(double x, double mu, double sigma, bool log_p, bool lower_tail) {
+    if (invalid_location_scale(x, mu, sigma)) return kNaN;
+    if (x <= 0) return value_or_log(lower_tail ? 0.0 : 1.0, log_p);
+    const DD lx = is_pinf(x) ? DD{x, 0.0} : accurate::log_dd(x);
+    return norm_tail(lx, mu, sigma, log_p, lower_tail);
 }
 
 double plnorm_upper(double x, double mu, double sigma, bool log_p) {
-    if (invalid_location_scale(x, mu, sigma)) return kNaN;
-    if (x <= 0) return value_or_log(1.0, log_p);
-    const DD lx = is_pinf(x) ? DD{x, 0.0} : accurate::log_dd(x);
-    return norm_upper(lx, mu, sigma, log_p);
+    return plnorm_accurate(x, mu, sigma, log_p, false);
 }
 
-double qlnorm_upper(double p, double mu, double sigma) {
-    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || p < 0 || p > 1 || is_nan(p) || is_pinf(sigma)) {
+double qlnorm_accurate(double p, double mu, double sigma, bool lower_tail, bool log_p) {
+    SmallTail t;
+    if (sigma < 0 || is_nan(mu) || is_nan(sigma) || is_pinf(sigma) || !small_tail(p, lower_tail, log_p, t)) {
         return kNaN;
     }
     if (sigma == 0) return accurate::exp(mu);
-    if (p == 0) return is_ninf(mu) ? kNaN : kInf;
-    if (p == 1) return is_pinf(mu) ? kNaN : 0.0;
+    if (t.zero) {
+        if (t.upper) return is_ninf(mu) ? kNaN : kInf;
+        return is_pinf(mu) ? kNaN : 0.0;
+    }
     if (is_inf(mu)) return mu > 0 ? kInf : 0.0;
     // e^(mu + sigma z), the exponent in double-double.
-    const double z = std_quantile_upper(p);
+    const double z = std_quantile(t);
     const double y = z * sigma + mu;
     if (!(accurate::fabs_(z * sigma) < 0x1p900)) return accurate::exp(y);
     return accurate::exp_dd(accurate::dd_add(accurate::two_prod(z, sigma), mu));
 }
+
+double qlnorm_upper(double p, double mu, double sigma) { return qlnorm_accurate(p, mu, sigma, false, false); }
 
 }  // namespace zorvana

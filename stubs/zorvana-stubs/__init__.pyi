@@ -6,6 +6,8 @@ from typing import Any, ClassVar, List, Optional, Sequence, Tuple, Type, Union, 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
 
+from . import accurate as accurate
+
 __version__: str
 
 
@@ -233,106 +235,106 @@ def pweibull(x: float, shape: float, scale: float = ..., log_p: bool = ..., lowe
 def pweibull(x: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qnorm(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qnorm(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbern(p: float, prob: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbern(p: float, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbern(p: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qbern(p: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbeta(p: float, a: float, b: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbeta(p: float, a: float, b: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbeta(p: ArrayLike, a: ArrayLike, b: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qbeta(p: ArrayLike, a: ArrayLike, b: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbinom(p: float, n_trials: int, prob: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbinom(p: float, n_trials: int, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbinom(p: ArrayLike, n_trials: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qbinom(p: ArrayLike, n_trials: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qcauchy(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qcauchy(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qcauchy(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qcauchy(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qchisq(p: float, dof: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qchisq(p: float, dof: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qchisq(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qchisq(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qexp(p: float, rate: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qexp(p: float, rate: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qexp(p: ArrayLike, rate: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qexp(p: ArrayLike, rate: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qf(p: float, df1: float, df2: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qf(p: float, df1: float, df2: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qf(p: ArrayLike, df1: ArrayLike, df2: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qf(p: ArrayLike, df1: ArrayLike, df2: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qgamma(p: float, shape: float, scale: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qgamma(p: float, shape: float, scale: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qinvgamma(p: float, shape: float, scale: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qinvgamma(p: float, shape: float, scale: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qinvgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qinvgamma(p: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qlaplace(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qlaplace(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qlaplace(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qlaplace(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qlnorm(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qlnorm(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qlnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qlnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qlogis(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qlogis(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qlogis(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qlogis(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qpois(p: float, rate: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qpois(p: float, rate: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qpois(p: ArrayLike, rate: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qpois(p: ArrayLike, rate: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qt(p: float, dof: float, lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qt(p: float, dof: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qt(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qt(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qunif(p: float, a: float = ..., b: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qunif(p: float, a: float = ..., b: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qunif(p: ArrayLike, a: ArrayLike = ..., b: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qunif(p: ArrayLike, a: ArrayLike = ..., b: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qweibull(p: float, shape: float, scale: float = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qweibull(p: float, shape: float, scale: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qweibull(p: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qweibull(p: ArrayLike, shape: ArrayLike, scale: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def rnorm(mu: float = ..., sigma: float = ..., engine: Engine = ...) -> float: ...  # type: ignore[overload-overlap, misc]

@@ -331,6 +331,47 @@ void tail_grid(Grid& g) {
     GRID3("pbern_upper", kCounts, Prob, F, pbern_upper(a, b, c));
     GRID2("qbern_upper", P, Prob, qbern_upper(a, b));
 
+    // Their accurate densities, lower tails and quantiles (both tails) from p
+    // and from log p.
+    const std::vector<double> LogP = {kNaND, kInfD, -kInfD, -1e4, -800.0, -745.5, -50.0, -1.0,
+                                      -0.6931471805599453, -0.5, -1e-10, -1e-300, -0.0, 0.0, 0.5};
+    GRID4("dnorm_accurate", X, Loc, Sc, F, dnorm_accurate(a, b, c, f));
+    GRID4("pnorm_accurate", X, Loc, Sc, F, pnorm_accurate(a, b, c, f, true));
+    GRID4("qnorm_accurate", P, Loc, Sc, F, qnorm_accurate(a, b, c, f, false));
+    GRID4("qnorm_accurate/log_p", LogP, Loc, Sc, F, qnorm_accurate(a, b, c, f, true));
+    GRID4("dlnorm_accurate", X, Loc, Sc, F, dlnorm_accurate(a, b, c, f));
+    GRID4("plnorm_accurate", X, Loc, Sc, F, plnorm_accurate(a, b, c, f, true));
+    GRID4("qlnorm_accurate", P, Loc, Sc, F, qlnorm_accurate(a, b, c, f, false));
+    GRID4("qlnorm_accurate/log_p", LogP, Loc, Sc, F, qlnorm_accurate(a, b, c, f, true));
+    GRID3("dexp_accurate", X, Sc, F, dexp_accurate(a, b, c));
+    GRID3("pexp_accurate", X, Sc, F, pexp_accurate(a, b, c, true));
+    GRID3("qexp_accurate", P, Sc, F, qexp_accurate(a, b, c, false));
+    GRID3("qexp_accurate/log_p", LogP, Sc, F, qexp_accurate(a, b, c, true));
+    GRID4("dlaplace_accurate", X, Loc, Sc, F, dlaplace_accurate(a, b, c, f));
+    GRID4("plaplace_accurate", X, Loc, Sc, F, plaplace_accurate(a, b, c, f, true));
+    GRID4("qlaplace_accurate", P, Loc, Sc, F, qlaplace_accurate(a, b, c, f, false));
+    GRID4("qlaplace_accurate/log_p", LogP, Loc, Sc, F, qlaplace_accurate(a, b, c, f, true));
+    GRID4("dlogis_accurate", X, Loc, Sc, F, dlogis_accurate(a, b, c, f));
+    GRID4("plogis_accurate", X, Loc, Sc, F, plogis_accurate(a, b, c, f, true));
+    GRID4("qlogis_accurate", P, Loc, Sc, F, qlogis_accurate(a, b, c, f, false));
+    GRID4("qlogis_accurate/log_p", LogP, Loc, Sc, F, qlogis_accurate(a, b, c, f, true));
+    GRID4("dcauchy_accurate", X, Loc, Sc, F, dcauchy_accurate(a, b, c, f));
+    GRID4("pcauchy_accurate", X, Loc, Sc, F, pcauchy_accurate(a, b, c, f, true));
+    GRID4("qcauchy_accurate", P, Loc, Sc, F, qcauchy_accurate(a, b, c, f, false));
+    GRID4("qcauchy_accurate/log_p", LogP, Loc, Sc, F, qcauchy_accurate(a, b, c, f, true));
+    GRID4("dunif_accurate", X, Loc, Loc, F, dunif_accurate(a, b, c, f));
+    GRID4("punif_accurate", X, Loc, Loc, F, punif_accurate(a, b, c, f, true));
+    GRID4("qunif_accurate", P, Loc, Loc, F, qunif_accurate(a, b, c, f, false));
+    GRID4("qunif_accurate/log_p", LogP, Loc, Loc, F, qunif_accurate(a, b, c, f, true));
+    GRID4("dweibull_accurate", X, Sh2, Sc, F, dweibull_accurate(a, b, c, f));
+    GRID4("pweibull_accurate", X, Sh2, Sc, F, pweibull_accurate(a, b, c, f, true));
+    GRID4("qweibull_accurate", P, Sh, Sc, F, qweibull_accurate(a, b, c, f, false));
+    GRID4("qweibull_accurate/log_p", LogP, Sh, Sc, F, qweibull_accurate(a, b, c, f, true));
+    GRID3("dbern_accurate", kCounts, Prob, F, dbern_accurate(a, b, c));
+    GRID3("pbern_accurate", kCounts, Prob, F, pbern_accurate(a, b, c, true));
+    GRID3("qbern_accurate", P, Prob, F, qbern_accurate(a, b, c, false));
+    GRID3("qbern_accurate/log_p", LogP, Prob, F, qbern_accurate(a, b, c, true));
+
     // The gamma family and the Poisson.
     GRID3("pgamma_upper", ShapeX, Sc, F, pgamma_upper(a.second * b, a.first, b, c));
     GRID3("qgamma_upper", P, Sh, Sc, qgamma_upper(a, b, c));
