@@ -378,8 +378,7 @@ constexpr double kLooseElasticity = 64;
 // function of log x (P behaves like a power of x near 0, Q like e^-x far
 // out), kept inside a bracket of the root; then, where the elasticity is
 // large, the double with the smallest residual among the neighbours.
-double solve(double a, double t, bool want_q, double* elasticity) {
-    const DD lt_dd = log_dd(t);
+double solve(double a, DD lt_dd, bool want_q, double* elasticity) {
     const double lt = lt_dd.hi;
     const Shape s = shape_of(a);
     *elasticity = kNaN;
@@ -414,7 +413,7 @@ double solve(double a, double t, bool want_q, double* elasticity) {
             for (int i = 0; i < 3; ++i) y = (-lt - lga) + (a - 1) * log(y);
             x = y;
         } else {
-            x = exp((log1p(-t) + lga1) / a);
+            x = exp((log1p(-exp(lt)) + lga1) / a);
         }
     }
     if (want_q && x > 4 * a && x > 16) {
@@ -512,8 +511,8 @@ double inverse(double a, double r, bool want_q, double* elasticity) {
     if (r == 0) return want_q ? kInf : 0.0;
     if (r == 1) return want_q ? 0.0 : kInf;
     // Solve for the ratio at most one half; 1 - r is exact for r >= 1/2.
-    if (r > 0.5) return solve(a, 1 - r, !want_q, elasticity);
-    return solve(a, r, want_q, elasticity);
+    if (r > 0.5) return solve(a, log_dd(1 - r), !want_q, elasticity);
+    return solve(a, log_dd(r), want_q, elasticity);
 }
 
 }  // namespace
@@ -524,6 +523,57 @@ double log_gamma_p(double a, double x, double dx) { return ratio(a, x, dx, false
 double log_gamma_q(double a, double x, double dx) { return ratio(a, x, dx, true, true); }
 double gamma_q_inv(double a, double q, double* elasticity) { return inverse(a, q, true, elasticity); }
 double gamma_p_inv(double a, double p, double* elasticity) { return inverse(a, p, false, elasticity); }
+
+// -ln Gamma(a + 1): the shape's constant below shape 1; from shape 1 on only
+// where the ratios are far below the doubles or a root far below them (a
+// few units of its last place do not matter there).
+namespace {
+double minus_lgamma1p(const Shape& s) { return s.a < 1 ? s.k1 : -(lgamma(s.a) + s.log_a); }
+}  // namespace
+
+double gamma_ratio_tiny_x(double a, DD log_x, bool want_q, bool log_r) {
+    if (!(a > 0 && a < kInf) || is_nan(log_x.hi)) return kNaN;
+    // P = x^a e^-x / Gamma(a + 1) (1 + x / (a + 1) + ...): for x below
+    // 2^-1000 the factors beside x^a / Gamma(a + 1) are 1 to far below a
+    // unit in the last place, and Q = 1 - P = -expm1(log P).
+    const DD r = dd_add(dd_mul(log_x, a), minus_lgamma1p(shape_of(a)));
+    const double rv = r.hi + r.lo;
+    if (!want_q) return log_r ? rv : exp_dd(r);
+    const double q = -expm1(rv);
+    if (!log_r) return q;
+    return rv > -kLn2 ? log(q) : log1p(-exp(rv));
+}
+
+DD log_gamma_density(double a, double x, bool over_x) {
+    const DD l = log_prefactor_dd(shape_of(a), x);
+    return over_x ? dd_sub(l, log_of_x(x)) : l;
+}
+
+DD log_gamma_density_tiny_x(double a, DD log_x, bool over_x) {
+    const Shape s = shape_of(a);
+    const double minus_lgamma = a < 1 ? s.k : -lgamma(a);
+    const DD l = dd_add(dd_mul(log_x, a), minus_lgamma);
+    return over_x ? dd_sub(l, log_x) : l;
+}
+
+double gamma_inv(double a, DD log_t, bool want_q, double* elasticity) {
+    double unused;
+    if (!elasticity) elasticity = &unused;
+    *elasticity = kNaN;
+    if (!(a > 0 && a < kInf) || !(log_t.hi <= 0)) return kNaN;
+    if (is_ninf(log_t.hi)) return want_q ? kInf : 0.0;
+    return solve(a, log_t, want_q, elasticity);
+}
+
+bool gamma_inv_log_tiny(double a, DD log_t, bool want_q, DD* log_x) {
+    if (!(a > 0 && a < kInf) || !(log_t.hi <= 0)) return false;
+    // The leading term's root: x^a / Gamma(a + 1) = P, P = t or 1 - t.
+    const DD log_p = want_q ? DD{log1p(-exp(log_t.hi + log_t.lo)), 0.0} : log_t;
+    const DD v = dd_div(dd_add(log_p, -minus_lgamma1p(shape_of(a))), a);
+    if (!(v.hi < kTinyLogX)) return false;
+    *log_x = v;
+    return true;
+}
 
 }  // namespace accurate
 }  // namespace zorvana
