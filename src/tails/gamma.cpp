@@ -67,7 +67,7 @@ double dgamma_accurate(double x, double shape, double scale, bool log) {
     }
     if (is_inf(x) || is_inf(shape) || is_inf(scale)) return zero(log);
     // (z^(k-1) e^-z / Gamma(k)) / s at z = x / s.
-    return density_of(accurate::dd_sub(log_density_at(shape, x, scale, true), log_scale(scale)), log);
+    return density_of(log_density_at(shape, x, scale, true), log_scale(scale), log);
 }
 
 double pgamma_accurate(double x, double shape, double scale, bool log_p, bool lower_tail) {
@@ -101,7 +101,7 @@ double dchisq_accurate(double x, double dof, bool log) {
     if (is_pinf(x) || is_pinf(dof)) return zero(log);
     // No degrees of freedom: all the mass at 0.
     if (dof == 0) return zero(log);
-    return density_of(accurate::dd_sub(log_density_at(dof * 0.5, x, 2.0, true), log_scale(2.0)), log);
+    return density_of(log_density_at(dof * 0.5, x, 2.0, true), log_scale(2.0), log);
 }
 
 double pchisq_accurate(double x, double dof, bool log_p, bool lower_tail) {

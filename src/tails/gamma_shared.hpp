@@ -94,8 +94,13 @@ inline DD log_density_at(double a, double u, double v, bool over) {
     return accurate::dd_add(l, slope * z.r);
 }
 
-// A density (or its logarithm) from its logarithm as a double-double.
-inline double density_of(DD l, bool log) { return log ? l.hi + l.lo : accurate::exp_dd(l); }
+// A density (or its logarithm) from the logarithm of its standard form l
+// (-inf where that vanishes) less the logarithm of a scale, as double-doubles.
+inline double density_of(DD l, DD log_scale, bool log) {
+    if (is_ninf(l.hi)) return log ? -kInf : 0.0;
+    const DD v = accurate::dd_sub(l, log_scale);
+    return log ? v.hi + v.lo : accurate::exp_dd(v);
+}
 
 // A quantile's target: the ratio to solve (Q if want_q, else P) and the
 // logarithm of its value, at most 1/2. tail_is_q says which ratio is the

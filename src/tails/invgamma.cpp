@@ -35,7 +35,7 @@ double dinvgamma_accurate(double x, double shape, double scale, bool log) {
         return log ? (v == 0 ? -kInf : kInf) : v;
     }
     if (scale == 0 || is_inf(x) || is_inf(shape) || is_inf(scale)) return zero(log);
-    return density_of(accurate::dd_sub(log_density_at(shape, scale, x, false), accurate::log_dd(x)), log);
+    return density_of(log_density_at(shape, scale, x, false), accurate::log_dd(x), log);
 }
 
 double pinvgamma_accurate(double x, double shape, double scale, bool log_p, bool lower_tail) {

@@ -44,7 +44,7 @@ double dpois_accurate(std::int64_t x, double rate, bool log) {
     if (rate == 0) return x == 0 ? one(log) : zero(log);
     if (is_pinf(rate)) return zero(log);
     if (x == 0) return log ? -rate : accurate::exp(-rate);
-    return density_of(accurate::log_gamma_density(shape_after(x), rate, true), log);
+    return density_of(accurate::log_gamma_density(shape_after(x), rate, true), DD{0.0, 0.0}, log);
 }
 
 double ppois_accurate(std::int64_t x, double rate, bool log_p, bool lower_tail) {
