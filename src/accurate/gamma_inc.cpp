@@ -369,9 +369,11 @@ Residual residual(const Shape& s, double x, DD lt, bool want_q) {
 constexpr double kTinyShape = 1.0 / 128;
 constexpr double kMinSubnormal = 0x1p-1074;
 
-// Where a unit in the last place of x moves log R by less than this, any
-// double within a unit of the root will do.
-constexpr double kLooseElasticity = 64;
+// Where |d log R / d log x| is below this, a unit in the last place of x
+// moves R by less than 2.3e-13 relative: any double within a unit of the
+// root will do (the probability at it is well within 1e-12 of the target),
+// and the last step's result is taken without a further evaluation.
+constexpr double kLooseElasticity = 1024;
 
 // The x with R(a, x) = t, where R is Q (want_q) or P and 0 < t <= 1/2, and
 // the elasticity |d log R / d log x| there. Halley steps on log R as a
@@ -567,6 +569,9 @@ double gamma_inv(double a, DD log_t, bool want_q, double* elasticity) {
 
 bool gamma_inv_log_tiny(double a, DD log_t, bool want_q, DD* log_x) {
     if (!(a > 0 && a < kInf) || !(log_t.hi <= 0)) return false;
+    // From shape 1 on Q's root is never that small, nor P's unless
+    // log t < -700 a + ln Gamma(a + 1), and ln Gamma(a + 1) > -0.13.
+    if (a >= 1 && (want_q || log_t.hi > a * kTinyLogX + 0.25)) return false;
     // The leading term's root: x^a / Gamma(a + 1) = P, P = t or 1 - t.
     const DD log_p = want_q ? DD{log1p(-exp(log_t.hi + log_t.lo)), 0.0} : log_t;
     const DD v = dd_div(dd_add(log_p, -minus_lgamma1p(shape_of(a))), a);

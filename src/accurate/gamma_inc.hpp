@@ -31,7 +31,7 @@ double log_gamma_q(double a, double x, double dx = 0);
 // a > 0 (finite) and a probability in [0, 1]; NaN otherwise. Q = 0 and P = 1
 // give +inf, Q = 1 and P = 0 give 0. Newton steps on the logarithm of the
 // smaller ratio, kept inside a bracket of the root. Where a unit in the last
-// place of x moves the ratio by more than about 1e-14 relative, the result is
+// place of x moves the ratio by more than about 2e-13 relative, the result is
 // the double whose ratio is nearest. If elasticity is given it receives
 // |d log R / d log x| at the result (R the ratio at most 1/2), NaN where
 // none was computed.

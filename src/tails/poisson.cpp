@@ -25,6 +25,8 @@ using namespace gamma_tails;
 namespace {
 
 constexpr std::int64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
+// The longest walk by masses before a search takes over.
+constexpr int kMaxWalk = 64;
 
 // x + 1 as a double, without overflowing the 64-bit count (x >= 0).
 double shape_after(std::int64_t x) { return static_cast<double>(static_cast<std::uint64_t>(x) + 1u); }
@@ -56,8 +58,50 @@ double ppois_accurate(std::int64_t x, double rate, bool log_p, bool lower_tail) 
     return lower_tail ? accurate::gamma_q(a, rate) : accurate::gamma_p(a, rate);
 }
 
-// From a Cornish-Fisher start the distance to the answer is bracketed by
-// doubling steps, then halved. The criterion is taken on the tail at most
+// The least count that passes (passes is monotone: false below the answer,
+// true from it on), searched from start: the distance to the answer is
+// bracketed by doubling steps, then halved.
+template <class Passes>
+double least_count(std::int64_t start, const Passes& passes) {
+    // lo fails (lo = -1 always does), hi passes.
+    std::int64_t lo;
+    std::int64_t hi;
+    std::int64_t step = 1;
+    if (passes(start)) {
+        hi = start;
+        for (;;) {
+            lo = start >= step ? start - step : -1;
+            if (lo < 0 || !passes(lo)) break;
+            hi = lo;
+            if (step > kMaxCount / 2) {
+                lo = -1;
+                break;
+            }
+            step += step;
+        }
+    } else {
+        lo = start;
+        for (;;) {
+            hi = start > kMaxCount - step ? kMaxCount : start + step;
+            if (passes(hi)) break;
+            if (hi == kMaxCount) return 0x1p63;
+            lo = hi;
+            if (step <= kMaxCount / 2) step += step;
+        }
+    }
+    while (hi - lo > 1) {
+        const std::int64_t mid = lo + (hi - lo) / 2;
+        if (passes(mid)) {
+            hi = mid;
+        } else {
+            lo = mid;
+        }
+    }
+    return static_cast<double>(hi);
+}
+
+// From a Cornish-Fisher start, by a walk over the masses or a search. The
+// criterion is taken on the tail at most
 // 1/2 (P(X <= x) >= p is P(X > x) <= 1 - p), as values, or as logarithms
 // where the target is below the normal doubles.
 double qpois_accurate(double p, double rate, bool lower_tail, bool log_p) {
@@ -105,43 +149,68 @@ double qpois_accurate(double p, double rate, bool lower_tail, bool log_p) {
     // Counts beyond the 64-bit range: the start itself is the answer, its
     // error far below the spacing of the doubles there.
     if (g >= 0x1p63) return g;
-    const std::int64_t start = g > 0 ? static_cast<std::int64_t>(g) : 0;
-
-    // lo fails (lo = -1 always does), hi passes.
-    std::int64_t lo;
-    std::int64_t hi;
-    std::int64_t step = 1;
-    if (passes(start)) {
-        hi = start;
-        for (;;) {
-            lo = start >= step ? start - step : -1;
-            if (lo < 0 || !passes(lo)) break;
-            hi = lo;
-            if (step > kMaxCount / 2) {
-                lo = -1;
-                break;
+    // The walk: from a start on the side where the compared tail is within
+    // the target, the tail grows toward the answer by the masses, which
+    // follow from one another by a product and a quotient. The start is
+    // moved away from the normal estimate by more than that estimate's error
+    // (which grows like z^2), so that it seldom lands on the wrong side.
+    // P(X <= 0) = e^-r.
+    if (!upper && (in_logs ? -rate >= log_t : accurate::exp(-rate) >= t)) return 0.0;
+    std::int64_t start;
+    if (!in_logs) {
+        const double margin = 2 + (z * z) * 0.02;
+        // Below 1/2 the lower tail's answer is below the median, at most r.
+        const double s = upper ? g + margin : (g - margin < rate ? g - margin : rate);
+        start = s > 0 ? static_cast<std::int64_t>(s) : 0;
+        for (int jump = 0; start < 0x1p53; ++jump) {
+            const double a = shape_after(start);
+            double tail = upper ? accurate::gamma_p(a, rate) : accurate::gamma_q(a, rate);
+            if (!(upper ? tail <= t : tail < t)) return least_count(start, passes);
+            double k = static_cast<double>(start);
+            // Far from the answer (the normal estimate is poor far in the
+            // tails of small rates): a jump toward it by the steps the
+            // masses' ratio at the start (k / r or r / (k + 1)) gives, which
+            // change slower on the way, so that the jump falls short.
+            const double growth = upper ? k / rate : rate / (k + 1);
+            if (jump < 3 && tail < t * 0x1p-20 && growth > 1.05) {
+                // The tail's logarithm, from the kernel where the tail is
+                // far below the normal doubles.
+                const double log_tail = tail > 0x1p-1000 ? accurate::log(tail)
+                                        : (upper ? accurate::log_gamma_p(a, rate) : accurate::log_gamma_q(a, rate));
+                const double steps = (log_t - log_tail) / accurate::log(growth);
+                if (steps > 24) {
+                    const double to = upper ? k - (steps - 2) : k + (steps - 2);
+                    if (to > 0 && to < 0x1p53) {
+                        start = static_cast<std::int64_t>(to);
+                        continue;
+                    }
+                }
             }
-            step += step;
-        }
-    } else {
-        lo = start;
-        for (;;) {
-            hi = start > kMaxCount - step ? kMaxCount : start + step;
-            if (passes(hi)) break;
-            if (hi == kMaxCount) return 0x1p63;
-            lo = hi;
-            if (step <= kMaxCount / 2) step += step;
+            double mass = dpois_accurate(start, rate, false);
+            // Far below the normal doubles the masses lose their bits: the
+            // start is far from the answer then, for a search.
+            if (!(mass > 0x1p-1000)) return least_count(start, passes);
+            for (int i = 0; i < kMaxWalk; ++i) {
+                if (upper) {
+                    // P(X > k - 1) = P(X > k) + P(X = k)
+                    if (k == 0) return 0.0;
+                    tail = tail + mass;
+                    if (tail > t) return k;
+                    mass = mass * (k / rate);
+                    k = k - 1;
+                } else {
+                    // P(X <= k + 1) = P(X <= k) + P(X = k + 1)
+                    mass = mass * (rate / (k + 1));
+                    k = k + 1;
+                    tail = tail + mass;
+                    if (tail >= t) return k;
+                }
+            }
+            return least_count(static_cast<std::int64_t>(k), passes);
         }
     }
-    while (hi - lo > 1) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        if (passes(mid)) {
-            hi = mid;
-        } else {
-            lo = mid;
-        }
-    }
-    return static_cast<double>(hi);
+    start = g > 0 ? static_cast<std::int64_t>(g) : 0;
+    return least_count(start, passes);
 }
 
 double ppois_upper(std::int64_t x, double rate, bool log_p) { return ppois_accurate(x, rate, log_p, false); }
