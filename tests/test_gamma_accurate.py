@@ -165,3 +165,28 @@ def test_accurate_namespace(tail_probe, fam):
             params = rows[len(rows) // 2][1:]
             got = [float(q(pr, *params, lower_tail=lower, log_p=log)) for pr in probs]
             assert got == tail_probe.many("q%s_accurate" % fam, [(pr,) + params + (int(lower), int(log)) for pr in probs])
+
+
+SPECIALS = [math.nan, -math.inf, -1.0, 0.0, 1e-310, 1e-20, 0.7, 3.0, 1e6, math.inf]
+
+
+@pytest.mark.parametrize("fam,nparams", [("gamma", 2), ("invgamma", 2), ("chisq", 1), ("pois", 1)])
+def test_nan_exactly_where_the_prescribed_functions_give_nan(tail_probe, fam, nparams):
+    """Over a grid of special arguments the accurate p- (both tails) and
+    q-functions (both tails) are NaN exactly where the top level's defaults
+    are, the densities only where those are (the defaults' arithmetic also
+    gives NaN at some valid points, such as dgamma(1e-20, 1e-20, 1))."""
+    import itertools
+    grid = list(itertools.product(SPECIALS, repeat=nparams))
+    xs = [-1, 0, 3, 40] if fam == "pois" else SPECIALS
+    x_rows = [(x,) + g for x in xs for g in grid]
+    q_rows = [(p,) + g for p in (math.nan, -0.5, 0.0, 1e-300, 0.25, 1.0, 1.5) for g in grid]
+    checks = [("d", x_rows, [r + (0,) for r in x_rows])]
+    checks += [("p", x_rows, [r + (0, lower) for r in x_rows]) for lower in (0, 1)]
+    checks += [("q", q_rows, [r + (lower, 0) for r in q_rows]) for lower in (0, 1)]
+    mismatch = []
+    for kind, rows, calls in checks:
+        ref = getattr(zorvana, kind + fam)
+        got = tail_probe.many("%s%s_accurate" % (kind, fam), calls)
+        mismatch += [(kind, r, v) for r, v in zip(rows, got) if math.isnan(v) != math.isnan(float(ref(*r)))]
+    assert [m for m in mismatch if m[0] != "d" or math.isnan(m[2])] == []
