@@ -411,7 +411,10 @@ double solve(double a, DD lt_dd, bool want_q, double* elasticity) {
         if (!(x >= x_pow)) x = x_pow;
     } else if (!(x > 0)) {
         double y = -lt - lga;
-        if (y > 1) {
+        if (y > 16 && y > 4 * a) {
+            // The far-out rounds below start from here.
+            x = y;
+        } else if (y > 1) {
             for (int i = 0; i < 3; ++i) y = (-lt - lga) + (a - 1) * log(y);
             x = y;
         } else {
@@ -421,11 +424,16 @@ double solve(double a, DD lt_dd, bool want_q, double* elasticity) {
     if (want_q && x > 4 * a && x > 16) {
         // Far out, Q ~ x^(a-1) e^-x / Gamma(a) (1 + (a-1)/x + (a-1)(a-2)/x^2):
         // x = (a - 1) log x - ln Gamma(a) - log q + log(1 + ...), a fixed
-        // point that gains a factor (a - 1) / x each round.
-        for (int i = 0; i < 3; ++i) {
+        // point that gains a factor (a - 1) / x each round; taken until the
+        // error left, about (a - 1) / x times the last change, is below 1e-7
+        // (then the first residual is within reach of a single step).
+        for (int i = 0; i < 6; ++i) {
             const double r = (a - 1) / x;
             const double u = r * (1 + (a - 2) / x);
-            x = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
+            const double next = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
+            const double change = abs0(next - x);
+            x = next;
+            if (change * abs0(r) < 1e-7) break;
         }
     }
     if (!(x > 0) || is_pinf(x)) x = a;
