@@ -369,17 +369,18 @@ Residual residual(const Shape& s, double x, DD lt, bool want_q) {
 constexpr double kTinyShape = 1.0 / 128;
 constexpr double kMinSubnormal = 0x1p-1074;
 
-// Where a unit in the last place of x moves log R by less than this, any
-// double within a unit of the root will do.
-constexpr double kLooseElasticity = 64;
+// Where |d log R / d log x| is below this, a unit in the last place of x
+// moves R by less than 2.3e-13 relative: any double within a unit of the
+// root will do (the probability at it is well within 1e-12 of the target),
+// and the last step's result is taken without a further evaluation.
+constexpr double kLooseElasticity = 1024;
 
 // The x with R(a, x) = t, where R is Q (want_q) or P and 0 < t <= 1/2, and
 // the elasticity |d log R / d log x| there. Halley steps on log R as a
 // function of log x (P behaves like a power of x near 0, Q like e^-x far
 // out), kept inside a bracket of the root; then, where the elasticity is
 // large, the double with the smallest residual among the neighbours.
-double solve(double a, double t, bool want_q, double* elasticity) {
-    const DD lt_dd = log_dd(t);
+double solve(double a, DD lt_dd, bool want_q, double* elasticity) {
     const double lt = lt_dd.hi;
     const Shape s = shape_of(a);
     *elasticity = kNaN;
@@ -410,21 +411,29 @@ double solve(double a, double t, bool want_q, double* elasticity) {
         if (!(x >= x_pow)) x = x_pow;
     } else if (!(x > 0)) {
         double y = -lt - lga;
-        if (y > 1) {
+        if (y > 16 && y > 4 * a) {
+            // The far-out rounds below start from here.
+            x = y;
+        } else if (y > 1) {
             for (int i = 0; i < 3; ++i) y = (-lt - lga) + (a - 1) * log(y);
             x = y;
         } else {
-            x = exp((log1p(-t) + lga1) / a);
+            x = exp((log1p(-exp(lt)) + lga1) / a);
         }
     }
     if (want_q && x > 4 * a && x > 16) {
         // Far out, Q ~ x^(a-1) e^-x / Gamma(a) (1 + (a-1)/x + (a-1)(a-2)/x^2):
         // x = (a - 1) log x - ln Gamma(a) - log q + log(1 + ...), a fixed
-        // point that gains a factor (a - 1) / x each round.
-        for (int i = 0; i < 3; ++i) {
+        // point that gains a factor (a - 1) / x each round; taken until the
+        // error left, about (a - 1) / x times the last change, is below 1e-7
+        // (then the first residual is within reach of a single step).
+        for (int i = 0; i < 6; ++i) {
             const double r = (a - 1) / x;
             const double u = r * (1 + (a - 2) / x);
-            x = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
+            const double next = (((a - 1) * log(x) - lga) - lt) + u * (1 - u * (0.5 - u * (1.0 / 3)));
+            const double change = abs0(next - x);
+            x = next;
+            if (change * abs0(r) < 1e-7) break;
         }
     }
     if (!(x > 0) || is_pinf(x)) x = a;
@@ -512,8 +521,8 @@ double inverse(double a, double r, bool want_q, double* elasticity) {
     if (r == 0) return want_q ? kInf : 0.0;
     if (r == 1) return want_q ? 0.0 : kInf;
     // Solve for the ratio at most one half; 1 - r is exact for r >= 1/2.
-    if (r > 0.5) return solve(a, 1 - r, !want_q, elasticity);
-    return solve(a, r, want_q, elasticity);
+    if (r > 0.5) return solve(a, log_dd(1 - r), !want_q, elasticity);
+    return solve(a, log_dd(r), want_q, elasticity);
 }
 
 }  // namespace
@@ -524,6 +533,60 @@ double log_gamma_p(double a, double x, double dx) { return ratio(a, x, dx, false
 double log_gamma_q(double a, double x, double dx) { return ratio(a, x, dx, true, true); }
 double gamma_q_inv(double a, double q, double* elasticity) { return inverse(a, q, true, elasticity); }
 double gamma_p_inv(double a, double p, double* elasticity) { return inverse(a, p, false, elasticity); }
+
+// -ln Gamma(a + 1): the shape's constant below shape 1; from shape 1 on only
+// where the ratios are far below the doubles or a root far below them (a
+// few units of its last place do not matter there).
+namespace {
+double minus_lgamma1p(const Shape& s) { return s.a < 1 ? s.k1 : -(lgamma(s.a) + s.log_a); }
+}  // namespace
+
+double gamma_ratio_tiny_x(double a, DD log_x, bool want_q, bool log_r) {
+    if (!(a > 0 && a < kInf) || is_nan(log_x.hi)) return kNaN;
+    // P = x^a e^-x / Gamma(a + 1) (1 + x / (a + 1) + ...): for x below
+    // 2^-1000 the factors beside x^a / Gamma(a + 1) are 1 to far below a
+    // unit in the last place, and Q = 1 - P = -expm1(log P).
+    const DD r = dd_add(dd_mul(log_x, a), minus_lgamma1p(shape_of(a)));
+    const double rv = r.hi + r.lo;
+    if (!want_q) return log_r ? rv : exp_dd(r);
+    const double q = -expm1(rv);
+    if (!log_r) return q;
+    return rv > -kLn2 ? log(q) : log1p(-exp(rv));
+}
+
+DD log_gamma_density(double a, double x, bool over_x) {
+    const DD l = log_prefactor_dd(shape_of(a), x);
+    return over_x ? dd_sub(l, log_of_x(x)) : l;
+}
+
+DD log_gamma_density_tiny_x(double a, DD log_x, bool over_x) {
+    const Shape s = shape_of(a);
+    const double minus_lgamma = a < 1 ? s.k : -lgamma(a);
+    const DD l = dd_add(dd_mul(log_x, a), minus_lgamma);
+    return over_x ? dd_sub(l, log_x) : l;
+}
+
+double gamma_inv(double a, DD log_t, bool want_q, double* elasticity) {
+    double unused;
+    if (!elasticity) elasticity = &unused;
+    *elasticity = kNaN;
+    if (!(a > 0 && a < kInf) || !(log_t.hi <= 0)) return kNaN;
+    if (is_ninf(log_t.hi)) return want_q ? kInf : 0.0;
+    return solve(a, log_t, want_q, elasticity);
+}
+
+bool gamma_inv_log_tiny(double a, DD log_t, bool want_q, DD* log_x) {
+    if (!(a > 0 && a < kInf) || !(log_t.hi <= 0)) return false;
+    // From shape 1 on Q's root is never that small, nor P's unless
+    // log t < -700 a + ln Gamma(a + 1), and ln Gamma(a + 1) > -0.13.
+    if (a >= 1 && (want_q || log_t.hi > a * kTinyLogX + 0.25)) return false;
+    // The leading term's root: x^a / Gamma(a + 1) = P, P = t or 1 - t.
+    const DD log_p = want_q ? DD{log1p(-exp(log_t.hi + log_t.lo)), 0.0} : log_t;
+    const DD v = dd_div(dd_add(log_p, -minus_lgamma1p(shape_of(a))), a);
+    if (!(v.hi < kTinyLogX)) return false;
+    *log_x = v;
+    return true;
+}
 
 }  // namespace accurate
 }  // namespace zorvana

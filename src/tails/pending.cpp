@@ -9,38 +9,6 @@
 
 namespace zorvana {
 
-// ---- gamma family (tails/gamma.cpp)
-double dgamma_accurate(double x, double shape, double scale, bool log) { return dgamma(x, shape, scale, log); }
-double pgamma_accurate(double x, double shape, double scale, bool log_p, bool lower_tail) {
-    return lower_tail ? pgamma(x, shape, scale, log_p) : pgamma_upper(x, shape, scale, log_p);
-}
-double qgamma_accurate(double p, double shape, double scale, bool lower_tail, bool log_p) {
-    if (log_p) p = accurate::exp(p);
-    return lower_tail ? qgamma(p, shape, scale) : qgamma_upper(p, shape, scale);
-}
-double dinvgamma_accurate(double x, double shape, double scale, bool log) { return dinvgamma(x, shape, scale, log); }
-double pinvgamma_accurate(double x, double shape, double scale, bool log_p, bool lower_tail) {
-    return lower_tail ? pinvgamma(x, shape, scale, log_p) : pinvgamma_upper(x, shape, scale, log_p);
-}
-double qinvgamma_accurate(double p, double shape, double scale, bool lower_tail, bool log_p) {
-    if (log_p) p = accurate::exp(p);
-    return lower_tail ? qinvgamma(p, shape, scale) : qinvgamma_upper(p, shape, scale);
-}
-double dchisq_accurate(double x, double dof, bool log) { return dchisq(x, dof, log); }
-double pchisq_accurate(double x, double dof, bool log_p, bool lower_tail) {
-    return lower_tail ? pchisq(x, dof, log_p) : pchisq_upper(x, dof, log_p);
-}
-double qchisq_accurate(double p, double dof, bool lower_tail, bool log_p) {
-    if (log_p) p = accurate::exp(p);
-    return lower_tail ? qchisq(p, dof) : qchisq_upper(p, dof);
-}
-double dpois_accurate(std::int64_t x, double rate, bool log) { return dpois(x, rate, log); }
-double ppois_accurate(std::int64_t x, double rate, bool log_p, bool lower_tail) {
-    return lower_tail ? ppois(x, rate, log_p) : ppois_upper(x, rate, log_p);
-}
-double qpois_accurate(double p, double rate, bool lower_tail, bool log_p) {
-    if (log_p) p = accurate::exp(p);
-    return lower_tail ? qpois(p, rate) : qpois_upper(p, rate);
 }
 
 // ---- beta family and t (tails/beta.cpp, tails/student_t.cpp)

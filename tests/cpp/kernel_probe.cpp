@@ -238,6 +238,33 @@ void lane_grid(Grid& g, const char* name, const std::vector<double>& x, F f) {
                     g.out(name, expr);                   \
                 }
 
+// The accurate functions of the gamma family: densities and their logs,
+// both tails and their logs, quantiles of both tails from p and from log p
+// (flags: bit 0 the first flag, bit 1 the second).
+void gamma_accurate_grid(Grid& g, const std::vector<std::pair<double, double>>& ShapeX,
+                         const std::vector<double>& P, const std::vector<double>& Sh,
+                         const std::vector<std::int64_t>& Counts, const std::vector<double>& Rates) {
+    const std::vector<int> F2 = {0, 1, 2, 3};
+    const std::vector<bool> F = kFlags;
+    const std::vector<double> Sc = {kNaND, 0.0, 1e-300, 1e-15, 0.3, 1.0, 2.5, 1e300, kInfD};
+    std::vector<double> Pl = P;
+    for (double l : {-1e4, -745.5, -1.0, -0.5, -1e-20, -4.9e-324}) Pl.push_back(l);
+    GRID3("dgamma_accurate", ShapeX, Sc, F, dgamma_accurate(a.second * b, a.first, b, c));
+    GRID3("pgamma_accurate", ShapeX, Sc, F2, pgamma_accurate(a.second * b, a.first, b, c & 1, c & 2));
+    GRID4("qgamma_accurate", Pl, Sh, Sc, F, qgamma_accurate(a, b, c, f, false));
+    GRID4("qgamma_accurate_log", Pl, Sh, Sc, F, qgamma_accurate(a, b, c, f, true));
+    GRID3("dinvgamma_accurate", ShapeX, Sc, F, dinvgamma_accurate(b / a.second, a.first, b, c));
+    GRID3("pinvgamma_accurate", ShapeX, Sc, F2, pinvgamma_accurate(b / a.second, a.first, b, c & 1, c & 2));
+    GRID4("qinvgamma_accurate", Pl, Sh, Sc, F, qinvgamma_accurate(a, b, c, f, false));
+    GRID4("qinvgamma_accurate_log", Pl, Sh, Sc, F, qinvgamma_accurate(a, b, c, f, true));
+    GRID2("dchisq_accurate", ShapeX, F, dchisq_accurate(a.second * 2, a.first * 2, b));
+    GRID2("pchisq_accurate", ShapeX, F2, pchisq_accurate(a.second * 2, a.first * 2, b & 1, b & 2));
+    GRID3("qchisq_accurate", Pl, Sh, F2, qchisq_accurate(a, b, c & 1, c & 2));
+    GRID3("dpois_accurate", Counts, Rates, F, dpois_accurate(a, b, c));
+    GRID3("ppois_accurate", Counts, Rates, F2, ppois_accurate(a, b, c & 1, c & 2));
+    GRID3("qpois_accurate", Pl, Rates, F2, qpois_accurate(a, b, c & 1, c & 2));
+}
+
 // The upper tails and the accurate kernels under them: x far out (logs far
 // below the smallest double), p down to the smallest subnormal, shapes and
 // counts over the ranges users meet and beyond, with the points on either
@@ -381,6 +408,7 @@ void tail_grid(Grid& g) {
     GRID2("qchisq_upper", P, Sh, qchisq_upper(a, b));
     GRID3("ppois_upper", Counts, Rates, F, ppois_upper(a, b, c));
     GRID2("qpois_upper", P, Rates, qpois_upper(a, b));
+    gamma_accurate_grid(g, ShapeX, P, Sh, Counts, Rates);
 
     // The beta family, binomial and t.
     GRID4("pbeta_upper", Unit, Sh2, Sh2, F, pbeta_upper(a, b, c, f));

@@ -91,6 +91,27 @@ void add_gamma(Table& t) {
     t["gamma_q_inv"] = [](const Args& a) { return accurate::gamma_q_inv(d(a[0]), d(a[1])); };
 }
 
+// The accurate functions of the gamma family: dX x params... log,
+// pX x params... log_p lower_tail, qX p params... lower_tail log_p.
+void add_gamma_accurate(Table& t) {
+    t["dgamma_accurate"] = [](const Args& a) { return dgamma_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3])); };
+    t["pgamma_accurate"] = [](const Args& a) { return pgamma_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["qgamma_accurate"] = [](const Args& a) { return qgamma_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["dinvgamma_accurate"] = [](const Args& a) { return dinvgamma_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3])); };
+    t["pinvgamma_accurate"] = [](const Args& a) {
+        return pinvgamma_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4]));
+    };
+    t["qinvgamma_accurate"] = [](const Args& a) {
+        return qinvgamma_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4]));
+    };
+    t["dchisq_accurate"] = [](const Args& a) { return dchisq_accurate(d(a[0]), d(a[1]), f(a[2])); };
+    t["pchisq_accurate"] = [](const Args& a) { return pchisq_accurate(d(a[0]), d(a[1]), f(a[2]), f(a[3])); };
+    t["qchisq_accurate"] = [](const Args& a) { return qchisq_accurate(d(a[0]), d(a[1]), f(a[2]), f(a[3])); };
+    t["dpois_accurate"] = [](const Args& a) { return dpois_accurate(i(a[0]), d(a[1]), f(a[2])); };
+    t["ppois_accurate"] = [](const Args& a) { return ppois_accurate(i(a[0]), d(a[1]), f(a[2]), f(a[3])); };
+    t["qpois_accurate"] = [](const Args& a) { return qpois_accurate(d(a[0]), d(a[1]), f(a[2]), f(a[3])); };
+}
+
 // Kernels of the incomplete beta family (accurate/beta_inc.hpp).
 void add_beta(Table& t) {
     t["beta_inc"] = [](const Args& a) {
@@ -112,6 +133,7 @@ int main() {
     add_elementary(table);
     add_tails(table);
     add_gamma(table);
+    add_gamma_accurate(table);
     add_beta(table);
     std::string line;
     while (std::getline(std::cin, line)) {
