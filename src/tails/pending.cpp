@@ -9,8 +9,6 @@
 
 namespace zorvana {
 
-}
-
 // ---- beta family and t (tails/beta.cpp, tails/student_t.cpp)
 double dbeta_accurate(double x, double a, double b, bool log) { return dbeta(x, a, b, log); }
 double pbeta_accurate(double x, double a, double b, bool log_p, bool lower_tail) {
