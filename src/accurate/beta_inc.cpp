@@ -33,6 +33,9 @@ constexpr int kMaxPairs = 20000;
 constexpr double kComplementFromOther = 1 - 0x1p-4;
 constexpr double kOtherMinPoint = 1e-3;
 constexpr int kOtherPairs = 400;
+// ln(15/16): a logarithm above it is that of a value whose complement is
+// below 1/16.
+constexpr double kLogNearOne = -0.06453852113757118;
 // Steps of the inverse at most (it usually needs three to six).
 constexpr int kMaxSteps = 200;
 
@@ -61,6 +64,7 @@ struct ShapeMemo {
     std::uint64_t a = 0, b = 0;  // bits; 0 and 0 is no pair (shapes are positive)
     DD log_a{0.0, 0.0}, log_b{0.0, 0.0}, log_n{0.0, 0.0};
     DD value{0.0, 0.0};
+    double bcorr = 0;  // c(a) + c(b) - c(n)
 };
 thread_local ShapeMemo shape_memo;
 
@@ -74,6 +78,7 @@ const ShapeMemo& shape_terms(double a, double b, DD n) {
     const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n.hi);
     const DD half = dd_mul(dd_sub(dd_add(m.log_a, m.log_b), m.log_n), 0.5);
     m.value = dd_add(dd_sub(half, DD{kLogSqrt2Pi, kLogSqrt2PiLo}), -c);
+    m.bcorr = c;
     m.a = bits_of(a);
     m.b = bits_of(b);
     return m;
@@ -97,7 +102,8 @@ DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s, doubl
 // n = a + b, D the deviance and c the Stirling remainder; n x and n y are
 // carried in double-double so that n x + n y = n holds exactly, and the sum
 // is a double-double (in the deep tails its last bits are the result's).
-DD log_prefactor(double a, double b, double s, double s_lo, bool x_small) {
+DD log_prefactor(double a, double b, double s, double s_lo, bool x_small, DD* dev_out = nullptr,
+                 DD* ms_out = nullptr) {
     const DD n = two_sum(a, b);
     DD ms = two_prod(n.hi, s);
     ms.lo = ms.lo + (n.lo * s + n.hi * s_lo);
@@ -110,6 +116,8 @@ DD log_prefactor(double a, double b, double s, double s_lo, bool x_small) {
     const DD& log_ao = x_small ? sh.log_b : sh.log_a;
     const DD dev =
         dd_add(deviance_of(as, ms, log_as, sh.log_n, s, s_lo), deviance_of(ao, mo, log_ao, sh.log_n, 1.0, 0.0));
+    if (dev_out) *dev_out = dev;
+    if (ms_out) *ms_out = ms;
     return dd_sub(sh.value, dev);
 }
 
@@ -174,6 +182,105 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
     return log(f) - log(f - d1);
 }
 
+// The asymptotic expansion for large a and b near the mean (DiDonato and
+// Morris, ACM TOMS 18 (1992) 360-373): for lambda = a - n x >= 0, n = a + b,
+//   I_x(a, b) = (2/sqrt(pi)) e^(-f - bcorr) S,  S = J0 + sum d_k w0^k J_k,
+// f = D(a, n x) + D(b, n y) the deviances of the prefactor, bcorr the
+// Stirling remainders c(a) + c(b) - c(n), w0 = 1/sqrt(min(a, b)(1 + h)),
+// h = min(a, b)/max(a, b); J0 = e^(z^2) erfc(z)/sqrt(pi), z = sqrt(f), and
+// J_k by their recurrence. The coefficients d_k depend on the shapes alone
+// and are kept per thread for the last two ordered pairs (the two sides of
+// the mean).
+constexpr int kAsymTerms = 20;  // even
+// Shapes from which the expansion serves, and the band |lambda| <=
+// kAsymBand min(a, b) around the mean where it does; outside it the
+// continued fraction settles within a few hundred pairs.
+constexpr double kAsymMin = 100;
+constexpr double kAsymBand = 0.03;
+
+struct AsymCoeffs {
+    std::uint64_t a = 0, b = 0;
+    double w0 = 0;
+    double d[kAsymTerms + 2] = {};
+};
+thread_local AsymCoeffs asym_memo[2];
+thread_local int asym_next = 0;
+
+const AsymCoeffs& asym_coeffs(double a, double b) {
+    for (const AsymCoeffs& m : asym_memo) {
+        if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
+    }
+    AsymCoeffs& m = asym_memo[asym_next];
+    asym_next ^= 1;
+    double h, r0, r1;
+    if (a < b) {
+        h = a / b;
+        r0 = 1 / (1 + h);
+        r1 = (b - a) / b;
+        m.w0 = 1 / std::sqrt(a * (1 + h));
+    } else {
+        h = b / a;
+        r0 = 1 / (1 + h);
+        r1 = (b - a) / a;
+        m.w0 = 1 / std::sqrt(b * (1 + h));
+    }
+    double a0[kAsymTerms + 2], b0[kAsymTerms + 2], c[kAsymTerms + 2];
+    double* d = m.d;
+    a0[1] = (2.0 / 3.0) * r1;
+    c[1] = -0.5 * a0[1];
+    d[1] = -c[1];
+    double s = 1, hn = 1;
+    const double h2 = h * h;
+    for (int n = 2; n <= kAsymTerms; n += 2) {
+        hn = h2 * hn;
+        a0[n] = 2 * r0 * (1 + h * hn) / (n + 2.0);
+        s = s + hn;
+        a0[n + 1] = 2 * r1 * s / (n + 3.0);
+        for (int i = n; i <= n + 1; ++i) {
+            const double r = -0.5 * (i + 1.0);
+            b0[1] = r * a0[1];
+            for (int k = 2; k <= i; ++k) {
+                double bsum = 0;
+                for (int j = 1; j < k; ++j) bsum = bsum + (j * r - (k - j)) * a0[j] * b0[k - j];
+                b0[k] = r * a0[k] + bsum / k;
+            }
+            c[i] = b0[i] / (i + 1.0);
+            double dsum = 0;
+            for (int j = 1; j < i; ++j) dsum = dsum + d[i - j] * c[j];
+            d[i] = -(dsum + c[i]);
+        }
+    }
+    m.a = bits_of(a);
+    m.b = bits_of(b);
+    return m;
+}
+
+// ln S for the shapes (a, b) (lambda >= 0 on their side) and f.
+double asym_log_sum(double a, double b, double f) {
+    constexpr double e0 = 1.1283791670955126;   // 2/sqrt(pi)
+    constexpr double e1 = 0.35355339059327373;  // 2^(-3/2)
+    const AsymCoeffs& m = asym_coeffs(a, b);
+    const double z0 = std::sqrt(f);
+    const double z2 = f + f;
+    double j0 = (0.5 / e0) * erfcx(z0);
+    double j1 = e1;
+    double sum = j0 + m.d[1] * m.w0 * j1;
+    double znm1 = 0.5 * (z0 / e1), zn = z2, w = m.w0;
+    for (int n = 2; n <= kAsymTerms; n += 2) {
+        j0 = e1 * znm1 + (n - 1.0) * j0;
+        j1 = e1 * zn + n * j1;
+        znm1 = z2 * znm1;
+        zn = z2 * zn;
+        w = m.w0 * w;
+        const double t0 = m.d[n] * w * j0;
+        w = m.w0 * w;
+        const double t1 = m.d[n + 1] * w * j1;
+        sum = sum + (t0 + t1);
+        if (abs0(t0) + abs0(t1) <= 0x1p-56 * sum) break;
+    }
+    return log(sum);
+}
+
 // The logarithm of the requested side (a double-double where it comes from
 // the prefactor directly) and of the prefactor.
 struct Eval {
@@ -181,16 +288,36 @@ struct Eval {
     double log_pref;
 };
 
-// x, y in (0, 1), x + y = 1 in the sense of the header.
-Eval evaluate(double a, double b, double x, double y, bool upper, double small_lo) {
+// x, y in (0, 1), x + y = 1 in the sense of the header. With log_wanted, a
+// value near 1 takes its complement from the complement's own fraction
+// where that settles (its logarithm then keeps its relative precision).
+Eval evaluate(double a, double b, double x, double y, bool upper, double small_lo, bool log_wanted = false) {
     const bool x_small = x <= y;
     const double s = x_small ? x : y;
     // The fraction of I_x(a, b) converges for x < (a + 1)/(a + b + 2), that
     // of I_y(b, a) for y < (b + 1)/(a + b + 2).
     const double n2 = (a + b) + 2;
     const bool direct_x = x_small ? s * n2 < a + 1 : s * n2 > b + 1;
-    const DD lp = log_prefactor(a, b, s, small_lo, x_small);
+    DD dev, ms;
+    const DD lp = log_prefactor(a, b, s, small_lo, x_small, &dev, &ms);
     const double log_pref = lp.hi + lp.lo;
+    if (a >= kAsymMin && b >= kAsymMin) {
+        // lambda = a - n x = n y - b
+        const DD l = x_small ? dd_add(two_sum(a, -ms.hi), -ms.lo) : dd_add(two_sum(ms.hi, -b), ms.lo);
+        const double lambda = l.hi + l.lo;
+        const double band = kAsymBand * (a < b ? a : b);
+        if (lambda <= band && lambda >= -band) {
+            constexpr double kLogE0 = 0.12078223763524522;  // ln(2/sqrt(pi))
+            constexpr double kLogE0Lo = 4.1797047492946264e-18;
+            const bool lower_small = lambda >= 0;  // the side below the mean is I_x(a, b)
+            const double f = dev.hi + dev.lo;
+            const double ls = lower_small ? asym_log_sum(a, b, f) : asym_log_sum(b, a, f);
+            DD r = dd_sub(DD{kLogE0, kLogE0Lo}, dev);
+            r = dd_add(dd_add(r, -shape_memo.bcorr), ls);
+            if (upper != lower_small) return {r, log_pref};
+            return {DD{log1p(-exp_dd(r)), 0.0}, log_pref};
+        }
+    }
     // ln I_x(a, b) (on_x) or ln I_y(b, a) from its own fraction: the
     // prefactor over the side's first shape, over K.
     auto side = [&](bool on_x, int max_pairs, bool* converged) {
@@ -199,7 +326,15 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
         return dd_add(dd_sub(lp, on_x ? shape_memo.log_a : shape_memo.log_b), -log_k);
     };
     const DD log_direct = side(direct_x, kMaxPairs, nullptr);
-    if (upper != direct_x) return {log_direct, log_pref};
+    if (upper != direct_x) {
+        if (log_wanted && log_direct.hi > kLogNearOne && s >= kOtherMinPoint) {
+            // ln(1 - c) from the complement c itself where its fraction settles.
+            bool converged;
+            const DD log_other = side(!direct_x, kOtherPairs, &converged);
+            if (converged) return {DD{log1p(-exp_dd(log_other)), 0.0}, log_pref};
+        }
+        return {log_direct, log_pref};
+    }
     double e = exp_dd(log_direct);
     if (e > 1) e = 1;
     if (e > kComplementFromOther && s >= kOtherMinPoint) {
@@ -235,13 +370,23 @@ double log_beta(double a, double b) {
 
 double log_beta_inc_tiny(double a, double b, double log_x) { return ((a * log_x) - log(a)) - log_beta(a, b); }
 
-DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out, double small_lo) {
+DD log_beta_inc_tiny_dd(double a, double b, DD log_x) {
+    return dd_add(dd_add(dd_mul(log_x, a), -log(a)), -log_beta(a, b));
+}
+
+DD log_beta_prefactor(double a, double b, double x, double y, double small_lo) {
+    const bool x_small = x <= y;
+    return log_prefactor(a, b, x_small ? x : y, small_lo, x_small);
+}
+
+DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out, double small_lo,
+                   bool log_wanted) {
     if (x != x || y != y || a != a || b != b) return DD{kNaN, 0.0};
     if (x <= 0 || y <= 0) {
         const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
         return DD{one ? 0.0 : -kInf, 0.0};
     }
-    const Eval ev = evaluate(a, b, x, y, upper, small_lo);
+    const Eval ev = evaluate(a, b, x, y, upper, small_lo, log_wanted);
     if (log_pref_out) *log_pref_out = ev.log_pref;
     return ev.log_value;
 }
@@ -253,7 +398,7 @@ double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, 
         const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
         return log_p ? (one ? 0.0 : -kInf) : (one ? 1.0 : 0.0);
     }
-    const Eval ev = evaluate(a, b, x, y, upper, small_lo);
+    const Eval ev = evaluate(a, b, x, y, upper, small_lo, log_p);
     if (log_pref_out) *log_pref_out = ev.log_pref;
     return log_p ? ev.log_value.hi + ev.log_value.lo : exp_dd(ev.log_value);
 }
@@ -262,10 +407,9 @@ namespace {
 
 // The upper quantile z of the standard normal to about 4e-4 (Abramowitz and
 // Stegun 26.2.23), for starting values.
-double rough_normal_upper_quantile(double p) {
-    const bool upper = p < 0.5;
-    const double q = upper ? p : 1 - p;
-    const double w = std::sqrt(-2 * log(q));
+double rough_normal_upper_quantile(double lp) {
+    const bool upper = lp < -0.6931471805599453;
+    const double w = std::sqrt(-2 * (upper ? lp : log(-expm1(lp))));
     const double z = w - (2.515517 + (0.802853 + 0.010328 * w) * w) / (1 + (1.432788 + (0.189269 + 0.001308 * w) * w) * w);
     return upper ? z : -z;
 }
@@ -291,8 +435,9 @@ Iterate at_logit(bool on_x, double v) {
 
 }  // namespace
 
-BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
-    const double lp = log(p);
+BetaPoint beta_inc_inv(double a, double b, double p, bool upper) { return beta_inc_inv_log(a, b, log(p), upper); }
+
+BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
     const double lbeta = log_beta(a, b);
     // H is the requested tail as a function of u = ln(x/y); it rises with u
     // for the lower tail, falls for the upper one.
@@ -307,11 +452,17 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
         const double c = upper ? b : a;
         const double other = upper ? a : b;
         const double ls = ((lp + log(c)) + lbeta) / c;
+        // the same for the other side, whose tail is 1 - p
+        const double ls_other = ((log(-expm1(lp)) + log(other)) + lbeta) / other;
         if (ls < -1 && exp(ls) * (other + 1) < 0.2) {
             it = at_logit(!upper, ls);
             if (ls < -700) it.log_s = ls;
+        } else if (ls_other < -1 && exp(ls_other) * (c + 1) < 0.2) {
+            // a tiny shape puts the point far out on its own side
+            it = at_logit(upper, ls_other);
+            if (ls_other < -700) it.log_s = ls_other;
         } else {
-            const double z = rough_normal_upper_quantile(p);
+            const double z = rough_normal_upper_quantile(lp);
             const double mean = (log(a / b) - 0.5 / a) + 0.5 / b;
             const double sd = std::sqrt(((1 / a + 0.5 / (a * a)) + 1 / b) + 0.5 / (b * b));
             it = at_logit(true, mean - sign * (z * sd));
@@ -402,6 +553,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
     }
     BetaPoint pt;
     pt.small_lo = 0.0;
+    pt.log_small_lo = 0.0;
     pt.x_small = it.on_x;
     pt.log_small = it.log_s;
     pt.x = it.on_x ? it.s : it.t;
@@ -412,6 +564,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
 BetaPoint split_point(double p1, double p2, double q1, double q2) {
     BetaPoint pt;
     pt.log_small = kNaN;
+    pt.log_small_lo = 0.0;
     pt.small_lo = 0.0;
     constexpr double kSplitMax = 0x1p990;  // Dekker's split overflows beyond 2^995
     constexpr double kRatioMin = 1.1850648642339810e-269;  // e^-620
@@ -438,13 +591,16 @@ BetaPoint split_point(double p1, double p2, double q1, double q2) {
         if (pt.x_small != (pt.x <= pt.y)) pt.small_lo = 0.0;  // a tie near 1/2 rounded the other way
         return pt;
     }
-    // Far apart or out of range: the logarithms serve.
-    const double lp = log(p1) + log(p2);
-    const double lq = log(q1) + log(q2);
-    pt.x_small = lp <= lq;
-    const double gap = pt.x_small ? lp - lq : lq - lp;  // ln(small/large) <= 0
-    const double r = exp(gap);
-    pt.log_small = gap - log1p(r);
+    // Far apart or out of range: the logarithms serve, in double-double (in
+    // the deep tails the prefactor raises the smaller to a large power).
+    const DD lp = dd_add(log_dd(p1), log_dd(p2));
+    const DD lq = dd_add(log_dd(q1), log_dd(q2));
+    pt.x_small = lp.hi + lp.lo <= lq.hi + lq.lo;
+    const DD gap = pt.x_small ? dd_sub(lp, lq) : dd_sub(lq, lp);  // ln(small/large) <= 0
+    const double r = exp(gap.hi);
+    const DD ls = dd_add(gap, -log1p(r));
+    pt.log_small = ls.hi;
+    pt.log_small_lo = ls.lo;
     const double s = exp(pt.log_small);
     pt.x = pt.x_small ? s : 1 / (1 + r);
     pt.y = pt.x_small ? 1 / (1 + r) : s;
