@@ -138,8 +138,17 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
     constexpr double kFloor = 0x1p-1000;
     const double apb = a + b;
     // 1 + d(2m+1), and d(2m+1) in *d, for m = md
-    auto odd = [a, b, apb, x, y, x_exact](double md, double* d) {
+    // Beyond 2^500 the products of the shapes would overflow: the quotients
+    // are then formed factor by factor.
+    const bool huge = apb > 0x1p500;
+    auto odd = [a, b, apb, x, y, x_exact, huge](double md, double* d) {
         const double a2m = a + (md + md);
+        if (huge) {
+            const double r = ((a + md) / a2m) * ((apb + md) / (a2m + 1));
+            *d = -(r * x);
+            if (x_exact) return 1 + *d;
+            return ((md * (((a + a) + (3 * md + 2)) - b) + a * (1 - b)) / a2m) / (a2m + 1) + r * y;
+        }
         const double den = a2m * (a2m + 1);
         const double c = (a + md) * (apb + md);
         *d = -(c * x) / den;
@@ -147,9 +156,10 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
         return ((md * (((a + a) + (3 * md + 2)) - b) + a * (1 - b)) + c * y) / den;
     };
     // d(2m+2) for m = md
-    auto even = [a, b, x](double md) {
+    auto even = [a, b, x, huge](double md) {
         const double m1 = md + 1;
         const double a2m = a + (md + md);
+        if (huge) return (((m1 * (b - m1)) * x) / (a2m + 1)) / (a2m + 2);
         return ((m1 * (b - m1)) * x) / ((a2m + 1) * (a2m + 2));
     };
     double d1;
@@ -180,6 +190,59 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
         }
     }
     return log(f) - log(f - d1);
+}
+
+// ln Gamma(a + b) - ln Gamma(a) for a > 0, 0 < b <= 1, with the relative
+// precision of its leading term b psi(a): the recurrence up to A = a + m >=
+// 10, then Stirling's series, whose remainders' difference is taken term by
+// term (A + b)^-k - A^-k = A^-k expm1(-k ln(1 + b/A)).
+double lgamma_diff(double a, double b) {
+    double shift = 0;  // sum of ln(1 + b/(a + j)) over the recurrence
+    double A = a;
+    while (A < 10) {
+        shift = shift + log1p(b / A);
+        A = A + 1;
+    }
+    const double l1p = log1p(b / A);
+    const double lead = (A - 0.5) * l1p + b * (log(A + b) - 1);
+    // B_2k / (2k (2k - 1)), k = 1..7
+    constexpr double kStirling[] = {1.0 / 12, -1.0 / 360, 1.0 / 1260, -1.0 / 1680, 1.0 / 1188, -691.0 / 360360,
+                                    1.0 / 156};
+    const double inv = 1 / A;
+    const double inv2 = inv * inv;
+    double pw = inv;
+    double rem = 0;
+    for (int k = 0; k < 7; ++k) {
+        rem = rem + (kStirling[k] * pw) * expm1(-(2 * k + 1) * l1p);
+        pw = pw * inv2;
+    }
+    return (lead + rem) - shift;
+}
+
+// A second shape at most this small and a side below 1/16 take the
+// complement's own form below.
+constexpr double kSmallShape = 0.5;
+
+// ln I_w(c, d) for a small second shape d (0 < d <= 1/2) at w = 1 - v,
+// v <= 1/2 exact, lv = ln v (v may have underflowed): the small complement of I_v(d, c), with the relative
+// precision that 1 - I_v(d, c) would lose:
+//   I_w(c, d) = d (E + (1 - v^d)/d - J) / (1 + d E),
+//   E = (d B(c, d) - 1)/d,  J = sum_{k>=1} (1 - c)_k/k! v^(k+d)/(k + d),
+// from I_v(d, c) = (v^d/d + J)/B(c, d), J the integral of
+// t^(d-1) ((1 - t)^(c-1) - 1) over (0, v). J converges fast where I_v(d, c)
+// has its fraction, v < (d + 1)/(c + d + 2).
+double log_small_shape_complement(double c, double d, double v, double lv) {
+    const double e = expm1(lgamma1p(d) - lgamma_diff(c, d)) / d;
+    double power = 1, sum = 0;
+    for (int k = 1; k < 5000; ++k) {
+        power = (power * ((k - c) / k)) * v;
+        const double t = power / (k + d);
+        sum = sum + t;
+        if (abs0(t) <= 0x1p-60 * abs0(sum)) break;
+    }
+    const double j = exp(d * lv) * sum;
+    const double bracket = (e + (-expm1(d * lv)) / d) - j;
+    return (log(d) + log(bracket)) - log1p(d * e);
 }
 
 // The asymptotic expansion for large a and b near the mean (DiDonato and
@@ -326,7 +389,16 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
         return dd_add(dd_sub(lp, on_x ? shape_memo.log_a : shape_memo.log_b), -log_k);
     };
     const DD log_direct = side(direct_x, kMaxPairs, nullptr);
+    // The complement of the direct side by its small-shape form: the direct
+    // side's first shape small, its point the smaller one.
+    const double direct_shape = direct_x ? a : b;
+    const double direct_point = direct_x ? x : y;
+    const bool small_shape = direct_shape <= kSmallShape && direct_point <= 0.5;
     if (upper != direct_x) {
+        if (log_wanted && log_direct.hi > kLogNearOne && small_shape) {
+            const double l = log_small_shape_complement(direct_x ? b : a, direct_shape, direct_point, log(direct_point));
+            return {DD{log1p(-exp(l)), 0.0}, log_pref};
+        }
         if (log_wanted && log_direct.hi > kLogNearOne && s >= kOtherMinPoint) {
             // ln(1 - c) from the complement c itself where its fraction settles.
             bool converged;
@@ -337,6 +409,10 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
     }
     double e = exp_dd(log_direct);
     if (e > 1) e = 1;
+    if (e > kComplementFromOther && small_shape) {
+        return {DD{log_small_shape_complement(direct_x ? b : a, direct_shape, direct_point, log(direct_point)), 0.0},
+                log_pref};
+    }
     if (e > kComplementFromOther && s >= kOtherMinPoint) {
         // 1 - e would lose the leading bits of a small complement (tiny
         // shapes put almost all of the mass on one side whatever x): its own
@@ -485,6 +561,11 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
                 lh = li;
                 g1 = sign * c;
                 g2 = 0;
+            } else if (c <= kSmallShape) {
+                // 1 - I_s loses its leading bits: its own small-shape form
+                lh = log_small_shape_complement(it.on_x ? b : a, c, it.s, it.log_s);
+                g1 = sign * ((c * -expm1(lh)) / exp(lh));
+                g2 = g1 * c - g1 * g1;
             } else {
                 const double i = exp(li);
                 lh = log1p(-i);

@@ -50,15 +50,15 @@ accurate::DD f_log_tail(double x, double d1, double d2, bool upper, double* log_
     const double h = kHalf * d2;
     const bool tiny = pt.x_small ? pt.x < 0x1p-900 : pt.y < 0x1p-900;
     if (tiny) {
-        // The smaller point raised to its shape is far below every double:
-        // its side is u^g/(g B(g, h)) (or v^h/(h B(h, g))), the other side 1.
+        // The smaller point is below 2^-900: its side is u^g/(g B(g, h)) (or
+        // v^h/(h B(h, g))) to double precision, the other side the complement.
         const double c = pt.x_small ? g : h;
         const double o = pt.x_small ? h : g;
         const accurate::DD ls{pt.log_small, pt.log_small_lo};
         if (log_pref) *log_pref = c * pt.log_small - accurate::log_beta(c, o);
         const accurate::DD l = accurate::log_beta_inc_tiny_dd(c, o, ls);
         if (upper != pt.x_small) return l;
-        return accurate::DD{-accurate::exp_dd(l), 0.0};  // ln(1 - e) = -e for e below 2^-900
+        return accurate::DD{accurate::log1p(-accurate::exp_dd(l)), 0.0};
     }
     return accurate::log_beta_inc_dd(g, h, pt.x, pt.y, upper, log_pref, pt.small_lo, log_wanted);
 }

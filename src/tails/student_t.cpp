@@ -23,13 +23,10 @@ namespace {
 
 constexpr double kHalf = 0.5;
 constexpr double kLn2 = 0.6931471805599453;
-// Beyond this many degrees of freedom the tail is the normal one to double
-// precision: ln P(T > t) - ln P(Z > t) is about t^4 / (4 nu), below 1e-24
-// wherever the tail is a normal double (t < 39), and tiny against the log
-// itself beyond. The beta route loses its prefactor past about 1e150.
+// Beyond this many degrees of freedom the tail near the centre is the normal
+// one to double precision (t_is_normal); further out, and at fewer degrees
+// of freedom, the incomplete beta function serves.
 constexpr double kNormalDof = 1e30;
-// Beyond this the prefactor of the beta route is lost: the normal serves.
-constexpr double kBetaMaxDof = 1e150;
 
 bool t_invalid(double dof) { return dof < kEps || is_nan(dof); }
 
@@ -193,10 +190,10 @@ double t_closed_form(double lp, double dof) {
 }
 
 // Where the normal tail is the t tail to double precision: ln P(T > t) -
-// ln P(Z > t) is about t^4/(4 nu) + t^2/(2 nu), below 1e-13 of the
-// logarithm for t^2 < 1e-13 nu, and (for nu > 1e30) below 1e-16 of the value
-// wherever the value is a double.
-bool t_is_normal(double x, double dof) { return dof > kNormalDof && (x * x < 1e-13 * dof || dof > kBetaMaxDof); }
+// ln P(Z > t) is about t^4/(4 nu), below 1e-13 of the logarithm for t^2 <
+// 1e-13 nu, and (for nu > 1e30) below 1e-16 of the value wherever the value
+// is a double.
+bool t_is_normal(double x, double dof) { return dof > kNormalDof && x * x < 1e-13 * dof; }
 
 // ln K(nu) = ln(Gamma(a + 1/2)/(Gamma(a) sqrt(pi nu))), a = nu/2: the
 // density at 0. From the Stirling remainders for large a:
