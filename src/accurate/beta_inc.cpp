@@ -68,14 +68,30 @@ struct ShapeMemo {
 };
 thread_local ShapeMemo shape_memo;
 
+// The terms of the sum n alone, for callers whose shapes change with a
+// fixed sum (the binomial's x + 1 and n - x).
+struct SumMemo {
+    std::uint64_t hi = 0, lo = 0;
+    DD log_n{0.0, 0.0};
+    double c_n = 0;
+};
+thread_local SumMemo sum_memo;
+
 const ShapeMemo& shape_terms(double a, double b, DD n) {
     ShapeMemo& m = shape_memo;
     if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
     m.log_a = log_dd(a);
     m.log_b = log_dd(b);
-    // ln(n.hi + n.lo) = ln n.hi + n.lo/n.hi (n.lo/n.hi below 2^-53)
-    m.log_n = dd_add(log_dd(n.hi), n.lo / n.hi);
-    const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n.hi);
+    SumMemo& sm = sum_memo;
+    if (sm.hi != bits_of(n.hi) || sm.lo != bits_of(n.lo) || sm.hi == 0) {
+        // ln(n.hi + n.lo) = ln n.hi + n.lo/n.hi (n.lo/n.hi below 2^-53)
+        sm.log_n = dd_add(log_dd(n.hi), n.lo / n.hi);
+        sm.c_n = lgamma_correction(n.hi);
+        sm.hi = bits_of(n.hi);
+        sm.lo = bits_of(n.lo);
+    }
+    m.log_n = sm.log_n;
+    const double c = (lgamma_correction(a) + lgamma_correction(b)) - sm.c_n;
     const DD half = dd_mul(dd_sub(dd_add(m.log_a, m.log_b), m.log_n), 0.5);
     m.value = dd_add(dd_sub(half, DD{kLogSqrt2Pi, kLogSqrt2PiLo}), -c);
     m.bcorr = c;
@@ -426,12 +442,9 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
 
 }  // namespace
 
-double log_beta(double a, double b) {
-    if (a > b) {
-        const double t = a;
-        a = b;
-        b = t;
-    }
+namespace {
+
+double log_beta_of(double a, double b) {
     if (b < 8) return (lgamma(a) + lgamma(b)) - lgamma(a + b);
     const double n = a + b;
     const double c = lgamma_correction(b) - lgamma_correction(n);
@@ -442,6 +455,30 @@ double log_beta(double a, double b) {
     // -(a ln(n/a) + b ln(n/b)) + ln(n/(a b))/2 + ln sqrt(2 pi) + c(a) + c(b) - c(n)
     const double l = log1p(b / a);
     return (((0.5 * (l - log(b)) + kLogSqrt2Pi) - (a * l + b * log1p(a / b))) + lgamma_correction(a)) + c;
+}
+
+// The last pair's ln B, per thread: the quantiles and the far tails ask for
+// it on every element with the same shapes.
+struct LogBetaMemo {
+    std::uint64_t a = 0, b = 0;
+    double value = 0;
+};
+thread_local LogBetaMemo log_beta_memo;
+
+}  // namespace
+
+double log_beta(double a, double b) {
+    if (a > b) {
+        const double t = a;
+        a = b;
+        b = t;
+    }
+    LogBetaMemo& m = log_beta_memo;
+    if (m.a == bits_of(a) && m.b == bits_of(b) && (m.a | m.b) != 0) return m.value;
+    m.value = log_beta_of(a, b);
+    m.a = bits_of(a);
+    m.b = bits_of(b);
+    return m.value;
 }
 
 double log_beta_inc_tiny(double a, double b, double log_x) { return ((a * log_x) - log(a)) - log_beta(a, b); }

@@ -69,8 +69,8 @@ double pbinom_accurate(std::int64_t x, std::int64_t n_trials, double prob, bool 
 }
 
 // The least x with P(X <= x) >= p (lower tail) or P(X > x) <= p: a start
-// from the normal approximation with its skewness correction, then steps
-// doubling away from it until the answer is bracketed, then bisection; the
+// from the normal approximation with its skewness correction, then secant
+// steps on the log tail over the integers, safeguarded by bisection; the
 // tails are compared in log space on the smaller side of p.
 double qbinom_accurate(double p, std::int64_t n_trials, double prob, bool lower_tail, bool log_p) {
     if (is_nan(prob) || is_inf(prob) || prob > 1 || prob < 0 || n_trials < 0 || probability_invalid(p, log_p)) {
@@ -86,13 +86,11 @@ double qbinom_accurate(double p, std::int64_t n_trials, double prob, bool lower_
         if (prob == 1 || probability_zero(p, log_p)) return nd;
     }
     const Target t = smaller_side(p, lower_tail, log_p);
-    // meets(x): P(X > x) <= q (upper) or P(X <= x) >= q; true from n on,
-    // false below 0.
-    auto meets = [n, prob, &t](std::int64_t x) {
-        if (x >= n) return true;
-        if (x < 0) return false;
+    // h(x) >= 0 exactly where x meets the condition: P(X > x) <= q (upper
+    // side) or P(X <= x) >= q, compared in logarithms; h rises with x.
+    auto h = [n, prob, &t](std::int64_t x) {
         const double l = binom_log_tail(x, n, prob, t.upper);
-        return t.upper ? l <= t.lq : l >= t.lq;
+        return t.upper ? t.lq - l : l - t.lq;
     };
 
     const double zq = rough_normal_upper_quantile(t.lq);
@@ -101,36 +99,58 @@ double qbinom_accurate(double p, std::int64_t n_trials, double prob, bool lower_
     double start = ((nd * prob + z * sd) + ((1 - 2 * prob) * (z * z - 1)) / 6) - kHalf;
     if (!(start > 0)) start = 0;
     if (start > nd - 1) start = nd - 1;
-    const std::int64_t x0 = static_cast<std::int64_t>(start);
 
-    std::int64_t lo, hi;  // !meets(lo), meets(hi); lo = -1 and hi = n stand for the ends
-    std::int64_t step = 1;
-    if (meets(x0)) {
-        hi = x0;
-        lo = x0 - 1;
-        while (lo >= 0 && meets(lo)) {
-            hi = lo;
-            lo = lo - step;
-            step += step;
-        }
-        if (lo < -1) lo = -1;
-    } else {
-        lo = x0;
-        hi = x0 + 1;
-        while (hi < n && !meets(hi)) {
-            lo = hi;
-            hi = hi + step;
-            step += step;
-        }
-        if (hi > n) hi = n;
-    }
+    // The answer is the least x in [lo + 1, hi] with h(x) >= 0 (lo = -1 and
+    // hi = n stand for the ends, where the condition fails and holds). Each
+    // count evaluated narrows that range; the next is the integer above the
+    // secant's root through the last two (the neighbour of the first), or the
+    // middle where the range has not halved in three steps.
+    std::int64_t lo = -1, hi = n;
+    std::int64_t c = static_cast<std::int64_t>(start);
+    std::int64_t prev = 0;
+    double h_prev = 0;
+    bool have_prev = false;
+    int slow = 0;
+    std::int64_t width = hi - lo;
     while (hi - lo > 1) {
-        const std::int64_t mid = lo + (hi - lo) / 2;
-        if (meets(mid)) {
-            hi = mid;
+        const double hc = h(c);
+        if (hc >= 0) {
+            hi = c;
         } else {
-            lo = mid;
+            lo = c;
         }
+        if (hi - lo <= 1) break;
+        if (2 * (hi - lo) <= width) {
+            width = hi - lo;
+            slow = 0;
+        } else {
+            ++slow;
+        }
+        std::int64_t next;
+        double xr = kNaN;
+        if (have_prev && hc != h_prev) {
+            const double xc = static_cast<double>(c);
+            xr = xc - hc * ((xc - static_cast<double>(prev)) / (hc - h_prev));
+        }
+        if (slow >= 3 || (have_prev && !(xr == xr))) {
+            next = lo + (hi - lo) / 2;
+            slow = 0;
+            width = hi - lo;
+        } else if (!have_prev) {
+            next = hc >= 0 ? c - 1 : c + 1;
+        } else {
+            // ceil(xr) within [lo + 1, hi - 1]
+            const double cl = xr < static_cast<double>(lo) + 1 ? static_cast<double>(lo) + 1
+                              : xr > static_cast<double>(hi) - 1 ? static_cast<double>(hi) - 1 : xr;
+            next = static_cast<std::int64_t>(cl);
+            if (static_cast<double>(next) < cl) ++next;
+        }
+        if (next <= lo) next = lo + 1;
+        if (next >= hi) next = hi - 1;
+        prev = c;
+        h_prev = hc;
+        have_prev = true;
+        c = next;
     }
     return static_cast<double>(hi);
 }
