@@ -205,7 +205,7 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
             break;
         }
     }
-    return log(f) - log(f - d1);
+    return log(f / (f - d1));
 }
 
 // ln Gamma(a + b) - ln Gamma(a) for a > 0, 0 < b <= 1, with the relative
@@ -639,10 +639,14 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
         // Steps in the last bits are Newton's own (the bracket, rounded as u
         // is, cannot judge them); larger ones stay inside it.
         const bool last_bits = du > -0x1p-26 && du < 0x1p-26;
+        // Halley's step from a residual below 2^-20 leaves one of order its
+        // cube, below 2^-58: it is the last (no evaluation to confirm it).
+        bool final_step = r > -0x1p-20 && r < 0x1p-20;
         if (!last_bits && (!(un < hi) || !(un > lo))) {
             // Outside the bracket: halve it, or the way to its finite end.
             const double target = lo > -kInf && hi < kInf ? 0.5 * (lo + hi) : (lo > -kInf ? 0.5 * (u + lo) : 0.5 * (u + hi));
             du = target - u;
+            final_step = false;
         }
         const double dv = it.on_x ? du : -du;  // the step in ln(s/t)
         if (it.s >= kTiny && dv > -1 && dv < 1) {
@@ -668,6 +672,7 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
             it = at_logit(it.on_x, v);
             if (v < -700) it.log_s = v;
         }
+        if (final_step) break;
     }
     BetaPoint pt;
     pt.small_lo = 0.0;
