@@ -183,7 +183,7 @@ def rows_binom():
                       (n - x) * mp.log1p(-P))
                 dens.append((x, n, prob, fl(mp.exp(lm)), fl(lm)))
     # n even, prob 1/2: P(X <= n/2) = (1 + P(X = n/2))/2 at any n
-    for n in [2 * 10 ** 6, 2 ** 40, 2 ** 52]:
+    for n in [2 * 10 ** 6, 2 ** 40, 2 ** 52, 2 ** 53]:
         with mp.workdps(60):
             m = n // 2
             mass = mp.exp(mp.loggamma(n + 1) - 2 * mp.loggamma(m + 1) - n * mp.log(2))

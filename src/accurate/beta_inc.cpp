@@ -108,8 +108,11 @@ DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s, doubl
         const DD l = dd_sub(dd_sub(log_a, log_n), dd_add(log_dd(s), s_lo / s));
         return dd_add(dd_mul(l, a), two_sum(m.hi, -a));
     }
-    // D(a, m.hi + m.lo) = D(a, m.hi) + (1 - a/m.hi) m.lo to well below an ulp.
-    return dd_add(deviance_dd(a, m.hi, log_a), (1 - a / m.hi) * m.lo);
+    // D(a, m.hi + m.lo) = D(a, m.hi) + (1 - a/m.hi) m.lo + a (m.lo/m.hi)^2/2
+    // to well below an ulp; the last term counts where D itself is that
+    // small (a point at the mean of shapes whose sum is not a double).
+    const double r = m.lo / m.hi;
+    return dd_add(dd_add(deviance_dd(a, m.hi, log_a), (1 - a / m.hi) * m.lo), (0.5 * a) * (r * r));
 }
 
 // ln(x^a y^b / B(a, b)) with s + s_lo the smaller of x and y (x when
@@ -389,7 +392,8 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
             constexpr double kLogE0 = 0.12078223763524522;  // ln(2/sqrt(pi))
             constexpr double kLogE0Lo = 4.1797047492946264e-18;
             const bool lower_small = lambda >= 0;  // the side below the mean is I_x(a, b)
-            const double f = dev.hi + dev.lo;
+            // f >= 0; its rounding may leave it just below 0 at the mean
+            const double f = dev.hi + dev.lo > 0 ? dev.hi + dev.lo : 0.0;
             const double ls = lower_small ? asym_log_sum(a, b, f) : asym_log_sum(b, a, f);
             DD r = dd_sub(DD{kLogE0, kLogE0Lo}, dev);
             r = dd_add(dd_add(r, -shape_memo.bcorr), ls);
