@@ -716,7 +716,7 @@ Examples
 >>> zv.pbinom(3, 10, 0.5)
 0.1718750000000001
 >>> zv.pbinom(90, 100, 0.5, lower_tail=False)
-1.6610244897268266e-18)doc"}},
+1.6610244897268264e-18)doc"}},
     {"pcauchy", {"(x, mu, sigma, log_p=False, lower_tail=True)", R"doc(The cumulative distribution function P(X <= x) of the Cauchy distribution,
 element-wise.
 
