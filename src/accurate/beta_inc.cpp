@@ -579,10 +579,16 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
             it = at_logit(upper, ls_other);
             if (ls_other < -700) it.log_s = ls_other;
         } else {
-            const double z = rough_normal_upper_quantile(lp);
+            // with the skewness of ln(x/y), (psi''(a) - psi''(b))/var^(3/2)
+            // (Cornish-Fisher), psi''(c) ~ -(1/c^2 + 1/c^3)
+            const double z = -sign * rough_normal_upper_quantile(lp);
             const double mean = (log(a / b) - 0.5 / a) + 0.5 / b;
-            const double sd = std::sqrt(((1 / a + 0.5 / (a * a)) + 1 / b) + 0.5 / (b * b));
-            it = at_logit(true, mean - sign * (z * sd));
+            const double var = ((1 / a + 0.5 / (a * a)) + 1 / b) + 0.5 / (b * b);
+            const double sd = std::sqrt(var);
+            const double k3 = (1 / (b * b) + 1 / (b * b * b)) - (1 / (a * a) + 1 / (a * a * a));
+            const double skew = k3 / (var * sd);
+            const double w = (skew > -1 && skew < 1 && z > -4 && z < 4) ? z + skew * ((z * z - 1) / 6) : z;
+            it = at_logit(true, mean + w * sd);
         }
     }
 
