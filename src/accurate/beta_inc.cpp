@@ -593,6 +593,7 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
     }
 
     double lo = -kInf, hi = kInf;  // bracket of u
+    double last_slope = kNaN;
     for (int step = 0; step < kMaxSteps; ++step) {
         const double u = it.on_x ? it.log_s - log(it.t) : log(it.t) - it.log_s;
         // ln H and its first two derivatives in u:
@@ -627,6 +628,7 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
             g1 = sign * exp(ev.log_pref - lh);
             g2 = g1 * (a * y - b * x) - g1 * g1;
         }
+        last_slope = g1;
         const double r = lh - lp;
         // Done when ln H meets ln p within its own rounding.
         const double noise = 0x1p-51 * (lp < -1 ? -lp : 1.0);
@@ -687,6 +689,7 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
     BetaPoint pt;
     pt.small_lo = 0.0;
     pt.log_small_lo = 0.0;
+    pt.slope = last_slope;
     pt.x_small = it.on_x;
     pt.log_small = it.log_s;
     pt.x = it.on_x ? it.s : it.t;
@@ -699,6 +702,7 @@ BetaPoint split_point(double p1, double p2, double q1, double q2) {
     pt.log_small = kNaN;
     pt.log_small_lo = 0.0;
     pt.small_lo = 0.0;
+    pt.slope = kNaN;
     constexpr double kSplitMax = 0x1p990;  // Dekker's split overflows beyond 2^995
     constexpr double kRatioMin = 1.1850648642339810e-269;  // e^-620
     const double P = p1 * p2;

@@ -55,6 +55,8 @@ struct BetaPoint {
     double log_small;
     double small_lo;      // the smaller's remainder below its double (split_point)
     double log_small_lo;  // log_small's remainder where split_point formed it from logarithms
+    double slope;         // beta_inc_inv: d ln H / d ln(x/y) of the tail H asked for, at the last
+                          // point evaluated (NaN where none was)
 };
 BetaPoint beta_inc_inv(double a, double b, double p, bool upper);
 // The same for p given by its logarithm lp <= ln(1/2) (p may lie far below

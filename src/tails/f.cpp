@@ -154,6 +154,11 @@ double qf_accurate(double p, double d1, double d2, bool lower_tail, bool log_p) 
     } else {
         x = ((pt.x / pt.y) * d2) / d1;
     }
+    // The change of variable costs x a few ulp, which move the tail by as
+    // many times its slope in ln x (the slope in ln(u/v)): below 2^-40
+    // relative where that slope is below 100, and the last step can go.
+    const double slope = accurate::fabs_(pt.slope);
+    if (slope <= 100) return x;
     return polish_side(x, t.lq, t.upper, [d1, d2, &t](double s, double* log_pref) {
         return f_log_tail_double(s, d1, d2, t.upper, log_pref);
     });
