@@ -65,6 +65,9 @@ struct ShapeMemo {
     DD log_a{0.0, 0.0}, log_b{0.0, 0.0}, log_n{0.0, 0.0};
     DD value{0.0, 0.0};
     double bcorr = 0;  // c(a) + c(b) - c(n)
+    // D(a, n) and D(b, n), formed when first asked for (far-tail points)
+    bool have_dev_n[2] = {false, false};
+    DD dev_n[2] = {{0.0, 0.0}, {0.0, 0.0}};
 };
 thread_local ShapeMemo shape_memo;
 
@@ -95,6 +98,7 @@ const ShapeMemo& shape_terms(double a, double b, DD n) {
     const DD half = dd_mul(dd_sub(dd_add(m.log_a, m.log_b), m.log_n), 0.5);
     m.value = dd_add(dd_sub(half, DD{kLogSqrt2Pi, kLogSqrt2PiLo}), -c);
     m.bcorr = c;
+    m.have_dev_n[0] = m.have_dev_n[1] = false;
     m.a = bits_of(a);
     m.b = bits_of(b);
     return m;
@@ -133,8 +137,25 @@ DD log_prefactor(double a, double b, double s, double s_lo, bool x_small, DD* de
     const double ao = x_small ? b : a;
     const DD& log_as = x_small ? sh.log_a : sh.log_b;
     const DD& log_ao = x_small ? sh.log_b : sh.log_a;
-    const DD dev =
-        dd_add(deviance_of(as, ms, log_as, sh.log_n, s, s_lo), deviance_of(ao, mo, log_ao, sh.log_n, 1.0, 0.0));
+    DD dev_o;
+    if (s < 0x1p-20 && ao * (s * s) < 0x1p-30) {
+        // A point far in the tail: with m = n (1 - s),
+        //   D(ao, m) = D(ao, n) - as s + ao (s^2/2 + s^3/3 + s^4/4 + ...),
+        // D(ao, n) once per shape pair (n - ao = as exactly).
+        ShapeMemo& shm = shape_memo;
+        const int k = x_small ? 1 : 0;
+        if (!shm.have_dev_n[k]) {
+            shm.dev_n[k] = deviance_of(ao, n, log_ao, sh.log_n, 1.0, 0.0);
+            shm.have_dev_n[k] = true;
+        }
+        DD lin = two_prod(as, s);
+        lin.lo = lin.lo + as * s_lo;
+        const double quad = (ao * (s * s)) * (0.5 + s * (1.0 / 3 + s * 0.25));
+        dev_o = dd_add(dd_sub(shm.dev_n[k], lin), quad);
+    } else {
+        dev_o = deviance_of(ao, mo, log_ao, sh.log_n, 1.0, 0.0);
+    }
+    const DD dev = dd_add(deviance_of(as, ms, log_as, sh.log_n, s, s_lo), dev_o);
     if (dev_out) *dev_out = dev;
     if (ms_out) *ms_out = ms;
     return dd_sub(sh.value, dev);

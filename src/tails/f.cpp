@@ -19,11 +19,13 @@ using namespace beta_family;
 namespace {
 
 constexpr double kHalf = 0.5;
-// The limits replace the finite degrees of freedom d where the spread they
-// leave out moves the tail by less than 2^-53 relative: that spread is of
-// the order s^2/d for s the other degrees of freedom or the chi-squared
-// point (below 1e-16 when s^2 < 1e-16 d).
+// The limits replace finite degrees of freedom d beyond 1e30 (the beta
+// route serves below) where the spread they leave out moves the tail by
+// less than 2^-53 relative: that spread is of the order s^2/d for s the
+// other degrees of freedom or the chi-squared point (below 1e-16 when s^2 <
+// 1e-16 d).
 constexpr double kLimitRatio = 1e-16;
+constexpr double kLimitDof = 1e30;
 
 bool f_invalid(double d1, double d2) { return d2 < kEps || d1 < kEps || is_nan(d1) || is_nan(d2); }
 
@@ -35,9 +37,9 @@ Limit f_limit(double x, double d1, double d2) {
     if (is_pinf(d2)) return Limit::chisq;
     if (is_pinf(d1)) return Limit::invgamma;
     const double s1 = d1 * (x > 1 ? x : 1.0);
-    if (s1 * s1 < kLimitRatio * d2) return Limit::chisq;
+    if (d2 > kLimitDof && s1 * s1 < kLimitRatio * d2) return Limit::chisq;
     const double s2 = d2 * (x < 1 ? 1 / x : 1.0);
-    if (s2 * s2 < kLimitRatio * d1) return Limit::invgamma;
+    if (d1 > kLimitDof && s2 * s2 < kLimitRatio * d1) return Limit::invgamma;
     return Limit::none;
 }
 
@@ -138,7 +140,7 @@ double qf_accurate(double p, double d1, double d2, bool lower_tail, bool log_p) 
     if (is_pinf(d1) && is_pinf(d2)) return 1;
     if (is_pinf(d2)) return qchisq_accurate(p, d1, lower_tail, log_p) / d1;
     if (is_pinf(d1)) return qinvgamma_accurate(p, kHalf * d2, kHalf * d2, lower_tail, log_p);
-    if (d1 * d1 < kLimitRatio * d2 || d2 * d2 < kLimitRatio * d1) {
+    if ((d2 > kLimitDof && d1 * d1 < kLimitRatio * d2) || (d1 > kLimitDof && d2 * d2 < kLimitRatio * d1)) {
         // A limit, where it serves at its own quantile.
         const double x = d2 > d1 ? qchisq_accurate(p, d1, lower_tail, log_p) / d1
                                  : qinvgamma_accurate(p, kHalf * d2, kHalf * d2, lower_tail, log_p);

@@ -133,7 +133,8 @@ double t_upper_quantile(double lp, double dof) {
         const double c1 = (a + kHalf) / (a + 1.0);
         const double c2 = c1 * (a + 1.5) / (a + 2.0);
         const double c3 = c2 * (a + 2.5) / (a + 3.0);
-        for (int k = 0; k < 2 && lx < -0.1; ++k) {
+        // (below x = 2^-60 the corrections are below the rounding of lead)
+        for (int k = 0; k < 2 && lx < -0.1 && lx > -60 * kLn2; ++k) {
             const double x = accurate::exp(lx);
             lx = (lead - kHalf * accurate::log1p(-x) - accurate::log1p(((c3 * x + c2) * x + c1) * x)) / a;
         }
