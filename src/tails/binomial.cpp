@@ -21,10 +21,14 @@ constexpr double kHalf = 0.5;
 
 bool binom_invalid(std::int64_t n, double prob) { return is_nan(prob) || prob > 1 || prob < 0 || n < 0; }
 
-// ln P(X > x) (upper) or ln P(X <= x) for 0 <= x < n, 0 < prob < 1.
-double binom_log_tail(std::int64_t x, std::int64_t n, double prob, bool upper) {
+// ln P(X > x) (upper) or ln P(X <= x) for 0 <= x < n, 0 < prob < 1; with
+// log_mass, ln P(X = x) too: the prefactor prob^(x+1) q^(n-x)/B(x + 1, n - x)
+// over prob (n - x).
+double binom_log_tail(std::int64_t x, std::int64_t n, double prob, bool upper, double* log_mass = nullptr) {
+    double log_pref = 0;
     const accurate::DD l = accurate::log_beta_inc_dd(static_cast<double>(x) + 1, static_cast<double>(n - x), prob,
-                                                     1 - prob, !upper);
+                                                     1 - prob, !upper, log_mass ? &log_pref : nullptr);
+    if (log_mass) *log_mass = (log_pref - accurate::log(prob)) - accurate::log(static_cast<double>(n - x));
     return l.hi + l.lo;
 }
 
@@ -88,8 +92,22 @@ double qbinom_accurate(double p, std::int64_t n_trials, double prob, bool lower_
     const Target t = smaller_side(p, lower_tail, log_p);
     // h(x) >= 0 exactly where x meets the condition: P(X > x) <= q (upper
     // side) or P(X <= x) >= q, compared in logarithms; h rises with x.
-    auto h = [n, prob, &t](std::int64_t x) {
-        const double l = binom_log_tail(x, n, prob, t.upper);
+    // h(x), and h(x - 1) in *below from the same evaluation where it is
+    // well conditioned: P(X > x - 1) = P(X > x) + P(X = x), P(X <= x - 1) =
+    // P(X <= x) - P(X = x) where the mass is at most half of it (NaN
+    // elsewhere).
+    auto h = [n, prob, &t](std::int64_t x, double* below) {
+        double lm;
+        const double l = binom_log_tail(x, n, prob, t.upper, &lm);
+        *below = kNaN;
+        if (x >= 1 && lm == lm) {
+            const double r = accurate::exp(lm - l);  // mass over tail
+            if (t.upper) {
+                *below = t.lq - (l + accurate::log1p(r));
+            } else if (r <= kHalf) {
+                *below = (l + accurate::log1p(-r)) - t.lq;
+            }
+        }
         return t.upper ? t.lq - l : l - t.lq;
     };
 
@@ -113,9 +131,13 @@ double qbinom_accurate(double p, std::int64_t n_trials, double prob, bool lower_
     int slow = 0;
     std::int64_t width = hi - lo;
     while (hi - lo > 1) {
-        const double hc = h(c);
+        double h_below;
+        const double hc = h(c, &h_below);
         if (hc >= 0) {
             hi = c;
+            // the count below, decided within a margin above the rounding
+            if (c - 1 > lo && h_below < -0x1p-40 * (1 + accurate::fabs_(t.lq))) lo = c - 1;
+            if (c - 1 > lo && h_below > 0x1p-40 * (1 + accurate::fabs_(t.lq))) hi = c - 1;
         } else {
             lo = c;
         }
