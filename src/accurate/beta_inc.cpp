@@ -1,8 +1,10 @@
 // The incomplete beta function by its continued fraction, evaluated on the
 // side where it converges, with the prefactor x^a y^b / B(a, b) written
 // through deviances and Stirling remainders so that it keeps its relative
-// precision for large shapes; the inverse by Halley steps on the logarithm
-// of the tail, guarded by a bracket.
+// precision for large shapes; near the mean of large shapes by an asymptotic
+// expansion; a small complement of a tiny shape by its own closed form; the
+// inverse by Halley steps on the logarithm of the tail, guarded by a
+// bracket.
 #include "accurate/beta_inc.hpp"
 
 #include <cmath>

@@ -1,4 +1,5 @@
-// The regularized incomplete beta function for the upper-tail path.
+// The regularized incomplete beta function of the accurate functions (both
+// tails of the beta, F, binomial and t distributions).
 //
 // A point of the unit interval is passed as x and y = 1 - x. Of the two, the
 // smaller is taken as exact and the larger as its exact complement (only

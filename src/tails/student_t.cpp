@@ -1,5 +1,7 @@
-// Upper tail of Student's t: P(T > t) = I_x(nu/2, 1/2) / 2 for t > 0, with
-// x = nu/(nu + t^2) and its complement t^2/(nu + t^2) each formed directly.
+// The accurate density, distribution and quantile functions of Student's t:
+// P(T > t) = I_x(nu/2, 1/2) / 2 for t > 0, with x = nu/(nu + t^2) and its
+// complement t^2/(nu + t^2) each formed directly; the lower tail by symmetry
+// (P(T <= t) = P(T > -t)); the upper-tail functions are these.
 #include <cmath>
 #include <cstdint>
 
