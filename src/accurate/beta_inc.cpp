@@ -82,11 +82,37 @@ struct SumMemo {
 };
 thread_local SumMemo sum_memo;
 
+// ln c and c(c) of single shapes, per thread in a small table indexed by
+// their bits: shapes that change per element often recur (the binomial's
+// counts x + 1 and n - x over an array).
+struct SingleShape {
+    std::uint64_t bits = 0;  // 0: empty (shapes are positive)
+    DD log{0.0, 0.0};
+    double c = 0;
+};
+constexpr int kSingleSlots = 256;
+thread_local SingleShape single_shapes[kSingleSlots];
+
+const SingleShape& single_terms(double a) {
+    const std::uint64_t u = bits_of(a);
+    SingleShape& e = single_shapes[(u ^ (u >> 17) ^ (u >> 41)) & (kSingleSlots - 1)];
+    if (e.bits != u) {
+        e.log = log_dd(a);
+        e.c = lgamma_correction(a);
+        e.bits = u;
+    }
+    return e;
+}
+
 const ShapeMemo& shape_terms(double a, double b, DD n) {
     ShapeMemo& m = shape_memo;
     if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
-    m.log_a = log_dd(a);
-    m.log_b = log_dd(b);
+    const SingleShape& ta = single_terms(a);
+    const double c_a = ta.c;
+    m.log_a = ta.log;
+    const SingleShape& tb = single_terms(b);  // may replace ta's slot
+    const double c_b = tb.c;
+    m.log_b = tb.log;
     SumMemo& sm = sum_memo;
     if (sm.hi != bits_of(n.hi) || sm.lo != bits_of(n.lo) || sm.hi == 0) {
         // ln(n.hi + n.lo) = ln n.hi + n.lo/n.hi (n.lo/n.hi below 2^-53)
@@ -96,7 +122,7 @@ const ShapeMemo& shape_terms(double a, double b, DD n) {
         sm.lo = bits_of(n.lo);
     }
     m.log_n = sm.log_n;
-    const double c = (lgamma_correction(a) + lgamma_correction(b)) - sm.c_n;
+    const double c = (c_a + c_b) - sm.c_n;
     const DD half = dd_mul(dd_sub(dd_add(m.log_a, m.log_b), m.log_n), 0.5);
     m.value = dd_add(dd_sub(half, DD{kLogSqrt2Pi, kLogSqrt2PiLo}), -c);
     m.bcorr = c;
