@@ -465,7 +465,8 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
     const bool small_shape = direct_shape <= kSmallShape && direct_point <= 0.5;
     if (upper != direct_x) {
         if (log_wanted && log_direct.hi > kLogNearOne && small_shape) {
-            const double l = log_small_shape_complement(direct_x ? b : a, direct_shape, direct_point, log(direct_point));
+            const double l =
+                log_small_shape_complement(direct_x ? b : a, direct_shape, direct_point, log(direct_point));
             return {DD{log1p(-exp(l)), 0.0}, log_pref};
         }
         if (log_wanted && log_direct.hi > kLogNearOne && s >= kOtherMinPoint) {

@@ -289,7 +289,7 @@ double qt_accurate(double p, double dof, bool lower_tail, bool log_p) {
     } else {
         t = t_upper_quantile(s.lq, dof);
     }
-    return s.upper ? t : -t;
+    return s.upper || t == 0 ? t : -t;  // the median is +0 on either side
 }
 
 double pt_upper(double x, double dof, bool log_p) { return pt_accurate(x, dof, log_p, false); }
