@@ -319,9 +319,9 @@ double log_small_shape_complement(double c, double d, double v, double lv) {
 // f = D(a, n x) + D(b, n y) the deviances of the prefactor, bcorr the
 // Stirling remainders c(a) + c(b) - c(n), w0 = 1/sqrt(min(a, b)(1 + h)),
 // h = min(a, b)/max(a, b); J0 = e^(z^2) erfc(z)/sqrt(pi), z = sqrt(f), and
-// J_k by their recurrence. The coefficients d_k depend on the shapes alone
-// and are kept per thread for the last two ordered pairs (the two sides of
-// the mean).
+// J_k by their recurrence. The coefficients d_k depend on the shapes alone;
+// they are formed as the sum reaches them and kept per thread for the last
+// two ordered pairs (the two sides of the mean).
 constexpr int kAsymTerms = 20;  // even
 // Shapes from which the expansion serves, and the band |lambda| <=
 // kAsymBand min(a, b) around the mean where it does; outside it the
@@ -331,66 +331,75 @@ constexpr double kAsymBand = 0.03;
 
 struct AsymCoeffs {
     std::uint64_t a = 0, b = 0;
-    double w0 = 0;
-    double d[kAsymTerms + 2] = {};
+    double w0 = 0, h = 0, r0 = 0, r1 = 0;
+    double s = 1, hn = 1;  // the recurrence's running sum and power of h^2
+    int done = 0;          // d[1..done + 1] are formed (done even)
+    double a0[kAsymTerms + 2] = {}, c[kAsymTerms + 2] = {}, d[kAsymTerms + 2] = {};
 };
 thread_local AsymCoeffs asym_memo[2];
 thread_local int asym_next = 0;
 
-const AsymCoeffs& asym_coeffs(double a, double b) {
-    for (const AsymCoeffs& m : asym_memo) {
+// The pair's coefficients, d_1 at first; asym_extend forms the others as
+// the sum asks for them (near the mean of large shapes it stops after a few).
+AsymCoeffs& asym_coeffs(double a, double b) {
+    for (AsymCoeffs& m : asym_memo) {
         if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
     }
     AsymCoeffs& m = asym_memo[asym_next];
     asym_next ^= 1;
-    double h, r0, r1;
     if (a < b) {
-        h = a / b;
-        r0 = 1 / (1 + h);
-        r1 = (b - a) / b;
-        m.w0 = 1 / std::sqrt(a * (1 + h));
+        m.h = a / b;
+        m.r0 = 1 / (1 + m.h);
+        m.r1 = (b - a) / b;
+        m.w0 = 1 / std::sqrt(a * (1 + m.h));
     } else {
-        h = b / a;
-        r0 = 1 / (1 + h);
-        r1 = (b - a) / a;
-        m.w0 = 1 / std::sqrt(b * (1 + h));
+        m.h = b / a;
+        m.r0 = 1 / (1 + m.h);
+        m.r1 = (b - a) / a;
+        m.w0 = 1 / std::sqrt(b * (1 + m.h));
     }
-    double a0[kAsymTerms + 2], b0[kAsymTerms + 2], c[kAsymTerms + 2];
-    double* d = m.d;
-    a0[1] = (2.0 / 3.0) * r1;
-    c[1] = -0.5 * a0[1];
-    d[1] = -c[1];
-    double s = 1, hn = 1;
-    const double h2 = h * h;
-    for (int n = 2; n <= kAsymTerms; n += 2) {
-        hn = h2 * hn;
-        a0[n] = 2 * r0 * (1 + h * hn) / (n + 2.0);
-        s = s + hn;
-        a0[n + 1] = 2 * r1 * s / (n + 3.0);
-        for (int i = n; i <= n + 1; ++i) {
-            const double r = -0.5 * (i + 1.0);
-            b0[1] = r * a0[1];
-            for (int k = 2; k <= i; ++k) {
-                double bsum = 0;
-                for (int j = 1; j < k; ++j) bsum = bsum + (j * r - (k - j)) * a0[j] * b0[k - j];
-                b0[k] = r * a0[k] + bsum / k;
-            }
-            c[i] = b0[i] / (i + 1.0);
-            double dsum = 0;
-            for (int j = 1; j < i; ++j) dsum = dsum + d[i - j] * c[j];
-            d[i] = -(dsum + c[i]);
-        }
-    }
+    m.a0[1] = (2.0 / 3.0) * m.r1;
+    m.c[1] = -0.5 * m.a0[1];
+    m.d[1] = -m.c[1];
+    m.s = 1;
+    m.hn = 1;
+    m.done = 0;
     m.a = bits_of(a);
     m.b = bits_of(b);
     return m;
+}
+
+// d[k] and d[k + 1] for the even k up to n.
+void asym_extend(AsymCoeffs& m, int n) {
+    const double h2 = m.h * m.h;
+    double b0[kAsymTerms + 2];
+    for (int k = m.done + 2; k <= n; k += 2) {
+        m.hn = h2 * m.hn;
+        m.a0[k] = 2 * m.r0 * (1 + m.h * m.hn) / (k + 2.0);
+        m.s = m.s + m.hn;
+        m.a0[k + 1] = 2 * m.r1 * m.s / (k + 3.0);
+        for (int i = k; i <= k + 1; ++i) {
+            const double r = -0.5 * (i + 1.0);
+            b0[1] = r * m.a0[1];
+            for (int q = 2; q <= i; ++q) {
+                double bsum = 0;
+                for (int j = 1; j < q; ++j) bsum = bsum + (j * r - (q - j)) * m.a0[j] * b0[q - j];
+                b0[q] = r * m.a0[q] + bsum / q;
+            }
+            m.c[i] = b0[i] / (i + 1.0);
+            double dsum = 0;
+            for (int j = 1; j < i; ++j) dsum = dsum + m.d[i - j] * m.c[j];
+            m.d[i] = -(dsum + m.c[i]);
+        }
+        m.done = k;
+    }
 }
 
 // ln S for the shapes (a, b) (lambda >= 0 on their side) and f.
 double asym_log_sum(double a, double b, double f) {
     constexpr double e0 = 1.1283791670955126;   // 2/sqrt(pi)
     constexpr double e1 = 0.35355339059327373;  // 2^(-3/2)
-    const AsymCoeffs& m = asym_coeffs(a, b);
+    AsymCoeffs& m = asym_coeffs(a, b);
     const double z0 = std::sqrt(f);
     const double z2 = f + f;
     double j0 = (0.5 / e0) * erfcx(z0);
@@ -398,6 +407,7 @@ double asym_log_sum(double a, double b, double f) {
     double sum = j0 + m.d[1] * m.w0 * j1;
     double znm1 = 0.5 * (z0 / e1), zn = z2, w = m.w0;
     for (int n = 2; n <= kAsymTerms; n += 2) {
+        if (n > m.done) asym_extend(m, n);
         j0 = e1 * znm1 + (n - 1.0) * j0;
         j1 = e1 * zn + n * j1;
         znm1 = z2 * znm1;
