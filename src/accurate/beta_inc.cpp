@@ -629,9 +629,10 @@ BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
         const double c = upper ? b : a;
         const double other = upper ? a : b;
         const double ls = ((lp + log(c)) + lbeta) / c;
-        // the same for the other side, whose tail is 1 - p
-        const double ls_other = ((log(-expm1(lp)) + log(other)) + lbeta) / other;
-        if (ls < -1 && exp(ls) * (other + 1) < 0.2) {
+        // the same for the other side, whose tail is 1 - p (NaN unless asked for)
+        const bool own_tail = ls < -1 && exp(ls) * (other + 1) < 0.2;
+        const double ls_other = own_tail ? kNaN : ((log(-expm1(lp)) + log(other)) + lbeta) / other;
+        if (own_tail) {
             it = at_logit(!upper, ls);
             if (ls < -700) it.log_s = ls;
         } else if (ls_other < -1 && exp(ls_other) * (c + 1) < 0.2) {
