@@ -1,8 +1,10 @@
 // The incomplete beta function by its continued fraction, evaluated on the
 // side where it converges, with the prefactor x^a y^b / B(a, b) written
 // through deviances and Stirling remainders so that it keeps its relative
-// precision for large shapes; the inverse by Halley steps on the logarithm
-// of the tail, guarded by a bracket.
+// precision for large shapes; near the mean of large shapes by an asymptotic
+// expansion; a small complement of a tiny shape by its own closed form; the
+// inverse by Halley steps on the logarithm of the tail, guarded by a
+// bracket.
 #include "accurate/beta_inc.hpp"
 
 #include <cmath>
@@ -33,6 +35,9 @@ constexpr int kMaxPairs = 20000;
 constexpr double kComplementFromOther = 1 - 0x1p-4;
 constexpr double kOtherMinPoint = 1e-3;
 constexpr int kOtherPairs = 400;
+// ln(15/16): a logarithm above it is that of a value whose complement is
+// below 1/16.
+constexpr double kLogNearOne = -0.06453852113757118;
 // Steps of the inverse at most (it usually needs three to six).
 constexpr int kMaxSteps = 200;
 
@@ -61,19 +66,67 @@ struct ShapeMemo {
     std::uint64_t a = 0, b = 0;  // bits; 0 and 0 is no pair (shapes are positive)
     DD log_a{0.0, 0.0}, log_b{0.0, 0.0}, log_n{0.0, 0.0};
     DD value{0.0, 0.0};
+    double bcorr = 0;  // c(a) + c(b) - c(n)
+    // D(a, n) and D(b, n), formed when first asked for (far-tail points)
+    bool have_dev_n[2] = {false, false};
+    DD dev_n[2] = {{0.0, 0.0}, {0.0, 0.0}};
 };
 thread_local ShapeMemo shape_memo;
+
+// The terms of the sum n alone, for callers whose shapes change with a
+// fixed sum (the binomial's x + 1 and n - x).
+struct SumMemo {
+    std::uint64_t hi = 0, lo = 0;
+    DD log_n{0.0, 0.0};
+    double c_n = 0;
+};
+thread_local SumMemo sum_memo;
+
+// ln c and c(c) of single shapes, per thread in a small table indexed by
+// their bits: shapes that change per element often recur (the binomial's
+// counts x + 1 and n - x over an array).
+struct SingleShape {
+    std::uint64_t bits = 0;  // 0: empty (shapes are positive)
+    DD log{0.0, 0.0};
+    double c = 0;
+};
+constexpr int kSingleSlots = 256;
+thread_local SingleShape single_shapes[kSingleSlots];
+
+const SingleShape& single_terms(double a) {
+    const std::uint64_t u = bits_of(a);
+    SingleShape& e = single_shapes[(u ^ (u >> 17) ^ (u >> 41)) & (kSingleSlots - 1)];
+    if (e.bits != u) {
+        e.log = log_dd(a);
+        e.c = lgamma_correction(a);
+        e.bits = u;
+    }
+    return e;
+}
 
 const ShapeMemo& shape_terms(double a, double b, DD n) {
     ShapeMemo& m = shape_memo;
     if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
-    m.log_a = log_dd(a);
-    m.log_b = log_dd(b);
-    // ln(n.hi + n.lo) = ln n.hi + n.lo/n.hi (n.lo/n.hi below 2^-53)
-    m.log_n = dd_add(log_dd(n.hi), n.lo / n.hi);
-    const double c = (lgamma_correction(a) + lgamma_correction(b)) - lgamma_correction(n.hi);
+    const SingleShape& ta = single_terms(a);
+    const double c_a = ta.c;
+    m.log_a = ta.log;
+    const SingleShape& tb = single_terms(b);  // may replace ta's slot
+    const double c_b = tb.c;
+    m.log_b = tb.log;
+    SumMemo& sm = sum_memo;
+    if (sm.hi != bits_of(n.hi) || sm.lo != bits_of(n.lo) || sm.hi == 0) {
+        // ln(n.hi + n.lo) = ln n.hi + n.lo/n.hi (n.lo/n.hi below 2^-53)
+        sm.log_n = dd_add(log_dd(n.hi), n.lo / n.hi);
+        sm.c_n = lgamma_correction(n.hi);
+        sm.hi = bits_of(n.hi);
+        sm.lo = bits_of(n.lo);
+    }
+    m.log_n = sm.log_n;
+    const double c = (c_a + c_b) - sm.c_n;
     const DD half = dd_mul(dd_sub(dd_add(m.log_a, m.log_b), m.log_n), 0.5);
     m.value = dd_add(dd_sub(half, DD{kLogSqrt2Pi, kLogSqrt2PiLo}), -c);
+    m.bcorr = c;
+    m.have_dev_n[0] = m.have_dev_n[1] = false;
     m.a = bits_of(a);
     m.b = bits_of(b);
     return m;
@@ -87,8 +140,11 @@ DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s, doubl
         const DD l = dd_sub(dd_sub(log_a, log_n), dd_add(log_dd(s), s_lo / s));
         return dd_add(dd_mul(l, a), two_sum(m.hi, -a));
     }
-    // D(a, m.hi + m.lo) = D(a, m.hi) + (1 - a/m.hi) m.lo to well below an ulp.
-    return dd_add(deviance_dd(a, m.hi, log_a), (1 - a / m.hi) * m.lo);
+    // D(a, m.hi + m.lo) = D(a, m.hi) + (1 - a/m.hi) m.lo + a (m.lo/m.hi)^2/2
+    // to well below an ulp; the last term counts where D itself is that
+    // small (a point at the mean of shapes whose sum is not a double).
+    const double r = m.lo / m.hi;
+    return dd_add(dd_add(deviance_dd(a, m.hi, log_a), (1 - a / m.hi) * m.lo), (0.5 * a) * (r * r));
 }
 
 // ln(x^a y^b / B(a, b)) with s + s_lo the smaller of x and y (x when
@@ -97,7 +153,8 @@ DD deviance_of(double a, DD m, const DD& log_a, const DD& log_n, double s, doubl
 // n = a + b, D the deviance and c the Stirling remainder; n x and n y are
 // carried in double-double so that n x + n y = n holds exactly, and the sum
 // is a double-double (in the deep tails its last bits are the result's).
-DD log_prefactor(double a, double b, double s, double s_lo, bool x_small) {
+DD log_prefactor(double a, double b, double s, double s_lo, bool x_small, DD* dev_out = nullptr,
+                 DD* ms_out = nullptr) {
     const DD n = two_sum(a, b);
     DD ms = two_prod(n.hi, s);
     ms.lo = ms.lo + (n.lo * s + n.hi * s_lo);
@@ -108,8 +165,27 @@ DD log_prefactor(double a, double b, double s, double s_lo, bool x_small) {
     const double ao = x_small ? b : a;
     const DD& log_as = x_small ? sh.log_a : sh.log_b;
     const DD& log_ao = x_small ? sh.log_b : sh.log_a;
-    const DD dev =
-        dd_add(deviance_of(as, ms, log_as, sh.log_n, s, s_lo), deviance_of(ao, mo, log_ao, sh.log_n, 1.0, 0.0));
+    DD dev_o;
+    if (s < 0x1p-20 && ao * (s * s) < 0x1p-30) {
+        // A point far in the tail: with m = n (1 - s),
+        //   D(ao, m) = D(ao, n) - as s + ao (s^2/2 + s^3/3 + s^4/4 + ...),
+        // D(ao, n) once per shape pair (n - ao = as exactly).
+        ShapeMemo& shm = shape_memo;
+        const int k = x_small ? 1 : 0;
+        if (!shm.have_dev_n[k]) {
+            shm.dev_n[k] = deviance_of(ao, n, log_ao, sh.log_n, 1.0, 0.0);
+            shm.have_dev_n[k] = true;
+        }
+        DD lin = two_prod(as, s);
+        lin.lo = lin.lo + as * s_lo;
+        const double quad = (ao * (s * s)) * (0.5 + s * (1.0 / 3 + s * 0.25));
+        dev_o = dd_add(dd_sub(shm.dev_n[k], lin), quad);
+    } else {
+        dev_o = deviance_of(ao, mo, log_ao, sh.log_n, 1.0, 0.0);
+    }
+    const DD dev = dd_add(deviance_of(as, ms, log_as, sh.log_n, s, s_lo), dev_o);
+    if (dev_out) *dev_out = dev;
+    if (ms_out) *ms_out = ms;
     return dd_sub(sh.value, dev);
 }
 
@@ -130,8 +206,17 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
     constexpr double kFloor = 0x1p-1000;
     const double apb = a + b;
     // 1 + d(2m+1), and d(2m+1) in *d, for m = md
-    auto odd = [a, b, apb, x, y, x_exact](double md, double* d) {
+    // Beyond 2^500 the products of the shapes would overflow: the quotients
+    // are then formed factor by factor.
+    const bool huge = apb > 0x1p500;
+    auto odd = [a, b, apb, x, y, x_exact, huge](double md, double* d) {
         const double a2m = a + (md + md);
+        if (huge) {
+            const double r = ((a + md) / a2m) * ((apb + md) / (a2m + 1));
+            *d = -(r * x);
+            if (x_exact) return 1 + *d;
+            return ((md * (((a + a) + (3 * md + 2)) - b) + a * (1 - b)) / a2m) / (a2m + 1) + r * y;
+        }
         const double den = a2m * (a2m + 1);
         const double c = (a + md) * (apb + md);
         *d = -(c * x) / den;
@@ -139,9 +224,10 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
         return ((md * (((a + a) + (3 * md + 2)) - b) + a * (1 - b)) + c * y) / den;
     };
     // d(2m+2) for m = md
-    auto even = [a, b, x](double md) {
+    auto even = [a, b, x, huge](double md) {
         const double m1 = md + 1;
         const double a2m = a + (md + md);
+        if (huge) return (((m1 * (b - m1)) * x) / (a2m + 1)) / (a2m + 2);
         return ((m1 * (b - m1)) * x) / ((a2m + 1) * (a2m + 2));
     };
     double d1;
@@ -171,7 +257,169 @@ double log_beta_fraction(double a, double b, double x, double y, bool x_exact, i
             break;
         }
     }
-    return log(f) - log(f - d1);
+    return log(f / (f - d1));
+}
+
+// ln Gamma(a + b) - ln Gamma(a) for a > 0, 0 < b <= 1, with the relative
+// precision of its leading term b psi(a): the recurrence up to A = a + m >=
+// 10, then Stirling's series, whose remainders' difference is taken term by
+// term (A + b)^-k - A^-k = A^-k expm1(-k ln(1 + b/A)).
+double lgamma_diff(double a, double b) {
+    double shift = 0;  // sum of ln(1 + b/(a + j)) over the recurrence
+    double A = a;
+    while (A < 10) {
+        shift = shift + log1p(b / A);
+        A = A + 1;
+    }
+    const double l1p = log1p(b / A);
+    const double lead = (A - 0.5) * l1p + b * (log(A + b) - 1);
+    // B_2k / (2k (2k - 1)), k = 1..7
+    constexpr double kStirling[] = {1.0 / 12, -1.0 / 360, 1.0 / 1260, -1.0 / 1680, 1.0 / 1188, -691.0 / 360360,
+                                    1.0 / 156};
+    const double inv = 1 / A;
+    const double inv2 = inv * inv;
+    double pw = inv;
+    double rem = 0;
+    for (int k = 0; k < 7; ++k) {
+        rem = rem + (kStirling[k] * pw) * expm1(-(2 * k + 1) * l1p);
+        pw = pw * inv2;
+    }
+    return (lead + rem) - shift;
+}
+
+// A second shape at most this small and a side below 1/16 take the
+// complement's own form below.
+constexpr double kSmallShape = 0.5;
+
+// ln I_w(c, d) for a small second shape d (0 < d <= 1/2) at w = 1 - v,
+// v <= 1/2 exact, lv = ln v (v may have underflowed): the small complement of I_v(d, c), with the relative
+// precision that 1 - I_v(d, c) would lose:
+//   I_w(c, d) = d (E + (1 - v^d)/d - J) / (1 + d E),
+//   E = (d B(c, d) - 1)/d,  J = sum_{k>=1} (1 - c)_k/k! v^(k+d)/(k + d),
+// from I_v(d, c) = (v^d/d + J)/B(c, d), J the integral of
+// t^(d-1) ((1 - t)^(c-1) - 1) over (0, v). J converges fast where I_v(d, c)
+// has its fraction, v < (d + 1)/(c + d + 2).
+double log_small_shape_complement(double c, double d, double v, double lv) {
+    const double e = expm1(lgamma1p(d) - lgamma_diff(c, d)) / d;
+    double power = 1, sum = 0;
+    for (int k = 1; k < 5000; ++k) {
+        power = (power * ((k - c) / k)) * v;
+        const double t = power / (k + d);
+        sum = sum + t;
+        if (abs0(t) <= 0x1p-60 * abs0(sum)) break;
+    }
+    const double j = exp(d * lv) * sum;
+    const double bracket = (e + (-expm1(d * lv)) / d) - j;
+    return (log(d) + log(bracket)) - log1p(d * e);
+}
+
+// The asymptotic expansion for large a and b near the mean (DiDonato and
+// Morris, ACM TOMS 18 (1992) 360-373): for lambda = a - n x >= 0, n = a + b,
+//   I_x(a, b) = (2/sqrt(pi)) e^(-f - bcorr) S,  S = J0 + sum d_k w0^k J_k,
+// f = D(a, n x) + D(b, n y) the deviances of the prefactor, bcorr the
+// Stirling remainders c(a) + c(b) - c(n), w0 = 1/sqrt(min(a, b)(1 + h)),
+// h = min(a, b)/max(a, b); J0 = e^(z^2) erfc(z)/sqrt(pi), z = sqrt(f), and
+// J_k by their recurrence. The coefficients d_k depend on the shapes alone;
+// they are formed as the sum reaches them and kept per thread for the last
+// two ordered pairs (the two sides of the mean).
+constexpr int kAsymTerms = 20;  // even
+// Shapes from which the expansion serves, and the band |lambda| <=
+// kAsymBand min(a, b) around the mean where it does; outside it the
+// continued fraction settles within a few hundred pairs.
+constexpr double kAsymMin = 100;
+constexpr double kAsymBand = 0.03;
+
+struct AsymCoeffs {
+    std::uint64_t a = 0, b = 0;
+    double w0 = 0, h = 0, r0 = 0, r1 = 0;
+    double s = 1, hn = 1;  // the recurrence's running sum and power of h^2
+    int done = 0;          // d[1..done + 1] are formed (done even)
+    double a0[kAsymTerms + 2] = {}, c[kAsymTerms + 2] = {}, d[kAsymTerms + 2] = {};
+};
+thread_local AsymCoeffs asym_memo[2];
+thread_local int asym_next = 0;
+
+// The pair's coefficients, d_1 at first; asym_extend forms the others as
+// the sum asks for them (near the mean of large shapes it stops after a few).
+AsymCoeffs& asym_coeffs(double a, double b) {
+    for (AsymCoeffs& m : asym_memo) {
+        if (m.a == bits_of(a) && m.b == bits_of(b)) return m;
+    }
+    AsymCoeffs& m = asym_memo[asym_next];
+    asym_next ^= 1;
+    if (a < b) {
+        m.h = a / b;
+        m.r0 = 1 / (1 + m.h);
+        m.r1 = (b - a) / b;
+        m.w0 = 1 / std::sqrt(a * (1 + m.h));
+    } else {
+        m.h = b / a;
+        m.r0 = 1 / (1 + m.h);
+        m.r1 = (b - a) / a;
+        m.w0 = 1 / std::sqrt(b * (1 + m.h));
+    }
+    m.a0[1] = (2.0 / 3.0) * m.r1;
+    m.c[1] = -0.5 * m.a0[1];
+    m.d[1] = -m.c[1];
+    m.s = 1;
+    m.hn = 1;
+    m.done = 0;
+    m.a = bits_of(a);
+    m.b = bits_of(b);
+    return m;
+}
+
+// d[k] and d[k + 1] for the even k up to n.
+void asym_extend(AsymCoeffs& m, int n) {
+    const double h2 = m.h * m.h;
+    double b0[kAsymTerms + 2];
+    for (int k = m.done + 2; k <= n; k += 2) {
+        m.hn = h2 * m.hn;
+        m.a0[k] = 2 * m.r0 * (1 + m.h * m.hn) / (k + 2.0);
+        m.s = m.s + m.hn;
+        m.a0[k + 1] = 2 * m.r1 * m.s / (k + 3.0);
+        for (int i = k; i <= k + 1; ++i) {
+            const double r = -0.5 * (i + 1.0);
+            b0[1] = r * m.a0[1];
+            for (int q = 2; q <= i; ++q) {
+                double bsum = 0;
+                for (int j = 1; j < q; ++j) bsum = bsum + (j * r - (q - j)) * m.a0[j] * b0[q - j];
+                b0[q] = r * m.a0[q] + bsum / q;
+            }
+            m.c[i] = b0[i] / (i + 1.0);
+            double dsum = 0;
+            for (int j = 1; j < i; ++j) dsum = dsum + m.d[i - j] * m.c[j];
+            m.d[i] = -(dsum + m.c[i]);
+        }
+        m.done = k;
+    }
+}
+
+// ln S for the shapes (a, b) (lambda >= 0 on their side) and f.
+double asym_log_sum(double a, double b, double f) {
+    constexpr double e0 = 1.1283791670955126;   // 2/sqrt(pi)
+    constexpr double e1 = 0.35355339059327373;  // 2^(-3/2)
+    AsymCoeffs& m = asym_coeffs(a, b);
+    const double z0 = std::sqrt(f);
+    const double z2 = f + f;
+    double j0 = (0.5 / e0) * erfcx(z0);
+    double j1 = e1;
+    double sum = j0 + m.d[1] * m.w0 * j1;
+    double znm1 = 0.5 * (z0 / e1), zn = z2, w = m.w0;
+    for (int n = 2; n <= kAsymTerms; n += 2) {
+        if (n > m.done) asym_extend(m, n);
+        j0 = e1 * znm1 + (n - 1.0) * j0;
+        j1 = e1 * zn + n * j1;
+        znm1 = z2 * znm1;
+        zn = z2 * zn;
+        w = m.w0 * w;
+        const double t0 = m.d[n] * w * j0;
+        w = m.w0 * w;
+        const double t1 = m.d[n + 1] * w * j1;
+        sum = sum + (t0 + t1);
+        if (abs0(t0) + abs0(t1) <= 0x1p-56 * sum) break;
+    }
+    return log(sum);
 }
 
 // The logarithm of the requested side (a double-double where it comes from
@@ -181,16 +429,37 @@ struct Eval {
     double log_pref;
 };
 
-// x, y in (0, 1), x + y = 1 in the sense of the header.
-Eval evaluate(double a, double b, double x, double y, bool upper, double small_lo) {
+// x, y in (0, 1), x + y = 1 in the sense of the header. With log_wanted, a
+// value near 1 takes its complement from the complement's own fraction
+// where that settles (its logarithm then keeps its relative precision).
+Eval evaluate(double a, double b, double x, double y, bool upper, double small_lo, bool log_wanted = false) {
     const bool x_small = x <= y;
     const double s = x_small ? x : y;
     // The fraction of I_x(a, b) converges for x < (a + 1)/(a + b + 2), that
     // of I_y(b, a) for y < (b + 1)/(a + b + 2).
     const double n2 = (a + b) + 2;
     const bool direct_x = x_small ? s * n2 < a + 1 : s * n2 > b + 1;
-    const DD lp = log_prefactor(a, b, s, small_lo, x_small);
+    DD dev, ms;
+    const DD lp = log_prefactor(a, b, s, small_lo, x_small, &dev, &ms);
     const double log_pref = lp.hi + lp.lo;
+    if (a >= kAsymMin && b >= kAsymMin) {
+        // lambda = a - n x = n y - b
+        const DD l = x_small ? dd_add(two_sum(a, -ms.hi), -ms.lo) : dd_add(two_sum(ms.hi, -b), ms.lo);
+        const double lambda = l.hi + l.lo;
+        const double band = kAsymBand * (a < b ? a : b);
+        if (lambda <= band && lambda >= -band) {
+            constexpr double kLogE0 = 0.12078223763524522;  // ln(2/sqrt(pi))
+            constexpr double kLogE0Lo = 4.1797047492946264e-18;
+            const bool lower_small = lambda >= 0;  // the side below the mean is I_x(a, b)
+            // f >= 0; its rounding may leave it just below 0 at the mean
+            const double f = dev.hi + dev.lo > 0 ? dev.hi + dev.lo : 0.0;
+            const double ls = lower_small ? asym_log_sum(a, b, f) : asym_log_sum(b, a, f);
+            DD r = dd_sub(DD{kLogE0, kLogE0Lo}, dev);
+            r = dd_add(dd_add(r, -shape_memo.bcorr), ls);
+            if (upper != lower_small) return {r, log_pref};
+            return {DD{log1p(-exp_dd(r)), 0.0}, log_pref};
+        }
+    }
     // ln I_x(a, b) (on_x) or ln I_y(b, a) from its own fraction: the
     // prefactor over the side's first shape, over K.
     auto side = [&](bool on_x, int max_pairs, bool* converged) {
@@ -199,9 +468,31 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
         return dd_add(dd_sub(lp, on_x ? shape_memo.log_a : shape_memo.log_b), -log_k);
     };
     const DD log_direct = side(direct_x, kMaxPairs, nullptr);
-    if (upper != direct_x) return {log_direct, log_pref};
+    // The complement of the direct side by its small-shape form: the direct
+    // side's first shape small, its point the smaller one.
+    const double direct_shape = direct_x ? a : b;
+    const double direct_point = direct_x ? x : y;
+    const bool small_shape = direct_shape <= kSmallShape && direct_point <= 0.5;
+    if (upper != direct_x) {
+        if (log_wanted && log_direct.hi > kLogNearOne && small_shape) {
+            const double l =
+                log_small_shape_complement(direct_x ? b : a, direct_shape, direct_point, log(direct_point));
+            return {DD{log1p(-exp(l)), 0.0}, log_pref};
+        }
+        if (log_wanted && log_direct.hi > kLogNearOne && s >= kOtherMinPoint) {
+            // ln(1 - c) from the complement c itself where its fraction settles.
+            bool converged;
+            const DD log_other = side(!direct_x, kOtherPairs, &converged);
+            if (converged) return {DD{log1p(-exp_dd(log_other)), 0.0}, log_pref};
+        }
+        return {log_direct, log_pref};
+    }
     double e = exp_dd(log_direct);
     if (e > 1) e = 1;
+    if (e > kComplementFromOther && small_shape) {
+        return {DD{log_small_shape_complement(direct_x ? b : a, direct_shape, direct_point, log(direct_point)), 0.0},
+                log_pref};
+    }
     if (e > kComplementFromOther && s >= kOtherMinPoint) {
         // 1 - e would lose the leading bits of a small complement (tiny
         // shapes put almost all of the mass on one side whatever x): its own
@@ -215,12 +506,9 @@ Eval evaluate(double a, double b, double x, double y, bool upper, double small_l
 
 }  // namespace
 
-double log_beta(double a, double b) {
-    if (a > b) {
-        const double t = a;
-        a = b;
-        b = t;
-    }
+namespace {
+
+double log_beta_of(double a, double b) {
     if (b < 8) return (lgamma(a) + lgamma(b)) - lgamma(a + b);
     const double n = a + b;
     const double c = lgamma_correction(b) - lgamma_correction(n);
@@ -233,15 +521,49 @@ double log_beta(double a, double b) {
     return (((0.5 * (l - log(b)) + kLogSqrt2Pi) - (a * l + b * log1p(a / b))) + lgamma_correction(a)) + c;
 }
 
+// The last pair's ln B, per thread: the quantiles and the far tails ask for
+// it on every element with the same shapes.
+struct LogBetaMemo {
+    std::uint64_t a = 0, b = 0;
+    double value = 0;
+};
+thread_local LogBetaMemo log_beta_memo;
+
+}  // namespace
+
+double log_beta(double a, double b) {
+    if (a > b) {
+        const double t = a;
+        a = b;
+        b = t;
+    }
+    LogBetaMemo& m = log_beta_memo;
+    if (m.a == bits_of(a) && m.b == bits_of(b) && (m.a | m.b) != 0) return m.value;
+    m.value = log_beta_of(a, b);
+    m.a = bits_of(a);
+    m.b = bits_of(b);
+    return m.value;
+}
+
 double log_beta_inc_tiny(double a, double b, double log_x) { return ((a * log_x) - log(a)) - log_beta(a, b); }
 
-DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out, double small_lo) {
+DD log_beta_inc_tiny_dd(double a, double b, DD log_x) {
+    return dd_add(dd_add(dd_mul(log_x, a), -log(a)), -log_beta(a, b));
+}
+
+DD log_beta_prefactor(double a, double b, double x, double y, double small_lo) {
+    const bool x_small = x <= y;
+    return log_prefactor(a, b, x_small ? x : y, small_lo, x_small);
+}
+
+DD log_beta_inc_dd(double a, double b, double x, double y, bool upper, double* log_pref_out, double small_lo,
+                   bool log_wanted) {
     if (x != x || y != y || a != a || b != b) return DD{kNaN, 0.0};
     if (x <= 0 || y <= 0) {
         const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
         return DD{one ? 0.0 : -kInf, 0.0};
     }
-    const Eval ev = evaluate(a, b, x, y, upper, small_lo);
+    const Eval ev = evaluate(a, b, x, y, upper, small_lo, log_wanted);
     if (log_pref_out) *log_pref_out = ev.log_pref;
     return ev.log_value;
 }
@@ -253,7 +575,7 @@ double beta_inc(double a, double b, double x, double y, bool upper, bool log_p, 
         const bool one = (x <= 0) == upper;  // I_0 = 0, I_1 = 1
         return log_p ? (one ? 0.0 : -kInf) : (one ? 1.0 : 0.0);
     }
-    const Eval ev = evaluate(a, b, x, y, upper, small_lo);
+    const Eval ev = evaluate(a, b, x, y, upper, small_lo, log_p);
     if (log_pref_out) *log_pref_out = ev.log_pref;
     return log_p ? ev.log_value.hi + ev.log_value.lo : exp_dd(ev.log_value);
 }
@@ -262,10 +584,9 @@ namespace {
 
 // The upper quantile z of the standard normal to about 4e-4 (Abramowitz and
 // Stegun 26.2.23), for starting values.
-double rough_normal_upper_quantile(double p) {
-    const bool upper = p < 0.5;
-    const double q = upper ? p : 1 - p;
-    const double w = std::sqrt(-2 * log(q));
+double rough_normal_upper_quantile(double lp) {
+    const bool upper = lp < -0.6931471805599453;
+    const double w = std::sqrt(-2 * (upper ? lp : log(-expm1(lp))));
     const double z = w - (2.515517 + (0.802853 + 0.010328 * w) * w) / (1 + (1.432788 + (0.189269 + 0.001308 * w) * w) * w);
     return upper ? z : -z;
 }
@@ -291,8 +612,9 @@ Iterate at_logit(bool on_x, double v) {
 
 }  // namespace
 
-BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
-    const double lp = log(p);
+BetaPoint beta_inc_inv(double a, double b, double p, bool upper) { return beta_inc_inv_log(a, b, log(p), upper); }
+
+BetaPoint beta_inc_inv_log(double a, double b, double lp, bool upper) {
     const double lbeta = log_beta(a, b);
     // H is the requested tail as a function of u = ln(x/y); it rises with u
     // for the lower tail, falls for the upper one.
@@ -307,18 +629,32 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
         const double c = upper ? b : a;
         const double other = upper ? a : b;
         const double ls = ((lp + log(c)) + lbeta) / c;
-        if (ls < -1 && exp(ls) * (other + 1) < 0.2) {
+        // the same for the other side, whose tail is 1 - p (NaN unless asked for)
+        const bool own_tail = ls < -1 && exp(ls) * (other + 1) < 0.2;
+        const double ls_other = own_tail ? kNaN : ((log(-expm1(lp)) + log(other)) + lbeta) / other;
+        if (own_tail) {
             it = at_logit(!upper, ls);
             if (ls < -700) it.log_s = ls;
+        } else if (ls_other < -1 && exp(ls_other) * (c + 1) < 0.2) {
+            // a tiny shape puts the point far out on its own side
+            it = at_logit(upper, ls_other);
+            if (ls_other < -700) it.log_s = ls_other;
         } else {
-            const double z = rough_normal_upper_quantile(p);
+            // with the skewness of ln(x/y), (psi''(a) - psi''(b))/var^(3/2)
+            // (Cornish-Fisher), psi''(c) ~ -(1/c^2 + 1/c^3)
+            const double z = -sign * rough_normal_upper_quantile(lp);
             const double mean = (log(a / b) - 0.5 / a) + 0.5 / b;
-            const double sd = std::sqrt(((1 / a + 0.5 / (a * a)) + 1 / b) + 0.5 / (b * b));
-            it = at_logit(true, mean - sign * (z * sd));
+            const double var = ((1 / a + 0.5 / (a * a)) + 1 / b) + 0.5 / (b * b);
+            const double sd = std::sqrt(var);
+            const double k3 = (1 / (b * b) + 1 / (b * b * b)) - (1 / (a * a) + 1 / (a * a * a));
+            const double skew = k3 / (var * sd);
+            const double w = (skew > -1 && skew < 1 && z > -4 && z < 4) ? z + skew * ((z * z - 1) / 6) : z;
+            it = at_logit(true, mean + w * sd);
         }
     }
 
     double lo = -kInf, hi = kInf;  // bracket of u
+    double last_slope = kNaN;
     for (int step = 0; step < kMaxSteps; ++step) {
         const double u = it.on_x ? it.log_s - log(it.t) : log(it.t) - it.log_s;
         // ln H and its first two derivatives in u:
@@ -334,6 +670,11 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
                 lh = li;
                 g1 = sign * c;
                 g2 = 0;
+            } else if (c <= kSmallShape) {
+                // 1 - I_s loses its leading bits: its own small-shape form
+                lh = log_small_shape_complement(it.on_x ? b : a, c, it.s, it.log_s);
+                g1 = sign * ((c * -expm1(lh)) / exp(lh));
+                g2 = g1 * c - g1 * g1;
             } else {
                 const double i = exp(li);
                 lh = log1p(-i);
@@ -348,6 +689,7 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
             g1 = sign * exp(ev.log_pref - lh);
             g2 = g1 * (a * y - b * x) - g1 * g1;
         }
+        last_slope = g1;
         const double r = lh - lp;
         // Done when ln H meets ln p within its own rounding.
         const double noise = 0x1p-51 * (lp < -1 ? -lp : 1.0);
@@ -370,10 +712,14 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
         // Steps in the last bits are Newton's own (the bracket, rounded as u
         // is, cannot judge them); larger ones stay inside it.
         const bool last_bits = du > -0x1p-26 && du < 0x1p-26;
+        // Halley's step from a residual below 2^-20 leaves one of order its
+        // cube, below 2^-58: it is the last (no evaluation to confirm it).
+        bool final_step = r > -0x1p-20 && r < 0x1p-20;
         if (!last_bits && (!(un < hi) || !(un > lo))) {
             // Outside the bracket: halve it, or the way to its finite end.
             const double target = lo > -kInf && hi < kInf ? 0.5 * (lo + hi) : (lo > -kInf ? 0.5 * (u + lo) : 0.5 * (u + hi));
             du = target - u;
+            final_step = false;
         }
         const double dv = it.on_x ? du : -du;  // the step in ln(s/t)
         if (it.s >= kTiny && dv > -1 && dv < 1) {
@@ -399,9 +745,12 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
             it = at_logit(it.on_x, v);
             if (v < -700) it.log_s = v;
         }
+        if (final_step) break;
     }
     BetaPoint pt;
     pt.small_lo = 0.0;
+    pt.log_small_lo = 0.0;
+    pt.slope = last_slope;
     pt.x_small = it.on_x;
     pt.log_small = it.log_s;
     pt.x = it.on_x ? it.s : it.t;
@@ -412,7 +761,9 @@ BetaPoint beta_inc_inv(double a, double b, double p, bool upper) {
 BetaPoint split_point(double p1, double p2, double q1, double q2) {
     BetaPoint pt;
     pt.log_small = kNaN;
+    pt.log_small_lo = 0.0;
     pt.small_lo = 0.0;
+    pt.slope = kNaN;
     constexpr double kSplitMax = 0x1p990;  // Dekker's split overflows beyond 2^995
     constexpr double kRatioMin = 1.1850648642339810e-269;  // e^-620
     const double P = p1 * p2;
@@ -438,13 +789,16 @@ BetaPoint split_point(double p1, double p2, double q1, double q2) {
         if (pt.x_small != (pt.x <= pt.y)) pt.small_lo = 0.0;  // a tie near 1/2 rounded the other way
         return pt;
     }
-    // Far apart or out of range: the logarithms serve.
-    const double lp = log(p1) + log(p2);
-    const double lq = log(q1) + log(q2);
-    pt.x_small = lp <= lq;
-    const double gap = pt.x_small ? lp - lq : lq - lp;  // ln(small/large) <= 0
-    const double r = exp(gap);
-    pt.log_small = gap - log1p(r);
+    // Far apart or out of range: the logarithms serve, in double-double (in
+    // the deep tails the prefactor raises the smaller to a large power).
+    const DD lp = dd_add(log_dd(p1), log_dd(p2));
+    const DD lq = dd_add(log_dd(q1), log_dd(q2));
+    pt.x_small = lp.hi + lp.lo <= lq.hi + lq.lo;
+    const DD gap = pt.x_small ? dd_sub(lp, lq) : dd_sub(lq, lp);  // ln(small/large) <= 0
+    const double r = exp(gap.hi);
+    const DD ls = dd_add(gap, -log1p(r));
+    pt.log_small = ls.hi;
+    pt.log_small_lo = ls.lo;
     const double s = exp(pt.log_small);
     pt.x = pt.x_small ? s : 1 / (1 + r);
     pt.y = pt.x_small ? 1 / (1 + r) : s;

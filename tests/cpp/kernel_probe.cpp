@@ -419,6 +419,37 @@ void tail_grid(Grid& g) {
     GRID3("qbinom_upper", P, Trials, Prob, qbinom_upper(a, b, c));
     GRID3("pt_upper", X, Dof, F, pt_upper(a, b, c));
     GRID2("qt_upper", P, Dof, qt_upper(a, b));
+
+    // Their accurate functions, both tails and log_p, with shapes up to 1e15
+    // (the asymptotic expansion near the mean) and log p down to -1e4.
+    const std::vector<double> ShB = {kNaND, 0.0, 1e-10, 0.3, 2.5, 150.0, 1e4, 1e15, kInfD};
+    const std::vector<double> UnitB = {kNaND, 0.0, 1e-300, 1e-10, 0.01, 0.3, 0.5, 0.7, 0.99, 1 - 1e-10, 1.0};
+    const std::vector<double> XB = {kNaND, -kInfD, -1e10, -2.0, -0.0, 1e-300, 0.3, 1.0, 3.0, 40.0, 1e10, 1e300, kInfD};
+    const std::vector<double> PB = {kNaND, 0.0, 1e-300, 1e-10, 0.01, 0.5, 0.8, 1 - 1e-12, 1.0, 1.5};
+    const std::vector<double> LogPB = {kNaND, -kInfD, -1e4, -700.0, -23.0, -0.7, -1e-12, -0.0, 0.5};
+    const std::vector<double> DofB = {kNaND, 0.0, 1e-3, 1.0, 2.0, 4.5, 30.0, 1e6, 1e20, 1e200, kInfD};
+    const std::vector<double> ShF = {kNaND, 1e-3, 0.5, 4.0, 120.0, 2000.0, 1e15, 1e200, kInfD};
+    const std::vector<std::int64_t> TrialsB = {-1, 0, 1, 50, 2000000, 9007199254740992};
+    const std::vector<std::int64_t> BinomXB = {-1, 0, 1, 25, 999999, 1000000, 4503599627370496, 9007199254740991};
+    const std::vector<double> ProbB = {kNaND, 0.0, 1e-15, 0.3, 0.5, 0.99, 1.0, 1.1};
+    for (bool lower : kFlags) {
+        for (bool lg : kFlags) {
+            const std::string tag = std::string(lower ? "" : ",upper") + (lg ? ",log" : "");
+            const std::vector<double>& QP = lg ? LogPB : PB;
+            GRID3(("dbeta_accurate" + tag).c_str(), UnitB, ShB, ShB, dbeta_accurate(a, b, c, lg));
+            GRID3(("pbeta_accurate" + tag).c_str(), UnitB, ShB, ShB, pbeta_accurate(a, b, c, lg, lower));
+            GRID3(("qbeta_accurate" + tag).c_str(), QP, ShB, ShB, qbeta_accurate(a, b, c, lower, lg));
+            GRID3(("df_accurate" + tag).c_str(), XB, ShF, ShF, df_accurate(a, b, c, lg));
+            GRID3(("pf_accurate" + tag).c_str(), XB, ShF, ShF, pf_accurate(a, b, c, lg, lower));
+            GRID3(("qf_accurate" + tag).c_str(), QP, ShF, ShF, qf_accurate(a, b, c, lower, lg));
+            GRID3(("dbinom_accurate" + tag).c_str(), BinomXB, TrialsB, ProbB, dbinom_accurate(a, b, c, lg));
+            GRID3(("pbinom_accurate" + tag).c_str(), BinomXB, TrialsB, ProbB, pbinom_accurate(a, b, c, lg, lower));
+            GRID3(("qbinom_accurate" + tag).c_str(), QP, TrialsB, ProbB, qbinom_accurate(a, b, c, lower, lg));
+            GRID2(("dt_accurate" + tag).c_str(), XB, DofB, dt_accurate(a, b, lg));
+            GRID2(("pt_accurate" + tag).c_str(), XB, DofB, pt_accurate(a, b, lg, lower));
+            GRID2(("qt_accurate" + tag).c_str(), QP, DofB, qt_accurate(a, b, lower, lg));
+        }
+    }
 }
 
 void run_grid(long stride) {

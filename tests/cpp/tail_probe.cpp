@@ -126,6 +126,23 @@ void add_beta(Table& t) {
     };
 }
 
+// The accurate functions of the beta family and t: dX x params... log,
+// pX x params... log_p lower_tail, qX p params... lower_tail log_p.
+void add_beta_family(Table& t) {
+    t["dbeta_accurate"] = [](const Args& a) { return dbeta_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3])); };
+    t["pbeta_accurate"] = [](const Args& a) { return pbeta_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["qbeta_accurate"] = [](const Args& a) { return qbeta_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["df_accurate"] = [](const Args& a) { return df_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3])); };
+    t["pf_accurate"] = [](const Args& a) { return pf_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["qf_accurate"] = [](const Args& a) { return qf_accurate(d(a[0]), d(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["dbinom_accurate"] = [](const Args& a) { return dbinom_accurate(i(a[0]), i(a[1]), d(a[2]), f(a[3])); };
+    t["pbinom_accurate"] = [](const Args& a) { return pbinom_accurate(i(a[0]), i(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["qbinom_accurate"] = [](const Args& a) { return qbinom_accurate(d(a[0]), i(a[1]), d(a[2]), f(a[3]), f(a[4])); };
+    t["dt_accurate"] = [](const Args& a) { return dt_accurate(d(a[0]), d(a[1]), f(a[2])); };
+    t["pt_accurate"] = [](const Args& a) { return pt_accurate(d(a[0]), d(a[1]), f(a[2]), f(a[3])); };
+    t["qt_accurate"] = [](const Args& a) { return qt_accurate(d(a[0]), d(a[1]), f(a[2]), f(a[3])); };
+}
+
 }  // namespace
 
 int main() {
@@ -135,6 +152,7 @@ int main() {
     add_gamma(table);
     add_gamma_accurate(table);
     add_beta(table);
+    add_beta_family(table);
     std::string line;
     while (std::getline(std::cin, line)) {
         std::istringstream in(line);
