@@ -109,6 +109,9 @@ void ScalarCall::take_lock_back() {
 }
 
 bool ScalarCall::check() {
+    // Once cancelled, every later check says so: a draw made of several
+    // loops (a normal, then a gamma) stops in each.
+    if (cancel_.load(std::memory_order_relaxed)) return true;
     // Not from a call that a signal handler makes (with no ScalarCall of its
     // own) during a look: it returns with the interpreter lock it came with.
     if (looking_) return false;
@@ -129,6 +132,7 @@ bool ScalarCall::check() {
     looking_ = true;
     const bool raised = PyErr_CheckSignals() != 0;
     looking_ = false;
+    if (raised) cancel_.store(true);
     return raised;
 }
 

@@ -150,6 +150,12 @@ Bytes block_power(const Wide& blocks) {
 
 BlockJump::BlockJump(const Wide& blocks) : blocks_(blocks), poly_(block_power(blocks)) {}
 
+BlockJump::BlockJump(const BlockJump& half, const Wide& blocks) : blocks_(blocks), poly_(square_mod(half.poly_)) {
+    for (Wide extra = blocks - half.blocks_.times(2); !extra.is_zero(); extra -= Wide(1)) {
+        poly_ = times_block_mod(poly_);
+    }
+}
+
 void BlockJump::apply(Mt19937_64::Words& words) const {
     constexpr std::size_t n = Mt19937_64::kWords;
     constexpr std::size_t m = Mt19937_64::kMiddle;
@@ -192,7 +198,7 @@ void BlockJump::apply(Mt19937_64::Words& words) const {
 // each); longer ones jump.
 constexpr std::uint64_t kJumpFromBlocks = 64;
 
-void Mt19937_64::advance(const Wide& n, const BlockJump* stride) {
+void Mt19937_64::advance(const Wide& n, const BlockJump* const* parts, std::size_t count) {
     if (n.is_zero()) return;
     // The last output skipped is word o of this block's run: in block K of
     // it, at index r.
@@ -201,13 +207,16 @@ void Mt19937_64::advance(const Wide& n, const BlockJump* stride) {
     const Wide blocks = o.divide(static_cast<std::uint32_t>(kWords), &r);
     if (!blocks.is_zero()) {
         // One refill puts a reached block in place (the seeded words are not
-        // one); the rest is a jump, or refills for a short rest.
+        // one); the rest is prepared jumps, then a jump or refills for what
+        // they leave.
         refill();
         Wide rest = blocks - Wide(1);
-        if (stride != nullptr && !(rest < stride->blocks())) {
-            stride->apply(x_);
-            block_start_ += stride->blocks().times(static_cast<std::uint32_t>(kWords));
-            rest -= stride->blocks();
+        for (std::size_t p = 0; p < count; ++p) {
+            const BlockJump& jump = *parts[p];
+            if (rest < jump.blocks()) continue;
+            jump.apply(x_);
+            block_start_ += jump.blocks().times(static_cast<std::uint32_t>(kWords));
+            rest -= jump.blocks();
         }
         if (!(rest < Wide(kJumpFromBlocks))) {
             const BlockJump jump(rest);
@@ -218,6 +227,34 @@ void Mt19937_64::advance(const Wide& n, const BlockJump* stride) {
         for (std::uint64_t k = 0; k < rest.w[0]; ++k) refill();
     }
     i_ = static_cast<std::size_t>(r) + 1;
+}
+
+// Whole blocks of 2^bits outputs, less one.
+static Wide stride_blocks(unsigned bits) {
+    std::uint32_t rest;
+    return Wide::power_of_two(bits).divide(static_cast<std::uint32_t>(Mt19937_64::kWords), &rest) - Wide(1);
+}
+
+const BlockJump& StrideJumps::part(unsigned b) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    while (parts_.size() <= b) {
+        const unsigned k = static_cast<unsigned>(parts_.size());
+        if (k == 0) {
+            parts_.push_back(std::make_unique<BlockJump>(stride_blocks(bits_)));
+        } else {
+            parts_.push_back(std::unique_ptr<BlockJump>(new BlockJump(*parts_.back(), stride_blocks(bits_ + k))));
+        }
+    }
+    return *parts_[b];
+}
+
+void StrideJumps::advance(Mt19937_64& gen, std::uint32_t k) {
+    const BlockJump* parts[32];
+    std::size_t count = 0;
+    for (unsigned b = 32; b-- > 0;) {
+        if ((k >> b) & 1u) parts[count++] = &part(b);
+    }
+    gen.advance(Wide::power_of_two(bits_).times(k), parts, count);
 }
 
 }  // namespace zorvana

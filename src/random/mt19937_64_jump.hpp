@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "random/mt19937_64.hpp"
@@ -34,8 +36,36 @@ public:
     void apply(Mt19937_64::Words& words) const;
 
 private:
+    friend class StrideJumps;
+    // A jump of twice half's blocks and `extra` more: one squaring.
+    BlockJump(const BlockJump& half, const Wide& blocks);
+
     Wide blocks_;
     std::vector<unsigned char> poly_;  // t^(312 blocks) mod phi, bit i = bit i % 8 of byte i / 8
+};
+
+// Jumps of k * 2^bits outputs, for k from 1 to 2^32 - 1 and bits from 96 to
+// 256 (the distances between spawned engines), from prepared parts: part b
+// covers the whole blocks of 2^(bits + b) outputs but one. A jump applies
+// the parts of k's bits and refills for what they leave (under 64 blocks);
+// k = 1 takes part 0 alone. Part 0 is made on first use (one squaring per
+// bit of its block count), each further part from the one below it with one
+// squaring; all are kept for the next jumps. Safe to use from several threads.
+class StrideJumps {
+public:
+    explicit StrideJumps(unsigned bits) : bits_(bits) {}
+    StrideJumps(const StrideJumps&) = delete;
+    StrideJumps& operator=(const StrideJumps&) = delete;
+
+    // Moves gen on by k * 2^bits outputs, as advance(k * 2^bits) would.
+    void advance(Mt19937_64& gen, std::uint32_t k);
+
+private:
+    const BlockJump& part(unsigned b);
+
+    unsigned bits_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<BlockJump>> parts_;
 };
 
 }  // namespace zorvana
