@@ -53,7 +53,11 @@ void after_fork_in_child() { g_main_thread = static_cast<unsigned long>(PyThread
 
 int num_threads() { return g_threads.load(std::memory_order_relaxed); }
 
-void set_num_threads(int n) { g_threads.store(n < 1 ? 1 : n); }
+void set_num_threads(int n) {
+    g_threads.store(n < 1 ? 1 : n);
+    // The workers beyond the new count leave once idle.
+    pool_keep_workers(static_cast<std::size_t>(n < 1 ? 0 : n - 1));
+}
 
 int initial_num_threads() {
     if (const char* env = std::getenv("ZORVANA_NUM_THREADS")) {
