@@ -473,7 +473,8 @@ def elementwise(fam, prefix):
     if flag:
         params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix)))
     if prefix in "pq":
-        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix)))
+        params.append(param("lower_tail", "bool, 0 or 1, or array of bool; default True (also for None)",
+                            tail_note(fam, prefix)))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
     invalid = fam.invalid + (", or p outside [0, 1]" if prefix == "q" else "")

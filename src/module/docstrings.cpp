@@ -565,7 +565,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -611,7 +611,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -651,7 +651,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -693,7 +693,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -736,7 +736,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -774,7 +774,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -822,7 +822,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -864,7 +864,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -908,7 +908,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -959,7 +959,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1006,7 +1006,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1046,7 +1046,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1088,7 +1088,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1125,7 +1125,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1173,7 +1173,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1213,7 +1213,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1254,7 +1254,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -1292,7 +1292,7 @@ mu : float or array_like, default 0
     Location mu, the mean.
 sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1336,7 +1336,7 @@ p : float or array_like
     Probability in [0, 1].
 prob : float or array_like
     Probability of a 1, in [0, 1].
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 
@@ -1369,7 +1369,7 @@ a : float or array_like
     First shape, a >= 0.
 b : float or array_like
     Second shape, b >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1403,7 +1403,7 @@ n_trials : int or array_like
     Number of trials, an integer >= 0 (a float is truncated toward zero).
 prob : float or array_like
     Success probability of each trial, in [0, 1].
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 
@@ -1436,7 +1436,7 @@ mu : float or array_like
 sigma : float or array_like
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1470,7 +1470,7 @@ p : float or array_like
     Probability in [0, 1].
 dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1512,7 +1512,7 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like
     Rate >= 0, the reciprocal of the mean.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1547,7 +1547,7 @@ df1 : float or array_like
 df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1582,7 +1582,7 @@ shape : float or array_like
 scale : float or array_like
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1625,7 +1625,7 @@ shape : float or array_like
     Shape alpha >= 0.
 scale : float or array_like
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1665,7 +1665,7 @@ mu : float or array_like
 sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1701,7 +1701,7 @@ mu : float or array_like
     Mean of log(X).
 sigma : float or array_like
     Standard deviation of log(X), sigma >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1737,7 +1737,7 @@ mu : float or array_like
     Location mu, the mean and median.
 sigma : float or array_like
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1770,7 +1770,7 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like
     Mean lambda >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 
@@ -1810,7 +1810,7 @@ p : float or array_like
 dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1852,7 +1852,7 @@ a : float or array_like
     Lower end.
 b : float or array_like
     Upper end, b > a.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -1886,7 +1886,7 @@ shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
 scale : float or array_like
     Scale lambda, at least 2^-52 (about 2.2e-16).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
