@@ -225,8 +225,9 @@ py::int_ int_in(const py::tuple& t, std::size_t i, const char* name, const py::i
 // range, then the fields against each other (engine_state_fault).
 EngineState read_state(const py::tuple& t) {
     if (t.size() == 0) throw py::value_error("Engine state: empty");
-    const long long format = int_field(t, 0, "format").cast<long long>();
-    if (format != 1 && format != kPickleFormat) {
+    const py::int_ given = int_field(t, 0, "format");
+    const int format = given.equal(py::int_(1)) ? 1 : given.equal(py::int_(kPickleFormat)) ? kPickleFormat : 0;
+    if (format == 0) {
         throw py::value_error("Engine state of an unknown format; this build reads formats 1 and " +
                               std::to_string(kPickleFormat));
     }

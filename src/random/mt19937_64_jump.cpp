@@ -264,12 +264,15 @@ void BlockJump::apply(Mt19937_64::Words& words) const {
     // highest byte first. y is a run of words whose last 312 are the window
     // (from a line's start: it moves on by eight words a step).
     const std::size_t bytes = poly_.size();
-    std::uint64_t* const y = y_buffer.get(kN + 8 * bytes);  // past the first window every word is computed before it is read
+    // Past the first window every word is computed before it is read.
+    std::uint64_t* const y = y_buffer.get(kN + 8 * bytes);
     std::fill(y, y + kN, 0);
     std::size_t at = 0;
     for (std::size_t b = bytes; b-- > 0;) {
         if (b + 1 < bytes) {
-            for (std::size_t k = 0; k < 8; ++k) y[at + kN + k] = Mt19937_64::twist(y[at + k], y[at + k + 1], y[at + k + m]);
+            for (std::size_t k = 0; k < 8; ++k) {
+                y[at + kN + k] = Mt19937_64::twist(y[at + k], y[at + k + 1], y[at + k + m]);
+            }
             at += 8;
         }
         const unsigned c = poly_[b];
