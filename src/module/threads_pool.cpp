@@ -94,11 +94,13 @@ private:
         const std::uint64_t seen = generation_;
         while (live_ < n) {
             std::size_t number = 0;
-            while (number < numbers_.size() && numbers_[number]) ++number;
-            if (number == numbers_.size()) numbers_.push_back(0);
-            std::thread worker([this, seen, number] { work(seen, number); });
-            worker.detach();
-            numbers_[number] = 1;
+            while (number < workers_.size() && state_[number] != kFree) ++number;
+            if (number == workers_.size()) {
+                workers_.emplace_back();
+                state_.push_back(kFree);
+            }
+            workers_[number] = std::thread([this, seen, number] { work(seen, number); });
+            state_[number] = kLive;
             ++live_;
         }
     }
@@ -111,10 +113,16 @@ public:
     }
 
 private:
-    // (Under mutex_.)
+    // (Under mutex_.) Threads stay joinable, as a forked child expects of
+    // its parent's; those that left are joined here, on the next change.
     void keep(std::size_t n) {
         if (n < keep_) wake_.notify_all();
         keep_ = n;
+        for (std::size_t k = 0; k < workers_.size(); ++k) {
+            if (state_[k] != kLeft) continue;
+            workers_[k].join();  // it holds nothing: it let the mutex go as it returned
+            state_[k] = kFree;
+        }
     }
 
     void work(std::uint64_t seen, std::size_t number) {
@@ -122,7 +130,7 @@ private:
         for (;;) {
             wake_.wait(lock, [&] { return generation_ != seen || number >= keep_; });
             if (number >= keep_) {
-                numbers_[number] = 0;
+                state_[number] = kLeft;
                 --live_;
                 return;
             }
@@ -149,9 +157,12 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    // Workers alive, and which numbers they hold (under mutex_).
+    // The workers by number, what each number stands for, and how many are
+    // alive (under mutex_).
+    enum : char { kFree, kLive, kLeft };
+    std::vector<std::thread> workers_;
+    std::vector<char> state_;
     std::size_t live_ = 0;
-    std::vector<char> numbers_;
     std::size_t keep_ = std::numeric_limits<std::size_t>::max();
     std::uint64_t generation_ = 0;
     PoolJob job_;
