@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -364,16 +363,6 @@ std::unique_ptr<Engine> engine_jumped(const Engine& e, const CountArg& jumps) {
     return engine_of_snapshot(s);
 }
 
-// The jumps between spawned engines of a span (2^span outputs apart), one
-// set per span, made on first use and kept for the process.
-StrideJumps& spawn_strides(unsigned child_span) {
-    static std::once_flag made[Engine::kRootSpan / Engine::kSpawnBits + 1];
-    static StrideJumps* strides[Engine::kRootSpan / Engine::kSpawnBits + 1];
-    const unsigned k = child_span / Engine::kSpawnBits;
-    std::call_once(made[k], [k, child_span]() { strides[k] = new StrideJumps(child_span); });
-    return *strides[k];
-}
-
 // The engine is held for the whole call, the interpreter lock released while
 // each jump runs; between two children the call looks for a signal whose
 // handler raised (a Ctrl-C): it then ends with that exception, the children
@@ -394,14 +383,24 @@ py::list engine_spawn(Engine& e, const CountArg& count) {
                               "spawned " + std::to_string(e.spawned()));
     }
     const unsigned child_span = e.span() - Engine::kSpawnBits;
-    StrideJumps& strides = spawn_strides(child_span);
+    StrideJumps& strides = StrideJumps::shared();
+    // The first child is e.spawned() + 1 strides on; each next one a stride further.
+    const auto first = static_cast<std::uint32_t>(e.spawned() + 1);
+    // The jumps this takes, where not made yet (the first spawn in a process):
+    // a squaring at a time, looking for a Ctrl-C between them.
+    while (!strides.ready(child_span, first)) {
+        {
+            const py::gil_scoped_release nogil;
+            strides.make_next();
+        }
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
     Mt19937_64 gen(0);
     gen.set_state(e.generator().state());
     for (std::uint64_t k = 0; k < n; ++k) {
         {
             const py::gil_scoped_release nogil;
-            // The first child is e.spawned() + 1 strides on; each next one a stride further.
-            strides.advance(gen, k == 0 ? static_cast<std::uint32_t>(e.spawned() + 1) : 1u);
+            strides.advance(gen, child_span, k == 0 ? first : 1u);
         }
         if (PyErr_CheckSignals() != 0) throw py::error_already_set();
         const Mt19937_64::State child = gen.state();

@@ -316,32 +316,44 @@ void Mt19937_64::advance(const Wide& n, const BlockJump* const* parts, std::size
     i_ = static_cast<std::size_t>(r) + 1;
 }
 
-// Whole blocks of 2^bits outputs, less one.
-static Wide stride_blocks(unsigned bits) {
+// Whole blocks of 2^j outputs, less one.
+static Wide stride_blocks(unsigned j) {
     std::uint32_t rest;
-    return Wide::power_of_two(bits).divide(static_cast<std::uint32_t>(Mt19937_64::kWords), &rest) - Wide(1);
+    return Wide::power_of_two(j).divide(static_cast<std::uint32_t>(Mt19937_64::kWords), &rest) - Wide(1);
 }
 
-const BlockJump& StrideJumps::part(unsigned b) {
+StrideJumps& StrideJumps::shared() {
+    static StrideJumps* const jumps = new StrideJumps;  // for the process
+    return *jumps;
+}
+
+unsigned StrideJumps::highest(unsigned bits, std::uint32_t k) {
+    unsigned top = 0;
+    while (top < 31 && (k >> (top + 1)) != 0) ++top;
+    return bits + top;
+}
+
+bool StrideJumps::ready(unsigned bits, std::uint32_t k) const {
+    return highest(bits, k) < made_.load(std::memory_order_acquire);
+}
+
+void StrideJumps::make_next() {
     const std::lock_guard<std::mutex> lock(mutex_);
-    while (parts_.size() <= b) {
-        const unsigned k = static_cast<unsigned>(parts_.size());
-        if (k == 0) {
-            parts_.push_back(std::make_unique<BlockJump>(stride_blocks(bits_)));
-        } else {
-            parts_.push_back(std::unique_ptr<BlockJump>(new BlockJump(*parts_.back(), stride_blocks(bits_ + k))));
-        }
-    }
-    return *parts_[b];
+    const unsigned j = made_.load(std::memory_order_relaxed);
+    if (j > kLast) return;
+    // 2^(j+1) outputs hold twice the blocks of 2^j and one or two more.
+    parts_[j].reset(j == kFirst ? new BlockJump(stride_blocks(j)) : new BlockJump(*parts_[j - 1], stride_blocks(j)));
+    made_.store(j + 1, std::memory_order_release);
 }
 
-void StrideJumps::advance(Mt19937_64& gen, std::uint32_t k) {
+void StrideJumps::advance(Mt19937_64& gen, unsigned bits, std::uint32_t k) {
+    while (!ready(bits, k)) make_next();
     const BlockJump* parts[32];
     std::size_t count = 0;
     for (unsigned b = 32; b-- > 0;) {
-        if ((k >> b) & 1u) parts[count++] = &part(b);
+        if ((k >> b) & 1u) parts[count++] = parts_[bits + b].get();
     }
-    gen.advance(Wide::power_of_two(bits_).times(k), parts, count);
+    gen.advance(Wide::power_of_two(bits).times(k), parts, count);
 }
 
 }  // namespace zorvana

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -45,27 +46,37 @@ private:
 };
 
 // Jumps of k * 2^bits outputs, for k from 1 to 2^32 - 1 and bits from 96 to
-// 256 (the distances between spawned engines), from prepared parts: part b
-// covers the whole blocks of 2^(bits + b) outputs but one. A jump applies
-// the parts of k's bits and refills for what they leave (under 64 blocks);
-// k = 1 takes part 0 alone. Part 0 is made on first use (one squaring per
-// bit of its block count), each further part from the one below it with one
-// squaring; all are kept for the next jumps. Safe to use from several threads.
+// 256 (the distances between spawned engines), from prepared parts: part j
+// covers the whole blocks of 2^j outputs but one. A jump applies the parts
+// of k's bits (j = bits + b for each bit b of k) and refills for what they
+// leave (under 64 blocks). The parts form one chain, each made from the one
+// below it with one squaring (part 9, of no blocks, is where it starts),
+// made on first use and kept for the process. One set serves every caller,
+// from any thread.
 class StrideJumps {
 public:
-    explicit StrideJumps(unsigned bits) : bits_(bits) {}
-    StrideJumps(const StrideJumps&) = delete;
-    StrideJumps& operator=(const StrideJumps&) = delete;
+    static constexpr unsigned kFirst = 9;         // 2^9 outputs: one block and a part
+    static constexpr unsigned kLast = 256 + 31;   // k * 2^256 for k below 2^32
 
-    // Moves gen on by k * 2^bits outputs, as advance(k * 2^bits) would.
-    void advance(Mt19937_64& gen, std::uint32_t k);
+    static StrideJumps& shared();
+
+    // Whether the parts that a jump of k * 2^bits needs are made.
+    bool ready(unsigned bits, std::uint32_t k) const;
+    // Makes the next part of the chain: about one squaring (the first call
+    // also builds the reduction tables). A caller can look for a Ctrl-C
+    // between calls.
+    void make_next();
+    // Moves gen on by k * 2^bits outputs, as advance(k * 2^bits) would,
+    // making the parts it lacks.
+    void advance(Mt19937_64& gen, unsigned bits, std::uint32_t k);
 
 private:
-    const BlockJump& part(unsigned b);
+    StrideJumps() = default;
+    static unsigned highest(unsigned bits, std::uint32_t k);
 
-    unsigned bits_;
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<BlockJump>> parts_;
+    std::mutex mutex_;                               // held while a part is made
+    std::atomic<unsigned> made_{kFirst};             // parts below this one are made
+    std::unique_ptr<BlockJump> parts_[kLast + 1];    // written once each, before made_ passes it
 };
 
 }  // namespace zorvana

@@ -112,8 +112,7 @@ int main() {
             for (int t = 0; t < 5; ++t) a.next();
             Mt19937_64 b(0);
             b.set_state(a.state());
-            StrideJumps strides(bits);
-            strides.advance(a, k);
+            StrideJumps::shared().advance(a, bits, k);
             b.advance(Wide::power_of_two(bits).times(k));
             const Mt19937_64::State x = a.state(), y = b.state();
             const bool same = x.words == y.words && x.next == y.next && x.outputs == y.outputs && a.next() == b.next();
