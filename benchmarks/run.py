@@ -824,7 +824,7 @@ def streams_section(zv, cfg):
     # steps and a new bit generator), in the same run.
     t_np = best_of(lambda: np.random.MT19937(cfg.seed).jumped(), reps, 1)
     print("  numpy MT19937.jumped(): %.3f ms" % (t_np * 1e3))
-    # The jumps of a span are prepared on its first spawn in the process (tens
+    # The stride jumps are prepared on the first spawn in the process (tens
     # of ms, once); the first child of a call costs one jump per set bit of
     # the spawn count it starts from, the others one jump each.
     e.spawn(1)
