@@ -40,7 +40,8 @@ available thread (zorvana.set_num_threads) at several sizes.
 
 Then a section on streams: draws with a parameter per element beside the
 constant-parameter array draw and numpy's Generator given the same arrays,
-and the milliseconds of Engine.advance, jumped and spawn.
+and the milliseconds of Engine.advance, jumped and spawn (a spawned engine
+beside numpy's MT19937.jumped()).
 
 Then the upper tails: the p- and q-functions with lower_tail=False beside
 scipy.stats sf and isf on the same arrays, inputs drawn from upper-tail
@@ -825,9 +826,22 @@ def streams_section(zv, cfg):
     e = zv.Engine(cfg.seed)
     print("  Engine.jumped(): %.2f ms; jumped(2**127 - 1): %.2f ms" % (
         best_of(lambda: e.jumped(), reps, 1) * 1e3, best_of(lambda: e.jumped(2 ** 127 - 1), reps, 1) * 1e3))
-    for count in (1, 100):
-        t = best_of(lambda: e.spawn(count), 1 if count > 1 else reps, 1)
-        print("  Engine.spawn(%d): %.2f ms (%.2f ms per engine)" % (count, t * 1e3, t * 1e3 / count))
+    # A spawned child beside numpy's MT19937.jumped() (one jump of 2^128
+    # steps and a new bit generator), in the same run.
+    t_np = best_of(lambda: np.random.MT19937(cfg.seed).jumped(), reps, 1)
+    print("  numpy MT19937.jumped(): %.3f ms" % (t_np * 1e3))
+    # The stride jumps are prepared on the first spawn in the process (tens
+    # of ms, once); the first child of a call costs one jump per set bit of
+    # the spawn count it starts from, the others one jump each.
+    e.spawn(1)
+    t = best_of(lambda: zv.Engine(cfg.seed).spawn(1), reps, 1)
+    print("  Engine(seed).spawn(1): %.3f ms (%.3f x MT19937.jumped())" % (t * 1e3, t / t_np))
+    for count in (100, 1000):
+        if cfg.quick and count > 100:
+            continue
+        t = best_of(lambda: e.spawn(count), 1 if count > 100 else reps, 1)
+        print("  Engine.spawn(%d): %.2f ms (%.3f ms per engine, %.3f x MT19937.jumped())" % (
+            count, t * 1e3, t * 1e3 / count, t / count / t_np))
     print("")
 
 

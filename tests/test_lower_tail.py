@@ -166,6 +166,32 @@ def test_unconvertible_flag_refused_as_a_bad_log_p(fn, bad):
     assert "lower_tail: numpy.ndarray[bool] = True" in messages[0]
 
 
+STRICT_CALLS = [("pnorm", 1.5, ()), ("qpois", 0.3, (3.5,)), ("pbinom", 4, (12, 0.4))]
+
+
+@pytest.mark.parametrize("fn,first,params", STRICT_CALLS)
+@pytest.mark.parametrize("flag,tail", [(None, True), (True, True), (0, False), (1, True), (np.False_, False),
+                                       (np.int8(1), True), (np.uint64(0), False)], ids=repr)
+def test_lower_tail_takes_bools_and_0_or_1(fn, first, params, flag, tail):
+    f = getattr(zv, fn)
+    assert same_bits(f(first, *params, lower_tail=flag), f(first, *params, lower_tail=tail))
+    assert same_bits(f(np.array([first]), *params, lower_tail=flag), f(np.array([first]), *params, lower_tail=tail))
+
+
+@pytest.mark.parametrize("fn,first,params", STRICT_CALLS)
+@pytest.mark.parametrize("flag", ["False", "", b"1", 1.0, NAN, np.float64(0.0), 2, -1, np.int64(2), [0, 1],
+                                  np.array([1, 0]), np.array([0.5]), 1j, object()], ids=repr)
+def test_lower_tail_refuses_what_is_no_flag(fn, first, params, flag):
+    f = getattr(zv, fn)
+    for x in (first, np.array([first, first])):
+        with pytest.raises(TypeError, match="lower_tail must be True or False"):
+            f(x, *params, lower_tail=flag)
+
+
+def test_log_flags_keep_their_conversion():
+    assert zv.pnorm(1.5, log_p="") == zv.pnorm(1.5) and zv.dnorm(1.5, log=0.5) == zv.dnorm(1.5, log=True)
+
+
 @pytest.mark.parametrize("fn", FUNCTIONS)
 def test_nan_parameters_give_nan(fn):
     f = getattr(zv, fn)

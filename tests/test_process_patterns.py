@@ -164,12 +164,33 @@ def test_long_scalar_calls_let_other_threads_run(name):
     assert longest_gap < 0.5 * (t1 - t0), (longest_gap, t1 - t0)
 
 
-@pytest.mark.parametrize("n", [1025, 10 ** 6, 2 ** 31 - 1])
-def test_set_num_threads_refuses_more_than_the_cap(n):
+@pytest.mark.parametrize("n,limit", [(n, "at most 1024") for n in (1025, 10 ** 6, 2 ** 31 - 1, 2 ** 31, 2 ** 64)] +
+                         [(-2 ** 63 - 1, "at least 1")])
+def test_set_num_threads_refuses_counts_out_of_range(n, limit):
     before = z.get_num_threads()
-    with pytest.raises(ValueError, match="at most 1024"):
+    with pytest.raises(ValueError, match=limit):
         z.set_num_threads(n)
     assert z.get_num_threads() == before
+
+
+@pytest.mark.skipif(not os.path.isdir("/proc/self/task"), reason="threads counted in /proc")
+def test_workers_beyond_the_count_leave():
+    out = run("""
+    import os, time, numpy as np, zorvana as z
+    def threads():
+        return len(os.listdir("/proc/self/task"))
+    base = threads()
+    z.set_num_threads(64)
+    z.qgamma(np.full(400000, 0.5), 3.0, 1.0)
+    many = threads()
+    z.set_num_threads(2)
+    for _ in range(500):
+        if threads() <= base + 1:
+            break
+        time.sleep(0.01)
+    print(many >= base + 63, threads() <= base + 1)
+    """)
+    assert out.split() == ["True", "True"]
 
 
 def test_repr_waits_for_a_draw_on_another_thread():

@@ -18,16 +18,19 @@ import zorvana as z
 from conftest import ROOT, build_cpp
 
 MASK64 = (1 << 64) - 1
+MT_SOURCES = ["src/random/variates.cpp", "src/random/mt19937_64_jump.cpp", "src/random/mt19937_64_charpoly.cpp",
+              "src/random/engine_state.cpp"]
 INF, NAN = math.inf, math.nan
 LEAST_SUBNORMAL = float(np.nextafter(0.0, 1.0))
 
 
 @pytest.fixture(scope="module")
 def mt_check(tmp_path_factory):
-    exe = build_cpp(tmp_path_factory.mktemp("mt"), "mt_check", ["tests/cpp/mt_check.cpp", "src/random/variates.cpp"])
+    exe = build_cpp(tmp_path_factory.mktemp("mt"), "mt_check", ["tests/cpp/mt_check.cpp"] + MT_SOURCES)
 
     def run(*lines):
-        out = subprocess.run([exe], input=("\n".join(lines) + "\n").encode(), stdout=subprocess.PIPE, check=True)
+        out = subprocess.run([exe], input=("\n".join(lines) + "\n").encode(), stdout=subprocess.PIPE, check=True,
+                             timeout=300)
         return out.stdout.decode().splitlines()
     return run
 
@@ -109,6 +112,17 @@ def test_generator_state_continues_the_stream(mt_check, k):
     assert (nxt, outputs) == ((k - 1) % 312 + 1 if k else 312, k)
     assert k or first_word == 5489  # fresh: the seeded words, refill due
     assert [int(w) for w in tail.split()] == raw_words(mt_check, 5489, k + 700)[k:]
+
+
+def test_rejection_loops_end_on_an_interrupt(mt_check):
+    # From words whose outputs are all 0 no attempt is ever accepted; each
+    # loop stops at the check that answers yes (the third, then the next).
+    assert mt_check("stuck 3") == ["nan nan nan 5"]
+
+
+@pytest.mark.parametrize("seed,bits,k", [(7, 224, 5), (9, 96, 2 ** 32 - 2), (3, 192, 1), (11, 160, 2 ** 31 + 12345)])
+def test_prepared_stride_jumps_equal_advance(mt_check, seed, bits, k):
+    assert mt_check("strides %d %d %d" % (seed, bits, k)) == ["same"]
 
 
 @pytest.mark.parametrize("word", [0, 1, 2 ** 11, 2 ** 63, 2 ** 64 - 1025, 2 ** 64 - 1024, 2 ** 64 - 1])

@@ -29,7 +29,8 @@ ENV = {
     "TSAN_OPTIONS": "halt_on_error=1:exitcode=23:die_after_fork=0",
 }
 LAYERS = ["kernels", "distributions", "accurate", "tails"]
-EXTRA = ["src/random/variates.cpp", "src/module/threads_pool.cpp", "src/random/engine_lock.cpp"]
+EXTRA = ["src/random/variates.cpp", "src/module/threads_pool.cpp", "src/random/engine_lock.cpp",
+         "src/random/mt19937_64_jump.cpp", "src/random/mt19937_64_charpoly.cpp", "src/random/engine_state.cpp"]
 
 TAIL_LINES = ["exp 0x1.8p+3", "log1p -0x1p-30", "lgamma 0x1.4p+1", "erfc 0x1.8p+2", "pow 0x1.8p+0 0x1p+5",
               "pnorm_upper 40 0 1 1", "pbinom_upper 40 100 0.3 0", "qbinom_upper 0.25 1000 0.3",
@@ -39,7 +40,9 @@ RUNS = [
     ("kernel_probe", ["--grid", "41"], []),
     ("discrete_probe", [], ["qbinom 0.3 100000 0.4", "pbinom 40000 100000 0.4", "qpois 0.7 5e4", "qbinom 1e-300 50 0.5"]),
     ("lanes_check", ["3000", "--inverse", "300", "sse2", "avx2", "avx512"], []),
-    ("mt_check", [], ["mt 5489 2000", "state 7 700 20", "word 12345678901", "last 0.3", "polar 0.25 0.5"]),
+    ("mt_check", [], ["mt 5489 2000", "state 7 700 20", "word 12345678901", "last 0.3", "polar 0.25 0.5",
+                      "stuck 2", "strides 7 224 3", "strides 9 128 1000001", "fault 5 700 none", "fault 5 7 zero-low",
+                      "fault 5 7 next"]),
     ("soft_ext_check", ["3000"], []),
     ("tail_probe", [], TAIL_LINES),
     ("pool_driver", [], []),

@@ -2,10 +2,15 @@
 parameters. Skips are checked against stepping through the same outputs
 (one output per runif draw), long ones against their composition."""
 import copy
+import io
 import os
 import pickle
+import signal
+import subprocess
 import sys
+import textwrap
 import threading
+from time import perf_counter
 
 import numpy as np
 import pytest
@@ -146,6 +151,160 @@ def test_counts_take_integer_indexes():
     e.advance(True)
     f.advance(401)
     assert e == f and e.jumped(np.uint8(2)) == f.jumped(2) and len(e.spawn(np.int32(2))) == 2
+
+
+@pytest.mark.parametrize("spawned", [6, 2 ** 31 + 2 ** 17 - 1, 2 ** 32 - 5])
+@pytest.mark.parametrize("level", [0, 1])
+def test_children_far_into_the_spawn_count(spawned, level):
+    # The first child of a call is spawned + 1 strides on, made from the
+    # stride's powers of two; each is where advance puts it.
+    e = z.Engine(12) if level == 0 else z.Engine(12).spawn(1)[0]
+    stream(e, 9)
+    state = list(e.__getstate__())
+    state[7] = spawned
+    e.__setstate__(tuple(state))
+    at, stride = copy.copy(e), 2 ** (state[6] - 32)
+    for k, child in enumerate(e.spawn(2), start=spawned + 1):
+        f = copy.copy(at)
+        f.advance(k * stride)
+        assert np.array_equal(stream(child), stream(f))
+    assert e.__getstate__()[7] == spawned + 2
+
+
+@pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="no interval timer")
+def test_spawn_ends_soon_on_a_signal():
+    class Stop(Exception):
+        pass
+    fired = []
+
+    def handler(signum, frame):
+        fired.append(perf_counter())
+        raise Stop
+
+    e = stepped(8, 3, 0)
+    before = copy.copy(e)
+    old = signal.signal(signal.SIGALRM, handler)
+    try:
+        t0 = perf_counter()
+        signal.setitimer(signal.ITIMER_REAL, 0.3)
+        with pytest.raises(Stop):
+            e.spawn(10 ** 5)  # seconds of work
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, old)
+    assert fired[0] - (t0 + 0.3) < 0.1
+    assert e == before and e.spawn(1) == before.spawn(1)  # none counted
+
+
+# ---------------------------------------------------------------------------
+# States from outside: an engine never initialised, and states checked.
+
+def test_engine_never_initialised():
+    # Every method and draw refuses it (none waits or reads garbage);
+    # __setstate__ makes it whole, as unpickling by NEWOBJ and BUILD does.
+    code = textwrap.dedent("""
+        import copy, io, pickle, numpy as np, zorvana as z
+        calls = [repr, copy.copy, copy.deepcopy, pickle.dumps, lambda e: e == z.Engine(1),
+                 lambda e: z.Engine(1) == e, lambda e: e.__getstate__(), lambda e: e.advance(5),
+                 lambda e: e.jumped(), lambda e: e.spawn(2), lambda e: z.rnorm(engine=e),
+                 lambda e: z.rnorm(0.0, 1.0, 3, e), lambda e: z.rgamma(2.0, 1.0, [2], e),
+                 lambda e: z.rpois([1.0, 2.0], engine=e), lambda e: z.rbinom(np.int64(3), 0.5, e)]
+        e = z.Engine.__new__(z.Engine)
+        refused = []
+        for call in calls:
+            try:
+                call(e)
+                refused.append(False)
+            except TypeError as err:
+                refused.append("zorvana.Engine was never initialised" in str(err))
+        try:
+            e.__setstate__((2, 1, b"", 0, 0, 0, 256, 0))
+        except ValueError:
+            pass
+        print(all(refused), len(refused))
+        try:
+            repr(e)
+            print("initialised by a refused state")
+        except TypeError:
+            print("still refused")
+        f = z.Engine(4)
+        z.runif(0, 1, size=400, engine=f)
+        f.spawn(2)
+        e.__setstate__(f.__getstate__())
+        print(e == f, repr(e) == repr(f), e.spawn(1) == f.spawn(1), z.rnorm(engine=e) == z.rnorm(engine=f))
+        buf = io.BytesIO()
+        p = pickle._Pickler(buf, 2)
+        p.save_global(z.Engine)
+        p.write(pickle.EMPTY_TUPLE + pickle.NEWOBJ)
+        p.save(f.__getstate__())
+        p.write(pickle.BUILD + pickle.STOP)
+        g = pickle.loads(buf.getvalue())
+        print(g == f, list(z.runif(0, 1, size=3, engine=g)) == list(z.runif(0, 1, size=3, engine=f)))
+    """)
+    out = subprocess.run([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                         universal_newlines=True, timeout=60)
+    assert out.stdout.split("\n")[:4] == ["True 15", "still refused", "True True True True", "True True"], \
+        out.stderr[-2000:]
+
+
+def set_field(state, index, value):
+    state = list(state)
+    state[index] = value
+    return tuple(state)
+
+
+def words_with(first):
+    return first.to_bytes(8, "little") + bytes(8 * 311)
+
+
+# A spawned engine 400 outputs in (origin 2 * 2**224, outputs origin + 400,
+# next 288, span 224) with each field in turn made wrong.
+BAD_STATES = [
+    (0, "2", TypeError, "format"), (0, 2 ** 100, ValueError, "format"), (1, 2 ** 31, ValueError, "seed"),
+    (1, "1", TypeError, "seed"),
+    (2, "x" * 2496, TypeError, "words"), (2, bytes(2495), ValueError, "words"),
+    (2, bytes(2496), ValueError, "all zero"), (2, words_with(0x7FFFFFFF), ValueError, "all zero"),
+    (3, 313, ValueError, "next"), (3, True, TypeError, "next"), (3, 287, ValueError, "next"),
+    (4, -1, ValueError, "outputs"), (4, 2 ** 320, ValueError, "outputs"), (4, 5.0, TypeError, "outputs"),
+    (5, 2 * 2 ** 224 + 401, ValueError, "origin beyond outputs"), (5, "0", TypeError, "origin"),
+    (6, 100, ValueError, "span"), (6, 257, ValueError, "span"), (6, None, TypeError, "span"),
+    (6, 256, ValueError, "span 256"), (7, 2 ** 32 - 1, ValueError, "spawned"), (7, 1.5, TypeError, "spawned"),
+]
+
+
+@pytest.mark.parametrize("index,value,error,named", BAD_STATES)
+def test_bad_states_refused(index, value, error, named):
+    e = z.Engine(3).spawn(2)[1]
+    stream(e, 400)
+    state = e.__getstate__()
+    assert state[3:] == (288, 2 * 2 ** 224 + 400, 2 * 2 ** 224, 224, 0)
+    target = z.Engine(9)
+    before = copy.copy(target)
+    with pytest.raises(error, match="Engine state.*" + named):
+        target.__setstate__(set_field(state, index, value))
+    assert target == before
+    target.__setstate__(state)  # the state itself is taken
+    assert target == e
+
+
+def test_state_of_span_96_cannot_have_spawned():
+    e = z.Engine(1)
+    for _ in range(5):
+        e = e.spawn(1)[0]
+    with pytest.raises(ValueError, match="span 96 cannot have spawned"):
+        z.Engine(1).__setstate__(set_field(e.__getstate__(), 7, 1))
+
+
+@pytest.mark.parametrize("make", [
+    lambda: z.Engine(0), lambda: stepped(-1, 312, 0), lambda: stepped(5, 313, 0), lambda: z.Engine(2).jumped(0),
+    lambda: stepped(6, 20, 0).jumped(3), lambda: z.Engine(7).spawn(3)[2].spawn(1)[0],
+], ids=["fresh", "a block", "past a block", "jumped 0", "jumped", "spawned twice"])
+def test_states_engines_are_in_are_taken(make):
+    e = make()
+    e.advance(2 ** 200 + 7)
+    f = z.Engine(1)
+    f.__setstate__(e.__getstate__())
+    assert f == e and np.array_equal(stream(f), stream(e))
 
 
 # ---------------------------------------------------------------------------

@@ -511,7 +511,8 @@ def elementwise(fam, prefix, accurate=False):
     if flag:
         params.append(param(flag, "bool or array_like, default False", flag_note(fam, prefix, accurate)))
     if prefix in "pq":
-        params.append(param("lower_tail", "bool or array_like, default True", tail_note(fam, prefix, accurate)))
+        params.append(param("lower_tail", "bool, 0 or 1, or array of bool; default True (also for None)",
+                            tail_note(fam, prefix, accurate)))
     if prefix == "q":
         params.append(param("log_p", "bool or array_like, default False", log_p_note(fam, accurate)))
     parts.append("Parameters\n----------\n" + "\n".join(params))

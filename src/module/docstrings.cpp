@@ -565,7 +565,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -612,7 +612,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -653,7 +653,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -696,7 +696,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -740,7 +740,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -779,7 +779,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -828,7 +828,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -871,7 +871,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -916,7 +916,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -968,7 +968,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1016,7 +1016,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1057,7 +1057,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1100,7 +1100,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1138,7 +1138,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1187,7 +1187,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1228,7 +1228,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1270,7 +1270,7 @@ log_p : bool or array_like, default False
     the logarithm of the computed probability, so a probability below 2^-52
     (about 2.2e-16) gives -inf; the upper tail's logarithm is computed in log
     space (finite wherever the tail is positive).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value. It is computed as zorvana.accurate
@@ -1309,7 +1309,7 @@ mu : float or array_like, default 0
     Location mu, the mean.
 sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1360,7 +1360,7 @@ p : float or array_like
     Probability in [0, 1].
 prob : float or array_like
     Probability of a 1, in [0, 1].
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 log_p : bool or array_like, default False
@@ -1397,7 +1397,7 @@ a : float or array_like
     First shape, a >= 0.
 b : float or array_like
     Second shape, b >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1436,7 +1436,7 @@ n_trials : int or array_like
     Number of trials, an integer >= 0 (a float is truncated toward zero).
 prob : float or array_like
     Success probability of each trial, in [0, 1].
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 log_p : bool or array_like, default False
@@ -1473,7 +1473,7 @@ mu : float or array_like, default 0
 sigma : float or array_like, default 1
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1512,7 +1512,7 @@ p : float or array_like
     Probability in [0, 1].
 dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1559,7 +1559,7 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like, default 1
     Rate >= 0, the reciprocal of the mean.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1599,7 +1599,7 @@ df1 : float or array_like
 df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1639,7 +1639,7 @@ shape : float or array_like
 scale : float or array_like, default 1
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1688,7 +1688,7 @@ shape : float or array_like
     Shape alpha >= 0.
 scale : float or array_like, default 1
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1733,7 +1733,7 @@ mu : float or array_like, default 0
 sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1774,7 +1774,7 @@ mu : float or array_like, default 0
     Mean of log(X).
 sigma : float or array_like, default 1
     Standard deviation of log(X), sigma >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1815,7 +1815,7 @@ mu : float or array_like, default 0
     Location mu, the mean and median.
 sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1853,7 +1853,7 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like
     Mean lambda >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 log_p : bool or array_like, default False
@@ -1897,7 +1897,7 @@ p : float or array_like
 dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1944,7 +1944,7 @@ a : float or array_like, default 0
     Lower end.
 b : float or array_like, default 1
     Upper end, b > a.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -1983,7 +1983,7 @@ shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
 scale : float or array_like, default 1
     Scale lambda, at least 2^-52 (about 2.2e-16).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end. With False the quantile is computed as
@@ -3648,7 +3648,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3694,7 +3694,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3739,7 +3739,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3784,7 +3784,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3832,7 +3832,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3877,7 +3877,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3919,7 +3919,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -3968,7 +3968,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4015,7 +4015,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4061,7 +4061,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4107,7 +4107,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4152,7 +4152,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4197,7 +4197,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4239,7 +4239,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4285,7 +4285,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4330,7 +4330,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4376,7 +4376,7 @@ log_p : bool or array_like, default False
     Return the natural logarithm of the probability, computed in log space
     (finite wherever the probability is positive, however far below the
     smallest double).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True for the lower tail P(X <= x), False for the upper tail P(X > x),
     computed directly and accurate far into the tail (never as 1 minus the
     lower tail): the way to a p-value.
@@ -4418,7 +4418,7 @@ mu : float or array_like, default 0
     Location mu, the mean.
 sigma : float or array_like, default 1
     Scale sigma >= 0, the standard deviation; sigma = 0 is a point mass at mu.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4462,7 +4462,7 @@ p : float or array_like
     Probability in [0, 1].
 prob : float or array_like
     Probability of a 1, in [0, 1].
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 log_p : bool or array_like, default False
@@ -4504,7 +4504,7 @@ a : float or array_like
     First shape, a >= 0.
 b : float or array_like
     Second shape, b >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4547,7 +4547,7 @@ n_trials : int or array_like
     Number of trials, an integer >= 0 (a float is truncated toward zero).
 prob : float or array_like
     Success probability of each trial, in [0, 1].
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 log_p : bool or array_like, default False
@@ -4589,7 +4589,7 @@ mu : float or array_like, default 0
 sigma : float or array_like, default 1
     Scale sigma >= 0, the half-width at half-maximum (not a standard deviation:
     the Cauchy distribution has none).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4630,7 +4630,7 @@ p : float or array_like
     Probability in [0, 1].
 dof : float or array_like
     Degrees of freedom, dof >= 0 (need not be an integer).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4674,7 +4674,7 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like, default 1
     Rate >= 0, the reciprocal of the mean.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4718,7 +4718,7 @@ df1 : float or array_like
 df2 : float or array_like
     Denominator degrees of freedom, at least 2^-52 (about 2.2e-16); inf
     allowed.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4762,7 +4762,7 @@ shape : float or array_like
 scale : float or array_like, default 1
     Scale theta >= 2^-52 (about 2.2e-16); a scale, not a rate: for a rate r
     pass scale=1/r.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4808,7 +4808,7 @@ shape : float or array_like
     Shape alpha >= 0.
 scale : float or array_like, default 1
     Scale beta >= 0; 1/X is gamma with shape alpha and scale 1/beta.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4851,7 +4851,7 @@ mu : float or array_like, default 0
 sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma sqrt(2)); sigma = 0 is a
     point mass at mu.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4894,7 +4894,7 @@ mu : float or array_like, default 0
     Mean of log(X).
 sigma : float or array_like, default 1
     Standard deviation of log(X), sigma >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4937,7 +4937,7 @@ mu : float or array_like, default 0
     Location mu, the mean and median.
 sigma : float or array_like, default 1
     Scale sigma >= 0 (the standard deviation is sigma pi / sqrt(3)).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -4977,7 +4977,7 @@ p : float or array_like
     Probability in [0, 1].
 rate : float or array_like
     Mean lambda >= 0.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is a lower tail, as above. False: p is an upper tail, and the
     result is the least count k with P(X > k) <= p.
 log_p : bool or array_like, default False
@@ -5022,7 +5022,7 @@ p : float or array_like
 dof : float or array_like
     Degrees of freedom >= 2^-52 (about 2.2e-16); need not be an integer, and
     inf gives the standard normal.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -5068,7 +5068,7 @@ a : float or array_like, default 0
     Lower end.
 b : float or array_like, default 1
     Upper end, b > a.
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.
@@ -5111,7 +5111,7 @@ shape : float or array_like
     Shape k, at least 2^-52 (about 2.2e-16).
 scale : float or array_like, default 1
     Scale lambda, at least 2^-52 (about 2.2e-16).
-lower_tail : bool or array_like, default True
+lower_tail : bool, 0 or 1, or array of bool; default True (also for None)
     True: p is the lower tail P(X <= x). False: p is the upper tail P(X > x),
     accurate for p far below 1e-16; p = 0 gives the upper end of the support,
     p = 1 the lower end.

@@ -162,6 +162,7 @@ constexpr int kNpyEnsureCopy = 0x0020;
 // scalar held by value.
 struct ArgValue {
     py::object array;  // none for a held scalar
+    py::object source;  // for flags: the object given
     // For counts: a bool array of the argument's shape, set where the
     // element has no count (the result is NaN there); none when none lacks one.
     py::object no_count;
@@ -237,6 +238,7 @@ bool load_real(ArgValue& v, py::handle src) {
 
 bool load_flag(ArgValue& v, py::handle src) {
     PyObject* o = src.ptr();
+    v.source = py::reinterpret_borrow<py::object>(src);
     if (PyBool_Check(o) || PyLong_CheckExact(o)) {
         v.hold_flag(PyObject_IsTrue(o) == 1);
         return true;
@@ -429,6 +431,79 @@ struct type_caster<zorvana::FlagArg> {
 namespace zorvana {
 namespace {
 
+// ---- The lower_tail flag ----------------------------------------------------
+
+// lower_tail converts strictly, where log and log_p take what vectorize's
+// bool conversion takes (any object with a truth value, so that a string or
+// a float is a flag too): a bool (Python's or NumPy's), the integer 0 or 1
+// (Python's or a NumPy integer scalar), or an array of bools (an ndarray, or
+// a list or tuple that NumPy makes one of); None stands for the default.
+// Anything else raises TypeError.
+bool strict_flag(const ArgSpec& s) { return s.type == ArgType::flag && std::strcmp(s.name, "lower_tail") == 0; }
+
+bool zero_or_one(PyObject* o) {
+    int overflow = 0;
+    const long v = PyLong_AsLongAndOverflow(o, &overflow);
+    if (v == -1 && PyErr_Occurred()) {
+        PyErr_Clear();
+        return false;
+    }
+    return overflow == 0 && (v == 0 || v == 1);
+}
+
+bool strict_flag_accepts(PyObject* o) {
+    if (PyBool_Check(o)) return true;
+    if (PyLong_Check(o)) return zero_or_one(o);
+    if (PyFloat_Check(o) || PyUnicode_Check(o) || PyBytes_Check(o) || PyComplex_Check(o)) return false;
+    auto& api = py::detail::npy_api::get();
+    PyObject* raw = api.PyArray_FromAny_(o, nullptr, 0, 0, py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_, nullptr);
+    if (raw == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const py::array a = py::reinterpret_steal<py::array>(raw);
+    const char kind = a.dtype().kind();
+    if (kind == 'b') return true;
+    // A NumPy integer scalar (not an array, nor a list of integers).
+    if ((kind == 'i' || kind == 'u') && a.ndim() == 0 && !py::isinstance<py::array>(o) && !PyList_Check(o) &&
+        !PyTuple_Check(o) && PyIndex_Check(o)) {
+        PyObject* index = PyNumber_Index(o);
+        if (index == nullptr) {
+            PyErr_Clear();
+            return false;
+        }
+        const bool ok = zero_or_one(index);
+        Py_DECREF(index);
+        return ok;
+    }
+    return false;
+}
+
+// The strict flags of a general call: None becomes the default; a refused
+// object raises TypeError.
+void check_strict_flags(const Row& row, ArgValue* const* args, std::size_t nargs) {
+    for (std::size_t a = 0; a < nargs; ++a) {
+        const ArgSpec& spec = row.args[a];
+        if (!strict_flag(spec)) continue;
+        ArgValue& v = *args[a];
+        PyObject* o = v.source.ptr();
+        if (o == nullptr) continue;
+        if (o == Py_None) {
+            v.array = py::object();
+            v.data = nullptr;
+            v.ndim = 0;
+            v.shape.clear();
+            v.strides.clear();
+            v.size = 1;
+            v.hold_flag(spec.fallback == Default::yes);
+        } else if (!strict_flag_accepts(o)) {
+            throw py::type_error(std::string(row.name) + "(): " + spec.name +
+                                 " must be True or False, 0 or 1, or an array of bools (None: the default), not " +
+                                 std::string(py::str(py::type::handle_of(v.source).attr("__name__"))));
+        }
+    }
+}
+
 // ---- The loop ---------------------------------------------------------------
 
 // Elements per run at most: the loop looks at the cancel flag (and the
@@ -589,6 +664,7 @@ void set_no_counts(const Row& row, const ArgValue& counts, const std::vector<py:
 
 // All arguments broadcast as vectorize broadcasts them.
 py::object call(const Row& row, ArgValue* const* args, std::size_t nargs) {
+    check_strict_flags(row, args, nargs);
     int nd = 0;
     for (std::size_t a = 0; a < nargs; ++a) nd = std::max(nd, args[a]->ndim);
     std::vector<py::ssize_t> shape(static_cast<std::size_t>(nd), 1);
@@ -716,6 +792,16 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
             } else {
                 return nullptr;
             }
+        } else if (strict_flag(declared)) {
+            // lower_tail: anything but a bool, 0, 1 or None to the general path (which refuses it)
+            if (o == Py_None) {
+                held[a].flag = declared.fallback == Default::yes;
+            } else if (PyBool_Check(o) || (PyLong_CheckExact(o) && zero_or_one(o))) {
+                held[a].flag = PyObject_IsTrue(o) == 1;
+            } else {
+                return nullptr;
+            }
+            kind = Kind::flag;
         } else {
             if (PyBool_Check(o) || PyLong_CheckExact(o)) {
                 held[a].flag = PyObject_IsTrue(o) == 1;

@@ -17,6 +17,40 @@
 
 namespace py = pybind11;
 
+namespace zorvana {
+namespace {
+
+// The argument of set_num_threads: any integer (an int, or an object with
+// an integer index; not a float), its range checked by the function, so that
+// every count out of range is a ValueError, however large.
+struct ThreadCount {
+    py::int_ value;
+};
+
+}  // namespace
+}  // namespace zorvana
+
+namespace pybind11 {
+namespace detail {
+
+template <>
+struct type_caster<zorvana::ThreadCount> {
+    PYBIND11_TYPE_CASTER(zorvana::ThreadCount, const_name("int"));
+    bool load(handle src, bool) {
+        if (PyFloat_Check(src.ptr()) || !PyIndex_Check(src.ptr())) return false;
+        PyObject* index = PyNumber_Index(src.ptr());
+        if (index == nullptr) {
+            PyErr_Clear();
+            return false;
+        }
+        value.value = reinterpret_steal<int_>(index);
+        return true;
+    }
+};
+
+}  // namespace detail
+}  // namespace pybind11
+
 namespace {
 
 // Puts CPython's "name(signature)\n--\n\n" prefix before a builtin
@@ -84,12 +118,12 @@ PYBIND11_MODULE(zorvana, m) {
     for (const zorvana::Row& row : zorvana::distribution_function_rows()) zorvana::register_row(m, row);
     for (const zorvana::Row& row : zorvana::quantile_rows()) zorvana::register_row(m, row);
 
-    m.def("set_num_threads", [](int n) {
-        if (n < 1) throw py::value_error("the number of threads must be at least 1");
-        if (n > zorvana::kMostThreads) {
+    m.def("set_num_threads", [](const zorvana::ThreadCount& n) {
+        if (n.value < py::int_(1)) throw py::value_error("the number of threads must be at least 1");
+        if (n.value > py::int_(zorvana::kMostThreads)) {
             throw py::value_error("the number of threads must be at most " + std::to_string(zorvana::kMostThreads));
         }
-        zorvana::set_num_threads(n);
+        zorvana::set_num_threads(n.value.cast<int>());
     }, py::arg("n"));
     m.def("get_num_threads", &zorvana::num_threads);
     for (const char* name : {"set_num_threads", "get_num_threads"}) document_function(m, name);

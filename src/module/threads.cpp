@@ -53,7 +53,11 @@ void after_fork_in_child() { g_main_thread = static_cast<unsigned long>(PyThread
 
 int num_threads() { return g_threads.load(std::memory_order_relaxed); }
 
-void set_num_threads(int n) { g_threads.store(n < 1 ? 1 : n); }
+void set_num_threads(int n) {
+    g_threads.store(n < 1 ? 1 : n);
+    // The workers beyond the new count leave once idle.
+    pool_keep_workers(static_cast<std::size_t>(n < 1 ? 0 : n - 1));
+}
 
 int initial_num_threads() {
     if (const char* env = std::getenv("ZORVANA_NUM_THREADS")) {
@@ -109,6 +113,9 @@ void ScalarCall::take_lock_back() {
 }
 
 bool ScalarCall::check() {
+    // Once cancelled, every later check says so: a draw made of several
+    // loops (a normal, then a gamma) stops in each.
+    if (cancel_.load(std::memory_order_relaxed)) return true;
     // Not from a call that a signal handler makes (with no ScalarCall of its
     // own) during a look: it returns with the interpreter lock it came with.
     if (looking_) return false;
@@ -129,6 +136,7 @@ bool ScalarCall::check() {
     looking_ = true;
     const bool raised = PyErr_CheckSignals() != 0;
     looking_ = false;
+    if (raised) cancel_.store(true);
     return raised;
 }
 

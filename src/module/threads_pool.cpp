@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,8 +23,11 @@ constexpr std::chrono::milliseconds kWaitLookInterval{20};
 // Forks this process went through (in the child's line): a pool belongs to one.
 std::atomic<unsigned> g_forks{0};
 
-// A fixed set of worker threads, started on first use. One job at a time
-// uses them; a job that finds them busy is refused.
+// A set of worker threads, started on first use and as later jobs ask for
+// more. One job at a time uses them; a job that finds them busy is refused.
+// Each worker has a number, the lowest free one when it starts; those
+// numbered at or above the count the last job asked for (or that
+// pool_keep_workers set) leave when they are next idle.
 class Pool {
 public:
     bool try_run(const PoolJob& job) {
@@ -34,7 +38,11 @@ public:
         } catch (const std::exception&) {
             // No more threads to be had: share with those that exist.
         }
-        const std::size_t helpers = std::min(job.helpers, workers_.size());
+        std::size_t helpers;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            helpers = std::min(job.helpers, live_);
+        }
         if (helpers == 0) return false;
         const unsigned forks = g_forks.load();
         std::vector<char> ran_here(job.chunks, 0);
@@ -80,15 +88,52 @@ public:
 
 private:
     void start_workers(std::size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        keep(n);
         // A new worker joins the next job even if it starts after it was posted.
         const std::uint64_t seen = generation_;
-        while (workers_.size() < n) workers_.emplace_back([this, seen] { work(seen); });
+        while (live_ < n) {
+            std::size_t number = 0;
+            while (number < workers_.size() && state_[number] != kFree) ++number;
+            if (number == workers_.size()) {
+                workers_.emplace_back();
+                state_.push_back(kFree);
+            }
+            workers_[number] = std::thread([this, seen, number] { work(seen, number); });
+            state_[number] = kLive;
+            ++live_;
+        }
     }
 
-    void work(std::uint64_t seen) {
+public:
+    // Workers numbered n and above leave when next idle (those idle now, at once).
+    void keep_workers(std::size_t n) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        keep(n);
+    }
+
+private:
+    // (Under mutex_.) Threads stay joinable, as a forked child expects of
+    // its parent's; those that left are joined here, on the next change.
+    void keep(std::size_t n) {
+        if (n < keep_) wake_.notify_all();
+        keep_ = n;
+        for (std::size_t k = 0; k < workers_.size(); ++k) {
+            if (state_[k] != kLeft) continue;
+            workers_[k].join();  // it holds nothing: it let the mutex go as it returned
+            state_[k] = kFree;
+        }
+    }
+
+    void work(std::uint64_t seen, std::size_t number) {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return generation_ != seen; });
+            wake_.wait(lock, [&] { return generation_ != seen || number >= keep_; });
+            if (number >= keep_) {
+                state_[number] = kLeft;
+                --live_;
+                return;
+            }
             seen = generation_;
             if (job_.chunk == nullptr || joined_ >= job_.helpers || next_.load() >= job_.chunks) continue;
             ++joined_;
@@ -112,7 +157,13 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
+    // The workers by number, what each number stands for, and how many are
+    // alive (under mutex_).
+    enum : char { kFree, kLive, kLeft };
     std::vector<std::thread> workers_;
+    std::vector<char> state_;
+    std::size_t live_ = 0;
+    std::size_t keep_ = std::numeric_limits<std::size_t>::max();
     std::uint64_t generation_ = 0;
     PoolJob job_;
     std::atomic<std::size_t> next_{0};
@@ -144,5 +195,9 @@ void after_fork_in_child() {
 }  // namespace
 
 bool pool_try_run(const PoolJob& job) { return pool().try_run(job); }
+
+void pool_keep_workers(std::size_t n) {
+    if (Pool* p = g_pool.load(std::memory_order_acquire)) p->keep_workers(n);
+}
 
 }  // namespace zorvana

@@ -29,4 +29,8 @@ struct PoolJob {
 // job under way on the forking thread is finished by that thread in the child.
 bool pool_try_run(const PoolJob& job);
 
+// The most workers to keep: those beyond leave once idle (a job asking for
+// fewer helpers than there are workers does the same).
+void pool_keep_workers(std::size_t n);
+
 }  // namespace zorvana

@@ -9,12 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include "module/docstrings.hpp"
 #include "random/engine.hpp"
+#include "random/engine_state.hpp"
 #include "random/mt19937_64_jump.hpp"
 #include "random/seed_python.hpp"
 #include "random/wide.hpp"
@@ -33,6 +33,11 @@ struct CountArg {
 // The seed of Engine(seed): any object, checked by seed_from_python.
 struct SeedArg {
     py::object value;
+};
+
+// The instance of __setstate__: any Engine, its engine constructed or not.
+struct AnyEngine {
+    py::handle self;
 };
 
 }  // namespace
@@ -56,6 +61,15 @@ struct type_caster<zorvana::SeedArg> {
     bool load(handle src, bool) {
         value.value = reinterpret_borrow<object>(src);
         return true;
+    }
+};
+
+template <>
+struct type_caster<zorvana::AnyEngine> {
+    PYBIND11_TYPE_CASTER(zorvana::AnyEngine, type_caster_base<zorvana::Engine>::name);
+    bool load(handle src, bool) {
+        value.self = src;
+        return isinstance<zorvana::Engine>(src);
     }
 };
 
@@ -85,6 +99,29 @@ EngineHold::EngineHold(const Engine& e, Use use) : e_(e) {
 
 EngineHold::~EngineHold() {
     if (owns_) e_.lock().unlock();
+}
+
+Engine* constructed_engine(py::handle instance) {
+    auto* inst = reinterpret_cast<py::detail::instance*>(instance.ptr());
+    const py::detail::value_and_holder v_h =
+        inst->get_value_and_holder(py::detail::get_type_info(typeid(Engine)), false);
+    if (!v_h || !v_h.holder_constructed()) return nullptr;
+    return v_h.value_ptr<Engine>();
+}
+
+namespace {
+
+const char* const kNeverInitialised =
+    "this zorvana.Engine was never initialised (made by Engine.__new__ without Engine(seed) or __setstate__): "
+    "it cannot be used";
+
+}  // namespace
+
+bool load_engine_arg(EngineArg& arg, py::handle src) {
+    if (!py::isinstance<Engine>(src)) return false;
+    arg.engine = constructed_engine(src);
+    if (arg.engine == nullptr) throw py::type_error(kNeverInitialised);
+    return true;
 }
 
 namespace {
@@ -179,60 +216,112 @@ py::tuple engine_getstate(const Engine& e) {
                           to_python(s.origin), s.span, s.spawned);
 }
 
-bool valid_span(unsigned span) {
-    return span <= Engine::kRootSpan && span >= Engine::kLeastSpawnedSpan &&
-           (Engine::kRootSpan - span) % Engine::kSpawnBits == 0;
+// ---- Reading a state ----------------------------------------------------------
+
+// An integer field: an int, or an object with an integer index (not a bool
+// or a float): TypeError naming the field otherwise.
+py::int_ int_field(const py::tuple& t, std::size_t i, const char* name) {
+    const py::handle o = t[i];
+    if (PyBool_Check(o.ptr()) || PyFloat_Check(o.ptr()) || !PyIndex_Check(o.ptr())) {
+        throw py::type_error(std::string("Engine state: ") + name + " must be an integer, not " +
+                             std::string(py::str(py::type::handle_of(o).attr("__name__"))));
+    }
+    PyObject* index = PyNumber_Index(o.ptr());
+    if (index == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::int_>(index);
 }
 
-void engine_setstate(Engine& e, const py::tuple& t) {
-    const long long format =
-        t.size() > 0 && py::isinstance<py::int_>(t[0]) ? t[0].cast<py::int_>().cast<long long>() : -1;
-    if (format < 1 || format > kPickleFormatKeySeed) {
+// An integer field in [lo, hi]: ValueError naming the field and the range otherwise.
+py::int_ int_in(const py::tuple& t, std::size_t i, const char* name, const py::int_& lo, const py::int_& hi,
+                const char* range) {
+    const py::int_ v = int_field(t, i, name);
+    if (v < lo || v > hi) throw py::value_error(std::string("Engine state: ") + name + " must be " + range);
+    return v;
+}
+
+// A state as __getstate__ gives it, each field checked for its type and
+// range, then the fields against each other (engine_state_fault).
+EngineState read_state(const py::tuple& t) {
+    if (t.size() == 0) throw py::value_error("Engine state: empty");
+    const py::int_ given = int_field(t, 0, "format");
+    int format = 0;
+    for (int known = 1; known <= kPickleFormatKeySeed; ++known) {
+        if (given.equal(py::int_(known))) format = known;
+    }
+    if (format == 0) {
         throw py::value_error("Engine state of an unknown format; this build reads formats 1 to " +
                               std::to_string(kPickleFormatKeySeed));
     }
     const std::size_t fields = format == 1 ? 5 : 8;
     if (t.size() != fields) throw py::value_error("Engine state: expected " + std::to_string(fields) + " fields");
-    const std::string bytes = t[2].cast<py::bytes>();
-    const auto next = t[3].cast<std::size_t>();
-    if (bytes.size() != kStateBytes || next > Mt19937_64::kWords) {
-        throw py::value_error("Engine state: malformed generator words or position");
+    const py::int_ zero(0);
+    const py::int_ wide_max = to_python(Wide() - Wide(1));
+    EngineState s{};
+    // Formats 1 and 2 hold a 32-bit seed; format 3 a wider integer or a key
+    // of words, as Engine(seed) takes them.
+    if (format == kPickleFormatKeySeed) {
+        s.seed = seed_from_python(t[1]);
+        if (s.seed.kind == Seed::Kind::small) {
+            throw py::value_error("Engine state: seed of format 3 must be wider than 32 bits or a sequence of words");
+        }
+    } else {
+        s.seed = Seed::of_small(int_in(t, 1, "seed", py::int_(INT32_MIN), py::int_(INT32_MAX),
+                                       "from -2**31 to 2**31 - 1")
+                                    .cast<std::int32_t>());
     }
-    Mt19937_64::State s{};
+    if (!PyBytes_Check(t[2].ptr())) {
+        throw py::type_error("Engine state: words must be bytes, not " +
+                             std::string(py::str(py::type::handle_of(t[2]).attr("__name__"))));
+    }
+    const std::string bytes = t[2].cast<py::bytes>();
+    if (bytes.size() != kStateBytes) {
+        throw py::value_error("Engine state: words must be " + std::to_string(kStateBytes) + " bytes");
+    }
     for (std::size_t k = 0; k < Mt19937_64::kWords; ++k) {
         std::uint64_t w = 0;
         for (std::size_t b = 0; b < kWordBytes; ++b) {
             w |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[k * kWordBytes + b])) << (8 * b);
         }
-        s.words[k] = w;
+        s.generator.words[k] = w;
     }
-    s.next = next;
-    const auto count = [&t](std::size_t i) {
-        if (!py::isinstance<py::int_>(t[i]) || t[i].cast<py::int_>() < py::int_(0) ||
-            t[i].cast<py::int_>() > to_python(Wide() - Wide(1))) {
-            throw py::value_error("Engine state: malformed position");
-        }
-        return from_python(t[i].cast<py::int_>());
-    };
-    s.outputs = count(4);
-    Wide origin;
-    unsigned span = Engine::kRootSpan;
-    std::uint64_t spawned = 0;
+    s.generator.next = int_in(t, 3, "next", zero, py::int_(Mt19937_64::kWords), "from 0 to 312").cast<std::size_t>();
+    s.generator.outputs = from_python(int_in(t, 4, "outputs", zero, wide_max, "from 0 to 2**320 - 1"));
+    s.span = Engine::kRootSpan;
     if (format != 1) {
-        origin = count(5);
-        span = t[6].cast<unsigned>();
-        spawned = t[7].cast<std::uint64_t>();
-        if (!valid_span(span) || spawned > Engine::kMostSpawned) {
-            throw py::value_error("Engine state: malformed span or spawn count");
-        }
+        s.origin = from_python(int_in(t, 5, "origin", zero, wide_max, "from 0 to 2**320 - 1"));
+        s.span = int_in(t, 6, "span", py::int_(Engine::kLeastSpawnedSpan), py::int_(Engine::kRootSpan),
+                        "one of 256, 224, 192, 160, 128 and 96").cast<unsigned>();
+        s.spawned = int_in(t, 7, "spawned", zero, py::int_(Engine::kMostSpawned), "from 0 to 2**32 - 2")
+                        .cast<std::uint64_t>();
     }
-    const Seed seed = seed_from_python(t[1]);
-    if ((seed.kind == Seed::Kind::small) != (format != kPickleFormatKeySeed)) {
-        throw py::value_error("Engine state: a seed of the wrong kind for its format");
+    if (const char* fault = engine_state_fault(s)) throw py::value_error(fault);
+    return s;
+}
+
+// Puts an instance in the state: in place when its engine exists; an
+// instance never initialised (Engine.__new__, as unpickling by NEWOBJ and
+// BUILD makes one) gets its engine constructed here, whole, so it is then as
+// one made by Engine(seed). Nothing changes when the state is refused.
+void engine_setstate(const AnyEngine& instance, const py::tuple& t) {
+    const py::handle self = instance.self;
+    const EngineState s = read_state(t);
+    if (Engine* e = constructed_engine(self)) {
+        const EngineHold hold(*e);
+        e->restore(s.seed, s.generator);
+        e->place(s.origin, s.span, s.spawned);
+        return;
     }
-    const EngineHold hold(e);
-    e.restore(seed, s);
-    e.place(origin, span, spawned);
+    auto made = std::make_unique<Engine>(s.seed);
+    made->restore(s.seed, s.generator);
+    made->place(s.origin, s.span, s.spawned);
+    auto* inst = reinterpret_cast<py::detail::instance*>(self.ptr());
+    py::detail::value_and_holder v_h = inst->get_value_and_holder(py::detail::get_type_info(typeid(Engine)));
+    if (v_h.value_ptr() != nullptr) {
+        // Raw storage that pybind11 allocated for the unconstructed value.
+        py::detail::call_operator_delete(v_h.value_ptr(), v_h.type->type_size, v_h.type->type_align);
+    }
+    v_h.value_ptr() = made.release();
+    v_h.type->init_instance(inst, nullptr);  // the holder takes the engine; the instance is registered
 }
 
 std::unique_ptr<Engine> engine_of_snapshot(const Snapshot& s) {
@@ -306,59 +395,50 @@ std::unique_ptr<Engine> engine_jumped(const Engine& e, const CountArg& jumps) {
     return engine_of_snapshot(s);
 }
 
-// The jump between successive spawned engines of a span: 2^(span - 32)
-// outputs are q whole blocks and a part; the prepared jump covers q - 1 of
-// them (advance refills for the rest). One per span, made on first use.
-const BlockJump& spawn_stride(unsigned child_span) {
-    static std::once_flag made[Engine::kRootSpan / Engine::kSpawnBits + 1];
-    static std::unique_ptr<BlockJump> jumps[Engine::kRootSpan / Engine::kSpawnBits + 1];
-    const unsigned k = child_span / Engine::kSpawnBits;
-    std::call_once(made[k], [k, child_span]() {
-        std::uint32_t rest;
-        const Wide q = Wide::power_of_two(child_span).divide(static_cast<std::uint32_t>(Mt19937_64::kWords), &rest);
-        jumps[k] = std::make_unique<BlockJump>(q - Wide(1));
-    });
-    return *jumps[k];
-}
-
+// The engine is held for the whole call, the interpreter lock released while
+// each jump runs; between two children the call looks for a signal whose
+// handler raised (a Ctrl-C): it then ends with that exception, the children
+// made so far dropped and the parent's spawn count as it was.
 py::list engine_spawn(Engine& e, const CountArg& count) {
     const Wide wide_n = count_argument(count.value, "Engine.spawn", "n", 64);
     py::list out;
     if (wide_n.is_zero()) return out;
-    Snapshot s{};
-    std::uint64_t first = 0;
     const std::uint64_t n = wide_n.w[0];
-    {
-        const EngineHold hold(e);
-        if (e.span() < Engine::kLeastSpawnedSpan + Engine::kSpawnBits) {
-            throw py::value_error("Engine.spawn: an engine spawned " + std::to_string(
-                                      (Engine::kRootSpan - e.span()) / Engine::kSpawnBits) +
-                                  " levels down (or jumped and spawned) cannot spawn further");
-        }
-        if (wide_n.bit_length() > 64 || n > Engine::kMostSpawned - e.spawned()) {
-            throw py::value_error("Engine.spawn: an engine spawns at most 2**32 - 2 engines in all; this one has "
-                                  "spawned " + std::to_string(e.spawned()));
-        }
-        s = Snapshot{e.seed(), e.generator().state(), e.origin(), e.span(), e.spawned()};
-        first = e.spawned() + 1;
-        e.set_spawned(e.spawned() + n);
+    const EngineHold hold(e);
+    if (e.span() < Engine::kLeastSpawnedSpan + Engine::kSpawnBits) {
+        throw py::value_error("Engine.spawn: an engine spawned " + std::to_string(
+                                  (Engine::kRootSpan - e.span()) / Engine::kSpawnBits) +
+                              " levels down (or jumped and spawned) cannot spawn further");
     }
-    const unsigned child_span = s.span - Engine::kSpawnBits;
-    const Wide stride = Wide::power_of_two(child_span);
+    if (wide_n.bit_length() > 64 || n > Engine::kMostSpawned - e.spawned()) {
+        throw py::value_error("Engine.spawn: an engine spawns at most 2**32 - 2 engines in all; this one has "
+                              "spawned " + std::to_string(e.spawned()));
+    }
+    const unsigned child_span = e.span() - Engine::kSpawnBits;
+    StrideJumps& strides = StrideJumps::shared();
+    // The first child is e.spawned() + 1 strides on; each next one a stride further.
+    const auto first = static_cast<std::uint32_t>(e.spawned() + 1);
+    // The jumps this takes, where not made yet (the first spawn in a process):
+    // a squaring at a time, looking for a Ctrl-C between them.
+    while (!strides.ready(child_span, first)) {
+        {
+            const py::gil_scoped_release nogil;
+            strides.make_next();
+        }
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
     Mt19937_64 gen(0);
-    gen.set_state(s.state);
+    gen.set_state(e.generator().state());
     for (std::uint64_t k = 0; k < n; ++k) {
         {
             const py::gil_scoped_release nogil;
-            if (k == 0) {
-                gen.advance(stride.times(static_cast<std::uint32_t>(first)));
-            } else {
-                gen.advance(stride, &spawn_stride(child_span));
-            }
+            strides.advance(gen, child_span, k == 0 ? first : 1u);
         }
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
         const Mt19937_64::State child = gen.state();
-        out.append(py::cast(engine_of_snapshot(Snapshot{s.seed, child, child.outputs, child_span, 0})));
+        out.append(py::cast(engine_of_snapshot(Snapshot{e.seed(), child, child.outputs, child_span, 0})));
     }
+    e.set_spawned(e.spawned() + n);
     return out;
 }
 
@@ -367,24 +447,27 @@ py::list engine_spawn(Engine& e, const CountArg& count) {
 void register_engine(py::module_& m) {
     // The seed is positional only: no keyword name; left out, it is drawn
     // from the operating system. Defining __eq__ makes the class unhashable,
-    // as a mutable value should be.
+    // as a mutable value should be. Every method takes the instance as an
+    // EngineArg, which refuses one never initialised.
     py::class_<Engine> cls(m, "Engine");
     cls
         .def(py::init([]() { return std::make_unique<Engine>(entropy_seed()); }))
         .def(py::init([](const SeedArg& seed) { return std::make_unique<Engine>(seed_from_python(seed.value)); }))
         .def_property_readonly(
-            "seed", [](const Engine& e) { return seed_to_python(snapshot(e).seed); },
+            "seed", [](const EngineArg& e) { return seed_to_python(e->seed()); },
             "The seed this engine's stream starts from: Engine(seed) starts it again (an int, or a tuple of "
             "64-bit words for a sequence or a SeedSequence).")
-        .def("__repr__", &engine_repr)
+        .def("__repr__", [](const EngineArg& e) { return engine_repr(*e); })
         .def("__eq__",
-             [](const Engine& e, const py::object& other) -> py::object {
+             [](const EngineArg& e, const py::object& other) -> py::object {
                  if (!py::isinstance<Engine>(other)) return py::reinterpret_borrow<py::object>(Py_NotImplemented);
-                 return py::bool_(same_state(e, other.cast<const Engine&>()));
+                 EngineArg o;
+                 load_engine_arg(o, other);
+                 return py::bool_(same_state(*e, *o));
              })
-        .def("__copy__", &engine_copy)
-        .def("__deepcopy__", [](const Engine& e, const py::object&) { return engine_copy(e); })
-        .def("__getstate__", &engine_getstate,
+        .def("__copy__", [](const EngineArg& e) { return engine_copy(*e); })
+        .def("__deepcopy__", [](const EngineArg& e, const py::object&) { return engine_copy(*e); })
+        .def("__getstate__", [](const EngineArg& e) { return engine_getstate(*e); },
              "The engine's whole state: (format 2, or 3 for a seed wider than 32 bits; seed; the 312 generator "
              "words as little-endian bytes; index of the next word; outputs since seeding; origin; span; "
              "engines spawned).")
@@ -392,15 +475,20 @@ void register_engine(py::module_& m) {
         // for every pickle protocol (pybind11's own pickling constructs in
         // __setstate__ and needs protocol 2 or later).
         .def("__reduce__", [](const py::object& self) {
-            const auto& e = self.cast<const Engine&>();
-            return py::make_tuple(self.attr("__class__"), py::make_tuple(seed_to_python(snapshot(e).seed)),
-                                  engine_getstate(e));
+            EngineArg e;
+            load_engine_arg(e, self);
+            return py::make_tuple(self.attr("__class__"), py::make_tuple(seed_to_python(e->seed())),
+                                  engine_getstate(*e));
         })
-        .def("advance", &engine_advance, py::arg("n"), doc_of("Engine.advance").body)
-        .def("jumped", &engine_jumped, py::arg_v("jumps", py::int_(1), "1"), doc_of("Engine.jumped").body)
-        .def("spawn", &engine_spawn, py::arg("n"), doc_of("Engine.spawn").body);
+        .def("advance", [](const EngineArg& e, const CountArg& n) { engine_advance(*e, n); }, py::arg("n"),
+             doc_of("Engine.advance").body)
+        .def("jumped", [](const EngineArg& e, const CountArg& jumps) { return engine_jumped(*e, jumps); },
+             py::arg_v("jumps", py::int_(1), "1"), doc_of("Engine.jumped").body)
+        .def("spawn", [](const EngineArg& e, const CountArg& n) { return engine_spawn(*e, n); }, py::arg("n"),
+             doc_of("Engine.spawn").body);
     // pybind11 takes a method named __setstate__ for a constructor, which
-    // does nothing on an engine that exists; this one restores in place.
+    // does nothing on an engine that exists; this one restores in place, or
+    // initialises an instance that Engine.__new__ made.
     cls.attr("__setstate__") =
         py::cpp_function(&engine_setstate, py::name("setstate"), py::is_method(cls), py::arg("state"),
                          "Put the engine, in place, in a state that __getstate__ gave: resumes from a checkpoint.");

@@ -33,6 +33,36 @@ private:
 // The RuntimeError's text for a change of an engine held by this thread.
 extern const char* const kEngineInUse;
 
+// An Engine argument (self of the methods, the engine of a draw): an
+// instance whose C++ engine was constructed. One made by Engine.__new__
+// alone (never initialised) is refused with TypeError before anything reads
+// it; None and objects of other types do not match (pybind11 then tries the
+// next overload, and raises its TypeError when none matches).
+struct EngineArg {
+    Engine* engine = nullptr;
+    Engine& operator*() const { return *engine; }
+    Engine* operator->() const { return engine; }
+};
+
+// The engine inside an instance of the Engine class, or nullptr when none was
+// ever constructed there.
+Engine* constructed_engine(pybind11::handle instance);
+
+bool load_engine_arg(EngineArg& arg, pybind11::handle src);
+
 void register_engine(pybind11::module_& m);
 
 }  // namespace zorvana
+
+namespace pybind11 {
+namespace detail {
+
+template <>
+struct type_caster<zorvana::EngineArg> {
+    // Shown in signatures as the class itself.
+    PYBIND11_TYPE_CASTER(zorvana::EngineArg, type_caster_base<zorvana::Engine>::name);
+    bool load(handle src, bool) { return zorvana::load_engine_arg(value, src); }
+};
+
+}  // namespace detail
+}  // namespace pybind11

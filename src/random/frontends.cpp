@@ -629,9 +629,9 @@ const char* const kInterruptNote =
 // The overloads of one draw function: scalar form, shape form (size a list
 // of integers), size form (size one integer), then the same three with
 // array parameters, in that order, so that the dispatcher tries them in that
-// order. `engine` is taken by reference: None converts to a null reference
-// and the cast then raises the binding layer's reference_cast_error, which
-// makes the dispatcher try the next overload; the array-parameter forms
+// order. `engine` is an EngineArg: None does not match it, which makes the
+// dispatcher try the next overload, and an engine never initialised is
+// refused with TypeError; the array-parameter forms
 // decline all-scalar parameters the same way, so those keep the first three
 // forms (a 0-d array or a NumPy scalar converts to a float there).
 template <class... P, class... Args>
@@ -639,47 +639,47 @@ py::object overloads(py::module_& m, const char* name, bool (*valid)(P...), type
                      const py::arg_v& engine_arg, Args... params) {
     py::object f = py::none();
     f = py::cpp_function(
-        [valid, draw](P... p, Engine& e) {
+        [valid, draw](P... p, const EngineArg& e) {
             double v;
             {
-                EngineHold hold(e);
+                EngineHold hold(*e);
                 ScalarCall scalar_call;
-                v = valid(p...) ? draw(p..., e.generator()) : kNaN;
+                v = valid(p...) ? draw(p..., e->generator()) : kNaN;
             }
             if (PyErr_Occurred()) throw py::error_already_set();  // interrupted
             return v;
         },
         py::name(name), py::scope(m), py::sibling(f), params..., engine_arg);
     f = py::cpp_function(
-        [valid, draw](P... p, const std::vector<std::uint64_t>& size, Engine& e) {
+        [valid, draw](P... p, const std::vector<std::uint64_t>& size, const EngineArg& e) {
             std::vector<py::ssize_t> dims;
             for (std::uint64_t s : size) dims.push_back(dimension(s));
-            return fill<P...>(dims, valid, draw, e, p...);
+            return fill<P...>(dims, valid, draw, *e, p...);
         },
         py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
     f = py::cpp_function(
-        [valid, draw](P... p, std::uint64_t size, Engine& e) {
-            return fill<P...>({dimension(size)}, valid, draw, e, p...);
+        [valid, draw](P... p, std::uint64_t size, const EngineArg& e) {
+            return fill<P...>({dimension(size)}, valid, draw, *e, p...);
         },
         py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
     const std::array<const char*, sizeof...(P)> names = {params.name...};
     f = py::cpp_function(
-        [name, names, valid, draw](const typename ParamType<P>::type&... p, Engine& e) {
-            return draw_varying<P...>(name, names.data(), valid, draw, e, nullptr, {&p.array...});
+        [name, names, valid, draw](const typename ParamType<P>::type&... p, const EngineArg& e) {
+            return draw_varying<P...>(name, names.data(), valid, draw, *e, nullptr, {&p.array...});
         },
         py::name(name), py::scope(m), py::sibling(f), params..., engine_arg);
     f = py::cpp_function(
         [name, names, valid, draw](const typename ParamType<P>::type&... p, const std::vector<std::uint64_t>& size,
-                                   Engine& e) {
+                                   const EngineArg& e) {
             std::vector<py::ssize_t> dims;
             for (std::uint64_t s : size) dims.push_back(dimension(s));
-            return draw_varying<P...>(name, names.data(), valid, draw, e, &dims, {&p.array...});
+            return draw_varying<P...>(name, names.data(), valid, draw, *e, &dims, {&p.array...});
         },
         py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
     f = py::cpp_function(
-        [name, names, valid, draw](const typename ParamType<P>::type&... p, std::uint64_t size, Engine& e) {
+        [name, names, valid, draw](const typename ParamType<P>::type&... p, std::uint64_t size, const EngineArg& e) {
             const std::vector<py::ssize_t> dims{dimension(size)};
-            return draw_varying<P...>(name, names.data(), valid, draw, e, &dims, {&p.array...});
+            return draw_varying<P...>(name, names.data(), valid, draw, *e, &dims, {&p.array...});
         },
         py::name(name), py::scope(m), py::sibling(f), params..., py::arg("size"), engine_arg);
     return f;

@@ -92,7 +92,12 @@ public:
     // milliseconds whatever n (up to 2^300); `stride`, if given, is a jump
     // prepared for about the block count this skip needs, reused across
     // many skips of one length.
-    void advance(const Wide& n, const BlockJump* stride = nullptr);
+    void advance(const Wide& n, const BlockJump* stride = nullptr) {
+        advance(n, &stride, stride != nullptr ? 1 : 0);
+    }
+    // The same with several prepared jumps, each applied once where the
+    // skip still has room for it, in the order given.
+    void advance(const Wide& n, const BlockJump* const* parts, std::size_t count);
 
     // The twist of one word; the odd case selects the matrix row by a mask,
     // not a branch, whose outcome would be a coin toss.

@@ -150,49 +150,142 @@ Bytes block_power(const Wide& blocks) {
 
 BlockJump::BlockJump(const Wide& blocks) : blocks_(blocks), poly_(block_power(blocks)) {}
 
+BlockJump::BlockJump(const BlockJump& half, const Wide& blocks) : blocks_(blocks), poly_(square_mod(half.poly_)) {
+    for (Wide extra = blocks - half.blocks_.times(2); !extra.is_zero(); extra -= Wide(1)) {
+        poly_ = times_block_mod(poly_);
+    }
+}
+
+// ---- Applying a jump ----------------------------------------------------------
+//
+// A jump's cost is Horner's rule below: for each of the polynomial's 2493
+// bytes, eight word steps and one sum of 312 words into the window from a
+// table of 256 windows (0.6 MB). The sums are most of it, bound by how fast
+// memory moves: they run on whole 64-byte lines (the table's rows and the
+// window's steps of eight words are aligned to them) with the widest vectors
+// the processor has, chosen once.
+
+namespace {
+
+constexpr std::size_t kN = Mt19937_64::kWords;
+constexpr std::size_t kLine = 8;  // words in a 64-byte line
+
+// dst ^= src, and dst = a ^ b, over 312 words.
+using XorInto = void (*)(std::uint64_t* __restrict dst, const std::uint64_t* __restrict src);
+using XorOf = void (*)(std::uint64_t* __restrict dst, const std::uint64_t* __restrict a,
+                       const std::uint64_t* __restrict b);
+
+#if defined(__GNUC__)
+#define ZV_XOR_KERNELS(suffix, bytes, attr)                                                                   \
+    attr void xor_into_##suffix(std::uint64_t* __restrict dst, const std::uint64_t* __restrict src) {          \
+        typedef std::uint64_t V __attribute__((vector_size(bytes)));                                           \
+        for (std::size_t k = 0; k < kN; k += (bytes) / 8) {                                                     \
+            V x, y;                                                                                             \
+            std::memcpy(&x, dst + k, bytes);                                                                    \
+            std::memcpy(&y, src + k, bytes);                                                                    \
+            x ^= y;                                                                                             \
+            std::memcpy(dst + k, &x, bytes);                                                                    \
+        }                                                                                                       \
+    }                                                                                                           \
+    attr void xor_of_##suffix(std::uint64_t* __restrict dst, const std::uint64_t* __restrict a,                \
+                              const std::uint64_t* __restrict b) {                                              \
+        typedef std::uint64_t V __attribute__((vector_size(bytes)));                                           \
+        for (std::size_t k = 0; k < kN; k += (bytes) / 8) {                                                     \
+            V x, y;                                                                                             \
+            std::memcpy(&x, a + k, bytes);                                                                      \
+            std::memcpy(&y, b + k, bytes);                                                                      \
+            x ^= y;                                                                                             \
+            std::memcpy(dst + k, &x, bytes);                                                                    \
+        }                                                                                                       \
+    }
+// Sixteen bytes: SSE2, the baseline of x86-64 (elsewhere the compiler splits them).
+ZV_XOR_KERNELS(16, 16, )
+#if defined(__x86_64__) || defined(__i386__)
+#define ZV_XOR_WIDE 1
+ZV_XOR_KERNELS(avx2, 32, __attribute__((target("avx2"))))
+ZV_XOR_KERNELS(avx512, 64, __attribute__((target("avx512f"))))
+#endif
+#else
+void xor_into_16(std::uint64_t* __restrict dst, const std::uint64_t* __restrict src) {
+    for (std::size_t k = 0; k < kN; ++k) dst[k] ^= src[k];
+}
+void xor_of_16(std::uint64_t* __restrict dst, const std::uint64_t* __restrict a, const std::uint64_t* __restrict b) {
+    for (std::size_t k = 0; k < kN; ++k) dst[k] = a[k] ^ b[k];
+}
+#endif
+
+struct XorKernels {
+    XorInto into;
+    XorOf of;
+};
+
+XorKernels choose_kernels() {
+#ifdef ZV_XOR_WIDE
+    if (__builtin_cpu_supports("avx512f")) return {xor_into_avx512, xor_of_avx512};
+    if (__builtin_cpu_supports("avx2")) return {xor_into_avx2, xor_of_avx2};
+#endif
+    return {xor_into_16, xor_of_16};
+}
+
+const XorKernels& kernels() {
+    static const XorKernels k = choose_kernels();
+    return k;
+}
+
+// Words on 64-byte lines: the buffers of a thread's jumps, kept for its next ones.
+struct LineBuffer {
+    std::vector<std::uint64_t> storage;
+    std::uint64_t* get(std::size_t words) {
+        if (storage.size() < words + kLine) storage.assign(words + kLine, 0);
+        const auto at = reinterpret_cast<std::uintptr_t>(storage.data());
+        return storage.data() + ((kLine * 8 - at % (kLine * 8)) % (kLine * 8)) / 8;
+    }
+};
+
+}  // namespace
+
 void BlockJump::apply(Mt19937_64::Words& words) const {
-    constexpr std::size_t n = Mt19937_64::kWords;
     constexpr std::size_t m = Mt19937_64::kMiddle;
+    const XorKernels& xor_kernel = kernels();
     // The window and its next seven words: A^i x is the window from word i.
-    std::array<std::uint64_t, n + 7> ext;
+    std::array<std::uint64_t, kN + 7> ext;
     std::memcpy(ext.data(), words.data(), sizeof(words));
-    for (std::size_t k = 0; k < 7; ++k) ext[n + k] = Mt19937_64::twist(ext[k], ext[k + 1], ext[k + m]);
-    // sums[c] = sum of A^i x over the bits i of c. The buffers (0.8 MB)
-    // stay with the thread for its next jump.
-    thread_local std::vector<std::uint64_t> sums, y;
-    sums.resize(256 * n);
-    std::fill(sums.begin(), sums.begin() + n, 0);
+    for (std::size_t k = 0; k < 7; ++k) ext[kN + k] = Mt19937_64::twist(ext[k], ext[k + 1], ext[k + m]);
+    // sums[c] = sum of A^i x over the bits i of c (312 words, 39 lines, a row).
+    thread_local LineBuffer sums_buffer, y_buffer;
+    std::uint64_t* const sums = sums_buffer.get(256 * kN);
+    std::fill(sums, sums + kN, 0);
     for (unsigned c = 1; c < 256; ++c) {
         unsigned i = 0;
         while (((c >> i) & 1u) == 0) ++i;
-        std::uint64_t* dst = &sums[c * n];
-        const std::uint64_t* rest = &sums[(c & (c - 1)) * n];
-        for (std::size_t k = 0; k < n; ++k) dst[k] = rest[k] ^ ext[i + k];
+        xor_kernel.of(sums + c * kN, sums + (c & (c - 1)) * kN, &ext[i]);
     }
     // Horner's rule eight coefficients at a time: y <- A^8 y + sums[byte],
-    // highest byte first. y is a run of words whose last 312 are the window.
+    // highest byte first. y is a run of words whose last 312 are the window
+    // (from a line's start: it moves on by eight words a step).
     const std::size_t bytes = poly_.size();
-    y.resize(n + 8 * bytes);  // past the first window every word is computed before it is read
-    std::fill(y.begin(), y.begin() + n, 0);
+    // Past the first window every word is computed before it is read.
+    std::uint64_t* const y = y_buffer.get(kN + 8 * bytes);
+    std::fill(y, y + kN, 0);
     std::size_t at = 0;
     for (std::size_t b = bytes; b-- > 0;) {
         if (b + 1 < bytes) {
-            for (std::size_t k = 0; k < 8; ++k) y[at + n + k] = Mt19937_64::twist(y[at + k], y[at + k + 1], y[at + k + m]);
+            for (std::size_t k = 0; k < 8; ++k) {
+                y[at + kN + k] = Mt19937_64::twist(y[at + k], y[at + k + 1], y[at + k + m]);
+            }
             at += 8;
         }
         const unsigned c = poly_[b];
-        if (c == 0) continue;
-        xor_into(reinterpret_cast<unsigned char*>(&y[at]), reinterpret_cast<const unsigned char*>(&sums[c * n]),
-                 n * sizeof(std::uint64_t));
+        if (c != 0) xor_kernel.into(y + at, sums + c * kN);
     }
-    std::memcpy(words.data(), &y[at], sizeof(words));
+    std::memcpy(words.data(), y + at, sizeof(words));
 }
 
 // Skips below this many blocks refill block by block (about a microsecond
 // each); longer ones jump.
 constexpr std::uint64_t kJumpFromBlocks = 64;
 
-void Mt19937_64::advance(const Wide& n, const BlockJump* stride) {
+void Mt19937_64::advance(const Wide& n, const BlockJump* const* parts, std::size_t count) {
     if (n.is_zero()) return;
     // The last output skipped is word o of this block's run: in block K of
     // it, at index r.
@@ -201,13 +294,16 @@ void Mt19937_64::advance(const Wide& n, const BlockJump* stride) {
     const Wide blocks = o.divide(static_cast<std::uint32_t>(kWords), &r);
     if (!blocks.is_zero()) {
         // One refill puts a reached block in place (the seeded words are not
-        // one); the rest is a jump, or refills for a short rest.
+        // one); the rest is prepared jumps, then a jump or refills for what
+        // they leave.
         refill();
         Wide rest = blocks - Wide(1);
-        if (stride != nullptr && !(rest < stride->blocks())) {
-            stride->apply(x_);
-            block_start_ += stride->blocks().times(static_cast<std::uint32_t>(kWords));
-            rest -= stride->blocks();
+        for (std::size_t p = 0; p < count; ++p) {
+            const BlockJump& jump = *parts[p];
+            if (rest < jump.blocks()) continue;
+            jump.apply(x_);
+            block_start_ += jump.blocks().times(static_cast<std::uint32_t>(kWords));
+            rest -= jump.blocks();
         }
         if (!(rest < Wide(kJumpFromBlocks))) {
             const BlockJump jump(rest);
@@ -218,6 +314,46 @@ void Mt19937_64::advance(const Wide& n, const BlockJump* stride) {
         for (std::uint64_t k = 0; k < rest.w[0]; ++k) refill();
     }
     i_ = static_cast<std::size_t>(r) + 1;
+}
+
+// Whole blocks of 2^j outputs, less one.
+static Wide stride_blocks(unsigned j) {
+    std::uint32_t rest;
+    return Wide::power_of_two(j).divide(static_cast<std::uint32_t>(Mt19937_64::kWords), &rest) - Wide(1);
+}
+
+StrideJumps& StrideJumps::shared() {
+    static StrideJumps* const jumps = new StrideJumps;  // for the process
+    return *jumps;
+}
+
+unsigned StrideJumps::highest(unsigned bits, std::uint32_t k) {
+    unsigned top = 0;
+    while (top < 31 && (k >> (top + 1)) != 0) ++top;
+    return bits + top;
+}
+
+bool StrideJumps::ready(unsigned bits, std::uint32_t k) const {
+    return highest(bits, k) < made_.load(std::memory_order_acquire);
+}
+
+void StrideJumps::make_next() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const unsigned j = made_.load(std::memory_order_relaxed);
+    if (j > kLast) return;
+    // 2^(j+1) outputs hold twice the blocks of 2^j and one or two more.
+    parts_[j].reset(j == kFirst ? new BlockJump(stride_blocks(j)) : new BlockJump(*parts_[j - 1], stride_blocks(j)));
+    made_.store(j + 1, std::memory_order_release);
+}
+
+void StrideJumps::advance(Mt19937_64& gen, unsigned bits, std::uint32_t k) {
+    while (!ready(bits, k)) make_next();
+    const BlockJump* parts[32];
+    std::size_t count = 0;
+    for (unsigned b = 32; b-- > 0;) {
+        if ((k >> b) & 1u) parts[count++] = parts_[bits + b].get();
+    }
+    gen.advance(Wide::power_of_two(bits).times(k), parts, count);
 }
 
 }  // namespace zorvana

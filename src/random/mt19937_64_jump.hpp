@@ -9,7 +9,10 @@
 #pragma once
 
 #include <cstddef>
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "random/mt19937_64.hpp"
@@ -34,8 +37,46 @@ public:
     void apply(Mt19937_64::Words& words) const;
 
 private:
+    friend class StrideJumps;
+    // A jump of twice half's blocks and `extra` more: one squaring.
+    BlockJump(const BlockJump& half, const Wide& blocks);
+
     Wide blocks_;
     std::vector<unsigned char> poly_;  // t^(312 blocks) mod phi, bit i = bit i % 8 of byte i / 8
+};
+
+// Jumps of k * 2^bits outputs, for k from 1 to 2^32 - 1 and bits from 96 to
+// 256 (the distances between spawned engines), from prepared parts: part j
+// covers the whole blocks of 2^j outputs but one. A jump applies the parts
+// of k's bits (j = bits + b for each bit b of k) and refills for what they
+// leave (under 64 blocks). The parts form one chain, each made from the one
+// below it with one squaring (part 9, of no blocks, is where it starts),
+// made on first use and kept for the process. One set serves every caller,
+// from any thread.
+class StrideJumps {
+public:
+    static constexpr unsigned kFirst = 9;         // 2^9 outputs: one block and a part
+    static constexpr unsigned kLast = 256 + 31;   // k * 2^256 for k below 2^32
+
+    static StrideJumps& shared();
+
+    // Whether the parts that a jump of k * 2^bits needs are made.
+    bool ready(unsigned bits, std::uint32_t k) const;
+    // Makes the next part of the chain: about one squaring (the first call
+    // also builds the reduction tables). A caller can look for a Ctrl-C
+    // between calls.
+    void make_next();
+    // Moves gen on by k * 2^bits outputs, as advance(k * 2^bits) would,
+    // making the parts it lacks.
+    void advance(Mt19937_64& gen, unsigned bits, std::uint32_t k);
+
+private:
+    StrideJumps() = default;
+    static unsigned highest(unsigned bits, std::uint32_t k);
+
+    std::mutex mutex_;                               // held while a part is made
+    std::atomic<unsigned> made_{kFirst};             // parts below this one are made
+    std::unique_ptr<BlockJump> parts_[kLast + 1];    // written once each, before made_ passes it
 };
 
 }  // namespace zorvana

@@ -3,11 +3,18 @@
 #include <cmath>
 #include <cstring>
 
+#include "distributions/interrupt.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
 
 namespace {
+
+// The rejection loops look for a Ctrl-C once per 2^16 attempts: never in a
+// stream a seed gives (each attempt is accepted with probability above 0.7),
+// but a state whose outputs are stuck (a hand-made one) cannot hold a draw
+// forever. An interrupted draw returns NaN, which the caller discards.
+constexpr unsigned kAttemptsPerLook = 0xffff;
 
 // The double nearest 1/3: the offset d = k - 1/3 and the factor c = (1/3)/sqrt(d)
 // of the Marsaglia-Tsang squeeze.
@@ -20,8 +27,10 @@ double gamma_above_one(Mt19937_64& gen, double k, double theta) {
     const double d = k - kOneThird;
     const double c = kOneThird / std::sqrt(d);
     const double lim = -1.0 / c;
-    for (;;) {
+    for (unsigned attempt = 1;; ++attempt) {
+        if ((attempt & kAttemptsPerLook) == 0 && interrupt_requested()) return kNaN;
         const double z = draw_std_normal(gen);
+        if (is_nan(z)) return kNaN;  // the normal was interrupted
         if (!(z > lim)) continue;
         const double v = std::pow(c * z + 1.0, 3.0);
         const double u = draw_unit(gen);
@@ -60,7 +69,8 @@ double draw_uniform(Mt19937_64& gen, double a, double b) {
 }
 
 double draw_std_normal(Mt19937_64& gen) {
-    for (;;) {
+    for (unsigned attempt = 1;; ++attempt) {
+        if ((attempt & kAttemptsPerLook) == 0 && interrupt_requested()) return kNaN;
         const double u = 2.0 * draw_canonical(gen) - 1.0;
         const double v = 2.0 * draw_canonical(gen) - 1.0;
         const double s = u * u + v * v;

@@ -4,6 +4,7 @@
 // from the waiting caller itself), and contended engine locks. Prints one
 // "ok <part>" line per part; exits non-zero at the first fault. A child that
 // hangs is ended by an alarm and counts as a fault.
+#include <dirent.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -198,6 +199,45 @@ void forks() {
     std::printf("ok fork\n");
 }
 
+// Threads of this process (Linux); -1 where that cannot be read.
+int threads_now() {
+    DIR* dir = opendir("/proc/self/task");
+    if (dir == nullptr) return -1;
+    int n = 0;
+    while (const dirent* e = readdir(dir)) n += e->d_name[0] != '.';
+    closedir(dir);
+    return n;
+}
+
+// Waits up to 5 s for the process to hold at most `most` threads.
+bool settles_at(int most) {
+    for (int k = 0; k < 500; ++k) {
+        const int n = threads_now();
+        if (n <= most) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+void workers_leave() {
+    const int base = threads_now();
+    if (base < 0) {
+        std::printf("ok workers leave (not counted here)\n");
+        return;
+    }
+    // Many workers, then fewer kept: those beyond leave while idle ...
+    check(run_job(40000, 50, 24), "a job with many helpers");
+    check(threads_now() > base, "workers started");
+    pool_keep_workers(2);
+    check(settles_at(base + 2), "idle workers beyond the count leave");
+    // ... and a job asks again for what it needs, then for fewer.
+    check(run_job(20000, 100, 6), "a job with more helpers again");
+    check(run_job(20000, 100, 1), "a job with one helper");
+    check(settles_at(base + 1), "workers beyond a job's count leave once idle");
+    check(run_job(20000, 100, 3), "a job after the workers left");
+    std::printf("ok workers leave\n");
+}
+
 void engine_locks() {
     EngineLock lock;
     long counter = 0;  // guarded by the lock alone
@@ -230,6 +270,7 @@ int main() {
     concurrent_jobs();
     cancellation();
     forks();
+    workers_leave();
     engine_locks();
     return 0;
 }
