@@ -216,8 +216,8 @@ constexpr int count_leading_zeros(std::uint64_t v) {
 }  // namespace zorvana
 
 // ZV_BIT_CAST(To, v): the bits of v as a To of the same size; a constant
-// expression with gcc, clang and MSVC (their builtin), a copy elsewhere.
-#if ZV_GNU || ZV_MSVC
+// expression with gcc and clang (their builtin), a copy elsewhere.
+#if ZV_GNU
 #define ZV_BIT_CAST_CONSTEXPR constexpr
 #define ZV_BIT_CAST(To, v) __builtin_bit_cast(To, v)
 #else
