@@ -192,11 +192,17 @@ def zig_environment(machine, work):
     bindir = os.path.join(work, "zig-" + machine)
     if not os.path.isdir(bindir):
         os.makedirs(bindir)
+    # CPython 3.6's Python.h includes <crypt.h>, which zig's glibc headers
+    # lack (libcrypt is apart); nothing here uses it, so an empty one serves.
+    include = os.path.join(work, "zig-include")
+    if not os.path.isdir(include):
+        os.makedirs(include)
+        open(os.path.join(include, "crypt.h"), "w").close()
     # The module is all C++, and setuptools before 72 compiles every source with CC.
-    for name, driver in (("cc", "c++"), ("c++", "c++")):
+    for name in ("cc", "c++"):
         with open(os.path.join(bindir, name), "w") as f:
-            f.write('#!/bin/sh\nexec "%s" -m ziglang %s -target %s-linux-gnu.%s "$@"\n'
-                    % (sys.executable, driver, machine, GLIBC))
+            f.write('#!/bin/sh\nexec "%s" -m ziglang c++ -target %s-linux-gnu.%s -idirafter "%s" "$@"\n'
+                    % (sys.executable, machine, GLIBC, include))
         os.chmod(os.path.join(bindir, name), 0o755)
     env = dict(os.environ, CC=os.path.join(bindir, "cc"), CXX=os.path.join(bindir, "c++"),
                LDSHARED=os.path.join(bindir, "c++") + " -shared")
