@@ -3,7 +3,7 @@ with ZORVANA_WHEEL_TESTS=1 it builds the manylinux2014 wheels of every
 CPython 3.6-3.13 found on the machine for x86-64 and aarch64 and checks them
 (auditwheel's tag, nothing grafted, the values installed without a compiler;
 with ZORVANA_AARCH64_ROOT, an aarch64 wheel under qemu too), which takes
-WHEEL_TIME an interpreter on two cores."""
+about three processor-minutes an interpreter."""
 import os
 import subprocess
 import sys
