@@ -46,6 +46,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 COMPILERS = ("cc", "gcc", "g++", "c++", "clang", "clang++", "cl", "cl.exe")
@@ -255,7 +256,6 @@ def repair(wheel, machine, out, work):
     shown = run([sys.executable, "-m", "auditwheel", "show", fixed], env=env, stdout=subprocess.PIPE,
                 universal_newlines=True).stdout
     print(shown)
-    import zipfile
     grafted = [n for n in zipfile.ZipFile(fixed).namelist() if n.split("/")[0].endswith(".libs")]
     tag = "manylinux_%s_%s" % (GLIBC.replace(".", "_"), machine)
     if tag not in " ".join(shown.split()) or grafted or tag not in name:
@@ -288,7 +288,6 @@ def try_under_qemu(wheel, root, work):
     by the aarch64 CPython and NumPy of root (a Debian root for arm64: the
     interpreter in usr/bin, the system's libraries in usr/lib). Returns
     False when root has no interpreter of the wheel's version."""
-    import zipfile
     version = "%s.%s" % re.search(r"-cp(\d)(\d+)-", os.path.basename(wheel)).groups()
     python = os.path.join(root, "usr", "bin", "python" + version)
     if not os.path.exists(python):
