@@ -199,10 +199,14 @@ def zig_environment(machine, work):
     if not os.path.isdir(include):
         os.makedirs(include)
         open(os.path.join(include, "crypt.h"), "w").close()
-    # The module is all C++, and setuptools before 72 compiles every source with CC.
+    # The module is all C++, and setuptools before 72 compiles every source
+    # with CC. The setuptools of CPython 3.6 also links a module against a
+    # shared libpython, which a module never needs (the interpreter provides
+    # its symbols) and which is this machine's in a cross build: dropped.
     for name in ("cc", "c++"):
         with open(os.path.join(bindir, name), "w") as f:
-            f.write('#!/bin/sh\nexec "%s" -m ziglang c++ -target %s-linux-gnu.%s -idirafter "%s" "$@"\n'
+            f.write('#!/bin/sh\nfor a do shift; case "$a" in -lpython*) ;; *) set -- "$@" "$a" ;; esac; done\n'
+                    'exec "%s" -m ziglang c++ -target %s-linux-gnu.%s -idirafter "%s" "$@"\n'
                     % (sys.executable, machine, GLIBC, include))
         os.chmod(os.path.join(bindir, name), 0o755)
     env = dict(os.environ, CC=os.path.join(bindir, "cc"), CXX=os.path.join(bindir, "c++"),
