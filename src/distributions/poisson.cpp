@@ -12,6 +12,7 @@
 #include "kernels/elementary.hpp"
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
+#include "kernels/platform.hpp"
 #include "kernels/precision.hpp"
 #include "kernels/prefetch.hpp"
 #include "tails/tails.hpp"
@@ -108,11 +109,7 @@ constexpr double kDecidedMargin = 0x1p-18;
 // itself.
 constexpr double kNegligibleExponent = 18;
 
-#if defined(__GNUC__)
-#define POISSON_OUT_OF_LINE __attribute__((noinline))
-#else
-#define POISSON_OUT_OF_LINE
-#endif
+#define POISSON_OUT_OF_LINE ZV_NOINLINE
 
 // The rate of the thread's previous quantile search that asked for an
 // incomplete gamma value (NaN: none yet).

@@ -10,6 +10,7 @@
 #include "kernels/erf.hpp"
 #include "kernels/gamma.hpp"
 #include "kernels/lanes_variants.hpp"
+#include "kernels/platform.hpp"
 #include "kernels/precision.hpp"
 
 namespace zorvana {
@@ -57,14 +58,20 @@ const LaneKernels kLanesScalar = {"scalar",         exp_loop,         log_loop, 
                                   erf_inv_loop,     gamma_terms_loop, gamma_p_loop,      gamma_p_inv_loop,
                                   lgamma_loop,      gamma_p_each_loop, gamma_p_inv_each_loop};
 
+// Without lane registers (kernels/platform.hpp) the plain loops are the only variant.
+#if ZV_LANE_REGISTERS != 0
 const LaneKernels* best_supported() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx512f")) return &kLanesAvx512;
-    if (__builtin_cpu_supports("avx2")) return &kLanesAvx2;
+#if ZV_X86
+    if (platform::cpu_has_avx512f()) return &kLanesAvx512;
+    if (platform::cpu_has_avx2()) return &kLanesAvx2;
 #endif
     return &kLanesSse2;
 }
+const LaneKernels* const kVariants[] = {&kLanesScalar, &kLanesSse2, &kLanesAvx2, &kLanesAvx512};
+#else
+const LaneKernels* best_supported() { return &kLanesScalar; }
+const LaneKernels* const kVariants[] = {&kLanesScalar};
+#endif
 
 const LaneKernels* choose() {
     const char* forced = std::getenv("ZORVANA_DISPATCH");
@@ -85,8 +92,7 @@ const LaneKernels& scalar_lane_kernels() { return kLanesScalar; }
 
 const LaneKernels* lane_kernels_named(const char* name) {
     const LaneKernels* best = best_supported();
-    const LaneKernels* const order[] = {&kLanesScalar, &kLanesSse2, &kLanesAvx2, &kLanesAvx512};
-    for (const LaneKernels* k : order) {
+    for (const LaneKernels* k : kVariants) {
         if (std::strcmp(name, k->name) == 0) return k;
         // Variants wider than the processor runs come after the best one.
         if (k == best) break;

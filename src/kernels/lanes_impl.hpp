@@ -1,6 +1,6 @@
 // The lane kernels, written once for every instruction set. A variant's
 // translation unit includes every header first, then selects the instruction
-// set with `#pragma GCC target`, defines
+// set with ZV_TARGET_BEGIN (kernels/platform.hpp), defines
 //   ZV_VARIANT_NS  the namespace of its code (its symbols stay apart),
 //   ZV_TABLE       the name of its LaneKernels table,
 //   ZV_NAME        the variant's name,
@@ -20,10 +20,6 @@
 // result; the x87 products stay scalar, one lane at a time.
 // Vectors wider than the baseline registers only pass between functions of
 // this translation unit, which all share its instruction set.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
-#define ZV_ALWAYS_INLINE inline __attribute__((always_inline))
-
 namespace zorvana {
 namespace ZV_VARIANT_NS {
 namespace {
@@ -34,8 +30,9 @@ namespace {
 constexpr int L = ZV_LANES;
 constexpr int U = ZV_CHAINS;
 constexpr int W = L * U;  // elements per pack
-typedef double V __attribute__((vector_size(L * sizeof(double))));
-typedef long long VM __attribute__((vector_size(L * sizeof(double))));
+// V: a register of L doubles, VM: of L masks (kernels/platform.hpp).
+#define ZV_LANE_REGISTERS_HERE
+#include "kernels/platform.hpp"
 struct P {
     V r[U];
 };
@@ -43,7 +40,7 @@ struct PM {
     VM r[U];
 };
 
-#define ZV_EACH _Pragma("GCC unroll 8") for (int u = 0; u < U; ++u)
+#define ZV_EACH ZV_UNROLL(8) for (int u = 0; u < U; ++u)
 
 #define ZV_ARITH(op)                                                  \
     ZV_ALWAYS_INLINE P operator op(const P& a, const P& b) {          \
@@ -108,19 +105,19 @@ ZV_ALWAYS_INLINE PM operator~(const PM& a) {
 // Per lane: where m is set a, elsewhere b.
 ZV_ALWAYS_INLINE P select(const PM& m, const P& a, const P& b) {
     P c;
-    ZV_EACH c.r[u] = m.r[u] ? a.r[u] : b.r[u];
+    ZV_EACH c.r[u] = vselect(m.r[u], a.r[u], b.r[u]);
     return c;
 }
 
 ZV_ALWAYS_INLINE P load(const double* p) {
     P v;
-    __builtin_memcpy(&v, p, sizeof v);
+    std::memcpy(&v, p, sizeof v);
     return v;
 }
-ZV_ALWAYS_INLINE void store(double* p, const P& v) { __builtin_memcpy(p, &v, sizeof v); }
+ZV_ALWAYS_INLINE void store(double* p, const P& v) { std::memcpy(p, &v, sizeof v); }
 ZV_ALWAYS_INLINE P splat(double s) {
     P v;
-    ZV_EACH for (int i = 0; i < L; ++i) v.r[u][i] = s;
+    ZV_EACH v.r[u] = vsplat(s);
     return v;
 }
 ZV_ALWAYS_INLINE double lane(const P& v, int i) { return v.r[i / L][i % L]; }
@@ -205,7 +202,7 @@ constexpr double kRoundShift = 0x1p52;
 ZV_ALWAYS_INLINE P exp_fraction(const P& y) {
     P level = splat(1.0);
     P upper = quotient(y, small_integer(kExpDepth - 1));
-    _Pragma("GCC unroll 24") for (int k = kExpDepth - 1; k >= 2; --k) {
+    ZV_UNROLL(24) for (int k = kExpDepth - 1; k >= 2; --k) {
         const P lower = quotient(y, small_integer(k - 1));
         level = (1.0 + lower) - upper / level;
         upper = lower;
@@ -452,7 +449,7 @@ double horner(const double (&coef)[kInvStartTerms], double t) {
     return c;
 }
 
-inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, sizeof a) == 0; }
+inline bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // The records of up to kBlock Halley iterations of Steps steps side by side,
 // one row each: the state after k steps in row h, (hx[h][k], hd[h][k]) (the

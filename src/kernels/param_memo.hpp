@@ -8,11 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#define ZORVANA_MEMO_OUT_OF_LINE __attribute__((noinline, noclone))
-#else
-#define ZORVANA_MEMO_OUT_OF_LINE __attribute__((noinline))
-#endif
+#include "kernels/platform.hpp"
 
 namespace zorvana {
 
@@ -27,7 +23,7 @@ class ParamMemo {
     // the thread's memo is located once per call: with the thread-local
     // address folded in, the compiler looks it up again at every use.
     template <class Compute>
-    ZORVANA_MEMO_OUT_OF_LINE double get(const double (&args)[Arity], Compute compute) {
+    ZV_NOINLINE_NOCLONE double get(const double (&args)[Arity], Compute compute) {
 #ifndef ZORVANA_PLAIN_LOOPS
         std::uint64_t key[Arity];
         std::memcpy(key, args, sizeof key);

@@ -11,6 +11,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "kernels/platform.hpp"
+
 namespace zorvana {
 namespace soft_ext_detail {
 
@@ -20,21 +22,10 @@ constexpr std::uint64_t kIntBit = 1ULL << 63;        // explicit integer bit
 constexpr std::uint64_t kQuietBit = 1ULL << 62;      // quiet NaN
 constexpr std::uint16_t kSignBit = 0x8000;
 
-constexpr int clz64(std::uint64_t v) {  // v != 0
-#if defined(__GNUC__) || defined(__clang__)
-    return __builtin_clzll(v);
-#else
-    int n = 0;
-    while (!(v & kIntBit)) {
-        v <<= 1;
-        ++n;
-    }
-    return n;
-#endif
-}
+constexpr int clz64(std::uint64_t v) { return platform::count_leading_zeros(v); }  // v != 0
 
-#if defined(__SIZEOF_INT128__) && !defined(ZORVANA_SOFT_EXT_NO_INT128)
-using u128 = unsigned __int128;
+#if ZV_HAS_UINT128 && !defined(ZORVANA_SOFT_EXT_NO_INT128)
+using u128 = platform::uint128;
 constexpr u128 make(std::uint64_t hi, std::uint64_t lo) { return (static_cast<u128>(hi) << 64) | lo; }
 constexpr std::uint64_t hi(u128 v) { return static_cast<std::uint64_t>(v >> 64); }
 constexpr std::uint64_t lo(u128 v) { return static_cast<std::uint64_t>(v); }
@@ -173,7 +164,7 @@ class SoftExt {
         : SoftExt(from_magnitude(v < 0, v < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(v)
                                               : static_cast<std::uint64_t>(v))) {}
     // Exact, as loading a double into the x87 unit (a signaling NaN turns quiet).
-    constexpr SoftExt(double v) : SoftExt(from_double(v)) {}
+    ZV_BIT_CAST_CONSTEXPR SoftExt(double v) : SoftExt(from_double(v)) {}
 
     // The raw fields: bit 15 of sign_exponent() is the sign, the rest the
     // biased exponent; significand() includes the integer bit.
@@ -187,7 +178,7 @@ class SoftExt {
     constexpr std::uint64_t significand() const { return sig_; }
 
     // Rounded to nearest double (ties to even), with gradual underflow.
-    explicit constexpr operator double() const { return to_double(*this); }
+    explicit ZV_BIT_CAST_CONSTEXPR operator double() const { return to_double(*this); }
     // Truncated toward zero; outside the range (and NaN) the x87 "integer
     // indefinite" value, the lowest integer.
     explicit constexpr operator std::int64_t() const { return to_int64(*this); }
@@ -286,8 +277,8 @@ class SoftExt {
                          mag << shift);
     }
 
-    static constexpr SoftExt from_double(double v) {
-        const std::uint64_t bits = __builtin_bit_cast(std::uint64_t, v);
+    static ZV_BIT_CAST_CONSTEXPR SoftExt from_double(double v) {
+        const std::uint64_t bits = ZV_BIT_CAST(std::uint64_t, v);
         const bool neg = (bits >> 63) != 0;
         const int e = static_cast<int>((bits >> 52) & 0x7ff);
         const std::uint64_t frac = bits & ((1ULL << 52) - 1);
@@ -306,7 +297,7 @@ class SoftExt {
                          soft_ext_detail::kIntBit | (frac << 11));
     }
 
-    static constexpr double to_double(SoftExt v) {
+    static ZV_BIT_CAST_CONSTEXPR double to_double(SoftExt v) {
         const std::uint64_t sign = v.negative() ? 1ULL << 63 : 0;
         std::uint64_t bits = sign;
         if (v.is_nan()) {
@@ -345,7 +336,7 @@ class SoftExt {
                 }
             }
         }
-        return __builtin_bit_cast(double, bits);
+        return ZV_BIT_CAST(double, bits);
     }
 
     static constexpr std::int64_t to_int64(SoftExt v) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "kernels/lanes.hpp"
+#include "kernels/platform.hpp"
 #include "module/docstrings.hpp"
 #include "module/elementwise.hpp"
 #include "module/registry.hpp"
@@ -111,6 +112,15 @@ PYBIND11_MODULE(zorvana, m) {
     zorvana::install_interrupt_check();
     zorvana::set_num_threads(zorvana::initial_num_threads());
     zorvana::lanes_variant();  // the lane kernels' instruction set, chosen once
+    if (zorvana::platform::kForkHandlersFromInterpreter) {
+        // Without pthread_atfork, a child made by os.fork runs the handlers
+        // through the interpreter (CPython 3.7 and later have the hook).
+        py::module_ os = py::module_::import("os");
+        if (py::hasattr(os, "register_at_fork")) {
+            os.attr("register_at_fork")(py::arg("after_in_child") =
+                                            py::cpp_function(&zorvana::platform::run_fork_child_handlers));
+        }
+    }
 
     for (const zorvana::Row& row : zorvana::density_rows()) zorvana::register_row(m, row);
     zorvana::register_draws(m);  // Engine, the default engine, r-functions

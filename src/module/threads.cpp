@@ -2,15 +2,12 @@
 
 #include <pythread.h>
 
-#include <pthread.h>
-#include <sched.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
 
 #include "distributions/interrupt.hpp"
+#include "kernels/platform.hpp"
 #include "module/threads_pool.hpp"
 
 namespace zorvana {
@@ -47,7 +44,7 @@ bool check_interrupt() {
 // thread (the interpreter makes it so), and only it exists.
 void after_fork_in_child() { g_main_thread = static_cast<unsigned long>(PyThread_get_thread_ident()); }
 
-[[maybe_unused]] const int g_fork_handler = pthread_atfork(nullptr, nullptr, after_fork_in_child);
+ZV_AT_FORK_CHILD(after_fork_in_child);
 
 }  // namespace
 
@@ -65,11 +62,8 @@ int initial_num_threads() {
         const long n = std::strtol(env, &end, 10);
         if (end != env && *end == '\0' && n >= 1 && n <= kMostThreads) return static_cast<int>(n);
     }
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) {
-        const int n = CPU_COUNT(&set);
-        if (n >= 1) return std::min(n, kMostThreads);
-    }
+    const int allowed = platform::processors_allowed();
+    if (allowed >= 1) return std::min(allowed, kMostThreads);
     const unsigned n = std::thread::hardware_concurrency();
     return n >= 1 ? static_cast<int>(std::min(n, static_cast<unsigned>(kMostThreads))) : 1;
 }

@@ -1,6 +1,6 @@
 #include "module/threads_pool.hpp"
 
-#include <pthread.h>
+#include "kernels/platform.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -190,7 +190,7 @@ void after_fork_in_child() {
     g_pool.store(nullptr);
 }
 
-[[maybe_unused]] const int g_fork_handler = pthread_atfork(nullptr, nullptr, after_fork_in_child);
+ZV_AT_FORK_CHILD(after_fork_in_child);
 
 }  // namespace
 

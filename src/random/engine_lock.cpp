@@ -1,10 +1,10 @@
 #include "random/engine_lock.hpp"
 
-#include <pthread.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <new>
+
+#include "kernels/platform.hpp"
 
 namespace zorvana {
 
@@ -49,7 +49,7 @@ void after_fork_in_child() {
     g_first_since_fork = g_next_number.load();
 }
 
-[[maybe_unused]] const int g_fork_handler = pthread_atfork(nullptr, nullptr, after_fork_in_child);
+ZV_AT_FORK_CHILD(after_fork_in_child);
 
 }  // namespace
 

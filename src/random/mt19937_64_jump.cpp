@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 
+#include "kernels/platform.hpp"
+
 namespace zorvana {
 
 namespace {
@@ -18,12 +20,12 @@ constexpr unsigned kDegree = kCharPolyDegree;
 constexpr std::size_t kResidueBytes = (kDegree + 7) / 8;  // residues: degree below 19937
 constexpr std::size_t kBlockShiftBytes = Mt19937_64::kWords / 8;  // t^312: 39 bytes
 
-void xor_into(unsigned char* __restrict dst, const unsigned char* __restrict src, std::size_t n) {
+void xor_into(unsigned char* ZV_RESTRICT dst, const unsigned char* ZV_RESTRICT src, std::size_t n) {
     std::size_t k = 0;
-#if defined(__GNUC__)
+#if ZV_GNU
     // Sixteen bytes at a time where the compiler has vector types (SSE2 is
     // the baseline of x86-64; elsewhere it splits them).
-    typedef std::uint64_t Pair __attribute__((vector_size(16)));
+    ZV_GNU_VECTOR(Pair, std::uint64_t, 16);
     for (; k + 32 <= n; k += 32) {
         Pair a0, a1, b0, b1;
         std::memcpy(&a0, dst + k, 16);
