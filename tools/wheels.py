@@ -38,6 +38,7 @@ pyproject.toml) runs on every wheel it builds.
 from __future__ import print_function
 
 import argparse
+import io
 import glob
 import hashlib
 import os
@@ -206,7 +207,7 @@ def zig_environment(machine, work):
     for name in ("cc", "c++"):
         with open(os.path.join(bindir, name), "w") as f:
             f.write('#!/bin/sh\nfor a do shift; case "$a" in -lpython*) ;; *) set -- "$@" "$a" ;; esac; done\n'
-                    'exec "%s" -m ziglang c++ -target %s-linux-gnu.%s -idirafter "%s" "$@"\n'
+                    'exec "%s" -m ziglang c++ -target %s-linux-gnu.%s -DZORVANA_GLIBC_MATH -idirafter "%s" "$@"\n'
                     % (sys.executable, machine, GLIBC, include))
         os.chmod(os.path.join(bindir, name), 0o755)
     env = dict(os.environ, CC=os.path.join(bindir, "cc"), CXX=os.path.join(bindir, "c++"),
@@ -264,11 +265,29 @@ def repair(wheel, machine, out, work):
     tag = "manylinux_%s_%s" % (GLIBC.replace(".", "_"), machine)
     if tag not in " ".join(shown.split()) or grafted or tag not in name:
         raise SystemExit("auditwheel did not make %s a plain %s wheel (grafted: %s)" % (name, tag, grafted))
+    libm_bound(fixed)
     if not os.path.isdir(out):
         os.makedirs(out)
     dest = os.path.join(out, name)
     shutil.move(fixed, dest)
     return dest
+
+
+def libm_bound(wheel):
+    """Fails unless the wheel's module takes log and pow from the system's
+    libm, as a build by the system's compiler does: the samplers call them,
+    and a copy linked in from the compiler's runtime rounds some draws
+    differently (src/random/platform_math.hpp binds them by version)."""
+    from elftools.elf.elffile import ELFFile  # auditwheel's own dependency
+
+    with zipfile.ZipFile(wheel) as z:
+        (module,) = [n for n in z.namelist() if n.startswith("zorvana.") and n.endswith(".so")]
+        elf = ELFFile(io.BytesIO(z.read(module)))
+        imported = {sym.name for sym in elf.get_section_by_name(".dynsym").iter_symbols()
+                    if sym["st_shndx"] == "SHN_UNDEF"}
+    if not {"log", "pow"} <= imported:
+        raise SystemExit("%s does not take log and pow from libm (imports: %s)"
+                         % (os.path.basename(wheel), sorted(n for n in imported if n in ("log", "pow"))))
 
 
 def try_without_compiler(python, wheel, work):

@@ -8,6 +8,7 @@
 #include "kernels/lanes.hpp"
 #include "kernels/precision.hpp"
 #include "kernels/prefetch.hpp"
+#include "random/platform_math.hpp"
 #include "random/variates.hpp"
 
 namespace zorvana {
@@ -194,8 +195,8 @@ double rbeta_unchecked(double a, double b, Mt19937_64& gen) {
     // Both logarithms are -inf: log(U)/k overflowed for both shapes (or a
     // shape is 0). The variate with the larger log(U)/k takes the whole mass:
     // compare log(Ux) b with log(Uy) a, and for equal shapes Ux with Uy.
-    const double cx = std::log(x.u) * b;
-    const double cy = std::log(y.u) * a;
+    const double cx = platform_log(x.u) * b;
+    const double cy = platform_log(y.u) * a;
     if (cx != cy) return cx > cy ? 1.0 : 0.0;
     return x.u > y.u ? 1.0 : (x.u < y.u ? 0.0 : 0.5);
 }
@@ -223,7 +224,7 @@ double rf_unchecked(double df1, double df2, Mt19937_64& gen) {
     if (is_pinf(df2)) return x1.value / df1;
     const double r = ((df2 / df1) * x1.value) / x2.value;
     if (!is_nan(r) && !is_inf(r)) return r;
-    return math_exp(((std::log(df2) - std::log(df1)) + x1.log()) - x2.log());
+    return math_exp(((platform_log(df2) - platform_log(df1)) + x1.log()) - x2.log());
 }
 
 }  // namespace zorvana

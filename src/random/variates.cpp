@@ -5,6 +5,7 @@
 
 #include "distributions/interrupt.hpp"
 #include "kernels/precision.hpp"
+#include "random/platform_math.hpp"
 
 namespace zorvana {
 
@@ -32,10 +33,10 @@ double gamma_above_one(Mt19937_64& gen, double k, double theta) {
         const double z = draw_std_normal(gen);
         if (is_nan(z)) return kNaN;  // the normal was interrupted
         if (!(z > lim)) continue;
-        const double v = std::pow(c * z + 1.0, 3.0);
+        const double v = platform_pow(c * z + 1.0, 3.0);
         const double u = draw_unit(gen);
-        const double g = (std::log(v) + (1.0 - v)) * d + (z * 0.5) * z;
-        if (std::log(u) < g) return (d * v) * theta;
+        const double g = (platform_log(v) + (1.0 - v)) * d + (z * 0.5) * z;
+        if (platform_log(u) < g) return (d * v) * theta;
     }
 }
 
@@ -46,14 +47,14 @@ GammaVariate gamma_at_most_one(Mt19937_64& gen, double k, double theta) {
     const double shape = k + 0.0;
     const double u = draw_unit(gen);
     const double g = draw_gamma(gen, shape + 1.0, theta);
-    return {std::pow(u, 1.0 / shape) * g, u, shape, g};
+    return {platform_pow(u, 1.0 / shape) * g, u, shape, g};
 }
 
 }  // namespace
 
-double GammaVariate::log() const { return (u < 1 ? std::log(u) / shape : 0.0) + std::log(rest); }
+double GammaVariate::log() const { return (u < 1 ? platform_log(u) / shape : 0.0) + platform_log(rest); }
 
-double polar_value(double u, double s) { return u * std::sqrt((std::log(s) * -2.0) / s) + 0.0; }
+double polar_value(double u, double s) { return u * std::sqrt((platform_log(s) * -2.0) / s) + 0.0; }
 
 double draw_uniform(Mt19937_64& gen, double a, double b) {
     const double lo = std::nextafter(a, b);
