@@ -99,8 +99,8 @@
 #define ZV_TARGET_BEGIN(isa) ZV_PRAGMA(clang attribute push(__attribute__((target(#isa))), apply_to = function))
 #define ZV_TARGET_END ZV_PRAGMA(clang attribute pop)
 #else
-#define ZV_TARGET_BEGIN(isa) ZV_PRAGMA(GCC target(#isa))
-#define ZV_TARGET_END
+#define ZV_TARGET_BEGIN(isa) ZV_PRAGMA(GCC push_options) ZV_PRAGMA(GCC target(#isa))
+#define ZV_TARGET_END ZV_PRAGMA(GCC pop_options)
 #endif
 #else
 #define ZV_TARGET_BEGIN(isa)

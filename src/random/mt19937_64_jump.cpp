@@ -173,14 +173,14 @@ constexpr std::size_t kN = Mt19937_64::kWords;
 constexpr std::size_t kLine = 8;  // words in a 64-byte line
 
 // dst ^= src, and dst = a ^ b, over 312 words.
-using XorInto = void (*)(std::uint64_t* __restrict dst, const std::uint64_t* __restrict src);
-using XorOf = void (*)(std::uint64_t* __restrict dst, const std::uint64_t* __restrict a,
-                       const std::uint64_t* __restrict b);
+using XorInto = void (*)(std::uint64_t* ZV_RESTRICT dst, const std::uint64_t* ZV_RESTRICT src);
+using XorOf = void (*)(std::uint64_t* ZV_RESTRICT dst, const std::uint64_t* ZV_RESTRICT a,
+                       const std::uint64_t* ZV_RESTRICT b);
 
-#if defined(__GNUC__)
-#define ZV_XOR_KERNELS(suffix, bytes, attr)                                                                   \
-    attr void xor_into_##suffix(std::uint64_t* __restrict dst, const std::uint64_t* __restrict src) {          \
-        typedef std::uint64_t V __attribute__((vector_size(bytes)));                                           \
+#if ZV_LANE_REGISTERS == 1
+#define ZV_XOR_KERNELS(suffix, bytes)                                                                           \
+    void xor_into_##suffix(std::uint64_t* ZV_RESTRICT dst, const std::uint64_t* ZV_RESTRICT src) {              \
+        ZV_GNU_VECTOR(V, std::uint64_t, bytes);                                                                 \
         for (std::size_t k = 0; k < kN; k += (bytes) / 8) {                                                     \
             V x, y;                                                                                             \
             std::memcpy(&x, dst + k, bytes);                                                                    \
@@ -189,9 +189,9 @@ using XorOf = void (*)(std::uint64_t* __restrict dst, const std::uint64_t* __res
             std::memcpy(dst + k, &x, bytes);                                                                    \
         }                                                                                                       \
     }                                                                                                           \
-    attr void xor_of_##suffix(std::uint64_t* __restrict dst, const std::uint64_t* __restrict a,                \
-                              const std::uint64_t* __restrict b) {                                              \
-        typedef std::uint64_t V __attribute__((vector_size(bytes)));                                           \
+    void xor_of_##suffix(std::uint64_t* ZV_RESTRICT dst, const std::uint64_t* ZV_RESTRICT a,                    \
+                         const std::uint64_t* ZV_RESTRICT b) {                                                  \
+        ZV_GNU_VECTOR(V, std::uint64_t, bytes);                                                                 \
         for (std::size_t k = 0; k < kN; k += (bytes) / 8) {                                                     \
             V x, y;                                                                                             \
             std::memcpy(&x, a + k, bytes);                                                                      \
@@ -201,17 +201,22 @@ using XorOf = void (*)(std::uint64_t* __restrict dst, const std::uint64_t* __res
         }                                                                                                       \
     }
 // Sixteen bytes: SSE2, the baseline of x86-64 (elsewhere the compiler splits them).
-ZV_XOR_KERNELS(16, 16, )
-#if defined(__x86_64__) || defined(__i386__)
+ZV_XOR_KERNELS(16, 16)
+#if ZV_X86
 #define ZV_XOR_WIDE 1
-ZV_XOR_KERNELS(avx2, 32, __attribute__((target("avx2"))))
-ZV_XOR_KERNELS(avx512, 64, __attribute__((target("avx512f"))))
+ZV_TARGET_BEGIN(avx2)
+ZV_XOR_KERNELS(avx2, 32)
+ZV_TARGET_END
+ZV_TARGET_BEGIN(avx512f)
+ZV_XOR_KERNELS(avx512, 64)
+ZV_TARGET_END
 #endif
 #else
-void xor_into_16(std::uint64_t* __restrict dst, const std::uint64_t* __restrict src) {
+void xor_into_16(std::uint64_t* ZV_RESTRICT dst, const std::uint64_t* ZV_RESTRICT src) {
     for (std::size_t k = 0; k < kN; ++k) dst[k] ^= src[k];
 }
-void xor_of_16(std::uint64_t* __restrict dst, const std::uint64_t* __restrict a, const std::uint64_t* __restrict b) {
+void xor_of_16(std::uint64_t* ZV_RESTRICT dst, const std::uint64_t* ZV_RESTRICT a,
+               const std::uint64_t* ZV_RESTRICT b) {
     for (std::size_t k = 0; k < kN; ++k) dst[k] = a[k] ^ b[k];
 }
 #endif
@@ -223,8 +228,8 @@ struct XorKernels {
 
 XorKernels choose_kernels() {
 #ifdef ZV_XOR_WIDE
-    if (__builtin_cpu_supports("avx512f")) return {xor_into_avx512, xor_of_avx512};
-    if (__builtin_cpu_supports("avx2")) return {xor_into_avx2, xor_of_avx2};
+    if (platform::cpu_has_avx512f()) return {xor_into_avx512, xor_of_avx512};
+    if (platform::cpu_has_avx2()) return {xor_into_avx2, xor_of_avx2};
 #endif
     return {xor_into_16, xor_of_16};
 }
