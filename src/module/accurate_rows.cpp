@@ -9,6 +9,7 @@
 #include "distributions/sound.hpp"
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
+#include "tails/discrete.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -44,6 +45,11 @@ const std::vector<Entry>& entries() {
         entry<sound_density<dt_accurate>>("dt"),
         entry<sound_density<dunif_accurate>>("dunif"),
         entry<sound_density<dweibull_accurate>>("dweibull"),
+        entry<sound_mass<dnbinom_accurate>>("dnbinom"),
+        entry<sound_mass<dgeom_accurate>>("dgeom"),
+        entry<sound_mass<dhyper_accurate>>("dhyper"),
+        entry<sound_mass<dwilcox_accurate>>("dwilcox"),
+        entry<sound_mass<dsignrank_accurate>>("dsignrank"),
         entry<accurate_p<pnorm_accurate>>("pnorm"),
         entry<accurate_p<pbern_accurate>>("pbern"),
         entry<accurate_p<pbeta_accurate>>("pbeta"),
@@ -61,6 +67,11 @@ const std::vector<Entry>& entries() {
         entry<accurate_p<pt_accurate>>("pt"),
         entry<accurate_p<punif_accurate>>("punif"),
         entry<accurate_p<pweibull_accurate>>("pweibull"),
+        entry<accurate_p<pnbinom_accurate>>("pnbinom"),
+        entry<accurate_p<pgeom_accurate>>("pgeom"),
+        entry<accurate_p<phyper_accurate>>("phyper"),
+        entry<accurate_p<pwilcox_accurate>>("pwilcox"),
+        entry<accurate_p<psignrank_accurate>>("psignrank"),
         entry<sound<qnorm_accurate>>("qnorm"),
         entry<sound<qbern_accurate>>("qbern"),
         entry<sound<qbeta_accurate>>("qbeta"),
@@ -78,6 +89,11 @@ const std::vector<Entry>& entries() {
         entry<sound<qt_accurate>>("qt"),
         entry<sound<qunif_accurate>>("qunif"),
         entry<sound<qweibull_accurate>>("qweibull"),
+        entry<sound<qnbinom_accurate>>("qnbinom"),
+        entry<sound<qgeom_accurate>>("qgeom"),
+        entry<sound<qhyper_accurate>>("qhyper"),
+        entry<sound<qwilcox_accurate>>("qwilcox"),
+        entry<sound<qsignrank_accurate>>("qsignrank"),
     };
     return table;
 }
