@@ -33,3 +33,12 @@ double psignrank_accurate(std::int64_t x, std::int64_t n_obs, bool log_p, bool l
 double qsignrank_accurate(double p, std::int64_t n_obs, bool lower_tail, bool log_p);
 
 }  // namespace zorvana
+
+namespace zorvana {
+
+// The least k with P(X <= k) >= u from the tables of the rank statistics
+// (the inversion of the draws); NaN where there is no table.
+double wilcox_inverse(double u, std::int64_t n_x, std::int64_t n_y);
+double signrank_inverse(double u, std::int64_t n_obs);
+
+}  // namespace zorvana

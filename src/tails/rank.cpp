@@ -18,6 +18,7 @@
 // n^3 / 6 operations, memory 16 (n (n + 1) / 2 + 1) bytes; n <= 2000.
 //
 // Both distributions are symmetric: P(X > k) = P(X <= M - 1 - k).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -251,5 +252,24 @@ double psignrank_accurate(std::int64_t x, std::int64_t n_obs, bool log_p, bool l
 double qsignrank_accurate(double p, std::int64_t n_obs, bool lower_tail, bool log_p) {
     return table_q(signrank_table(n_obs).get(), p, lower_tail, log_p);
 }
+
+}  // namespace zorvana
+
+namespace zorvana {
+
+namespace {
+
+double table_inverse(const Table* t, double u) {
+    if (t == nullptr) return kNaN;
+    const auto it = std::lower_bound(t->lower.begin(), t->lower.end(), u);
+    return it == t->lower.end() ? static_cast<double>(t->top) : static_cast<double>(it - t->lower.begin());
+}
+
+}  // namespace
+
+double wilcox_inverse(double u, std::int64_t n_x, std::int64_t n_y) {
+    return table_inverse(wilcox_table(n_x, n_y).get(), u);
+}
+double signrank_inverse(double u, std::int64_t n_obs) { return table_inverse(signrank_table(n_obs).get(), u); }
 
 }  // namespace zorvana
