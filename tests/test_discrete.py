@@ -189,3 +189,65 @@ def test_same_in_both_namespaces_and_as_scalars(name, args):
     b = np.broadcast_arrays(*[np.asarray(a) for a in args])
     loop = [getattr(zv, name)(*[a[i].item() for a in b]) for i in np.ndindex(b[0].shape)]
     assert np.array_equal(got.ravel(), np.array(loop), equal_nan=True)
+
+
+# ---------------------------------------------------------------------------
+# Draws
+
+N_FIT = 10 ** 6
+DRAW_CASES = [
+    ("rnbinom", (3.5, 0.3)), ("rnbinom", (0.2, 0.6)), ("rnbinom", (50.0, 0.05)), ("rnbinom", (1e4, 0.5)),
+    ("rgeom", (0.3,)), ("rgeom", (1e-3,)), ("rhyper", (10, 7, 8)), ("rhyper", (500, 800, 300)),
+    ("rhyper", (10 ** 6, 10 ** 7, 5000)), ("rwilcox", (20, 30)), ("rsignrank", (40,)),
+]
+
+
+@pytest.mark.parametrize("name,params", DRAW_CASES)
+def test_draws_fit_their_mass(name, params):
+    """Chi-squared on 10^6 draws against the module's own masses, cells with
+    fewer than 20 expected pooled at both ends."""
+    from scipy import stats
+    x = getattr(zv, name)(*params, size=N_FIT, engine=zv.Engine(2929), dtype=int)
+    q = getattr(zv, "q" + name[1:])
+    lo, top = int(q(1e-6, *params)), int(q(1e-6, *params, lower_tail=False))
+    k = np.arange(lo, top + 1)
+    expected = getattr(zv, "d" + name[1:])(k, *params) * N_FIT
+    observed = np.bincount(np.clip(x, lo, top) - lo, minlength=top - lo + 1).astype(float)
+    expected[0] += getattr(zv, "p" + name[1:])(lo - 1, *params) * N_FIT
+    expected[-1] += getattr(zv, "p" + name[1:])(top, *params, lower_tail=False) * N_FIT
+    # pool neighbouring cells until each expects at least 20
+    cells_o, cells_e, o, e = [], [], 0.0, 0.0
+    for oi, ei in zip(observed, expected):
+        o, e = o + oi, e + ei
+        if e >= 20:
+            cells_o.append(o)
+            cells_e.append(e)
+            o = e = 0.0
+    cells_o[-1] += o
+    cells_e[-1] += e
+    assert stats.chisquare(cells_o, np.array(cells_e) * (N_FIT / sum(cells_e))).pvalue > 1e-4
+
+
+@pytest.mark.parametrize("name,params", [
+    ("rnbinom", ([0.5, 3.0, 1e3], [[0.2], [0.9]])), ("rgeom", ([0.9, 1e-4, 1.0],)),
+    ("rhyper", ([3, 30], [[5], [50]], 4)), ("rwilcox", ([1, 4], [7, 9])), ("rsignrank", ([1, 10, 100],)),
+])
+def test_array_draws_are_the_scalar_loop_and_repeat(name, params):
+    f = getattr(zv, name)
+    got = f(*params, engine=zv.Engine(7))
+    assert np.array_equal(got, f(*params, engine=zv.Engine(7)))
+    e = zv.Engine(7)
+    b = np.broadcast_arrays(*[np.asarray(a, dtype=float) for a in params])
+    loop = [f(*[a[i].item() for a in b], engine=e) for i in np.ndindex(b[0].shape)]
+    assert np.array_equal(got.ravel(), np.array(loop))
+    assert f(*[a.ravel()[0].item() for a in b], size=3, engine=zv.Engine(7), dtype=int).dtype == np.int64
+
+
+@pytest.mark.parametrize("name,params", [
+    ("rnbinom", (0.0, 0.5)), ("rnbinom", (2.0, 0.0)), ("rgeom", (1.5,)), ("rhyper", (3, 4, 8)),
+    ("rhyper", (2.5, 4, 1)), ("rwilcox", (0, 3)), ("rwilcox", (501, 500)), ("rsignrank", (2001,)),
+])
+def test_invalid_draws_are_nan_without_drawing(name, params):
+    e = zv.Engine(3)
+    assert math.isnan(getattr(zv, name)(*params, engine=e))
+    assert zv.runif(engine=e) == zv.runif(engine=zv.Engine(3))
