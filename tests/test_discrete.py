@@ -251,3 +251,71 @@ def test_invalid_draws_are_nan_without_drawing(name, params):
     e = zv.Engine(3)
     assert math.isnan(getattr(zv, name)(*params, engine=e))
     assert zv.runif(engine=e) == zv.runif(engine=zv.Engine(3))
+
+
+# ---------------------------------------------------------------------------
+# Multinomial
+
+def multinomial_mass(x, prob):
+    n, total = sum(x), sum(Fraction(p) for p in prob)
+    f = Fraction(math.factorial(n))
+    for xi, p in zip(x, prob):
+        f = f / math.factorial(xi) * (Fraction(p) / total) ** xi
+    return f
+
+
+@pytest.mark.parametrize("x,prob", [
+    ([1, 2, 3], [0.2, 0.3, 0.5]), ([0, 0, 6], [2.0, 3.0, 5.0]), ([5, 0], [1.0, 0.0]), ([0, 0], [0.5, 0.5]),
+    ([40, 1, 300, 7], [0.1, 1e-3, 0.85, 0.049]), ([3], [7.0]),
+])
+def test_dmultinom_exactly(x, prob):
+    f = multinomial_mass(x, prob)
+    assert abs(Fraction(zv.dmultinom(x, prob)) - f) <= f * Fraction(1, 10 ** 14)
+    assert za.dmultinom(x, prob, log=True) == zv.dmultinom(x, prob, log=True)
+
+
+def test_dmultinom_large_and_broadcast():
+    # the mass of 10^8 trials at the mean (mpmath, 300 bits)
+    got = zv.dmultinom([2 * 10 ** 7, 3 * 10 ** 7, 5 * 10 ** 7], [0.2, 0.3, 0.5], log=True)
+    assert abs(got - -18.505278869479497895) < 1e-13 * 18.5
+    x = np.array([[[1, 2, 3]], [[0, 6, 0]]])
+    prob = np.array([[0.2, 0.3, 0.5], [1.0, 1.0, 1.0], [0.0, 1.0, 0.0]])
+    got = zv.dmultinom(x, prob)
+    assert got.shape == (2, 3)
+    assert got[1, 2] == 1 and got[0, 2] == 0
+    assert got[0, 0] == zv.dmultinom([1, 2, 3], [0.2, 0.3, 0.5])
+
+
+@pytest.mark.parametrize("x,prob", [([1, -1], [0.5, 0.5]), ([1.5, 1], [0.5, 0.5]), ([1, 1], [-0.5, 1.5]),
+                                    ([1, 1], [0.0, 0.0]), ([1, 1], [np.inf, 1.0]), ([np.nan, 1], [1.0, 1.0])])
+def test_dmultinom_invalid(x, prob):
+    assert math.isnan(zv.dmultinom(x, prob))
+
+
+def test_dmultinom_shape_errors():
+    with pytest.raises(ValueError, match="last axes"):
+        zv.dmultinom([1, 2, 3], [0.5, 0.5])
+    with pytest.raises(ValueError, match="broadcast"):
+        zv.dmultinom(np.ones((2, 3)), np.ones((4, 3)))
+    with pytest.raises(TypeError):
+        zv.dmultinom([1, 2], [0.5, 0.5], log="yes")
+
+
+def test_rmultinom_fits_and_repeats():
+    from scipy import stats
+    prob = [0.1, 0.2, 0.3, 0.4]
+    x = zv.rmultinom(12, prob, size=10 ** 6 // 12, engine=zv.Engine(29), dtype=int)
+    assert x.shape == (10 ** 6 // 12, 4) and (x.sum(axis=1) == 12).all()
+    # each category's count is binomial
+    for j, p in enumerate(prob):
+        observed = np.bincount(x[:, j], minlength=13)
+        assert stats.chisquare(observed[:8], stats.binom(12, p).pmf(np.arange(8)) / stats.binom(12, p).cdf(7)
+                               * observed[:8].sum()).pvalue > 1e-4
+    assert np.array_equal(zv.rmultinom(12, prob, size=50, engine=zv.Engine(29), dtype=int), x[:50])
+    e = zv.Engine(5)
+    rows = zv.rmultinom([3, 50], [[1.0, 0.0, 2.0]], engine=zv.Engine(5))
+    loop = [zv.rmultinom(n, [1.0, 0.0, 2.0], engine=e) for n in (3, 50)]
+    assert np.array_equal(rows, np.array(loop)) and rows[:, 1].tolist() == [0, 0]
+    assert np.isnan(zv.rmultinom(2.5, prob, engine=e)).all()
+    with pytest.raises(ValueError, match="broadcast"):
+        zv.rmultinom([1, 2], prob, size=3)

@@ -568,6 +568,10 @@ ACCURATE_NOTE = ("Computed in the module's accurate arithmetic: the value correc
                  "arithmetic.")
 
 
+RETURNS_MULTI = ("Returns\n-------\nfloat or numpy.ndarray of float64\n    A Python float where the other axes "
+                 "are none, else an array of their broadcast shape.")
+
+
 def elementwise(fam, prefix, accurate=False):
     name = prefix + fam.key
     what = "probability mass" if fam.discrete else "density"
@@ -710,12 +714,65 @@ def thread_rows():
     ]
 
 
+DMULTINOM_BODY = (
+    wrap("The probability mass of the multinomial distribution along the last axis: N! / (x_1! ... x_k!) "
+         "pi_1^x_1 ... pi_k^x_k for the counts x of the k categories, N their sum, and pi = prob / "
+         "sum(prob).") + "\n\n" +
+    wrap("Computed in the module's accurate arithmetic (the same function as zorvana.accurate.dmultinom): "
+         "correct to about 1e-13 relative, its logarithm finite far below the smallest double, the same "
+         "bits on every machine.") +
+    "\n\nParameters\n----------\n" + "\n".join([
+        param("x", "array_like", "Counts, the categories along the last axis; the other axes broadcast with "
+                                 "those of prob."),
+        param("prob", "array_like", "Nonnegative weights of the categories along the last axis, of the same "
+                                    "length as x's; normalised by their sum."),
+        param("log", "bool, default False", "Return the natural logarithm of the mass.")]) +
+    "\n\n" + RETURNS_MULTI +
+    "\n\nNotes\n-----\n" + wrap("Invalid arguments give NaN: a count negative, not an integer or not finite, "
+                                  "a weight negative, infinite or NaN, or all weights 0. Last axes of "
+                                  "different lengths, or other axes that do not broadcast, raise ValueError."))
+RMULTINOM_BODY = (
+    wrap("Random draws from the multinomial distribution: the counts of n_trials trials among the "
+         "categories of prob (normalised by its sum), along a new last axis of len(prob).") + "\n\n" +
+    "Parameters\n----------\n" + "\n".join([
+        param("n_trials", "int or array_like of int", "Number of trials, a count >= 0."),
+        param("prob", "array_like", "Nonnegative weights of the categories along the last axis; its other "
+                                    "axes broadcast with n_trials'."),
+        param("size", "int or sequence of int, optional",
+              "The shape of the draws (the result has shape size + (len(prob),)); the parameters must "
+              "broadcast to it. Left out: their broadcast shape. Element i in row-major order is the "
+              "(i + 1)-th successive draw."),
+        param("engine", "Engine, optional", "The engine to draw from; left out, the shared default engine."),
+        param("dtype", "type, keyword-only, default float64", "int or numpy.int64 gives int64 counts; float "
+                                                             "or numpy.float64 floats.")]) +
+    "\n\nReturns\n-------\nnumpy.ndarray\n    The counts, the categories along the last axis." +
+    "\n\nNotes\n-----\n" + "\n\n".join(wrap(t) for t in [
+        "Each draw is a sequence of binomial draws, category by category: the trials left, with "
+        "probability the category's weight over the weight left, drawn as rbinom draws them (one "
+        "output per trial left); the last category with weight takes the rest, and a category of weight "
+        "0, or with no trials left, draws nothing. It uses only the module's own arithmetic, so a seed "
+        "gives the same draws on every machine.",
+        "Invalid parameters (n_trials not a count, a weight negative, infinite or NaN, all weights 0) give "
+        "NaN counts for that draw without drawing (ValueError with dtype=int).",
+        "The time grows with n_trials (each binomial draw consumes one output per trial)."]) +
+    "\n\nExamples\n--------\n")
+
+
+def multinomial_rows():
+    return [("dmultinom", "(x, prob, log=False)",
+             DMULTINOM_BODY + "\n\nExamples\n--------\n" + run_examples(
+                 ["zv.dmultinom([1, 2, 3], [0.2, 0.3, 0.5])", "zv.dmultinom([[1, 2, 3], [0, 0, 6]], [2, 3, 5])"])),
+            ("rmultinom", "(n_trials, prob, size=None, engine=None, *, dtype=None)",
+             RMULTINOM_BODY + run_examples(["zv.rmultinom(10, [0.2, 0.3, 0.5], size=2, engine=zv.Engine(42))"]))]
+
+
 def rows():
     """(name, text signature, body) of every documented callable, registry order."""
     out = []
     for prefix in "dpq":
         out += [elementwise(f, prefix) for f in FAMILIES]
     out += [draw(f) for f in FAMILIES]
+    out += multinomial_rows()
     out.append(("Engine", "(seed=None, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
     out += thread_rows()
     return out
@@ -837,17 +894,32 @@ def elementwise_stubs(out):
                 out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, ignore if scalar else ""))
 
 
+DMULTINOM_STUBS = [
+    "", "def dmultinom(x: ArrayLike, prob: ArrayLike, log: bool = ...) -> Union[float, NDArray[np.float64]]: ...",
+]
+RMULTINOM_STUBS = [
+    "", "@overload",
+    "def rmultinom(n_trials: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int], None] = ..., "
+    "engine: Optional[Engine] = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) "
+    "-> NDArray[np.int64]: ...",
+    "", "@overload",
+    "def rmultinom(n_trials: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int], None] = ..., "
+    "engine: Optional[Engine] = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...",
+]
+
+
 def accurate_stubs():
     out = [
         "# Generated by tools/gen_docs.py; do not edit.",
         "# The all-scalar overload comes first and is narrower than the array one.",
         "# pyright: reportOverlappingOverload=false",
-        "from typing import overload",
+        "from typing import Union, overload",
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
     ]
     elementwise_stubs(out)
+    out += DMULTINOM_STUBS
     out.append("")
     return "\n".join(out)
 
@@ -911,6 +983,7 @@ def stubs():
             out.append("")
             out.append("@overload")
             out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, note))
+    out += DMULTINOM_STUBS + RMULTINOM_STUBS
     out.append("")
     return "\n".join(out)
 

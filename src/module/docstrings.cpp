@@ -3750,6 +3750,88 @@ Examples
 --------
 >>> zv.rweibull(2.0, 1.0, engine=zv.Engine(42))
 1.1862259896040652)doc"}},
+    {"dmultinom", {"(x, prob, log=False)", R"doc(The probability mass of the multinomial distribution along the last axis:
+N! / (x_1! ... x_k!) pi_1^x_1 ... pi_k^x_k for the counts x of the k
+categories, N their sum, and pi = prob / sum(prob).
+
+Computed in the module's accurate arithmetic (the same function as
+zorvana.accurate.dmultinom): correct to about 1e-13 relative, its logarithm
+finite far below the smallest double, the same bits on every machine.
+
+Parameters
+----------
+x : array_like
+    Counts, the categories along the last axis; the other axes broadcast with
+    those of prob.
+prob : array_like
+    Nonnegative weights of the categories along the last axis, of the same
+    length as x's; normalised by their sum.
+log : bool, default False
+    Return the natural logarithm of the mass.
+
+Returns
+-------
+float or numpy.ndarray of float64
+    A Python float where the other axes are none, else an array of their broadcast shape.
+
+Notes
+-----
+Invalid arguments give NaN: a count negative, not an integer or not finite, a
+weight negative, infinite or NaN, or all weights 0. Last axes of different
+lengths, or other axes that do not broadcast, raise ValueError.
+
+Examples
+--------
+>>> zv.dmultinom([1, 2, 3], [0.2, 0.3, 0.5])
+0.135
+>>> zv.dmultinom([[1, 2, 3], [0, 0, 6]], [2, 3, 5])
+array([0.135   , 0.015625]))doc"}},
+    {"rmultinom", {"(n_trials, prob, size=None, engine=None, *, dtype=None)", R"doc(Random draws from the multinomial distribution: the counts of n_trials trials
+among the categories of prob (normalised by its sum), along a new last axis of
+len(prob).
+
+Parameters
+----------
+n_trials : int or array_like of int
+    Number of trials, a count >= 0.
+prob : array_like
+    Nonnegative weights of the categories along the last axis; its other axes
+    broadcast with n_trials'.
+size : int or sequence of int, optional
+    The shape of the draws (the result has shape size + (len(prob),)); the
+    parameters must broadcast to it. Left out: their broadcast shape. Element i
+    in row-major order is the (i + 1)-th successive draw.
+engine : Engine, optional
+    The engine to draw from; left out, the shared default engine.
+dtype : type, keyword-only, default float64
+    int or numpy.int64 gives int64 counts; float or numpy.float64 floats.
+
+Returns
+-------
+numpy.ndarray
+    The counts, the categories along the last axis.
+
+Notes
+-----
+Each draw is a sequence of binomial draws, category by category: the trials
+left, with probability the category's weight over the weight left, drawn as
+rbinom draws them (one output per trial left); the last category with weight
+takes the rest, and a category of weight 0, or with no trials left, draws
+nothing. It uses only the module's own arithmetic, so a seed gives the same
+draws on every machine.
+
+Invalid parameters (n_trials not a count, a weight negative, infinite or NaN,
+all weights 0) give NaN counts for that draw without drawing (ValueError with
+dtype=int).
+
+The time grows with n_trials (each binomial draw consumes one output per
+trial).
+
+Examples
+--------
+>>> zv.rmultinom(10, [0.2, 0.3, 0.5], size=2, engine=zv.Engine(42))
+array([[2., 1., 7.],
+       [6., 2., 2.]]))doc"}},
     {"Engine", {"(seed=None, /)", R"doc(A random engine: one 64-bit Mersenne Twister (MT19937-64) generator.
 
 Pass it as ``engine=`` to the draw functions. Draws made without an engine use

@@ -718,6 +718,8 @@ void def_draw(py::module_& m, const char* name, const py::object& default_engine
 
 }  // namespace
 
+Engine& default_engine() { return *g_default_engine; }
+
 void register_draws(py::module_& m) {
     register_engine(m);
     g_engine_type = reinterpret_cast<PyTypeObject*>(py::type::of<Engine>().ptr());
