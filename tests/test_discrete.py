@@ -181,7 +181,8 @@ def test_large_wilcox_tables(m, n):
     ("dnbinom", ([[0], [3], [50]], [0.5, 7.25], 0.3)), ("pnbinom", (np.arange(5), 2.5, [[0.2], [0.9]])),
     ("qnbinom", ([0.1, 0.9], 2.5, 0.3)), ("dhyper", (np.arange(8), 10, 7, 8)), ("qhyper", ([0.3], [10], 7, 8)),
     ("pwilcox", (np.arange(12).reshape(12, 1, 1), [3, 4], [[4], [5]])), ("qsignrank", ([0.2, 0.8], [5, 30])),
-    ("pgeom", ([0, 5, 10 ** 6], [0.5, 1e-3, 1e-7])),
+    ("pgeom", ([0, 5, 10 ** 6], [0.5, 1e-3, 1e-7])), ("pnbinom", ([3.0, 3.0, np.nan, 7.0, -1.0, 3.0], 2.5, 0.3)),
+    ("dhyper", (np.tile(np.arange(-2, 9), 30), 10, 7, 8)), ("phyper", (np.arange(40) % 7, 10, 7, 8, True, False)),
 ])
 def test_same_in_both_namespaces_and_as_scalars(name, args):
     got = getattr(zv, name)(*args)

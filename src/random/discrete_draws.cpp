@@ -117,7 +117,13 @@ bool rsignrank_valid(double n_obs) {
 
 double rgeom_unchecked(double prob, Mt19937_64& gen) {
     if (prob == 1) return 0;
-    return std::floor(accurate::log(draw_unit(gen)) / accurate::log1m_dd(prob).hi);
+    // ln(1 - prob) of the last prob this thread drew with (a value of prob alone)
+    thread_local double last_prob = kNaN, last_log = kNaN;
+    if (prob != last_prob) {
+        last_log = accurate::log1m_dd(prob).hi;
+        last_prob = prob;
+    }
+    return std::floor(accurate::log(draw_unit(gen)) / last_log);
 }
 
 double rnbinom_unchecked(double n_successes, double prob, Mt19937_64& gen) {
@@ -130,11 +136,18 @@ double rhyper_unchecked(double n_good, double n_bad, double n_drawn, Mt19937_64&
     const double r = n_good, b = n_bad, n = n_drawn;
     const double lo = n - b > 0 ? n - b : 0;
     const double hi = n < r ? n : r;
-    double mode = std::floor(((n + 1) * (r + 1)) / ((r + b) + 2));
-    if (mode < lo) mode = lo;
-    if (mode > hi) mode = hi;
-    const double fm = dhyper_accurate(static_cast<std::int64_t>(mode), static_cast<std::int64_t>(r),
-                                      static_cast<std::int64_t>(b), static_cast<std::int64_t>(n), false);
+    // The mode and its mass for the last parameters this thread drew with.
+    thread_local double last_r = kNaN, last_b = kNaN, last_n = kNaN, mode = 0, fm = 0;
+    if (r != last_r || b != last_b || n != last_n) {
+        mode = std::floor(((n + 1) * (r + 1)) / ((r + b) + 2));
+        if (mode < lo) mode = lo;
+        if (mode > hi) mode = hi;
+        fm = dhyper_accurate(static_cast<std::int64_t>(mode), static_cast<std::int64_t>(r),
+                             static_cast<std::int64_t>(b), static_cast<std::int64_t>(n), false);
+        last_r = r;
+        last_b = b;
+        last_n = n;
+    }
     double u = draw_unit(gen) - fm;
     if (u <= 0) return mode;
     double down = mode, up = mode, fd = fm, fu = fm;
