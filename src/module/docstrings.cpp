@@ -189,8 +189,9 @@ above 250000.
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): its counts exactly, as integers, in time about min(m, n) m n
 (m + n) / 64 word operations and 8 (mn + 1) (m + n) / 64 bytes while it is
-made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.1
-s). Sizes with mn above 250000 give NaN.
+made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.2 s;
+4 MB for m = n = 500, about 10 s). Sizes with mn above 250000 give NaN. A
+Ctrl-C stops the making.
 
 Examples
 --------
@@ -227,7 +228,8 @@ Invalid arguments give NaN, never an exception: n_obs below 1 or above 2000.
 
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1)
-bytes (8 MB for n = 1000, made in about 0.2 s). n_obs above 2000 gives NaN.
+bytes (8 MB for n = 1000, made in about 0.2 s; 32 MB and 2.5 s for n = 2000).
+n_obs above 2000 gives NaN.
 
 Examples
 --------
@@ -964,8 +966,9 @@ above 250000.
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): its counts exactly, as integers, in time about min(m, n) m n
 (m + n) / 64 word operations and 8 (mn + 1) (m + n) / 64 bytes while it is
-made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.1
-s). Sizes with mn above 250000 give NaN.
+made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.2 s;
+4 MB for m = n = 500, about 10 s). Sizes with mn above 250000 give NaN. A
+Ctrl-C stops the making.
 
 Examples
 --------
@@ -1011,7 +1014,8 @@ Invalid arguments give NaN, never an exception: n_obs below 1 or above 2000.
 
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1)
-bytes (8 MB for n = 1000, made in about 0.2 s). n_obs above 2000 gives NaN.
+bytes (8 MB for n = 1000, made in about 0.2 s; 32 MB and 2.5 s for n = 2000).
+n_obs above 2000 gives NaN.
 
 Examples
 --------
@@ -1937,8 +1941,9 @@ above 250000, or p outside [0, 1] (with log_p: log p above 0).
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): its counts exactly, as integers, in time about min(m, n) m n
 (m + n) / 64 word operations and 8 (mn + 1) (m + n) / 64 bytes while it is
-made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.1
-s). Sizes with mn above 250000 give NaN.
+made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.2 s;
+4 MB for m = n = 500, about 10 s). Sizes with mn above 250000 give NaN. A
+Ctrl-C stops the making.
 
 Examples
 --------
@@ -1981,7 +1986,8 @@ p outside [0, 1] (with log_p: log p above 0).
 
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1)
-bytes (8 MB for n = 1000, made in about 0.2 s). n_obs above 2000 gives NaN.
+bytes (8 MB for n = 1000, made in about 0.2 s; 32 MB and 2.5 s for n = 2000).
+n_obs above 2000 gives NaN.
 
 Examples
 --------
@@ -4183,8 +4189,9 @@ above 250000.
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): its counts exactly, as integers, in time about min(m, n) m n
 (m + n) / 64 word operations and 8 (mn + 1) (m + n) / 64 bytes while it is
-made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.1
-s). Sizes with mn above 250000 give NaN.
+made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.2 s;
+4 MB for m = n = 500, about 10 s). Sizes with mn above 250000 give NaN. A
+Ctrl-C stops the making.
 
 Examples
 --------
@@ -4222,7 +4229,8 @@ Invalid arguments give NaN, never an exception: n_obs below 1 or above 2000.
 
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1)
-bytes (8 MB for n = 1000, made in about 0.2 s). n_obs above 2000 gives NaN.
+bytes (8 MB for n = 1000, made in about 0.2 s; 32 MB and 2.5 s for n = 2000).
+n_obs above 2000 gives NaN.
 
 Examples
 --------
@@ -5048,8 +5056,9 @@ above 250000.
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): its counts exactly, as integers, in time about min(m, n) m n
 (m + n) / 64 word operations and 8 (mn + 1) (m + n) / 64 bytes while it is
-made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.1
-s). Sizes with mn above 250000 give NaN.
+made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.2 s;
+4 MB for m = n = 500, about 10 s). Sizes with mn above 250000 give NaN. A
+Ctrl-C stops the making.
 
 Examples
 --------
@@ -5095,7 +5104,8 @@ Invalid arguments give NaN, never an exception: n_obs below 1 or above 2000.
 
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1)
-bytes (8 MB for n = 1000, made in about 0.2 s). n_obs above 2000 gives NaN.
+bytes (8 MB for n = 1000, made in about 0.2 s; 32 MB and 2.5 s for n = 2000).
+n_obs above 2000 gives NaN.
 
 Examples
 --------
@@ -6040,8 +6050,9 @@ above 250000, or p outside [0, 1] (with log_p: log p above 0).
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): its counts exactly, as integers, in time about min(m, n) m n
 (m + n) / 64 word operations and 8 (mn + 1) (m + n) / 64 bytes while it is
-made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.1
-s). Sizes with mn above 250000 give NaN.
+made, then 16 (mn + 1) bytes kept (640 kB for m = n = 200, made in about 0.2 s;
+4 MB for m = n = 500, about 10 s). Sizes with mn above 250000 give NaN. A
+Ctrl-C stops the making.
 
 Examples
 --------
@@ -6084,7 +6095,8 @@ p outside [0, 1] (with log_p: log p above 0).
 
 The whole distribution is computed once per parameter pair and kept (a few
 tables at a time): in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1)
-bytes (8 MB for n = 1000, made in about 0.2 s). n_obs above 2000 gives NaN.
+bytes (8 MB for n = 1000, made in about 0.2 s; 32 MB and 2.5 s for n = 2000).
+n_obs above 2000 gives NaN.
 
 Examples
 --------

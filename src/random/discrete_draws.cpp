@@ -109,10 +109,10 @@ bool rhyper_valid(double n_good, double n_bad, double n_drawn) {
 }
 bool rwilcox_valid(double n_x, double n_y) {
     return is_count(n_x) && is_count(n_y) &&
-           !is_nan(wilcox_inverse(0.5, static_cast<std::int64_t>(n_x), static_cast<std::int64_t>(n_y)));
+           wilcox_has_table(static_cast<std::int64_t>(n_x), static_cast<std::int64_t>(n_y));
 }
 bool rsignrank_valid(double n_obs) {
-    return is_count(n_obs) && !is_nan(signrank_inverse(0.5, static_cast<std::int64_t>(n_obs)));
+    return is_count(n_obs) && signrank_has_table(static_cast<std::int64_t>(n_obs));
 }
 
 double rgeom_unchecked(double prob, Mt19937_64& gen) {

@@ -37,7 +37,10 @@ double qsignrank_accurate(double p, std::int64_t n_obs, bool lower_tail, bool lo
 namespace zorvana {
 
 // The least k with P(X <= k) >= u from the tables of the rank statistics
-// (the inversion of the draws); NaN where there is no table.
+// (the inversion of the draws); NaN where there is no table (or its making
+// was interrupted). *_has_table: whether the sizes have one (without making it).
+bool wilcox_has_table(std::int64_t n_x, std::int64_t n_y);
+bool signrank_has_table(std::int64_t n_obs);
 double wilcox_inverse(double u, std::int64_t n_x, std::int64_t n_y);
 double signrank_inverse(double u, std::int64_t n_obs);
 

@@ -42,9 +42,21 @@ accurate::DD nbinom_log_mass(double x, double n, double prob) {
     return dd_add(dd_neg(dev), rest);
 }
 
+// ln(1 - prob) in double-double, kept per thread for the last prob (a
+// value of prob alone: the same bits whether kept or computed).
+accurate::DD geom_log_q(double prob) {
+    thread_local double last_prob = kNaN;
+    thread_local accurate::DD last{kNaN, kNaN};
+    if (prob != last_prob) {
+        last = accurate::log1m_dd(prob);
+        last_prob = prob;
+    }
+    return last;
+}
+
 // ln P(X > x) of the geometric distribution: (x + 1) ln(1 - prob).
 accurate::DD geom_log_upper(std::int64_t x, double prob) {
-    return accurate::dd_mul(accurate::log1m_dd(prob), static_cast<double>(x) + 1);
+    return accurate::dd_mul(geom_log_q(prob), static_cast<double>(x) + 1);
 }
 
 }  // namespace
@@ -88,7 +100,7 @@ double dgeom_accurate(std::int64_t x, double prob, bool log) {
     if (x < 0) return zero_or_ninf(log);
     if (prob == 1) return x == 0 ? one_or_zero(log) : zero_or_ninf(log);
     using namespace accurate;
-    return from_log(dd_add(log_dd(prob), dd_mul(log1m_dd(prob), static_cast<double>(x))), log);
+    return from_log(dd_add(log_dd(prob), dd_mul(geom_log_q(prob), static_cast<double>(x))), log);
 }
 
 double pgeom_accurate(std::int64_t x, double prob, bool log_p, bool lower_tail) {
@@ -110,7 +122,7 @@ double qgeom_accurate(double p, double prob, bool lower_tail, bool log_p) {
     double start = 0;
     if (!t.zero) {
         // The upper tail q^(x + 1) solved for x.
-        const double lq = accurate::log1m_dd(prob).hi;
+        const double lq = geom_log_q(prob).hi;
         const double lu = t.upper ? t.log_s().hi : accurate::log1p(-t.s);
         start = lu / lq - 1;
     }

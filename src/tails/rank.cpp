@@ -9,13 +9,15 @@
 // C(m + n, m) (the intermediate polynomials have negative coefficients, the
 // results none, so the modular arithmetic gives them exactly). Each mass and
 // each cumulative sum is then one division of exact integers, rounded.
-// Time min(m, n) m n L limb operations; memory 8 L (m n + 1) bytes while
-// forming, 16 (m n + 1) bytes kept. Tables are made for m n <= 250000.
+// Time min(m, n) m n L limb operations (0.2 s for m = n = 200, about 10 s
+// for 500 and 500); memory 8 L (m n + 1) bytes while forming, 16 (m n + 1)
+// bytes kept. Tables are made for m n <= 250000.
 //
 // Signed rank, n observations: the masses of V are the coefficients of
 // prod_{i=1..n} (1 + q^i) / 2, formed in doubles (each step one rounded sum
 // and an exact halving), the cumulative sums in double-double. Time about
-// n^3 / 6 operations, memory 16 (n (n + 1) / 2 + 1) bytes; n <= 2000.
+// n^3 / 6 operations (0.2 s for n = 1000, 2.5 s for 2000), memory
+// 16 (n (n + 1) / 2 + 1) bytes; n <= 2000.
 //
 // Both distributions are symmetric: P(X > k) = P(X <= M - 1 - k).
 #include <algorithm>
@@ -29,6 +31,7 @@
 
 #include "accurate/double_double.hpp"
 #include "accurate/elementary.hpp"
+#include "distributions/interrupt.hpp"
 #include "kernels/precision.hpp"
 #include "tails/discrete_quantile.hpp"
 #include "tails/discrete.hpp"
@@ -60,6 +63,7 @@ public:
             if (it != tables_.end()) return it->second;
         }
         std::shared_ptr<const Table> t = make();
+        if (!t) return t;  // interrupted: nothing kept
         std::lock_guard<std::mutex> lock(mutex_);
         if (tables_.size() >= 16) tables_.erase(tables_.begin());
         tables_.emplace(key, t);
@@ -95,6 +99,7 @@ std::shared_ptr<const Table> make_wilcox(std::int64_t m, std::int64_t n) {
     c[0] = 1;
     auto at = [&](std::int64_t k) { return &c[static_cast<std::size_t>(k * L)]; };
     for (std::int64_t i = 1; i <= m; ++i) {
+        if (interrupt_requested()) return nullptr;  // a Ctrl-C: the caller discards the NaN
         const std::int64_t deg = i * n;
         const std::int64_t s = n + i;
         for (std::int64_t k = deg; k >= s; --k) {  // times 1 - q^s
@@ -161,6 +166,7 @@ std::shared_ptr<const Table> make_signrank(std::int64_t n) {
     d[0] = 1;
     std::int64_t deg = 0;
     for (std::int64_t i = 1; i <= n; ++i) {
+        if ((i & 15) == 0 && interrupt_requested()) return nullptr;
         deg += i;
         for (std::int64_t k = deg; k >= i; --k) {
             d[static_cast<std::size_t>(k)] = (d[static_cast<std::size_t>(k)] + d[static_cast<std::size_t>(k - i)]) * 0.5;
@@ -185,26 +191,37 @@ TableCache& signrank_cache() {
     return cache;
 }
 
-// The table of the parameters, nullptr where they are invalid or too large.
+// The table of the parameters, nullptr where they are invalid or too large
+// (or its making was interrupted).
 // The last table a thread used is at hand without the lock.
+bool wilcox_sizes(std::int64_t m, std::int64_t n) {
+    return m >= 1 && n >= 1 && m <= kMaxWilcoxCells && n <= kMaxWilcoxCells && m * n <= kMaxWilcoxCells;
+}
+
+bool signrank_size(std::int64_t n) { return n >= 1 && n <= kMaxSignrank; }
+
 std::shared_ptr<const Table> wilcox_table(std::int64_t m, std::int64_t n) {
-    if (m < 1 || n < 1 || m > kMaxWilcoxCells || n > kMaxWilcoxCells || m * n > kMaxWilcoxCells) return nullptr;
+    if (!wilcox_sizes(m, n)) return nullptr;
     if (m > n) std::swap(m, n);
     thread_local std::int64_t last_m = 0, last_n = 0;
     thread_local std::shared_ptr<const Table> last;
     if (last && last_m == m && last_n == n) return last;
-    last = wilcox_cache().get(m, n, [=] { return make_wilcox(m, n); });
+    std::shared_ptr<const Table> t = wilcox_cache().get(m, n, [=] { return make_wilcox(m, n); });
+    if (!t) return t;
+    last = t;
     last_m = m;
     last_n = n;
     return last;
 }
 
 std::shared_ptr<const Table> signrank_table(std::int64_t n) {
-    if (n < 1 || n > kMaxSignrank) return nullptr;
+    if (!signrank_size(n)) return nullptr;
     thread_local std::int64_t last_n = 0;
     thread_local std::shared_ptr<const Table> last;
     if (last && last_n == n) return last;
-    last = signrank_cache().get(n, 0, [=] { return make_signrank(n); });
+    std::shared_ptr<const Table> t = signrank_cache().get(n, 0, [=] { return make_signrank(n); });
+    if (!t) return t;
+    last = t;
     last_n = n;
     return last;
 }
@@ -266,6 +283,9 @@ double table_inverse(const Table* t, double u) {
 }
 
 }  // namespace
+
+bool wilcox_has_table(std::int64_t n_x, std::int64_t n_y) { return wilcox_sizes(n_x, n_y); }
+bool signrank_has_table(std::int64_t n_obs) { return signrank_size(n_obs); }
 
 double wilcox_inverse(double u, std::int64_t n_x, std::int64_t n_y) {
     return table_inverse(wilcox_table(n_x, n_y).get(), u);
