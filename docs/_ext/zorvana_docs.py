@@ -186,6 +186,22 @@ def draw_pictures(app):
         fig.tight_layout()
         fig.savefig(os.path.join(out, fam.key + ".png"))
         plt.close(fig)
+    # The multinomial: the mass of the first two of three counts (the third
+    # takes the rest of N = 20), prob = (0.2, 0.3, 0.5).
+    n = 20
+    x1, x2 = np.meshgrid(np.arange(n + 1), np.arange(n + 1), indexing="ij")
+    counts = np.stack([x1, x2, n - x1 - x2], axis=-1)
+    mass = np.where(counts[..., 2] >= 0, zorvana.dmultinom(np.maximum(counts, 0), [0.2, 0.3, 0.5]), np.nan)
+    fig, ax = plt.subplots(figsize=(4.4, 3.4), dpi=90)
+    im = ax.imshow(mass.T, origin="lower", cmap="viridis")
+    ax.set_xlabel("x1", fontsize=8)
+    ax.set_ylabel("x2", fontsize=8)
+    ax.set_title("dmultinom([x1, x2, 20 - x1 - x2], [0.2, 0.3, 0.5])", fontsize=8)
+    ax.tick_params(labelsize=8)
+    fig.colorbar(im, ax=ax).ax.tick_params(labelsize=7)
+    fig.tight_layout()
+    fig.savefig(os.path.join(out, "multinom.png"))
+    plt.close(fig)
 
 
 class _Rst(Directive):
