@@ -30,7 +30,8 @@ DRAWS = {
     "rnorm": (0.0, 1.0), "rbern": (0.3,), "rbeta": (2.0, 3.0), "rbinom": (5, 0.3), "rcauchy": (0.0, 1.0),
     "rchisq": (3.0,), "rexp": (1.0,), "rf": (3.0, 5.0), "rgamma": (0.5, 1.0), "rinvgamma": (2.0, 1.0),
     "rlaplace": (0.0, 1.0), "rlnorm": (0.0, 1.0), "rlogis": (0.0, 1.0), "rpois": (4.0,), "rt": (5.0,),
-    "runif": (0.0, 1.0), "rweibull": (2.0, 1.0),
+    "runif": (0.0, 1.0), "rweibull": (2.0, 1.0), "rnbinom": (2.5, 0.3), "rgeom": (0.2,), "rhyper": (10, 7, 8),
+    "rwilcox": (4, 6), "rsignrank": (10,),
 }
 
 
