@@ -53,7 +53,11 @@ route on the same arrays (the faster of the scipy.special expression, where
 there is one, and the scipy.stats method).
 
 Usage: python benchmarks/run.py [--quick] [--only REGEX] [--out PNG] [--calling] [--varying] [--streams] [--tails]
-                                [--accurate]
+                                [--accurate] [--discrete]
+
+Then the negative binomial, geometric, hypergeometric, Wilcoxon and signed
+rank functions and the multinomial draw beside scipy.stats (scipy.special's
+nbdtr where it applies) and numpy's Generator (--discrete alone).
 """
 from __future__ import print_function
 
@@ -1052,6 +1056,122 @@ def accurate_section(zv, cfg, pattern=None):
     print("")
 
 
+# ------------------------------------------------- the further discrete families
+
+# (zorvana call, reference label, reference call) on the same arrays; each
+# call gets (x, n) where x is the family's input array and n its length.
+def discrete_cases(zv):
+    import scipy.special as sp
+    import scipy.stats as st
+    cases = []
+    for n_s, pr in [(3.5, 0.3), (1000.0, 0.01)]:
+        rv = st.nbinom(n_s, pr)
+        cases += [
+            ("dnbinom(x, %g, %g)" % (n_s, pr), "x", lambda x, a=n_s, b=pr: zv.dnbinom(x, a, b),
+             "stats.nbinom.pmf", lambda x, rv=rv: rv.pmf(x), rv),
+            ("pnbinom(x, %g, %g)" % (n_s, pr), "x", lambda x, a=n_s, b=pr: zv.pnbinom(x, a, b),
+             "special.nbdtr", lambda x, a=n_s, b=pr: sp.nbdtr(x, a, b) if float(a).is_integer() else
+             st.nbinom.cdf(x, a, b), rv),
+            ("pnbinom(x, %g, %g, upper)" % (n_s, pr), "x",
+             lambda x, a=n_s, b=pr: zv.pnbinom(x, a, b, lower_tail=False), "stats.nbinom.sf",
+             lambda x, rv=rv: rv.sf(x), rv),
+            ("qnbinom(p, %g, %g)" % (n_s, pr), "p", lambda p, a=n_s, b=pr: zv.qnbinom(p, a, b),
+             "stats.nbinom.ppf", lambda p, rv=rv: rv.ppf(p), rv),
+        ]
+    rv = st.geom(0.05, loc=-1)
+    cases += [("dgeom(x, 0.05)", "x", lambda x: zv.dgeom(x, 0.05), "stats.geom.pmf", lambda x, rv=rv: rv.pmf(x), rv),
+              ("pgeom(x, 0.05)", "x", lambda x: zv.pgeom(x, 0.05), "stats.geom.cdf", lambda x, rv=rv: rv.cdf(x), rv),
+              ("qgeom(p, 0.05)", "p", lambda p: zv.qgeom(p, 0.05), "stats.geom.ppf", lambda p, rv=rv: rv.ppf(p), rv)]
+    for r, b, k in [(30, 70, 20), (10 ** 6, 10 ** 7, 5000)]:
+        rv = st.hypergeom(r + b, r, k)
+        cases += [
+            ("dhyper(x, %d, %d, %d)" % (r, b, k), "x", lambda x, a=r, c=b, d=k: zv.dhyper(x, a, c, d),
+             "stats.hypergeom.pmf", lambda x, rv=rv: rv.pmf(x), rv),
+            ("phyper(x, %d, %d, %d)" % (r, b, k), "x", lambda x, a=r, c=b, d=k: zv.phyper(x, a, c, d),
+             "stats.hypergeom.cdf", lambda x, rv=rv: rv.cdf(x), rv),
+            ("qhyper(p, %d, %d, %d)" % (r, b, k), "p", lambda p, a=r, c=b, d=k: zv.qhyper(p, a, c, d),
+             "stats.hypergeom.ppf", lambda p, rv=rv: rv.ppf(p), rv),
+        ]
+    for name, call in [("dwilcox(x, 20, 30)", lambda x: zv.dwilcox(x, 20, 30)),
+                       ("pwilcox(x, 20, 30)", lambda x: zv.pwilcox(x, 20, 30)),
+                       ("dsignrank(x, 100)", lambda x: zv.dsignrank(x, 100)),
+                       ("psignrank(x, 100)", lambda x: zv.psignrank(x, 100))]:
+        cases.append((name, "w", call, None, None, None))
+    return cases
+
+
+def discrete_section(zv, cfg):
+    """ns per element of the further discrete families beside scipy (one
+    thread, constant parameters, 10^5 elements), and their draws beside
+    numpy's Generator."""
+    rng = np.random.RandomState(cfg.seed)
+    n = 20000 if cfg.quick else 10 ** 5
+    threads = zv.get_num_threads()
+    zv.set_num_threads(1)
+    print("Further discrete families: ns per element, one thread, %d elements" % n)
+    print("  %-34s %9s  %-22s %9s  %6s" % ("zorvana", "ns", "reference", "ns", "ratio"))
+    p = probabilities(n, rng)
+
+    def best(fn, arg):
+        times = []
+        for _ in range(cfg.reps):
+            t = time.perf_counter()
+            fn(arg)
+            times.append(time.perf_counter() - t)
+        return min(times) / n * 1e9
+
+    for name, kind, call, ref_name, ref, rv in discrete_cases(zv):
+        if kind == "p":
+            arg = p
+        elif kind == "x":
+            arg = rv.ppf(p).astype(np.int64)
+        else:
+            arg = rng.randint(0, 600, n).astype(np.int64)
+        # the tables are made on the first call, outside the timing
+        call(arg[:1])
+        z = best(call, arg)
+        if ref is None:
+            print("  %-34s %9.1f" % (name, z))
+            continue
+        with np.errstate(all="ignore"):
+            r = best(ref, arg)
+        print("  %-34s %9.1f  %-22s %9.1f  %6.2f" % (name, z, ref_name, r, z / r))
+    m = 10 ** 5 if cfg.quick else 10 ** 6
+    print("")
+    print("Draws: ns per draw, %d draws, beside numpy.random.Generator(MT19937)" % m)
+    g = np.random.Generator(np.random.MT19937(cfg.seed))
+    e = zv.Engine(cfg.seed)
+    draws = [
+        ("rnbinom(3.5, 0.3)", lambda: zv.rnbinom(3.5, 0.3, size=m, engine=e), lambda: g.negative_binomial(3.5, 0.3, m)),
+        ("rnbinom(1000, 0.01)", lambda: zv.rnbinom(1000.0, 0.01, size=m, engine=e),
+         lambda: g.negative_binomial(1000.0, 0.01, m)),
+        ("rgeom(0.05)", lambda: zv.rgeom(0.05, size=m, engine=e), lambda: g.geometric(0.05, m)),
+        ("rhyper(30, 70, 20)", lambda: zv.rhyper(30, 70, 20, size=m, engine=e), lambda: g.hypergeometric(30, 70, 20, m)),
+        ("rhyper(10^6, 10^7, 5000)", lambda: zv.rhyper(10 ** 6, 10 ** 7, 5000, size=m, engine=e),
+         lambda: g.hypergeometric(10 ** 6, 10 ** 7, 5000, m)),
+        ("rwilcox(20, 30)", lambda: zv.rwilcox(20, 30, size=m, engine=e), None),
+        ("rsignrank(100)", lambda: zv.rsignrank(100, size=m, engine=e), None),
+        ("rmultinom(20, [.1,.2,.3,.4])", lambda: zv.rmultinom(20, [0.1, 0.2, 0.3, 0.4], size=m // 10, engine=e),
+         lambda: g.multinomial(20, [0.1, 0.2, 0.3, 0.4], m // 10)),
+    ]
+    for name, zc, rc in draws:
+        scale = 10 if name.startswith("rmultinom") else 1
+        z = min(timeit_once(zc) for _ in range(cfg.reps)) / m * 1e9 * scale
+        if rc is None:
+            print("  %-34s %9.1f" % (name, z))
+            continue
+        r = min(timeit_once(rc) for _ in range(cfg.reps)) / m * 1e9 * scale
+        print("  %-34s %9.1f  %-22s %9.1f  %6.2f" % (name, z, "Generator", r, z / r))
+    zv.set_num_threads(threads)
+    print("")
+
+
+def timeit_once(fn):
+    t = time.perf_counter()
+    fn()
+    return time.perf_counter() - t
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("--quick", action="store_true",
@@ -1072,6 +1192,8 @@ def main(argv=None):
                     help="only the upper-tail section (lower_tail=False beside scipy.stats sf / isf)")
     ap.add_argument("--accurate", action="store_true",
                     help="only the zorvana.accurate section (one thread, beside scipy's fastest route)")
+    ap.add_argument("--discrete", action="store_true",
+                    help="only the section of the further discrete families (beside scipy and numpy)")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -1093,6 +1215,9 @@ def main(argv=None):
         return 0
     if cfg.accurate:
         accurate_section(zv, cfg, re.compile(cfg.only) if cfg.only else None)
+        return 0
+    if cfg.discrete:
+        discrete_section(zv, cfg)
         return 0
     import scipy
     if cfg.varying:
@@ -1167,6 +1292,7 @@ def main(argv=None):
     streams_section(zv, cfg)
     tails_section(zv, cfg)
     accurate_section(zv, cfg, pattern)
+    discrete_section(zv, cfg)
     print("total run time %.0f s" % (time.time() - start))
     chart(rows, cfg.out)
     return 0

@@ -29,7 +29,8 @@ def test_both_imports_give_the_registered_submodule():
     from zorvana import accurate
     assert accurate is za is sys.modules["zorvana.accurate"] is zv.accurate
     assert za.__name__ == "zorvana.accurate" and "accurate arithmetic" in za.__doc__
-    assert sorted(n for n in vars(za) if not n.startswith("_")) == sorted(ELEMENTWISE)
+    discrete = [prefix + fam for prefix in "dpq" for fam in ("nbinom", "geom", "hyper", "wilcox", "signrank")]
+    assert sorted(n for n in vars(za) if not n.startswith("_")) == sorted(ELEMENTWISE + discrete + ["dmultinom"])
     assert pickle.loads(pickle.dumps(za.qnorm)) is za.qnorm
 
 

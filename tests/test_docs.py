@@ -30,7 +30,8 @@ DRAWS = {
     "rnorm": (0.0, 1.0), "rbern": (0.3,), "rbeta": (2.0, 3.0), "rbinom": (5, 0.3), "rcauchy": (0.0, 1.0),
     "rchisq": (3.0,), "rexp": (1.0,), "rf": (3.0, 5.0), "rgamma": (0.5, 1.0), "rinvgamma": (2.0, 1.0),
     "rlaplace": (0.0, 1.0), "rlnorm": (0.0, 1.0), "rlogis": (0.0, 1.0), "rpois": (4.0,), "rt": (5.0,),
-    "runif": (0.0, 1.0), "rweibull": (2.0, 1.0),
+    "runif": (0.0, 1.0), "rweibull": (2.0, 1.0), "rnbinom": (2.5, 0.3), "rgeom": (0.2,), "rhyper": (10, 7, 8),
+    "rwilcox": (4, 6), "rsignrank": (10,),
 }
 
 
@@ -41,12 +42,13 @@ def generated_parameters(name, doc):
     for args in re.findall(r"^(?:\d+\. )?%s\((.*)\) ->" % name, doc, re.M):
         for part in filter(None, args.split(", ")):
             pname, _, rest = part.partition(":")
-            params.setdefault(pname, rest.partition(" = ")[2] or None)
+            if pname != "*":  # the keyword-only marker
+                params.setdefault(pname, rest.partition(" = ")[2] or None)
     return params
 
 
 def test_every_callable_is_in_the_table():
-    assert len(PUBLIC) == 71
+    assert len(PUBLIC) == 93
     assert sorted(row[0] for row in gen_docs.rows()) == PUBLIC
 
 
@@ -60,7 +62,7 @@ def test_signature_and_parameters_documented(name):
     if name != "Engine":  # its constructor's only argument has no keyword name
         generated = generated_parameters(name, obj.__doc__)
         # (the count draws take dtype before their overloads see the call)
-        assert set(names) - ({"dtype"} if name in ("rbinom", "rpois", "rbern") else set()) == set(generated)
+        assert set(names) - ({"dtype"} if name in ("rbinom", "rpois", "rbern", "rnbinom", "rgeom", "rhyper", "rwilcox", "rsignrank") else set()) == set(generated)
         for pname, default in generated.items():
             if default is not None and pname != "engine":
                 assert repr(sig.parameters[pname].default) == default

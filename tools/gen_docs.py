@@ -1,8 +1,7 @@
-"""Writes the module's documentation from one description of the seventeen
-families:
+"""Writes the module's documentation from one description of the families:
 
 - src/module/docstrings.cpp: the table that doc_of() reads, one row per
-  callable (51 element-wise functions, 17 draw functions and Engine; the 51
+  callable (66 element-wise functions, 22 draw functions and Engine; the 66
   of zorvana.accurate as "accurate.<name>", and the submodule's own text as
   "accurate") with its text signature and docstring body;
 - stubs/zorvana-stubs/__init__.pyi and accurate.pyi: the type stubs;
@@ -42,7 +41,7 @@ GAMMA_WINDOW = (
 
 class Family(object):
     def __init__(self, key, title, params, law, invalid, discrete=False, defaults=None,
-                 d_log_of_value=False, q_def=None, notes=None, examples=None, draw=None):
+                 d_log_of_value=False, q_def=None, notes=None, examples=None, draw=None, accurate_only=False):
         self.key = key
         self.title = title
         self.params = params  # [(name, description)] in registry order
@@ -55,12 +54,26 @@ class Family(object):
         self.notes = notes or {}
         self.examples = examples or {}
         self.draw = draw
+        self.accurate_only = accurate_only  # no prescribed functions: the same in both namespaces
 
     def names(self):
         return [n for n, _ in self.params]
 
 
 LOCATION_SCALE = "mu : float or array_like\n    Location {mu}.\nsigma : float or array_like\n    Scale {sigma}."
+
+
+# Parameters that are counts (int64 in the element-wise functions).
+COUNT_PARAMS = {"n_trials", "n_good", "n_bad", "n_drawn", "n_x", "n_y", "n_obs"}
+
+# The families added beside R's others, computed only in accurate arithmetic.
+ACCURATE_ONLY_NOTE = ("This family has only the module's accurate arithmetic: the function is the same "
+                      "as zorvana.accurate.{name}, bit for bit, correct to about 1e-12 relative (masses "
+                      "1e-13) in both tails and in log space.")
+RANK_TABLE_NOTE = ("The whole distribution is computed once per parameter pair and kept (a few tables at a "
+                   "time): {what}")
+OWN_ARITHMETIC = ("; it uses only the module's own arithmetic (never the platform's log or pow), so a seed "
+                  "gives the same draws on every machine")
 
 
 def loc_scale(mu, sigma):
@@ -88,6 +101,80 @@ FAMILIES = [
                   "q": ["zv.qnorm(0.975)", "zv.qnorm(0.5, mu=10.0, sigma=3.0)"],
                   "r": ["zv.rnorm(engine=zv.Engine(42))", "zv.rnorm(10.0, 2.0, size=3, engine=zv.Engine(42))"]},
         draw="mu + sigma Z with Z from the polar method (two outputs per attempt)"),
+    Family(
+        "nbinom", "negative binomial",
+        [("n_successes", "Number of successes n > 0 (need not be an integer)."),
+         ("prob", "Probability of success in each trial, in (0, 1].")],
+        "mass Gamma(x + n) / (Gamma(n) x!) prob^n (1 - prob)^x for counts x >= 0 (failures before the n-th "
+        "success)",
+        "n_successes not above 0, infinite or NaN, or prob outside (0, 1] or NaN", discrete=True,
+        q_def="the least count k with pnbinom(k) >= p", accurate_only=True,
+        notes={"p": ["The tails are the incomplete beta function, P(X <= x) = I_prob(n, x + 1); for a "
+                     "million successes and more they hold about 1e-11 relative near the centre."]},
+        examples={"d": ["zv.dnbinom(3, 2.5, 0.3)"], "p": ["zv.pnbinom(3, 2.5, 0.3)",
+                                                          "zv.pnbinom(400, 2.5, 0.3, lower_tail=False)"],
+                  "q": ["zv.qnbinom(0.5, 2.5, 0.3)"], "r": ["zv.rnbinom(2.5, 0.3, size=5, engine=zv.Engine(42))"]},
+        draw="a Poisson variate whose mean is a gamma variate of shape n and scale (1 - prob) / prob "
+             "(Marsaglia and Tsang's gamma, with the polar normal; Poisson by inversion from 0 for means "
+             "below 10, else Hormann's transformed rejection, two outputs per attempt); prob = 1 gives 0 "
+             "without drawing" + OWN_ARITHMETIC),
+    Family(
+        "geom", "geometric",
+        [("prob", "Probability of success in each trial, in (0, 1].")],
+        "mass prob (1 - prob)^x for counts x >= 0 (failures before the first success)",
+        "prob outside (0, 1] or NaN", discrete=True, q_def="the least count k with pgeom(k) >= p",
+        accurate_only=True,
+        examples={"d": ["zv.dgeom(3, 0.2)"], "p": ["zv.pgeom(3, 0.2)", "zv.pgeom(10**6, 1e-3, lower_tail=False)"],
+                  "q": ["zv.qgeom(0.5, 0.2)"], "r": ["zv.rgeom(0.2, size=5, engine=zv.Engine(42))"]},
+        draw="floor(log(U) / log(1 - prob)) for one uniform U in (0, 1] (one output; none for prob = 1)"
+             + OWN_ARITHMETIC),
+    Family(
+        "hyper", "hypergeometric",
+        [("n_good", "Number of good items m >= 0."), ("n_bad", "Number of bad items n >= 0."),
+         ("n_drawn", "Number of items drawn without replacement, k <= m + n.")],
+        "mass C(m, x) C(n, k - x) / C(m + n, k): the good items among k drawn",
+        "a count negative, n_drawn above n_good + n_bad, or a total of 2^53 or more", discrete=True,
+        q_def="the least count x with phyper(x) >= p", accurate_only=True,
+        notes={"p": ["A tail is summed term by term outward from x (its length grows with the standard "
+                     "deviation; totals up to 1e9 and beyond)."]},
+        examples={"d": ["zv.dhyper(3, 10, 7, 8)"], "p": ["zv.phyper(3, 10, 7, 8)",
+                                                         "zv.phyper(59, 100, 10**6, 1000, lower_tail=False)"],
+                  "q": ["zv.qhyper(0.5, 10, 7, 8)"], "r": ["zv.rhyper(10, 7, 8, size=5, engine=zv.Engine(42))"]},
+        draw="the inverse of one uniform U in (0, 1] (one output) by a search from the mode outward, "
+             "alternately down and up, the masses by their ratios (time of the order of the standard "
+             "deviation)" + OWN_ARITHMETIC),
+    Family(
+        "wilcox", "Wilcoxon rank sum",
+        [("n_x", "Size m >= 1 of the first sample."), ("n_y", "Size n >= 1 of the second sample.")],
+        "mass the number of ways the first sample's ranks sum to x + m (m + 1) / 2, over C(m + n, m), "
+        "for x = 0..mn (the statistic W)",
+        "n_x or n_y below 1, or n_x n_y above 250000", discrete=True,
+        q_def="the least count k with pwilcox(k) >= p", accurate_only=True,
+        notes={k: [RANK_TABLE_NOTE.format(
+            what="its counts exactly, as integers, in time about min(m, n) m n (m + n) / 64 word operations "
+                 "and 8 (mn + 1) (m + n) / 64 bytes while it is made, then 16 (mn + 1) bytes kept "
+                 "(640 kB for m = n = 200, made in about 0.2 s; 4 MB for m = n = 500, about 10 s). Sizes with mn "
+                 "above 250000 give NaN. A Ctrl-C stops the making.")]
+            for k in "dpq"},
+        examples={"d": ["zv.dwilcox(10, 4, 6)"], "p": ["zv.pwilcox(10, 4, 6)",
+                                                       "zv.pwilcox(100, 200, 200)"],
+                  "q": ["zv.qwilcox(0.025, 4, 6)"], "r": ["zv.rwilcox(4, 6, size=5, engine=zv.Engine(42))"]},
+        draw="the least k with pwilcox(k) >= U for one uniform U in (0, 1] (one output), from the "
+             "table" + OWN_ARITHMETIC),
+    Family(
+        "signrank", "Wilcoxon signed rank",
+        [("n_obs", "Number of observations n >= 1.")],
+        "mass the number of subsets of 1..n summing to x, over 2^n, for x = 0..n (n + 1) / 2 "
+        "(the statistic V)",
+        "n_obs below 1 or above 2000", discrete=True, q_def="the least count k with psignrank(k) >= p",
+        accurate_only=True,
+        notes={k: [RANK_TABLE_NOTE.format(
+            what="in time about n^3 / 6 operations and 16 (n (n + 1) / 2 + 1) bytes (8 MB for n = 1000, "
+                 "made in about 0.2 s; 32 MB and 2.5 s for n = 2000). n_obs above 2000 gives NaN.")] for k in "dpq"},
+        examples={"d": ["zv.dsignrank(10, 8)"], "p": ["zv.psignrank(10, 8)", "zv.psignrank(50000, 1000)"],
+                  "q": ["zv.qsignrank(0.025, 8)"], "r": ["zv.rsignrank(8, size=5, engine=zv.Engine(42))"]},
+        draw="the least k with psignrank(k) >= U for one uniform U in (0, 1] (one output), from the "
+             "table" + OWN_ARITHMETIC),
     Family(
         "bern", "Bernoulli",
         [("prob", "Probability of a 1, in [0, 1].")],
@@ -460,7 +547,7 @@ def tail_note(fam, prefix, accurate=False):
     if prefix == "p":
         return ("True for the lower tail P(X <= x), False for the upper tail P(X > x), computed directly "
                 "and accurate far into the tail (never as 1 minus the lower tail): the way to a p-value." +
-                ("" if accurate else " It is computed as zorvana.accurate computes it, to the same bits."))
+                ("" if accurate or fam.accurate_only else " It is computed as zorvana.accurate computes it, to the same bits."))
     if fam.discrete:
         return ("True: p is a lower tail, as above. False: p is an upper tail, and the result is the least "
                 "count k with P(X > k) <= p.")
@@ -482,6 +569,10 @@ ACCURATE_NOTE = ("Computed in the module's accurate arithmetic: the value correc
                  "arithmetic.")
 
 
+RETURNS_MULTI = ("Returns\n-------\nfloat or numpy.ndarray of float64\n    A Python float where the other axes "
+                 "are none, else an array of their broadcast shape.")
+
+
 def elementwise(fam, prefix, accurate=False):
     name = prefix + fam.key
     what = "probability mass" if fam.discrete else "density"
@@ -493,7 +584,9 @@ def elementwise(fam, prefix, accurate=False):
             fam.title, fam.q_def or "the x with p{}(x) = p".format(fam.key)),
     }[prefix]
     parts = [wrap(head), wrap("The distribution has {}.".format(fam.law))]
-    if accurate:
+    if fam.accurate_only:
+        parts.append(wrap(ACCURATE_ONLY_NOTE.format(name=name)))
+    elif accurate:
         parts.append(wrap(ACCURATE_NOTE))
     params = []
     if prefix == "q":
@@ -503,7 +596,7 @@ def elementwise(fam, prefix, accurate=False):
     else:
         params.append(param("x", "float or array_like", "Where to evaluate."))
     for pname, text in fam.params:
-        kind = "int or array_like" if pname == "n_trials" else "float or array_like"
+        kind = "int or array_like" if pname in COUNT_PARAMS else "float or array_like"
         if pname in fam.defaults:
             kind += ", default " + fam.defaults[pname]
         params.append(param(pname, kind, text))
@@ -519,7 +612,7 @@ def elementwise(fam, prefix, accurate=False):
     parts.append(RETURNS)
     invalid = fam.invalid + (", or p outside [0, 1] (with log_p: log p above 0)" if prefix == "q" else "")
     notes = ["Invalid arguments give NaN, never an exception: {}.".format(invalid)]
-    if not accurate:  # the notes tell where the prescribed arithmetic falls short
+    if not accurate or fam.accurate_only:  # the notes tell where the prescribed arithmetic falls short
         notes += fam.notes.get(prefix, [])
     parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
     examples = fam.examples[prefix] + {"p": P_VALUES, "q": UPPER_QUANTILES}.get(prefix, {}).get(fam.key, [])
@@ -560,7 +653,7 @@ def draw(fam):
                       "that loop of scalar calls bit for bit.".format(n=name, c=call)))
     params = []
     for pname, text in fam.params:
-        kind = "int or array_like of int" if pname == "n_trials" else "float or array_like"
+        kind = "int or array_like of int" if pname in COUNT_PARAMS else "float or array_like"
         if pname in fam.defaults:
             kind += ", default " + fam.defaults[pname]
         params.append(param(pname, kind, text))
@@ -623,26 +716,82 @@ def thread_rows():
     ]
 
 
+DMULTINOM_BODY = (
+    wrap("The probability mass of the multinomial distribution along the last axis: N! / (x_1! ... x_k!) "
+         "pi_1^x_1 ... pi_k^x_k for the counts x of the k categories, N their sum, and pi = prob / "
+         "sum(prob).") + "\n\n" +
+    wrap("Computed in the module's accurate arithmetic (the same function as zorvana.accurate.dmultinom): "
+         "correct to about 1e-13 relative, its logarithm finite far below the smallest double, the same "
+         "bits on every machine.") +
+    "\n\nParameters\n----------\n" + "\n".join([
+        param("x", "array_like", "Counts, the categories along the last axis; the other axes broadcast with "
+                                 "those of prob."),
+        param("prob", "array_like", "Nonnegative weights of the categories along the last axis, of the same "
+                                    "length as x's; normalised by their sum."),
+        param("log", "bool, default False", "Return the natural logarithm of the mass.")]) +
+    "\n\n" + RETURNS_MULTI +
+    "\n\nNotes\n-----\n" + wrap("Invalid arguments give NaN: a count negative, not an integer or not finite, "
+                                  "a weight negative, infinite or NaN, or all weights 0. Last axes of "
+                                  "different lengths, or other axes that do not broadcast, raise ValueError."))
+RMULTINOM_BODY = (
+    wrap("Random draws from the multinomial distribution: the counts of n_trials trials among the "
+         "categories of prob (normalised by its sum), along a new last axis of len(prob).") + "\n\n" +
+    "Parameters\n----------\n" + "\n".join([
+        param("n_trials", "int or array_like of int", "Number of trials, a count >= 0."),
+        param("prob", "array_like", "Nonnegative weights of the categories along the last axis; its other "
+                                    "axes broadcast with n_trials'."),
+        param("size", "int or sequence of int, optional",
+              "The shape of the draws (the result has shape size + (len(prob),)); the parameters must "
+              "broadcast to it. Left out: their broadcast shape. Element i in row-major order is the "
+              "(i + 1)-th successive draw."),
+        param("engine", "Engine, optional", "The engine to draw from; left out, the shared default engine."),
+        param("dtype", "type, keyword-only, default float64", "int or numpy.int64 gives int64 counts; float "
+                                                             "or numpy.float64 floats.")]) +
+    "\n\nReturns\n-------\nnumpy.ndarray\n    The counts, the categories along the last axis." +
+    "\n\nNotes\n-----\n" + "\n\n".join(wrap(t) for t in [
+        "Each draw is a sequence of binomial draws, category by category: the trials left, with "
+        "probability the category's weight over the weight left, drawn as rbinom draws them (one "
+        "output per trial left); the last category with weight takes the rest, and a category of weight "
+        "0, or with no trials left, draws nothing. It uses only the module's own arithmetic, so a seed "
+        "gives the same draws on every machine.",
+        "Invalid parameters (n_trials not a count, a weight negative, infinite or NaN, all weights 0) give "
+        "NaN counts for that draw without drawing (ValueError with dtype=int).",
+        "The time grows with n_trials (each binomial draw consumes one output per trial)."]) +
+    "\n\nExamples\n--------\n")
+
+
+def multinomial_rows():
+    return [("dmultinom", "(x, prob, log=False)",
+             DMULTINOM_BODY + "\n\nExamples\n--------\n" + run_examples(
+                 ["zv.dmultinom([1, 2, 3], [0.2, 0.3, 0.5])", "zv.dmultinom([[1, 2, 3], [0, 0, 6]], [2, 3, 5])"])),
+            ("rmultinom", "(n_trials, prob, size=None, engine=None, *, dtype=None)",
+             RMULTINOM_BODY + run_examples(["zv.rmultinom(10, [0.2, 0.3, 0.5], size=2, engine=zv.Engine(42))"]))]
+
+
 def rows():
     """(name, text signature, body) of every documented callable, registry order."""
     out = []
     for prefix in "dpq":
         out += [elementwise(f, prefix) for f in FAMILIES]
     out += [draw(f) for f in FAMILIES]
+    out += multinomial_rows()
     out.append(("Engine", "(seed=None, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
     out += thread_rows()
     return out
 
 
-ACCURATE_BODY = """The 51 element-wise functions in accurate arithmetic.
+ACCURATE_BODY = """The 66 element-wise functions in accurate arithmetic.
 
 Every d-, p- and q-function of zorvana is here under the same name, with the
 same arguments, defaults and calling conventions (broadcasting, a float for
 scalars, threads), computed by the module's accurate arithmetic: values
 correct to about 1e-12 relative (densities 1e-13) in both tails, logarithms
 finite far below the smallest double, quantiles from log p, and the same bits
-on every machine. The top-level functions keep the prescribed arithmetic, bit
-for bit; their upper tails and log_p quantiles are these functions' values.
+on every machine. The top-level functions of R's first seventeen families keep
+the prescribed arithmetic, bit for bit; their upper tails and log_p quantiles
+are these functions' values. The negative binomial, geometric,
+hypergeometric, Wilcoxon rank sum and signed rank functions have only this
+arithmetic: the top level's are these.
 
 Import it as ``import zorvana.accurate as za`` or ``from zorvana import accurate``.
 """
@@ -719,7 +868,7 @@ def doc_table():
 
 def stub_param(fam, name, scalar):
     if scalar:
-        t = "int" if name == "n_trials" else "float"
+        t = "int" if name in COUNT_PARAMS else "float"
     else:
         t = "ArrayLike"
     return "{}: {}{}".format(name, t, " = ..." if name in fam.defaults else "")
@@ -747,17 +896,32 @@ def elementwise_stubs(out):
                 out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, ignore if scalar else ""))
 
 
+DMULTINOM_STUBS = [
+    "", "def dmultinom(x: ArrayLike, prob: ArrayLike, log: bool = ...) -> Union[float, NDArray[np.float64]]: ...",
+]
+RMULTINOM_STUBS = [
+    "", "@overload",
+    "def rmultinom(n_trials: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int], None] = ..., "
+    "engine: Optional[Engine] = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) "
+    "-> NDArray[np.int64]: ...",
+    "", "@overload",
+    "def rmultinom(n_trials: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int], None] = ..., "
+    "engine: Optional[Engine] = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...",
+]
+
+
 def accurate_stubs():
     out = [
         "# Generated by tools/gen_docs.py; do not edit.",
         "# The all-scalar overload comes first and is narrower than the array one.",
         "# pyright: reportOverlappingOverload=false",
-        "from typing import overload",
+        "from typing import Union, overload",
         "",
         "import numpy as np",
         "from numpy.typing import ArrayLike, NDArray",
     ]
     elementwise_stubs(out)
+    out += DMULTINOM_STUBS
     out.append("")
     return "\n".join(out)
 
@@ -821,6 +985,7 @@ def stubs():
             out.append("")
             out.append("@overload")
             out.append("def {}({}) -> {}: ...{}".format(name, ", ".join(args), ret, note))
+    out += DMULTINOM_STUBS + RMULTINOM_STUBS
     out.append("")
     return "\n".join(out)
 
@@ -846,6 +1011,19 @@ def family_pages():
             [".. Generated by tools/gen_docs.py; do not edit.", "", title, "=" * len(title), "",
              ".. zorvana-family:: " + fam.key, ""])
         toc.append("   " + fam.key)
+    title = "Multinomial distribution"
+    pages[os.path.join(FAMILY_PAGES, "multinom.rst")] = "\n".join(
+        [".. Generated by tools/gen_docs.py; do not edit.", "", title, "=" * len(title), "",
+         "The multinomial distribution has the mass", "", ".. math::", "",
+         r"   P(X = x) = \frac{N!}{x_1! \cdots x_k!}\, \pi_1^{x_1} \cdots \pi_k^{x_k}, \qquad "
+         r"N = x_1 + \dots + x_k,\ \pi = \text{prob} / \textstyle\sum \text{prob}", "",
+         ".. figure:: /families/_pictures/multinom.png", "   :alt: dmultinom of three categories", "",
+         "   ``dmultinom`` of three categories, drawn by the module itself.", "",
+         "It has no p- or q-function: ``dmultinom`` gives its mass along the last axis, ``rmultinom`` "
+         "draws counts.", "",
+         "dmultinom", "---------", "", ".. zorvana-callable:: dmultinom", "",
+         "rmultinom", "---------", "", ".. zorvana-callable:: rmultinom", ""])
+    toc.append("   multinom")
     pages[os.path.join(FAMILY_PAGES, "index.rst")] = "\n".join(
         [".. Generated by tools/gen_docs.py; do not edit.", ""] + toc + [""])
     return pages

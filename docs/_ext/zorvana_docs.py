@@ -105,6 +105,16 @@ LAWS = {
     "t": (r"f(x) = \frac{\Gamma\left(\frac{\nu + 1}{2}\right)}{\sqrt{\nu\pi}\, \Gamma\left(\frac{\nu}{2}\right)}"
           r" \left(1 + \frac{x^2}{\nu}\right)^{-(\nu + 1)/2}", r"\nu = \text{dof}"),
     "unif": (r"f(x) = \frac{1}{b - a}, \qquad a \le x \le b", ""),
+    "nbinom": (r"P(X = x) = \frac{\Gamma(x + n)}{\Gamma(n)\, x!}\, p^n (1 - p)^x, \qquad x = 0, 1, 2, \dots",
+               r"n = \text{n\_successes},\ p = \text{prob}"),
+    "geom": (r"P(X = x) = p (1 - p)^x, \qquad x = 0, 1, 2, \dots", r"p = \text{prob}"),
+    "hyper": (r"P(X = x) = \binom{m}{x} \binom{n}{k - x} \Big/ \binom{m + n}{k}",
+              r"m = \text{n\_good},\ n = \text{n\_bad},\ k = \text{n\_drawn}"),
+    "wilcox": (r"P(W = x) = c_{m,n}(x) \Big/ \binom{m + n}{m}, \qquad x = 0, 1, \dots, mn",
+               r"m = \text{n\_x},\ n = \text{n\_y},\ c_{m,n}(x) = "
+               r"\#\{\text{rank sets of the first sample with } W = x\}"),
+    "signrank": (r"P(V = x) = c_n(x) / 2^n, \qquad x = 0, 1, \dots, n(n + 1)/2",
+                 r"n = \text{n\_obs},\ c_n(x) = \#\{S \subseteq \{1, \dots, n\} : \textstyle\sum S = x\}"),
     "weibull": (r"f(x) = \frac{k}{\lambda} \left(\frac{x}{\lambda}\right)^{k - 1} e^{-(x/\lambda)^k},"
                 r" \qquad x \ge 0", r"k = \text{shape},\ \lambda = \text{scale}"),
 }
@@ -128,6 +138,11 @@ PICTURES = {
     "t": ([(1.0,), (4.0,), (30.0,)], (-5.0, 5.0)),
     "unif": ([(0.0, 1.0), (-1.0, 2.0), (0.5, 1.5)], (-1.5, 2.5)),
     "weibull": ([(0.5, 1.0), (1.5, 1.0), (5.0, 1.0)], (0.0, 2.5)),
+    "nbinom": ([(1.0, 0.5), (3.0, 0.4), (10.0, 0.6)], (0, 20)),
+    "geom": ([(0.2,), (0.5,), (0.8,)], (0, 15)),
+    "hyper": ([(10, 20, 10), (20, 10, 15), (15, 15, 20)], (0, 20)),
+    "wilcox": ([(3, 4), (5, 5), (6, 8)], (0, 48)),
+    "signrank": ([(5,), (8,), (12,)], (0, 78)),
 }
 PICTURE_DIR = os.path.join("families", "_pictures")
 
@@ -171,6 +186,22 @@ def draw_pictures(app):
         fig.tight_layout()
         fig.savefig(os.path.join(out, fam.key + ".png"))
         plt.close(fig)
+    # The multinomial: the mass of the first two of three counts (the third
+    # takes the rest of N = 20), prob = (0.2, 0.3, 0.5).
+    n = 20
+    x1, x2 = np.meshgrid(np.arange(n + 1), np.arange(n + 1), indexing="ij")
+    counts = np.stack([x1, x2, n - x1 - x2], axis=-1)
+    mass = np.where(counts[..., 2] >= 0, zorvana.dmultinom(np.maximum(counts, 0), [0.2, 0.3, 0.5]), np.nan)
+    fig, ax = plt.subplots(figsize=(4.4, 3.4), dpi=90)
+    im = ax.imshow(mass.T, origin="lower", cmap="viridis")
+    ax.set_xlabel("x1", fontsize=8)
+    ax.set_ylabel("x2", fontsize=8)
+    ax.set_title("dmultinom([x1, x2, 20 - x1 - x2], [0.2, 0.3, 0.5])", fontsize=8)
+    ax.tick_params(labelsize=8)
+    fig.colorbar(im, ax=ax).ax.tick_params(labelsize=7)
+    fig.tight_layout()
+    fig.savefig(os.path.join(out, "multinom.png"))
+    plt.close(fig)
 
 
 class _Rst(Directive):

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "distributions/sound.hpp"
+#include "module/count_tables.hpp"
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
+#include "tails/discrete.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -18,11 +20,19 @@ struct Entry {
     const char* name;
     std::vector<ArgType> types;
     BatchFn fn;
+    BatchFn batch;
 };
 
 template <auto F>
 Entry entry(const char* name) {
-    return Entry{name, batch_detail::arg_types(F), per_element<F>};
+    return Entry{name, batch_detail::arg_types(F), per_element<F>, per_element<F>};
+}
+
+// An entry whose array calls go through another batch function (the same
+// values as the scalar function's).
+template <auto F, BatchFn Batch>
+Entry entry(const char* name) {
+    return Entry{name, batch_detail::arg_types(F), per_element<F>, Batch};
 }
 
 const std::vector<Entry>& entries() {
@@ -44,6 +54,11 @@ const std::vector<Entry>& entries() {
         entry<sound_density<dt_accurate>>("dt"),
         entry<sound_density<dunif_accurate>>("dunif"),
         entry<sound_density<dweibull_accurate>>("dweibull"),
+        entry<sound_mass<dnbinom_accurate>, count_table_batch<sound_mass<dnbinom_accurate>>>("dnbinom"),
+        entry<sound_mass<dgeom_accurate>, count_table_batch<sound_mass<dgeom_accurate>>>("dgeom"),
+        entry<sound_mass<dhyper_accurate>, count_table_batch<sound_mass<dhyper_accurate>>>("dhyper"),
+        entry<sound_mass<dwilcox_accurate>>("dwilcox"),
+        entry<sound_mass<dsignrank_accurate>>("dsignrank"),
         entry<accurate_p<pnorm_accurate>>("pnorm"),
         entry<accurate_p<pbern_accurate>>("pbern"),
         entry<accurate_p<pbeta_accurate>>("pbeta"),
@@ -61,6 +76,11 @@ const std::vector<Entry>& entries() {
         entry<accurate_p<pt_accurate>>("pt"),
         entry<accurate_p<punif_accurate>>("punif"),
         entry<accurate_p<pweibull_accurate>>("pweibull"),
+        entry<accurate_p<pnbinom_accurate>, count_table_batch<accurate_p<pnbinom_accurate>>>("pnbinom"),
+        entry<accurate_p<pgeom_accurate>, count_table_batch<accurate_p<pgeom_accurate>>>("pgeom"),
+        entry<accurate_p<phyper_accurate>, count_table_batch<accurate_p<phyper_accurate>>>("phyper"),
+        entry<accurate_p<pwilcox_accurate>>("pwilcox"),
+        entry<accurate_p<psignrank_accurate>>("psignrank"),
         entry<sound<qnorm_accurate>>("qnorm"),
         entry<sound<qbern_accurate>>("qbern"),
         entry<sound<qbeta_accurate>>("qbeta"),
@@ -78,6 +98,11 @@ const std::vector<Entry>& entries() {
         entry<sound<qt_accurate>>("qt"),
         entry<sound<qunif_accurate>>("qunif"),
         entry<sound<qweibull_accurate>>("qweibull"),
+        entry<sound<qnbinom_accurate>>("qnbinom"),
+        entry<sound<qgeom_accurate>>("qgeom"),
+        entry<sound<qhyper_accurate>>("qhyper"),
+        entry<sound<qwilcox_accurate>>("qwilcox"),
+        entry<sound<qsignrank_accurate>>("qsignrank"),
     };
     return table;
 }
@@ -93,7 +118,7 @@ std::vector<Row> accurate_rows(std::vector<Row> rows) {
         for (std::size_t i = 0; same && i < row.args.size(); ++i) same = found->types[i] == row.args[i].type;
         if (!same) throw std::logic_error(std::string("no accurate function with the arguments of ") + row.name);
         row.scalar = found->fn;
-        row.batch = found->fn;
+        row.batch = found->batch;
     }
     return rows;
 }

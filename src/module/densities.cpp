@@ -5,8 +5,10 @@
 // the p- and q-functions.
 #include "distributions/distributions.hpp"
 #include "distributions/sound.hpp"
+#include "module/count_tables.hpp"
 #include "module/lane_batches.hpp"
 #include "module/registry.hpp"
+#include "tails/discrete.hpp"
 
 namespace zorvana {
 
@@ -33,6 +35,14 @@ std::vector<Row> density_rows() {
         row<sound_density<dt>>("dt", {"x", "dof", "log=False"}),
         row<sound_density<dunif>>("dunif", {"x", "a=0", "b=1", "log=False"}),
         row<sound_density<dweibull>>("dweibull", {"x", "shape", "scale=1", "log=False"}),
+        row<sound_mass<dnbinom_accurate>>("dnbinom", {"x", "n_successes", "prob", "log=False"},
+                                             count_table_batch<sound_mass<dnbinom_accurate>>),
+        row<sound_mass<dgeom_accurate>>("dgeom", {"x", "prob", "log=False"},
+                                             count_table_batch<sound_mass<dgeom_accurate>>),
+        row<sound_mass<dhyper_accurate>>("dhyper", {"x", "n_good", "n_bad", "n_drawn", "log=False"},
+                                             count_table_batch<sound_mass<dhyper_accurate>>),
+        row<sound_mass<dwilcox_accurate>>("dwilcox", {"x", "n_x", "n_y", "log=False"}),
+        row<sound_mass<dsignrank_accurate>>("dsignrank", {"x", "n_obs", "log=False"}),
     };
 }
 

@@ -2,9 +2,11 @@
 // each with the accurate function behind lower_tail=False (module/tail_rows.hpp).
 #include "distributions/distributions.hpp"
 #include "distributions/sound.hpp"
+#include "module/count_tables.hpp"
 #include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
+#include "tails/discrete.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -39,6 +41,16 @@ std::vector<Row> distribution_function_rows() {
         tail_row<sound<punif>, accurate_p<punif_accurate>>("punif", {"x", "a=0", "b=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pweibull>, accurate_p<pweibull_accurate>>(
             "pweibull", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),
+        // Families with accurate functions only: the same in both namespaces.
+        row<accurate_p<pnbinom_accurate>>("pnbinom", {"x", "n_successes", "prob", "log_p=False", "lower_tail=True"},
+                                          count_table_batch<accurate_p<pnbinom_accurate>>),
+        row<accurate_p<pgeom_accurate>>("pgeom", {"x", "prob", "log_p=False", "lower_tail=True"},
+                                        count_table_batch<accurate_p<pgeom_accurate>>),
+        row<accurate_p<phyper_accurate>>("phyper",
+                                         {"x", "n_good", "n_bad", "n_drawn", "log_p=False", "lower_tail=True"},
+                                         count_table_batch<accurate_p<phyper_accurate>>),
+        row<accurate_p<pwilcox_accurate>>("pwilcox", {"x", "n_x", "n_y", "log_p=False", "lower_tail=True"}),
+        row<accurate_p<psignrank_accurate>>("psignrank", {"x", "n_obs", "log_p=False", "lower_tail=True"}),
     };
 }
 

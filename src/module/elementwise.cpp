@@ -67,7 +67,7 @@ namespace {
 
 // ---- Fast entries -----------------------------------------------------------
 
-constexpr int kSlots = 128;
+constexpr int kSlots = 256;
 
 struct Slot {
     FastFn fast = nullptr;
@@ -889,6 +889,17 @@ py::object make_general(const Row* row, py::handle scope) {
     if (pattern == "RRF") return general_function<R, R, Fl>(row, scope);
     if (pattern == "CRF") return general_function<C, R, Fl>(row, scope);
     if (pattern == "CCRF") return general_function<C, C, R, Fl>(row, scope);
+    if (pattern == "CRRF") return general_function<C, R, R, Fl>(row, scope);
+    if (pattern == "CRRFF") return general_function<C, R, R, Fl, Fl>(row, scope);
+    if (pattern == "CCF") return general_function<C, C, Fl>(row, scope);
+    if (pattern == "CCFF") return general_function<C, C, Fl, Fl>(row, scope);
+    if (pattern == "RCFF") return general_function<R, C, Fl, Fl>(row, scope);
+    if (pattern == "CCCF") return general_function<C, C, C, Fl>(row, scope);
+    if (pattern == "CCCFF") return general_function<C, C, C, Fl, Fl>(row, scope);
+    if (pattern == "RCCFF") return general_function<R, C, C, Fl, Fl>(row, scope);
+    if (pattern == "CCCCF") return general_function<C, C, C, C, Fl>(row, scope);
+    if (pattern == "CCCCFF") return general_function<C, C, C, C, Fl, Fl>(row, scope);
+    if (pattern == "RCCCFF") return general_function<R, C, C, C, Fl, Fl>(row, scope);
     throw std::logic_error(std::string("no general function for the arguments of ") + row->name);
 }
 

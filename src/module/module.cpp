@@ -147,5 +147,8 @@ PYBIND11_MODULE(zorvana, m) {
                              zorvana::accurate_quantile_rows()}) {
         for (const zorvana::Row& row : rows) zorvana::register_row(accurate, row);
     }
+    zorvana::register_multinomial(m, accurate);
+    for (const char* name : {"dmultinom", "rmultinom"}) document_function(m, name);
+    document_function(accurate, "dmultinom");
     py::module_::import("sys").attr("modules")["zorvana.accurate"] = accurate;
 }

@@ -6,6 +6,7 @@
 #include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
+#include "tails/discrete.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -41,6 +42,12 @@ std::vector<Row> quantile_rows() {
         quantile_row<sound<qunif>, sound<qunif_accurate>>("qunif", {"p", "a=0", "b=1", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qweibull>, sound<qweibull_accurate>>(
             "qweibull", {"p", "shape", "scale=1", "lower_tail=True", "log_p=False"}),
+        // Families with accurate functions only: the same in both namespaces.
+        row<sound<qnbinom_accurate>>("qnbinom", {"p", "n_successes", "prob", "lower_tail=True", "log_p=False"}),
+        row<sound<qgeom_accurate>>("qgeom", {"p", "prob", "lower_tail=True", "log_p=False"}),
+        row<sound<qhyper_accurate>>("qhyper", {"p", "n_good", "n_bad", "n_drawn", "lower_tail=True", "log_p=False"}),
+        row<sound<qwilcox_accurate>>("qwilcox", {"p", "n_x", "n_y", "lower_tail=True", "log_p=False"}),
+        row<sound<qsignrank_accurate>>("qsignrank", {"p", "n_obs", "lower_tail=True", "log_p=False"}),
     };
 }
 

@@ -23,6 +23,7 @@
 #include "kernels/precision.hpp"
 #include "module/elementwise.hpp"
 #include "module/threads.hpp"
+#include "random/discrete_draws.hpp"
 #include "random/draws.hpp"
 #include "random/engine.hpp"
 #include "random/engine_python.hpp"
@@ -717,6 +718,8 @@ void def_draw(py::module_& m, const char* name, const py::object& default_engine
 
 }  // namespace
 
+Engine& default_engine() { return *g_default_engine; }
+
 void register_draws(py::module_& m) {
     register_engine(m);
     g_engine_type = reinterpret_cast<PyTypeObject*>(py::type::of<Engine>().ptr());
@@ -746,6 +749,11 @@ void register_draws(py::module_& m) {
     def_draw<rt_valid, rt_unchecked>(m, "rt", engine, false, arg("dof"));
     def_draw<runif_valid, runif_unchecked>(m, "runif", engine, false, arg("a") = 0, arg("b") = 1);
     def_draw<rweibull_valid, rweibull_unchecked>(m, "rweibull", engine, false, arg("shape"), arg("scale") = 1);
+    def_draw<rnbinom_valid, rnbinom_unchecked>(m, "rnbinom", engine, true, arg("n_successes"), arg("prob"));
+    def_draw<rgeom_valid, rgeom_unchecked>(m, "rgeom", engine, true, arg("prob"));
+    def_draw<rhyper_valid, rhyper_unchecked>(m, "rhyper", engine, true, arg("n_good"), arg("n_bad"), arg("n_drawn"));
+    def_draw<rwilcox_valid, rwilcox_unchecked>(m, "rwilcox", engine, true, arg("n_x"), arg("n_y"));
+    def_draw<rsignrank_valid, rsignrank_unchecked>(m, "rsignrank", engine, true, arg("n_obs"));
 }
 
 }  // namespace zorvana

@@ -37,6 +37,36 @@ def dnorm(x: float, mu: float = ..., sigma: float = ..., log: bool = ...) -> flo
 def dnorm(x: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., log: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
+def dnbinom(x: int, n_successes: float, prob: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def dnbinom(x: ArrayLike, n_successes: ArrayLike, prob: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def dgeom(x: int, prob: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def dgeom(x: ArrayLike, prob: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def dhyper(x: int, n_good: int, n_bad: int, n_drawn: int, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def dhyper(x: ArrayLike, n_good: ArrayLike, n_bad: ArrayLike, n_drawn: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def dwilcox(x: int, n_x: int, n_y: int, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def dwilcox(x: ArrayLike, n_x: ArrayLike, n_y: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def dsignrank(x: int, n_obs: int, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def dsignrank(x: ArrayLike, n_obs: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
 def dbern(x: int, prob: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
@@ -139,6 +169,36 @@ def pnorm(x: float, mu: float = ..., sigma: float = ..., log_p: bool = ..., lowe
 def pnorm(x: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
+def pnbinom(x: int, n_successes: float, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def pnbinom(x: ArrayLike, n_successes: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def pgeom(x: int, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def pgeom(x: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def phyper(x: int, n_good: int, n_bad: int, n_drawn: int, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def phyper(x: ArrayLike, n_good: ArrayLike, n_bad: ArrayLike, n_drawn: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def pwilcox(x: int, n_x: int, n_y: int, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def pwilcox(x: ArrayLike, n_x: ArrayLike, n_y: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def psignrank(x: int, n_obs: int, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def psignrank(x: ArrayLike, n_obs: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
 def pbern(x: int, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
@@ -239,6 +299,36 @@ def qnorm(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ...,
 
 @overload
 def qnorm(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def qnbinom(p: float, n_successes: float, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def qnbinom(p: ArrayLike, n_successes: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def qgeom(p: float, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def qgeom(p: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def qhyper(p: float, n_good: int, n_bad: int, n_drawn: int, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def qhyper(p: ArrayLike, n_good: ArrayLike, n_bad: ArrayLike, n_drawn: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def qwilcox(p: float, n_x: int, n_y: int, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def qwilcox(p: ArrayLike, n_x: ArrayLike, n_y: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def qsignrank(p: float, n_obs: int, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def qsignrank(p: ArrayLike, n_obs: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def qbern(p: float, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -353,6 +443,126 @@ def rnorm(mu: float = ..., sigma: float = ..., *, size: int, engine: Engine = ..
 
 @overload
 def rnorm(mu: ArrayLike = ..., sigma: ArrayLike = ..., size: Union[int, Sequence[int]] = ..., engine: Engine = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rnbinom(n_successes: float, prob: float, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> int: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rnbinom(n_successes: float, prob: float, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rnbinom(n_successes: float, prob: float, size: Sequence[int], engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rnbinom(n_successes: float, prob: float, size: Sequence[int], engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rnbinom(n_successes: float, prob: float, size: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rnbinom(n_successes: float, prob: float, size: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rnbinom(n_successes: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rnbinom(n_successes: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rgeom(prob: float, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> int: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rgeom(prob: float, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rgeom(prob: float, size: Sequence[int], engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rgeom(prob: float, size: Sequence[int], engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rgeom(prob: float, size: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rgeom(prob: float, size: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rgeom(prob: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rgeom(prob: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rhyper(n_good: int, n_bad: int, n_drawn: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> int: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rhyper(n_good: int, n_bad: int, n_drawn: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rhyper(n_good: int, n_bad: int, n_drawn: int, size: Sequence[int], engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rhyper(n_good: int, n_bad: int, n_drawn: int, size: Sequence[int], engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rhyper(n_good: int, n_bad: int, n_drawn: int, size: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rhyper(n_good: int, n_bad: int, n_drawn: int, size: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rhyper(n_good: ArrayLike, n_bad: ArrayLike, n_drawn: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rhyper(n_good: ArrayLike, n_bad: ArrayLike, n_drawn: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rwilcox(n_x: int, n_y: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> int: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rwilcox(n_x: int, n_y: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rwilcox(n_x: int, n_y: int, size: Sequence[int], engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rwilcox(n_x: int, n_y: int, size: Sequence[int], engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rwilcox(n_x: int, n_y: int, size: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rwilcox(n_x: int, n_y: int, size: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rwilcox(n_x: ArrayLike, n_y: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rwilcox(n_x: ArrayLike, n_y: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rsignrank(n_obs: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> int: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rsignrank(n_obs: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rsignrank(n_obs: int, size: Sequence[int], engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rsignrank(n_obs: int, size: Sequence[int], engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rsignrank(n_obs: int, size: int, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rsignrank(n_obs: int, size: int, engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
+
+@overload
+def rsignrank(n_obs: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def rsignrank(n_obs: ArrayLike, size: Union[int, Sequence[int]] = ..., engine: Engine = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...
 
 @overload
 def rbern(prob: float, engine: Engine = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> int: ...  # type: ignore[overload-overlap, misc]
@@ -635,3 +845,11 @@ def rweibull(shape: float, scale: float = ..., *, size: int, engine: Engine = ..
 
 @overload
 def rweibull(shape: ArrayLike, scale: ArrayLike = ..., size: Union[int, Sequence[int]] = ..., engine: Engine = ...) -> NDArray[np.float64]: ...
+
+def dmultinom(x: ArrayLike, prob: ArrayLike, log: bool = ...) -> Union[float, NDArray[np.float64]]: ...
+
+@overload
+def rmultinom(n_trials: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int], None] = ..., engine: Optional[Engine] = ..., *, dtype: Union[Type[int], Type[np.int64], np.dtype[np.int64]]) -> NDArray[np.int64]: ...
+
+@overload
+def rmultinom(n_trials: ArrayLike, prob: ArrayLike, size: Union[int, Sequence[int], None] = ..., engine: Optional[Engine] = ..., *, dtype: Optional[Type[float]] = ...) -> NDArray[np.float64]: ...

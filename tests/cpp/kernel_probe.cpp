@@ -35,6 +35,7 @@
 #define PROBE_LANES 1
 #endif
 #include "kernels/precision.hpp"
+#include "tails/discrete.hpp"
 #include "tails/tails.hpp"
 
 using namespace zorvana;
@@ -450,6 +451,31 @@ void tail_grid(Grid& g) {
             GRID2(("qt_accurate" + tag).c_str(), QP, DofB, qt_accurate(a, b, lower, lg));
         }
     }
+
+    // The further discrete families (accurate arithmetic only), both tails.
+    const std::vector<double> Size = {kNaND, -1.0, 0.0, 1e-3, 0.37, 1.0, 3.7, 100.0, 1e4, 1e6, 1e9, kInfD};
+    const std::vector<std::int64_t> Small = {-1, 0, 1, 2, 7, 30, 1000, 1000000};
+    const std::vector<double> Few = {kNaND, -0.5, 0.0, 1e-300, 1e-20, 1e-5, 0.05, 0.5, 0.999, 1 - 1e-10, 1.0, 1.5};
+    GRID4("dnbinom", BinomX, Size, Prob, F, dnbinom_accurate(a, b, c, f));
+    for (bool lower : {true, false}) {
+        GRID4(lower ? "pnbinom" : "pnbinom upper", BinomX, Size, Prob, F, pnbinom_accurate(a, b, c, f, lower));
+        GRID4(lower ? "qnbinom" : "qnbinom upper", Few, Size, Prob, F, qnbinom_accurate(a, b, c, lower, f));
+        GRID3(lower ? "pgeom" : "pgeom upper", BinomX, Prob, F, pgeom_accurate(a, b, c, lower));
+        GRID3(lower ? "qgeom" : "qgeom upper", P, Prob, F, qgeom_accurate(a, b, lower, c));
+        for (std::int64_t drawn : Small) {
+            GRID3(lower ? "phyper" : "phyper upper", Small, Small, Small, phyper_accurate(a, b, c, drawn, false, lower));
+            GRID3(lower ? "qhyper" : "qhyper upper", Few, Small, Small, qhyper_accurate(a, b, c, drawn, lower, false));
+        }
+    }
+    GRID3("dgeom", BinomX, Prob, F, dgeom_accurate(a, b, c));
+    for (std::int64_t drawn : Small) {
+        GRID3("dhyper", Small, Small, Small, dhyper_accurate(a, b, c, drawn, true));
+    }
+    const std::vector<std::int64_t> Ranks = {-1, 0, 1, 2, 5, 12, 40};
+    GRID4("pwilcox", BinomX, Ranks, Ranks, F, pwilcox_accurate(a, b, c, f, true));
+    GRID3("qwilcox", Few, Ranks, Ranks, qwilcox_accurate(a, b, c, false, false));
+    GRID3("psignrank", BinomX, Ranks, F, psignrank_accurate(a, b, c, false));
+    GRID2("qsignrank", Few, Ranks, qsignrank_accurate(a, b, true, false));
 }
 
 void run_grid(long stride) {
