@@ -9,6 +9,7 @@
 #include "distributions/sound.hpp"
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
+#include "tails/noncentral.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -59,6 +60,7 @@ const std::vector<Entry>& entries() {
         entry<accurate_p<plogis_accurate>>("plogis"),
         entry<accurate_p<ppois_accurate>>("ppois"),
         entry<accurate_p<pt_accurate>>("pt"),
+        entry<ptukey>("ptukey"),
         entry<accurate_p<punif_accurate>>("punif"),
         entry<accurate_p<pweibull_accurate>>("pweibull"),
         entry<sound<qnorm_accurate>>("qnorm"),
@@ -76,6 +78,7 @@ const std::vector<Entry>& entries() {
         entry<sound<qlogis_accurate>>("qlogis"),
         entry<sound<qpois_accurate>>("qpois"),
         entry<sound<qt_accurate>>("qt"),
+        entry<qtukey>("qtukey"),
         entry<sound<qunif_accurate>>("qunif"),
         entry<sound<qweibull_accurate>>("qweibull"),
     };
@@ -89,8 +92,11 @@ std::vector<Row> accurate_rows(std::vector<Row> rows) {
         for (const Entry& e : entries()) {
             if (std::strcmp(e.name, row.name) == 0) found = &e;
         }
-        bool same = found != nullptr && found->types.size() == row.args.size();
-        for (std::size_t i = 0; same && i < row.args.size(); ++i) same = found->types[i] == row.args[i].type;
+        // A noncentral row keeps its noncentral function (accurate in both
+        // places); the central one's arguments are those before ncp.
+        const std::size_t k = row.args.size() - (row.noncentral != nullptr ? 1 : 0);
+        bool same = found != nullptr && found->types.size() == k;
+        for (std::size_t i = 0; same && i < k; ++i) same = found->types[i] == row.args[i].type;
         if (!same) throw std::logic_error(std::string("no accurate function with the arguments of ") + row.name);
         row.scalar = found->fn;
         row.batch = found->fn;
