@@ -8,8 +8,9 @@ computed with mpmath and rounded once to double.
 - beta and F: the Poisson mixture of regularized incomplete beta ratios;
 - t: the integrals E Phi(t S - ncp), E Phi^c(t S - ncp) and E S phi(t S - ncp)
   over S = sqrt(V / dof) by mpmath's quadrature, split about the peak;
-- studentized range: the double integral over the scale and the position
-  of the range (25 digits), both tails.
+- studentized range: the double integral over the log of the scale and
+  the position of the range by composite 20-point Gauss-Legendre rules
+  (20 digits), both tails.
 
 Usage: python tools/refs_noncentral.py [output path]
 """
@@ -97,37 +98,64 @@ def t(x, dof, ncp):
     return tuple(out)
 
 
-def range_cdf(w, n):
-    """P(range of n normals <= w) and its complement."""
+def gauss_panels(f, a, b, width, nodes):
+    """Composite Gauss-Legendre rule on [a, b] with panels of at most `width`."""
+    xs, ws = nodes
+    n = int(mp.ceil((b - a) / width))
+    h = (b - a) / n
+    total = 0
+    for i in range(n):
+        mid = a + (i + mp.mpf(1) / 2) * h
+        total += sum(w * f(mid + h / 2 * x) for x, w in zip(xs, ws)) * h / 2
+    return total
+
+
+def legendre_nodes(n):
+    xs, ws = [], []
+    for i in range(1, n + 1):
+        x = mp.findroot(lambda t: mp.legendre(n, t), mp.cos(mp.pi * (i - mp.mpf(1) / 4) / (n + mp.mpf(1) / 2)))
+        d = mp.diff(lambda t: mp.legendre(n, t), x)
+        xs.append(x)
+        ws.append(2 / ((1 - x * x) * d * d))
+    return xs, ws
+
+
+def range_cdf(w, n, nodes):
+    """P(range of n normals <= w) and its complement (positive integrands)."""
     n = mp.mpf(n)
-    low = lambda z: n * mp.npdf(z) * (mp.ncdf(z) - mp.ncdf(z - w)) ** (n - 1)
-    up = lambda z: n * mp.npdf(z) * (mp.ncdf(z) ** (n - 1) - (mp.ncdf(z) - mp.ncdf(z - w)) ** (n - 1))
-    pts = [-mp.inf] + [mp.mpf(k) / 2 for k in range(-24, 24)] + [w / 2 + k for k in range(-12, 13)] + [mp.inf]
-    pts = sorted(set(pts))
-    return mp.quad(low, pts), mp.quad(up, pts)
+
+    def both(z):
+        a, b = mp.ncdf(z), mp.ncdf(z - w)
+        return n * mp.npdf(z) * (a - b) ** (n - 1), n * mp.npdf(z) * (a ** (n - 1) - (a - b) ** (n - 1))
+
+    lo = gauss_panels(lambda z: both(z)[0], -14, w + 14, 1, nodes)
+    up = gauss_panels(lambda z: both(z)[1], -14, w + 14, 1, nodes)
+    return lo, up
 
 
 def tukey(q, n, dof, r):
+    """Both tails over u = ln S by composite Gauss-Legendre panels."""
     q = mp.mpf(q)
+    nodes = legendre_nodes(20)
     if dof == mp.inf:
-        lo, up = range_cdf(q, n)
-        return lo ** r, 1 - (1 - up) ** r
-    h = scale_density(dof)
-
-    def parts(s):
-        lo, up = range_cdf(q * s, n)
+        lo, up = range_cdf(q, n, nodes)
         return lo ** r, -mp.expm1(r * mp.log1p(-up))
-
+    a = mp.mpf(dof) / 2
+    c = mp.log(2) + a * mp.log(a) - a - mp.loggamma(a)
+    sd = min(1 / mp.sqrt(2 * dof), mp.mpf(1) / 2)
     cache = {}
 
-    def g(s, i):
-        if s not in cache:
-            cache[s] = parts(s)
-        return h(s) * cache[s][i]
+    def parts(u):
+        if u not in cache:
+            g = mp.exp(c - a * (mp.expm1(2 * u) - 2 * u))
+            lo, up = range_cdf(q * mp.exp(u), n, nodes)
+            cache[u] = (g * lo ** r, g * -mp.expm1(r * mp.log1p(-up)))
+        return cache[u]
 
-    pts = peak_points(lambda s: h(s))
-    pts = sorted(set(pts + [p / q for p in (1, 2, 4, 8)]))
-    return mp.quad(lambda s: g(s, 0), pts, maxdegree=6), mp.quad(lambda s: g(s, 1), pts, maxdegree=6)
+    left, right = -(60 / mp.mpf(dof) + 12 * sd), 12 * sd
+    width = min(sd, mp.mpf(1) / 2)
+    return (gauss_panels(lambda u: parts(u)[0], left, right, width, nodes),
+            gauss_panels(lambda u: parts(u)[1], left, right, width, nodes))
 
 
 CHISQ = [(3.0, 4.0, 2.0), (100.0, 10.0, 50.0), (0.05, 0.1, 5.0), (500.0, 2.0, 100.0), (40.0, 1000.0, 100.0),
@@ -162,6 +190,8 @@ def main():
         lines.append("    (%r, %s, %r, %s)," % (fam, ", ".join(map(repr, args)), n, ", ".join(map(dbl, vals))))
     lines += ["]", "", "TUKEY = ["]
     mp.mp.dps = 20
+    with open(os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), out), "w") as fh:
+        fh.write("\n".join(lines + ["]", ""]))
     for q, n, d, r in TUKEY:
         lo, up = tukey(q, n, d, r)
         print("tukey", q, n, d, r, file=sys.stderr)

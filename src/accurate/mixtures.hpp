@@ -165,6 +165,7 @@ double log_integral(H h, double start, double scale) {
         int quiet = 0;
         for (int panel = 0; panel < 400 && quiet < 2; ++panel) {
             const double half = 0.5 * width, mid = from + sign * half;
+            if (!(mid - half > -kInf && mid + half < kInf)) break;
             double part = 0.0;
             for (int i = 0; i < kQuadratureHalf; ++i) {
                 const double d = half * kQuadratureNodes[i];

@@ -23,6 +23,14 @@ constexpr double kLogSqrt2Pi = 0.9189385332046728;
 double log_phi(double z) { return -0.5 * z * z - kLogSqrt2Pi; }
 double log_Phi(double z, bool lower) { return pnorm_accurate(z, 0.0, 1.0, true, lower); }
 
+// ln(1 - (1 - e^L)^m) for L <= 0, m >= 1: m e^L (to a relative e^-40)
+// where m e^L < e^-40.
+double log_one_minus_power(double L, double m) {
+    const double ln_m = accurate::log(m);
+    if (L + ln_m < -40.0) return ln_m + L;
+    return accurate::log1mexp(m * accurate::log1mexp(L));
+}
+
 // ln D(z) = ln P(z - w < Z <= z), w > 0.
 double log_band(double z, double w) {
     if (w < 1.0) {
@@ -51,9 +59,9 @@ double log_range(double w, double n, bool lower) {
         [&](double z) {
             if (lower) return ln_n + log_phi(z) + (n - 1.0) * log_band(z, w);
             const double lz = log_Phi(z, true);
-            // ln(D / Phi(z)) = ln(1 - Phi(z - w) / Phi(z))
-            const double rest = (n - 1.0) * accurate::log1mexp(log_Phi(z - w, true) - lz);
-            return ln_n + log_phi(z) + (n - 1.0) * lz + accurate::log1mexp(rest);
+            // 1 - (1 - R)^(n-1) with R = Phi(z - w) / Phi(z)
+            const double part = log_one_minus_power(log_Phi(z - w, true) - lz, n - 1.0);
+            return ln_n + log_phi(z) + (n - 1.0) * lz + part;
         },
         0.5 * w, 1.0);
 }
@@ -64,10 +72,7 @@ double log_ranges(double w, double n, double r, bool lower) {
     if (w >= kInf) return lower ? 0.0 : -kInf;
     if (lower) return r * log_range(w, n, true);
     const double lu = log_range(w, n, false);
-    if (lu < -0.6931471805599453) {
-        // 1 - (1 - U)^r
-        return accurate::log(-accurate::expm1(r * accurate::log1p(-accurate::exp(lu))));
-    }
+    if (lu < -0.6931471805599453) return log_one_minus_power(lu, r);  // 1 - (1 - U)^r
     return accurate::log1mexp(r * log_range(w, n, true));
 }
 
