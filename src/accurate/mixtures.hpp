@@ -39,8 +39,25 @@ struct LogSum {
     double value() const { return top > -kInf ? top + log(sum) : -kInf; }
 };
 
+// ln(z^a e^-z / Gamma(a + 1)) = -D(a, z) - ln(2 pi a)/2 - c(a) for a, z > 0,
+// D the deviance a ln(a/z) + z - a and c the Stirling remainder: no
+// cancellation however large a and z are.
+inline double log_gamma_peak(double a, double z) {
+    return -deviance(a, z) - 0.5 * log(6.283185307179586 * a) - lgamma_correction(a);
+}
+
 // ln P(N = k) for N Poisson with mean mu > 0.
-inline double log_poisson(std::int64_t k, double mu) { return dpois_accurate(k, mu, true); }
+inline double log_poisson(std::int64_t k, double mu) {
+    return k == 0 ? -mu : log_gamma_peak(static_cast<double>(k), mu);
+}
+
+// ln(x^a y^b / B(a, b)) for x + y = 1 (0 < x, y), a, b > 0, with n = a + b:
+// -D(a, n x) - D(b, n y) + ln(a b / n)/2 - ln sqrt(2 pi) - (c(a) + c(b) - c(n)).
+inline double log_beta_peak(double a, double b, double x, double y) {
+    const double n = a + b;
+    return -deviance(a, n * x) - deviance(b, n * y) + 0.5 * log(a * b / n) - 0.9189385332046728 -
+           (lgamma_correction(a) + lgamma_correction(b) - lgamma_correction(n));
+}
 
 // ln sum_k w_k T_k with w_k = P(N = k), N Poisson with mean mu > 0, and
 // ln T_k = log_term(k) a central tail that decreases in k (`decreasing`, a
@@ -109,12 +126,37 @@ double log_concave_series(double start, L log_term, R ratio) {
     return s.value();
 }
 
+// The 20-point Gauss-Legendre rule over [mid - half, mid + half] of e^(h - top).
+template <class H>
+double gauss_panel(H& h, double top, double mid, double half) {
+    double part = 0.0;
+    for (int i = 0; i < kQuadratureHalf; ++i) {
+        const double d = half * kQuadratureNodes[i];
+        part += kQuadratureWeights[i] * (exp(h(mid - d) - top) + exp(h(mid + d) - top));
+    }
+    return part * half;
+}
+
+// The same, halved while the halves' sum differs from the whole by more than
+// 2^-50 of it (rounding alone moves a sum of 20 terms by a few ulp) or 2^-56
+// of `scale` (the integral so far), to depth 16.
+template <class H>
+double adaptive_panel(H& h, double top, double mid, double half, double whole, double scale, int depth) {
+    const double q = 0.5 * half;
+    const double left = gauss_panel(h, top, mid - q, q), right = gauss_panel(h, top, mid + q, q);
+    const double both = left + right, diff = fabs_(both - whole);
+    if (depth >= 16 || diff <= 0x1p-50 * both || diff <= 0x1p-56 * scale) return both;
+    return adaptive_panel(h, top, mid - q, q, left, scale, depth + 1) +
+           adaptive_panel(h, top, mid + q, q, right, scale, depth + 1);
+}
+
 // The log of the integral of e^h(u) over the real line, h unimodal with its
 // mass within a few `scale` of `start` or found by stepping from there: the
 // maximum is bracketed and refined by golden sections, then 20-point
 // Gauss-Legendre panels go out from it on each side, each panel as wide as
-// the distance over which h falls by 2 (growing by a quarter per panel),
-// until two panels in a row are negligible against the sum.
+// the distance over which h falls by 2 (growing by a quarter per panel) and
+// halved where its rule is not yet exact (a sharp step of h inside), until
+// two panels in a row are negligible against the sum.
 template <class H>
 double log_integral(H h, double start, double scale) {
     // Bracket the maximum.
@@ -166,12 +208,7 @@ double log_integral(H h, double start, double scale) {
         for (int panel = 0; panel < 400 && quiet < 2; ++panel) {
             const double half = 0.5 * width, mid = from + sign * half;
             if (!(mid - half > -kInf && mid + half < kInf)) break;
-            double part = 0.0;
-            for (int i = 0; i < kQuadratureHalf; ++i) {
-                const double d = half * kQuadratureNodes[i];
-                part += kQuadratureWeights[i] * (exp(h(mid - d) - top) + exp(h(mid + d) - top));
-            }
-            part *= half;
+            const double part = adaptive_panel(h, top, mid, half, gauss_panel(h, top, mid, half), total, 0);
             total += part;
             quiet = part < total * 3e-20 ? quiet + 1 : 0;
             from += sign * width;
@@ -261,6 +298,23 @@ inline double log_scale_constant(double a) {
 inline double log_scale_step(double dof) {
     const double s = exp(-0.5 * log(2.0 * dof));
     return s < 1.0 ? s : 1.0;
+}
+
+// A tail asked for, from ln_tail(lower) of either tail: the one asked for
+// where it is at most a half, else the complement of the other (so that a
+// probability near 1 and its log keep their precision).
+template <class T>
+double either_tail(T ln_tail, bool lower, bool log_p) {
+    double lp = ln_tail(lower);
+    if (is_nan(lp)) return kNaN;
+    if (lp > -0.6931471805599453) {
+        const double other = ln_tail(!lower);
+        if (!is_nan(other) && other < -0.6931471805599453) {
+            return log_p ? log1mexp(other) : -expm1(other);
+        }
+    }
+    if (lp > 0) lp = 0;
+    return log_p ? lp : exp(lp);
 }
 
 // The target of a quantile search: ln p of the requested tail, or NaN when

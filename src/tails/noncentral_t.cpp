@@ -28,12 +28,6 @@ double log_pnt(double t, double dof, bool lower, double ncp) {
         0.0, accurate::log_scale_step(dof));
 }
 
-double as_p(double lp, bool log_p) {
-    if (is_nan(lp)) return kNaN;
-    if (lp > 0) lp = 0;
-    return log_p ? lp : accurate::exp(lp);
-}
-
 }  // namespace
 
 double dnt(double x, double dof, bool log, double ncp) {
@@ -58,7 +52,7 @@ double pnt(double x, double dof, bool log_p, bool lower_tail, double ncp) {
     if (is_nan(x) || t_bad(dof, ncp)) return kNaN;
     if (x >= kInf) return log_p ? (lower_tail ? 0.0 : -kInf) : (lower_tail ? 1.0 : 0.0);
     if (x <= -kInf) return log_p ? (lower_tail ? -kInf : 0.0) : (lower_tail ? 0.0 : 1.0);
-    return as_p(log_pnt(x, dof, lower_tail, ncp), log_p);
+    return accurate::either_tail([&](bool lower) { return log_pnt(x, dof, lower, ncp); }, lower_tail, log_p);
 }
 
 double qnt(double p, double dof, bool lower_tail, bool log_p, double ncp) {

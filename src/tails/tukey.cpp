@@ -96,8 +96,8 @@ double ptukey(double q, double n_means, double dof, double n_ranges, bool log_p,
     } else if (q >= kInf) {
         lp = lower_tail ? 0.0 : -kInf;
     } else {
-        lp = log_ptukey(q, n_means, dof, n_ranges, lower_tail);
-        if (lp > 0) lp = 0;
+        return accurate::either_tail([&](bool lower) { return log_ptukey(q, n_means, dof, n_ranges, lower); },
+                                     lower_tail, log_p);
     }
     return log_p ? lp : accurate::exp(lp);
 }
