@@ -138,16 +138,18 @@ double gauss_panel(H& h, double top, double mid, double half) {
 }
 
 // The same, halved while the halves' sum differs from the whole by more than
-// 2^-50 of it (rounding alone moves a sum of 20 terms by a few ulp) or 2^-56
-// of `scale` (the integral so far), to depth 16.
+// `tol` of it (what rounding alone moves it by: a few ulp, more where h is
+// large, its ulp then moving e^(h - top)) or 2^-56 of `scale` (the integral
+// so far), to depth 12.
 template <class H>
-double adaptive_panel(H& h, double top, double mid, double half, double whole, double scale, int depth) {
+double adaptive_panel(H& h, double top, double mid, double half, double whole, double scale, double tol,
+                      int depth) {
     const double q = 0.5 * half;
     const double left = gauss_panel(h, top, mid - q, q), right = gauss_panel(h, top, mid + q, q);
     const double both = left + right, diff = fabs_(both - whole);
-    if (depth >= 16 || diff <= 0x1p-50 * both || diff <= 0x1p-56 * scale) return both;
-    return adaptive_panel(h, top, mid - q, q, left, scale, depth + 1) +
-           adaptive_panel(h, top, mid + q, q, right, scale, depth + 1);
+    if (depth >= 12 || !(diff > tol * both && diff > 0x1p-56 * scale)) return both;
+    return adaptive_panel(h, top, mid - q, q, left, scale, tol, depth + 1) +
+           adaptive_panel(h, top, mid + q, q, right, scale, tol, depth + 1);
 }
 
 // The log of the integral of e^h(u) over the real line, h unimodal with its
@@ -157,8 +159,11 @@ double adaptive_panel(H& h, double top, double mid, double half, double whole, d
 // the distance over which h falls by 2 (growing by a quarter per panel) and
 // halved where its rule is not yet exact (a sharp step of h inside), until
 // two panels in a row are negligible against the sum.
+//
+// `accuracy` is the relative difference between a panel's rule and its
+// halves' below which the panel is kept whole (at least the rounding noise).
 template <class H>
-double log_integral(H h, double start, double scale) {
+double log_integral(H h, double start, double scale, double accuracy = 0x1p-50) {
     // Bracket the maximum.
     double a = start - scale, b = start, c = start + scale;
     double fa = h(a), fb = h(b), fc = h(c);
@@ -197,6 +202,7 @@ double log_integral(H h, double start, double scale) {
         }
     }
     const double mode = b, top = fb;
+    const double noise = accuracy * (1.0 + fabs_(top));
     double total = 0.0;
     for (int side = 0; side < 2; ++side) {
         const double sign = side == 0 ? 1.0 : -1.0;
@@ -208,7 +214,7 @@ double log_integral(H h, double start, double scale) {
         for (int panel = 0; panel < 400 && quiet < 2; ++panel) {
             const double half = 0.5 * width, mid = from + sign * half;
             if (!(mid - half > -kInf && mid + half < kInf)) break;
-            const double part = adaptive_panel(h, top, mid, half, gauss_panel(h, top, mid, half), total, 0);
+            const double part = adaptive_panel(h, top, mid, half, gauss_panel(h, top, mid, half), total, noise, 0);
             total += part;
             quiet = part < total * 3e-20 ? quiet + 1 : 0;
             from += sign * width;
