@@ -399,7 +399,26 @@ bool load_count(ArgValue& v, py::handle src) {
     return v.convert(a, py::dtype::of<std::int64_t>(), Kind::count);
 }
 
+// A new keyword (ncp) converts strictly: numbers, and arrays (or nested
+// lists) of booleans, integers or floats; no strings, None or other objects.
+bool load_strict_real(ArgValue& v, py::handle src) {
+    PyObject* o = src.ptr();
+    if (PyFloat_Check(o) || PyLong_Check(o)) return load_real(v, src);
+    if (o == Py_None || PyUnicode_Check(o) || PyBytes_Check(o)) return false;
+    PyObject* raw = py::detail::npy_api::get().PyArray_FromAny_(o, nullptr, 0, 0,
+                                                                py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_, nullptr);
+    if (raw == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const py::array a = py::reinterpret_steal<py::array>(raw);
+    const char kind = a.dtype().kind();
+    if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'f') return false;
+    return v.convert(a, py::dtype::of<double>(), Kind::real);
+}
+
 struct RealArg : ArgValue {};
+struct StrictRealArg : ArgValue {};
 struct CountArg : ArgValue {};
 struct FlagArg : ArgValue {};
 
@@ -413,6 +432,11 @@ template <>
 struct type_caster<zorvana::RealArg> {
     PYBIND11_TYPE_CASTER(zorvana::RealArg, const_name("numpy.ndarray[numpy.float64]"));
     bool load(handle src, bool) { return zorvana::load_real(value, src); }
+};
+template <>
+struct type_caster<zorvana::StrictRealArg> {
+    PYBIND11_TYPE_CASTER(zorvana::StrictRealArg, const_name("numpy.ndarray[numpy.float64]"));
+    bool load(handle src, bool) { return zorvana::load_strict_real(value, src); }
 };
 template <>
 struct type_caster<zorvana::CountArg> {
@@ -796,7 +820,7 @@ py::object general_function(const Row* row, py::handle scope) {
 template <class... P, std::size_t... I>
 py::object ncp_function(const Row* row, py::handle scope, std::index_sequence<I...>) {
     return py::cpp_function(
-        [row](typename Param<P>::type&... a, RealArg& ncp) -> py::object {
+        [row](typename Param<P>::type&... a, StrictRealArg& ncp) -> py::object {
             ArgValue* values[] = {&a..., &ncp};
             return call(*row, values, sizeof...(P) + 1);
         },
