@@ -115,9 +115,19 @@ def gauss_panels(f, a, b, width, nodes):
 
 
 def legendre_nodes(n):
+    with mp.workdps(60):  # (at the working precision the roots' search may land twice on one)
+        xs, ws = legendre_roots(n)
+    return [+x for x in xs], [+w for w in ws]
+
+
+def legendre_roots(n):
+    """Roots from NumPy's double nodes, polished by Newton's method."""
+    import numpy as np
     xs, ws = [], []
-    for i in range(1, n + 1):
-        x = mp.findroot(lambda t: mp.legendre(n, t), mp.cos(mp.pi * (i - mp.mpf(1) / 4) / (n + mp.mpf(1) / 2)))
+    for x0 in np.polynomial.legendre.leggauss(n)[0]:
+        x = mp.mpf(float(x0))
+        for _ in range(8):
+            x -= mp.legendre(n, x) / mp.diff(lambda t: mp.legendre(n, t), x)
         d = mp.diff(lambda t: mp.legendre(n, t), x)
         xs.append(x)
         ws.append(2 / ((1 - x * x) * d * d))
@@ -188,7 +198,7 @@ def main():
                 mp.log(up) if up < lo else mp.log1p(-lo)]
         lines.append("    (%r, %s, %r, %s)," % (fam, ", ".join(map(repr, args)), n, ", ".join(map(dbl, vals))))
     lines += ["]", "", "TUKEY = ["]
-    mp.mp.dps = 18
+    mp.mp.dps = 34  # 1 - W by a difference of powers: deep upper tails need the digits
     with open(os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), out), "w") as fh:
         fh.write("\n".join(lines + ["]", ""]))
     for q, n, d, r in TUKEY:
