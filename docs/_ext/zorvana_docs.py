@@ -164,7 +164,7 @@ def draw_pictures(app):
                 left.vlines(x + 0.12 * (k - 1), 0, d(x, *params), lw=1, color=left.lines[-1].get_color())
                 right.step(x, p(x, *params), where="post", label=label)
             elif "d" not in fam.prefixes:
-                x = np.linspace(lo, hi, 161)[1:]
+                x = np.linspace(lo, hi, 25)[1:]  # (each point is a quadrature)
                 left.semilogy(x, d(x, *params), label=label)
                 right.plot(x, p(x, *params), label=label)
             else:
