@@ -1171,6 +1171,39 @@ def timeit_once(fn):
     fn()
     return time.perf_counter() - t
 
+# The noncentral functions (keyword ncp) and the studentized range beside
+# scipy's: (label, zorvana call, scipy call, input maker, elements).
+NONCENTRAL_PAIRS = [
+    ("pchisq ncp=5", lambda zv, x: zv.pchisq(x, 4.0, ncp=5.0), "special.chndtr",
+     lambda sp, x: sp.chndtr(x, 4.0, 5.0), lambda rng, n: rng.uniform(0.5, 30.0, n), 4000),
+    ("pchisq ncp=1000", lambda zv, x: zv.pchisq(x, 10.0, ncp=1000.0), "special.chndtr",
+     lambda sp, x: sp.chndtr(x, 10.0, 1000.0), lambda rng, n: rng.uniform(800.0, 1250.0, n), 1000),
+    ("pt ncp=2", lambda zv, x: zv.pt(x, 10.0, ncp=2.0), "special.nctdtr",
+     lambda sp, x: sp.nctdtr(10.0, 2.0, x), lambda rng, n: rng.uniform(-3.0, 6.0, n), 1000),
+    ("pf ncp=3", lambda zv, x: zv.pf(x, 4.0, 10.0, ncp=3.0), "special.ncfdtr",
+     lambda sp, x: sp.ncfdtr(4.0, 10.0, 3.0, x), lambda rng, n: rng.uniform(0.1, 6.0, n), 4000),
+    ("pbeta ncp=3", lambda zv, x: zv.pbeta(x, 2.0, 5.0, ncp=3.0), "stats.ncf (as beta)",
+     lambda sp, x: sp.ncfdtr(4.0, 10.0, 3.0, 2.5 * x / (1.0 - x)), lambda rng, n: rng.uniform(0.05, 0.9, n), 4000),
+    ("ptukey", lambda zv, x: zv.ptukey(x, 4, 10.0), "stats.studentized_range.cdf",
+     lambda sp, x: __import__("scipy.stats").stats.studentized_range.cdf(x, 4, 10.0),
+     lambda rng, n: rng.uniform(1.0, 6.0, n), 8),
+]
+
+
+def noncentral_section(zv, cfg):
+    """Microseconds per element at constant parameters, one thread."""
+    import scipy.special as sp
+    rng = np.random.default_rng(cfg.seed)
+    zv.set_num_threads(1)
+    print("%-18s %12s %12s %8s  %s" % ("function", "zorvana us", "scipy us", "ratio", "beside"))
+    for label, zcall, ref_name, ref_call, make, n in NONCENTRAL_PAIRS:
+        if cfg.quick:
+            n = max(4, n // 10)
+        x = make(rng, n)
+        tz = best_of(lambda: zcall(zv, x), cfg.reps, 1) / n * 1e6
+        tr = best_of(lambda: ref_call(sp, x), cfg.reps, 1) / n * 1e6
+        print("%-18s %12.3f %12.3f %8.1f  %s" % (label, tz, tr, tz / tr, ref_name))
+
 
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
@@ -1194,6 +1227,8 @@ def main(argv=None):
                     help="only the zorvana.accurate section (one thread, beside scipy's fastest route)")
     ap.add_argument("--discrete", action="store_true",
                     help="only the section of the further discrete families (beside scipy and numpy)")
+    ap.add_argument("--noncentral", action="store_true",
+                    help="only the noncentral functions (ncp) and ptukey beside scipy, one thread")
     cfg = ap.parse_args(argv)
     if cfg.quick:
         cfg.size, cfg.min_size, cfg.reps = 20000, 500, 3
@@ -1218,6 +1253,8 @@ def main(argv=None):
         return 0
     if cfg.discrete:
         discrete_section(zv, cfg)
+    if cfg.noncentral:
+        noncentral_section(zv, cfg)
         return 0
     import scipy
     if cfg.varying:

@@ -21,7 +21,8 @@ from test_module import FAMILIES
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "tools"))
 import default_bits  # noqa: E402  (the inputs of the digests)
 
-ELEMENTWISE = [prefix + fam for prefix in "dpq" for fam in FAMILIES]
+ELEMENTWISE = [prefix + fam for prefix in "dpq" for fam in FAMILIES] + ["ptukey", "qtukey"]
+NONCENTRAL = {"beta", "chisq", "f", "t"}  # with the keyword-only ncp after the flags
 COUNT_X = {"bern", "binom", "pois"}
 
 
@@ -41,7 +42,8 @@ def test_same_signature_as_the_top_level(name):
     assert acc.__doc__.splitlines()[0] == top.__doc__.splitlines()[0]
     assert acc.__module__ == "zorvana.accurate" and ">>> za." in acc.__doc__
     if name[0] == "q":
-        assert list(inspect.signature(top).parameters)[-2:] == ["lower_tail", "log_p"]
+        tail = ["lower_tail", "log_p"] + (["ncp"] if name[1:] in NONCENTRAL else [])
+        assert list(inspect.signature(top).parameters)[-len(tail):] == tail
 
 
 @pytest.mark.parametrize("key", sorted(DIGESTS))

@@ -106,7 +106,7 @@ def test_scalar_entry_equals_array_path(prefix, fam):
     ("qbeta(0.5, 2.0)", "qbeta(): incompatible function arguments. The following argument types are supported:\n"
      "    1. (p: numpy.ndarray[numpy.float64], a: numpy.ndarray[numpy.float64], "
      "b: numpy.ndarray[numpy.float64], lower_tail: numpy.ndarray[bool] = True, "
-     "log_p: numpy.ndarray[bool] = False) -> object\n\n"
+     "log_p: numpy.ndarray[bool] = False, *, ncp: numpy.ndarray[numpy.float64] = 0) -> object\n\n"
      "Invoked with: 0.5, 2.0"),
     ("dexp(1.0, rate=2.0, log_p=True)", "dexp(): incompatible function arguments. The following argument types are "
      "supported:\n    1. (x: numpy.ndarray[numpy.float64], rate: numpy.ndarray[numpy.float64] = 1, "

@@ -39,7 +39,7 @@ def test_site_builds_without_warnings(site):
     for fam in gen_docs.FAMILIES:
         with open(str(out / "families" / (fam.key + ".html"))) as f:
             page = f.read()
-        for prefix in "dpqr":
+        for prefix in fam.prefixes:
             assert 'id="zorvana.%s%s"' % (prefix, fam.key) in page
         assert ">>> " in page or "&gt;&gt;&gt;" in page
     with open(str(out / "engines.html")) as f:

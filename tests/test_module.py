@@ -59,6 +59,8 @@ def expected_signature(prefix, fam):
         elif a == "lower_tail":
             text += " = True"
         parts.append(text)
+    if fam in ("beta", "chisq", "f", "t"):
+        parts += ["*", "ncp: numpy.ndarray[numpy.float64] = 0"]
     return "{}({}) -> object".format(name, ", ".join(parts))
 
 

@@ -1,7 +1,9 @@
-"""Writes the module's documentation from one description of the families:
+"""Writes the module's documentation from one description of the families
+(the seventeen with d, p, q and r functions, the further discrete families, the
+studentized range with p and q):
 
 - src/module/docstrings.cpp: the table that doc_of() reads, one row per
-  callable (66 element-wise functions, 22 draw functions and Engine; the 66
+  callable (68 element-wise functions, 22 draw functions and Engine; the 68
   of zorvana.accurate as "accurate.<name>", and the submodule's own text as
   "accurate") with its text signature and docstring body;
 - stubs/zorvana-stubs/__init__.pyi and accurate.pyi: the type stubs;
@@ -41,7 +43,8 @@ GAMMA_WINDOW = (
 
 class Family(object):
     def __init__(self, key, title, params, law, invalid, discrete=False, defaults=None,
-                 d_log_of_value=False, q_def=None, notes=None, examples=None, draw=None, accurate_only=False):
+                 d_log_of_value=False, q_def=None, notes=None, examples=None, draw=None, accurate_only=False,
+                 ncp=None, prefixes="dpqr", first="x"):
         self.key = key
         self.title = title
         self.params = params  # [(name, description)] in registry order
@@ -55,9 +58,22 @@ class Family(object):
         self.examples = examples or {}
         self.draw = draw
         self.accurate_only = accurate_only  # no prescribed functions: the same in both namespaces
+        self.ncp = ncp  # the text of the keyword-only ncp of d, p and q, if any
+        self.prefixes = prefixes
+        self.first = first  # the p-function's first argument
 
     def names(self):
         return [n for n, _ in self.params]
+
+
+NCP_NOTE = ("Keyword-only. 0 (the default, either sign) is the central distribution, computed "
+            "exactly as without ncp; any other value is computed in the module's accurate "
+            "arithmetic, the same bits as zorvana.accurate's: within about 1e-12 relative in both "
+            "tails (densities 1e-13), logs in log space.")
+
+
+def ncp_text(what, bound="ncp >= 0"):
+    return "Noncentrality, {}: {}. {}".format(bound, what, NCP_NOTE)
 
 
 LOCATION_SCALE = "mu : float or array_like\n    Location {mu}.\nsigma : float or array_like\n    Scale {sigma}."
@@ -191,6 +207,9 @@ FAMILIES = [
         "point mass (at 0, 1 or 0.5)",
         "a < 0 or b < 0, or a or b NaN",
         notes={"p": ["x below {} counts as 0.".format(EPS_NOTE)]},
+        ncp=ncp_text("the distribution of X / (X + Y) with X noncentral chi-squared on 2a degrees of "
+                     "freedom with this ncp and Y chi-squared on 2b (a Poisson mixture of beta(a + k, b)); "
+                     "a and b must then be positive and finite"),
         examples={"d": ["zv.dbeta(0.3, 2.0, 5.0)"], "p": ["zv.pbeta(0.3, 2.0, 5.0)"],
                   "q": ["zv.qbeta(0.5, 2.0, 5.0)"], "r": ["zv.rbeta(2.0, 5.0, engine=zv.Engine(42))"]},
         draw="X / (X + Y) with X, Y gamma variates of shapes a and b, X drawn first"),
@@ -230,6 +249,9 @@ FAMILIES = [
                "q": [GAMMA_WINDOW.format(what="qchisq", effect="Upper quantiles then lie too far out: "
                                          "qchisq(0.99999, 100) is 300 where the true quantile is 172.1; "
                                          "qchisq(1e-5, 100, lower_tail=False) finds it.")]},
+        ncp=ncp_text("the distribution of the sum of squares of dof independent normals of variance 1 "
+                     "whose means' squares sum to ncp (a Poisson mixture, with mean ncp/2, of central "
+                     "chi-squared distributions with dof + 2k degrees of freedom)"),
         examples={"d": ["zv.dchisq(2.0, 3.0)"], "p": ["zv.pchisq(3.84, 1.0)"],
                   "q": ["zv.qchisq(0.95, 1.0)", "zv.qchisq(0.99999, 100.0)"],
                   "r": ["zv.rchisq(3.0, engine=zv.Engine(42))"]},
@@ -250,6 +272,7 @@ FAMILIES = [
         "degrees of freedom",
         "df1 or df2 below {}, or NaN".format(EPS_NOTE),
         notes={"p": ["x below {} counts as 0.".format(EPS_NOTE)]},
+        ncp=ncp_text("the numerator's chi-squared is noncentral with this ncp"),
         examples={"d": ["zv.df(1.0, 3.0, 5.0)"], "p": ["zv.pf(2.0, 3.0, 5.0)"], "q": ["zv.qf(0.95, 3.0, 5.0)"],
                   "r": ["zv.rf(3.0, 5.0, engine=zv.Engine(42))"]},
         draw="((df2 / df1) X1) / X2 with X1, X2 chi-squared variates, X1 drawn first"),
@@ -337,9 +360,29 @@ FAMILIES = [
                      "value is returned as it is: relative errors up to about 4e-7 for dof of 3 or more "
                      "(qt(0.975, 10) is 2.22813884 where the true quantile is 2.22813885), and more for "
                      "small dof: qt(0.47, 1.5) is -0.08692 where the true quantile is -0.08824."]},
+        ncp=ncp_text("the distribution of (Z + ncp) / sqrt(V / dof), any finite ncp", "ncp"),
         examples={"d": ["zv.dt(0.0, 5.0)"], "p": ["zv.pt(2.0, 5.0)"], "q": ["zv.qt(0.975, 10.0)"],
                   "r": ["zv.rt(5.0, engine=zv.Engine(42))"]},
         draw="Z / sqrt(V / dof) with Z normal (drawn first) and V chi-squared"),
+    Family(
+        "tukey", "studentized range",
+        [("n_means", "Number of means whose range is taken, n_means >= 2 (need not be an integer)."),
+         ("dof", "Degrees of freedom of the estimate of the standard deviation, dof > 0; inf for a known "
+                 "standard deviation."),
+         ("n_ranges", "Number of independent ranges, n_ranges >= 1, whose largest is taken (over the same "
+                      "standard deviation).")],
+        "distribution function E W(q S)^n_ranges, W that of the range of n_means independent standard "
+        "normals and S = sqrt(V / dof) with V chi-squared on dof degrees of freedom: the distribution of "
+        "Tukey's studentized range statistic",
+        "n_means < 2, dof <= 0, n_ranges < 1, or any of them NaN", defaults={"n_ranges": "1"},
+        prefixes="pq", first="q", accurate_only=True,
+        notes={"p": ["Both tails are integrals of positive functions (1 - W as such, not as a "
+                     "difference), by Gauss-Legendre quadrature over the range's position and the log "
+                     "of S, in the module's accurate arithmetic: within about 1e-10 relative for tails "
+                     "down to 1e-100 and beyond, the same bits in zorvana.accurate."],
+               "q": ["The quantile solves ptukey for q (in log), in the accurate arithmetic."]},
+        examples={"p": ["zv.ptukey(3.5, 4, 10.0)", "zv.ptukey(10.0, 5, 20.0, lower_tail=False)"],
+                  "q": ["zv.qtukey(0.95, 4, 10.0)"]}),
     Family(
         "unif", "uniform",
         [("a", "Lower end."), ("b", "Upper end, b > a.")],
@@ -360,6 +403,16 @@ FAMILIES = [
                   "q": ["zv.qweibull(0.5, 2.0, 1.0)"], "r": ["zv.rweibull(2.0, 1.0, engine=zv.Engine(42))"]},
         draw="qweibull(U, shape, scale) for one uniform U in (0, 1]"),
 ]
+
+# The noncentral functions, shown on the central ones' help.
+NCP_EXAMPLES = {
+    "dchisq": ["zv.dchisq(2.0, 3.0, ncp=1.5)"],
+    "pchisq": ["zv.pchisq(400.0, 10.0, ncp=100.0, lower_tail=False)"],
+    "qchisq": ["zv.qchisq(0.95, 3.0, ncp=1.5)"],
+    "pt": ["zv.pt(2.0, 10.0, ncp=1.5)"],
+    "pf": ["zv.pf(3.0, 4.0, 20.0, ncp=5.0, lower_tail=False)"],
+    "pbeta": ["zv.pbeta(0.5, 2.0, 3.0, ncp=4.0)"],
+}
 
 # Each p-function's help shows a p-value the right way, the upper tail
 # computed directly; some q-functions show the quantile of an upper tail.
@@ -594,7 +647,7 @@ def elementwise(fam, prefix, accurate=False):
     elif fam.discrete:
         params.append(param("x", "int or array_like", "Count at which to evaluate (a float is truncated toward zero)."))
     else:
-        params.append(param("x", "float or array_like", "Where to evaluate."))
+        params.append(param(fam.first, "float or array_like", "Where to evaluate."))
     for pname, text in fam.params:
         kind = "int or array_like" if pname in COUNT_PARAMS else "float or array_like"
         if pname in fam.defaults:
@@ -608,6 +661,8 @@ def elementwise(fam, prefix, accurate=False):
                             tail_note(fam, prefix, accurate)))
     if prefix == "q":
         params.append(param("log_p", "bool or array_like, default False", log_p_note(fam, accurate)))
+    if fam.ncp:
+        params.append(param("ncp", "float or array_like, keyword-only, default 0", fam.ncp))
     parts.append("Parameters\n----------\n" + "\n".join(params))
     parts.append(RETURNS)
     invalid = fam.invalid + (", or p outside [0, 1] (with log_p: log p above 0)" if prefix == "q" else "")
@@ -615,7 +670,7 @@ def elementwise(fam, prefix, accurate=False):
     if not accurate or fam.accurate_only:  # the notes tell where the prescribed arithmetic falls short
         notes += fam.notes.get(prefix, [])
     parts.append("Notes\n-----\n" + "\n\n".join(wrap(n) for n in notes))
-    examples = fam.examples[prefix] + {"p": P_VALUES, "q": UPPER_QUANTILES}.get(prefix, {}).get(fam.key, [])
+    examples = fam.examples[prefix] + NCP_EXAMPLES.get(name, []) + {"p": P_VALUES, "q": UPPER_QUANTILES}.get(prefix, {}).get(fam.key, [])
     if accurate:
         examples = ["import zorvana.accurate as za"] + [e.replace("zv.", "za.") for e in examples[:2]]
         examples += ACCURATE_EXAMPLES.get(name, [])
@@ -630,7 +685,7 @@ def text_signature(fam, prefix):
         if fam.discrete:
             args += ["*", "dtype=None"]
     else:
-        args = ["p" if prefix == "q" else "x"]
+        args = ["p" if prefix == "q" else fam.first]
         args += ["{}={}".format(n, fam.defaults[n]) if n in fam.defaults else n for n in fam.names()]
         if prefix in "dp":
             args.append(("log" if prefix == "d" else "log_p") + "=False")
@@ -638,6 +693,8 @@ def text_signature(fam, prefix):
             args.append("lower_tail=True")
         if prefix == "q":
             args.append("log_p=False")
+        if fam.ncp:
+            args += ["*", "ncp=0"]
     return "(" + ", ".join(args) + ")"
 
 
@@ -772,15 +829,15 @@ def rows():
     """(name, text signature, body) of every documented callable, registry order."""
     out = []
     for prefix in "dpq":
-        out += [elementwise(f, prefix) for f in FAMILIES]
-    out += [draw(f) for f in FAMILIES]
+        out += [elementwise(f, prefix) for f in FAMILIES if prefix in f.prefixes]
+    out += [draw(f) for f in FAMILIES if "r" in f.prefixes]
     out += multinomial_rows()
     out.append(("Engine", "(seed=None, /)", ENGINE_BODY + "\nExamples\n--------\n" + run_examples(ENGINE_EXAMPLES)))
     out += thread_rows()
     return out
 
 
-ACCURATE_BODY = """The 66 element-wise functions in accurate arithmetic.
+ACCURATE_BODY = """The 68 element-wise functions in accurate arithmetic.
 
 Every d-, p- and q-function of zorvana is here under the same name, with the
 same arguments, defaults and calling conventions (broadcasting, a float for
@@ -814,7 +871,7 @@ def accurate_rows():
     """The rows of zorvana.accurate: the submodule's text, then its functions."""
     out = [("accurate", None, ACCURATE_BODY)]
     for prefix in "dpq":
-        out += [elementwise(f, prefix, accurate=True) for f in FAMILIES]
+        out += [elementwise(f, prefix, accurate=True) for f in FAMILIES if prefix in f.prefixes]
     return out
 
 
@@ -878,8 +935,10 @@ def elementwise_stubs(out):
     ignore = "  # type: ignore[overload-overlap, misc]"
     for prefix in "dpq":
         for fam in FAMILIES:
+            if prefix not in fam.prefixes:
+                continue
             name = prefix + fam.key
-            first = "p" if prefix == "q" else "x"
+            first = "p" if prefix == "q" else fam.first
             flags = {"d": ["log"], "p": ["log_p", "lower_tail"], "q": ["lower_tail", "log_p"]}[prefix]
             for scalar in (True, False):
                 args = []
@@ -890,6 +949,8 @@ def elementwise_stubs(out):
                 args += [stub_param(fam, n, scalar) for n in fam.names()]
                 for f in flags:
                     args.append("{}: {} = ...".format(f, "bool" if scalar else "ArrayLike"))
+                if fam.ncp:
+                    args += ["*", "ncp: {} = ...".format("float" if scalar else "ArrayLike")]
                 ret = "float" if scalar else "NDArray[np.float64]"
                 out.append("")
                 out.append("@overload")
@@ -964,6 +1025,8 @@ def stubs():
     elementwise_stubs(out)
     engine = "engine: Engine = ..."
     for fam in FAMILIES:
+        if "r" not in fam.prefixes:
+            continue
         name = "r" + fam.key
         pos = [stub_param(fam, n, True) for n in fam.names()]
         required = [p.replace(" = ...", "") for p in pos]

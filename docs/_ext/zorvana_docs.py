@@ -104,6 +104,9 @@ LAWS = {
     "pois": (r"P(X = x) = \frac{\lambda^x e^{-\lambda}}{x!}, \qquad x = 0, 1, 2, \dots", r"\lambda = \text{rate}"),
     "t": (r"f(x) = \frac{\Gamma\left(\frac{\nu + 1}{2}\right)}{\sqrt{\nu\pi}\, \Gamma\left(\frac{\nu}{2}\right)}"
           r" \left(1 + \frac{x^2}{\nu}\right)^{-(\nu + 1)/2}", r"\nu = \text{dof}"),
+    "tukey": (r"P(Q \le q) = \int_0^\infty f_S(s)\, W(q s)^r\, ds, \qquad "
+              r"W(w) = n \int_{-\infty}^{\infty} \phi(z) \left(\Phi(z) - \Phi(z - w)\right)^{n - 1} dz",
+              r"n = \text{n\_means},\ r = \text{n\_ranges},\ S = \sqrt{V / \text{dof}},\ V \sim \chi^2_{\text{dof}}"),
     "unif": (r"f(x) = \frac{1}{b - a}, \qquad a \le x \le b", ""),
     "nbinom": (r"P(X = x) = \frac{\Gamma(x + n)}{\Gamma(n)\, x!}\, p^n (1 - p)^x, \qquad x = 0, 1, 2, \dots",
                r"n = \text{n\_successes},\ p = \text{prob}"),
@@ -136,6 +139,7 @@ PICTURES = {
     "logis": ([(0.0, 1.0), (0.0, 2.0), (2.0, 0.5)], (-6.0, 6.0)),
     "pois": ([(1.0,), (4.0,), (10.0,)], (0, 20)),
     "t": ([(1.0,), (4.0,), (30.0,)], (-5.0, 5.0)),
+    "tukey": ([(2, 5.0), (4, 10.0), (10, 30.0)], (0.0, 8.0)),
     "unif": ([(0.0, 1.0), (-1.0, 2.0), (0.5, 1.5)], (-1.5, 2.5)),
     "weibull": ([(0.5, 1.0), (1.5, 1.0), (5.0, 1.0)], (0.0, 2.5)),
     "nbinom": ([(1.0, 0.5), (3.0, 0.4), (10.0, 0.6)], (0, 20)),
@@ -161,7 +165,11 @@ def draw_pictures(app):
         os.makedirs(out)
     for fam in gen_docs.FAMILIES:
         sets, (lo, hi) = PICTURES[fam.key]
-        d, p = getattr(zorvana, "d" + fam.key), getattr(zorvana, "p" + fam.key)
+        p = getattr(zorvana, "p" + fam.key)
+        if "d" in fam.prefixes:
+            d = getattr(zorvana, "d" + fam.key)
+        else:  # no density: the upper tail on a log scale beside the distribution function
+            d = lambda x, *params: p(x, *params, lower_tail=False)
         fig, (left, right) = plt.subplots(1, 2, figsize=(8.0, 2.8), dpi=90)
         for k, params in enumerate(sets):
             label = ", ".join("{} = {:g}".format(n, v) for n, v in zip(fam.names(), params))
@@ -170,14 +178,21 @@ def draw_pictures(app):
                 left.plot(x + 0.12 * (k - 1), d(x, *params), "o", ms=3.5, label=label)
                 left.vlines(x + 0.12 * (k - 1), 0, d(x, *params), lw=1, color=left.lines[-1].get_color())
                 right.step(x, p(x, *params), where="post", label=label)
+            elif "d" not in fam.prefixes:
+                x = np.linspace(lo, hi, 25)[1:]  # (each point is a quadrature)
+                left.semilogy(x, d(x, *params), label=label)
+                right.plot(x, p(x, *params), label=label)
             else:
                 x = np.linspace(lo, hi, 801)
                 left.plot(x, d(x, *params), label=label)
                 right.plot(x, p(x, *params), label=label)
         left.set_title("{} {}".format("mass" if fam.discrete else "density", "d" + fam.key), fontsize=9)
+        if "d" not in fam.prefixes:
+            left.set_title("upper tail p{}(q, lower_tail=False)".format(fam.key), fontsize=9)
         right.set_title("distribution function p" + fam.key, fontsize=9)
         top = left.get_ylim()[1]
-        left.set_ylim(0.0, min(top, 2.5))
+        if "d" in fam.prefixes:
+            left.set_ylim(0.0, min(top, 2.5))
         right.set_ylim(-0.02, 1.02)
         for ax in (left, right):
             ax.tick_params(labelsize=8)
@@ -218,23 +233,27 @@ class FamilyDirective(_Rst):
     def run(self):
         config = self.state.document.settings.env.config
         fam = family(self.arguments[0])
-        names = [p + fam.key for p in "dpqr"]
+        names = [p + fam.key for p in fam.prefixes]
         formula, symbols = LAWS[fam.key]
-        lines = ["The {} distribution has the {}".format(fam.title, "mass" if fam.discrete else "density"), "",
+        what = "distribution function" if "d" not in fam.prefixes else "mass" if fam.discrete else "density"
+        lines = ["The {} distribution has the {}".format(fam.title, what), "",
                  ".. math::", "", "   " + formula, ""]
         if symbols:
             lines += ["with :math:`{}`.".format(symbols), ""]
+        shown = ("d{0} and p{0}" if "d" in fam.prefixes else "p{0} and its upper tail").format(fam.key)
+        shown_rst = ("``d{0}`` and ``p{0}``" if "d" in fam.prefixes else "``p{0}`` and its upper tail").format(fam.key)
         lines += [".. figure:: /{}/{}.png".format(PICTURE_DIR.replace(os.sep, "/"), fam.key),
-                  "   :alt: d{0} and p{0} at a few parameter sets".format(fam.key), "",
-                  "   ``d{0}`` and ``p{0}`` at a few parameter sets, drawn by the module itself.".format(fam.key), ""]
+                  "   :alt: {0} at a few parameter sets".format(shown), "",
+                  "   {0} at a few parameter sets, drawn by the module itself.".format(shown_rst), ""]
         lines += ["Parameters, in the order every function takes them after its first argument:", ""]
         for pname, text in fam.params:
             default = " (default {})".format(fam.defaults[pname]) if pname in fam.defaults else ""
             lines.append("- ``{}``{}: {}".format(pname, default, escape_rst(text)))
         lines += ["", "Invalid parameters ({}) give NaN, never an exception.".format(escape_rst(fam.invalid)),
                   "", ".. list-table::", "   :header-rows: 1", "", "   * - function", "     - computes"]
-        for name, what in zip(names, ["density" if not fam.discrete else "probability mass",
-                                      "distribution function", "quantile function", "random draws"]):
+        kinds = {"d": "density" if not fam.discrete else "probability mass", "p": "distribution function",
+                 "q": "quantile function", "r": "random draws"}
+        for name, what in zip(names, [kinds[p] for p in fam.prefixes]):
             lines += ["   * - :py:func:`zorvana.{}`".format(name), "     - " + what]
         lines.append("")
         for name in names:

@@ -11,6 +11,7 @@
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
 #include "tails/discrete.hpp"
+#include "tails/noncentral.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -74,6 +75,7 @@ const std::vector<Entry>& entries() {
         entry<accurate_p<plogis_accurate>>("plogis"),
         entry<accurate_p<ppois_accurate>>("ppois"),
         entry<accurate_p<pt_accurate>>("pt"),
+        entry<ptukey>("ptukey"),
         entry<accurate_p<punif_accurate>>("punif"),
         entry<accurate_p<pweibull_accurate>>("pweibull"),
         entry<accurate_p<pnbinom_accurate>, count_table_batch<accurate_p<pnbinom_accurate>>>("pnbinom"),
@@ -96,6 +98,7 @@ const std::vector<Entry>& entries() {
         entry<sound<qlogis_accurate>>("qlogis"),
         entry<sound<qpois_accurate>>("qpois"),
         entry<sound<qt_accurate>>("qt"),
+        entry<qtukey>("qtukey"),
         entry<sound<qunif_accurate>>("qunif"),
         entry<sound<qweibull_accurate>>("qweibull"),
         entry<sound<qnbinom_accurate>>("qnbinom"),
@@ -114,8 +117,11 @@ std::vector<Row> accurate_rows(std::vector<Row> rows) {
         for (const Entry& e : entries()) {
             if (std::strcmp(e.name, row.name) == 0) found = &e;
         }
-        bool same = found != nullptr && found->types.size() == row.args.size();
-        for (std::size_t i = 0; same && i < row.args.size(); ++i) same = found->types[i] == row.args[i].type;
+        // A noncentral row keeps its noncentral function (accurate in both
+        // places); the central one's arguments are those before ncp.
+        const std::size_t k = row.args.size() - (row.noncentral != nullptr ? 1 : 0);
+        bool same = found != nullptr && found->types.size() == k;
+        for (std::size_t i = 0; same && i < k; ++i) same = found->types[i] == row.args[i].type;
         if (!same) throw std::logic_error(std::string("no accurate function with the arguments of ") + row.name);
         row.scalar = found->fn;
         row.batch = found->batch;

@@ -134,17 +134,50 @@ struct ArgSpec {
     const char* name;
     ArgType type;
     Default fallback;
+    bool keyword_only = false;  // written "*name=..." in a row's names
 };
 
 // One element-wise function: its Python name, its arguments in order, the
 // scalar function (as a batch function of runs of one, used for all-scalar
 // calls) and the batch function the loop uses for arrays.
+//
+// A row with a noncentrality parameter has a last, keyword-only argument
+// ncp (default 0) and a second function `noncentral` (a batch function of
+// all the columns, ncp the last): an element whose ncp is 0 (either sign) is
+// computed by `scalar` or `batch`, which read only the columns before ncp,
+// every other element by `noncentral` (see run_row).
 struct Row {
     const char* name;
     std::vector<ArgSpec> args;
     BatchFn scalar;
     BatchFn batch;
+    BatchFn noncentral = nullptr;
 };
+
+// Evaluates a run of a row's elements with `central` (its scalar or its
+// batch function), handing the elements of nonzero ncp to its noncentral
+// function in stretches.
+inline void run_row(const Row& row, BatchFn central, std::size_t n, const Column* cols, double* out) {
+    if (row.noncentral == nullptr) {
+        central(n, cols, out);
+        return;
+    }
+    const std::size_t k = row.args.size();
+    const Column& ncp = cols[k - 1];
+    if (ncp.stride == 0) {
+        (read_real(ncp, 0) == 0 ? central : row.noncentral)(n, cols, out);
+        return;
+    }
+    Column part[8];
+    for (std::size_t i = 0; i < n;) {
+        const bool zero = read_real(ncp, i) == 0;
+        std::size_t j = i + 1;
+        while (j < n && (read_real(ncp, j) == 0) == zero) ++j;
+        for (std::size_t c = 0; c < k; ++c) part[c] = Column{element(cols[c], i), cols[c].stride, cols[c].kind};
+        (zero ? central : row.noncentral)(j - i, part, out + i);
+        i = j;
+    }
+}
 
 namespace batch_detail {
 
@@ -174,6 +207,15 @@ std::vector<ArgSpec> parse_args(const char* row, const std::vector<ArgType>& typ
 template <auto F>
 Row row(const char* name, std::initializer_list<const char*> names, BatchFn batch = per_element<F>) {
     return Row{name, batch_detail::parse_args(name, batch_detail::arg_types(F), names), per_element<F>, batch};
+}
+
+// The row `central` with the keyword-only ncp=0 after its arguments and
+// scalar function N (the central row's arguments, then ncp) for nonzero ncp.
+template <auto N>
+Row with_ncp(Row central) {
+    central.args.push_back(ArgSpec{"ncp", ArgType::real, Default::zero, true});
+    central.noncentral = per_element<N>;
+    return central;
 }
 
 }  // namespace zorvana

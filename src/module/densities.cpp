@@ -9,6 +9,7 @@
 #include "module/lane_batches.hpp"
 #include "module/registry.hpp"
 #include "tails/discrete.hpp"
+#include "tails/noncentral.hpp"
 
 namespace zorvana {
 
@@ -17,13 +18,13 @@ std::vector<Row> density_rows() {
         row<sound_density<dnorm>>("dnorm", {"x", "mu=0", "sigma=1", "log=False"},
                                   log_density_lanes<sound_density<dnorm>, log_density::Normal, 4>),
         row<sound_mass<dbern>>("dbern", {"x", "prob", "log=False"}),
-        row<sound_density<dbeta>>("dbeta", {"x", "a", "b", "log=False"}),
+        with_ncp<dnbeta>(row<sound_density<dbeta>>("dbeta", {"x", "a", "b", "log=False"})),
         row<sound_mass<dbinom>>("dbinom", {"x", "n_trials", "prob", "log=False"}),
         row<sound_density<dcauchy>>("dcauchy", {"x", "mu=0", "sigma=1", "log=False"}),
-        row<sound_density<dchisq>>("dchisq", {"x", "dof", "log=False"}),
+        with_ncp<dnchisq>(row<sound_density<dchisq>>("dchisq", {"x", "dof", "log=False"})),
         row<sound_density<dexp>>("dexp", {"x", "rate=1", "log=False"},
                                  log_density_lanes<sound_density<dexp>, log_density::Exponential, 3>),
-        row<sound_density<df>>("df", {"x", "df1", "df2", "log=False"}),
+        with_ncp<dnf>(row<sound_density<df>>("df", {"x", "df1", "df2", "log=False"})),
         row<sound_density<dgamma>>("dgamma", {"x", "shape", "scale=1", "log=False"}),
         row<sound_density<dinvgamma>>("dinvgamma", {"x", "shape", "scale=1", "log=False"}),
         row<sound_density<dlaplace>>("dlaplace", {"x", "mu=0", "sigma=1", "log=False"},
@@ -32,7 +33,7 @@ std::vector<Row> density_rows() {
                                    log_density_lanes<sound_density<dlnorm>, log_density::LogNormal, 4>),
         row<sound_density<dlogis>>("dlogis", {"x", "mu=0", "sigma=1", "log=False"}),
         row<sound_mass<dpois>>("dpois", {"x", "rate", "log=False"}),
-        row<sound_density<dt>>("dt", {"x", "dof", "log=False"}),
+        with_ncp<dnt>(row<sound_density<dt>>("dt", {"x", "dof", "log=False"})),
         row<sound_density<dunif>>("dunif", {"x", "a=0", "b=1", "log=False"}),
         row<sound_density<dweibull>>("dweibull", {"x", "shape", "scale=1", "log=False"}),
         row<sound_mass<dnbinom_accurate>>("dnbinom", {"x", "n_successes", "prob", "log=False"},

@@ -7,6 +7,7 @@
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
 #include "tails/discrete.hpp"
+#include "tails/noncentral.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -16,15 +17,17 @@ std::vector<Row> distribution_function_rows() {
         tail_row<sound<pnorm>, accurate_p<pnorm_accurate>>(
             "pnorm", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pbern>, accurate_p<pbern_accurate>>("pbern", {"x", "prob", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pbeta>, accurate_p<pbeta_accurate>>("pbeta", {"x", "a", "b", "log_p=False", "lower_tail=True"}),
+        with_ncp<pnbeta>(
+            tail_row<sound<pbeta>, accurate_p<pbeta_accurate>>("pbeta", {"x", "a", "b", "log_p=False", "lower_tail=True"})),
         tail_row<sound<pbinom>, accurate_p<pbinom_accurate>>(
             "pbinom", {"x", "n_trials", "prob", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pcauchy>, accurate_p<pcauchy_accurate>>(
             "pcauchy", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pchisq>, accurate_p<pchisq_accurate>, pchisq_lanes<sound<pchisq>>>(
-            "pchisq", {"x", "dof", "log_p=False", "lower_tail=True"}),
+        with_ncp<pnchisq>(tail_row<sound<pchisq>, accurate_p<pchisq_accurate>, pchisq_lanes<sound<pchisq>>>(
+            "pchisq", {"x", "dof", "log_p=False", "lower_tail=True"})),
         tail_row<sound<pexp>, accurate_p<pexp_accurate>>("pexp", {"x", "rate=1", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pf>, accurate_p<pf_accurate>>("pf", {"x", "df1", "df2", "log_p=False", "lower_tail=True"}),
+        with_ncp<pnf>(
+            tail_row<sound<pf>, accurate_p<pf_accurate>>("pf", {"x", "df1", "df2", "log_p=False", "lower_tail=True"})),
         tail_row<sound<pgamma>, accurate_p<pgamma_accurate>, pgamma_lanes<sound<pgamma>>>(
             "pgamma", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pinvgamma>, accurate_p<pinvgamma_accurate>>(
@@ -37,7 +40,8 @@ std::vector<Row> distribution_function_rows() {
             "plogis", {"x", "mu=0", "sigma=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<ppois>, accurate_p<ppois_accurate>, ppois_lanes<sound<ppois>>>(
             "ppois", {"x", "rate", "log_p=False", "lower_tail=True"}),
-        tail_row<sound<pt>, accurate_p<pt_accurate>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"}),
+        with_ncp<pnt>(tail_row<sound<pt>, accurate_p<pt_accurate>>("pt", {"x", "dof", "log_p=False", "lower_tail=True"})),
+        row<ptukey>("ptukey", {"q", "n_means", "dof", "n_ranges=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<punif>, accurate_p<punif_accurate>>("punif", {"x", "a=0", "b=1", "log_p=False", "lower_tail=True"}),
         tail_row<sound<pweibull>, accurate_p<pweibull_accurate>>(
             "pweibull", {"x", "shape", "scale=1", "log_p=False", "lower_tail=True"}),

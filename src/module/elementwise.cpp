@@ -44,6 +44,8 @@ std::vector<ArgSpec> batch_detail::parse_args(const char* row, const std::vector
     std::vector<ArgSpec> specs;
     std::size_t i = 0;
     for (const char* text : names) {
+        const bool keyword_only = text[0] == '*';
+        if (keyword_only) ++text;
         const char* eq = std::strchr(text, '=');
         Default fallback = Default::none;
         if (eq != nullptr) {
@@ -58,7 +60,7 @@ std::vector<ArgSpec> batch_detail::parse_args(const char* row, const std::vector
         }
         // The name's text lives as long as the row's literal; keep only its stem.
         const std::size_t length = eq ? static_cast<std::size_t>(eq - text) : std::strlen(text);
-        specs.push_back({(new std::string(text, length))->c_str(), types[i++], fallback});
+        specs.push_back({(new std::string(text, length))->c_str(), types[i++], fallback, keyword_only});
     }
     return specs;
 }
@@ -399,7 +401,26 @@ bool load_count(ArgValue& v, py::handle src) {
     return v.convert(a, py::dtype::of<std::int64_t>(), Kind::count);
 }
 
+// A new keyword (ncp) converts strictly: numbers, and arrays (or nested
+// lists) of booleans, integers or floats; no strings, None or other objects.
+bool load_strict_real(ArgValue& v, py::handle src) {
+    PyObject* o = src.ptr();
+    if (PyFloat_Check(o) || PyLong_Check(o)) return load_real(v, src);
+    if (o == Py_None || PyUnicode_Check(o) || PyBytes_Check(o)) return false;
+    PyObject* raw = py::detail::npy_api::get().PyArray_FromAny_(o, nullptr, 0, 0,
+                                                                py::detail::npy_api::NPY_ARRAY_ENSUREARRAY_, nullptr);
+    if (raw == nullptr) {
+        PyErr_Clear();
+        return false;
+    }
+    const py::array a = py::reinterpret_steal<py::array>(raw);
+    const char kind = a.dtype().kind();
+    if (kind != 'b' && kind != 'i' && kind != 'u' && kind != 'f') return false;
+    return v.convert(a, py::dtype::of<double>(), Kind::real);
+}
+
 struct RealArg : ArgValue {};
+struct StrictRealArg : ArgValue {};
 struct CountArg : ArgValue {};
 struct FlagArg : ArgValue {};
 
@@ -413,6 +434,11 @@ template <>
 struct type_caster<zorvana::RealArg> {
     PYBIND11_TYPE_CASTER(zorvana::RealArg, const_name("numpy.ndarray[numpy.float64]"));
     bool load(handle src, bool) { return zorvana::load_real(value, src); }
+};
+template <>
+struct type_caster<zorvana::StrictRealArg> {
+    PYBIND11_TYPE_CASTER(zorvana::StrictRealArg, const_name("numpy.ndarray[numpy.float64]"));
+    bool load(handle src, bool) { return zorvana::load_strict_real(value, src); }
 };
 template <>
 struct type_caster<zorvana::CountArg> {
@@ -523,6 +549,7 @@ constexpr std::size_t kChunksPerThread = 8;
 constexpr double kChunkSeconds = 50e-6;
 
 struct Plan {
+    const Row* row;
     BatchFn batch;
     std::size_t nargs;
     std::vector<std::size_t> shape;                   // memory order, innermost last
@@ -548,7 +575,11 @@ struct Plan {
                 cols[a] = Column{p, stride[a][dims - 1], base[a].kind};
             }
             const std::size_t n = std::min({inner - i, end - k, block});
-            batch(n, cols, out + k);
+            if (row != nullptr) {
+                run_row(*row, batch, n, cols, out + k);
+            } else {
+                batch(n, cols, out + k);
+            }
             k += n;
         }
     }
@@ -556,7 +587,7 @@ struct Plan {
 
 Plan make_plan(const Row& row, ArgValue* const* args, std::size_t nargs, const std::vector<py::ssize_t>& shape,
                bool fortran, double* out) {
-    Plan plan{row.batch, nargs, {}, std::vector<std::vector<std::ptrdiff_t>>(nargs), {}, out};
+    Plan plan{&row, row.batch, nargs, {}, std::vector<std::vector<std::ptrdiff_t>>(nargs), {}, out};
     const std::size_t nd = shape.size();
     // Dimensions in memory order of the output, with each argument's strides
     // (0 where it is broadcast).
@@ -652,6 +683,7 @@ void set_no_counts(const Row& row, const ArgValue& counts, const std::vector<py:
     mask.take(counts.no_count.cast<py::array>(), Kind::flag);
     ArgValue* masks[] = {&mask};
     Plan plan = make_plan(row, masks, 1, shape, fortran, out);
+    plan.row = nullptr;
     plan.batch = [](std::size_t n, const Column* cols, double* run) {
         for (std::size_t i = 0; i < n; ++i) {
             if (read_flag(cols[0], i)) run[i] = kNaN;
@@ -711,7 +743,7 @@ py::object call(const Row& row, ArgValue* const* args, std::size_t nargs) {
         double r;
         {
             ScalarCall scalar_call;
-            row.scalar(1, cols, &r);
+            run_row(row, row.scalar, 1, cols, &r);
         }
         if (PyErr_Occurred()) throw py::error_already_set();  // interrupted
         for (std::size_t a = 0; a < nargs; ++a) {
@@ -742,6 +774,7 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
     const Row& row = g_rows[static_cast<std::size_t>(slot)];
     const std::size_t n = row.args.size();
     PyObject* values[8] = {};
+    if (row.noncentral != nullptr && nargs >= static_cast<Py_ssize_t>(n)) return nullptr;  // ncp is keyword-only
     if (!match_arguments(args, nargs, kwnames, g_row_names[static_cast<std::size_t>(slot)], values)) return nullptr;
     union Held {
         double real;
@@ -817,7 +850,7 @@ PyObject* fast_elementwise(int slot, PyObject* const* args, Py_ssize_t nargs, Py
     double r;
     {
         ScalarCall scalar_call;
-        row.scalar(1, cols, &r);
+        run_row(row, row.scalar, 1, cols, &r);
     }
     if (PyErr_Occurred()) return nullptr;  // a signal handler raised during a long search
     return PyFloat_FromDouble(r);
@@ -869,9 +902,30 @@ py::object general_function(const Row* row, py::handle scope) {
     return general_function<P...>(row, scope, std::index_sequence_for<P...>());
 }
 
+// The same with the keyword-only ncp after the row's other arguments.
+template <class... P, std::size_t... I>
+py::object ncp_function(const Row* row, py::handle scope, std::index_sequence<I...>) {
+    return py::cpp_function(
+        [row](typename Param<P>::type&... a, StrictRealArg& ncp) -> py::object {
+            ArgValue* values[] = {&a..., &ncp};
+            return call(*row, values, sizeof...(P) + 1);
+        },
+        py::name(row->name), py::scope(scope), Param<P>::decl(row->args[I])..., py::kw_only(),
+        py::arg_v("ncp", 0));
+}
+
+template <class... P>
+py::object ncp_function(const Row* row, py::handle scope) {
+    return ncp_function<P...>(row, scope, std::index_sequence_for<P...>());
+}
+
 py::object make_general(const Row* row, py::handle scope) {
     std::string pattern;
     for (const ArgSpec& s : row->args) {
+        if (s.keyword_only) {
+            pattern += "|";
+            continue;
+        }
         pattern += s.type == ArgType::flag ? "F" : s.type == ArgType::count ? "C" : s.fallback != Default::none ? "D" : "R";
     }
     if (pattern == "RDDFF") return general_function<R, Rd, Rd, Fl, Fl>(row, scope);
@@ -900,6 +954,11 @@ py::object make_general(const Row* row, py::handle scope) {
     if (pattern == "CCCCF") return general_function<C, C, C, C, Fl>(row, scope);
     if (pattern == "CCCCFF") return general_function<C, C, C, C, Fl, Fl>(row, scope);
     if (pattern == "RCCCFF") return general_function<R, C, C, C, Fl, Fl>(row, scope);
+    if (pattern == "RRRDFF") return general_function<R, R, R, Rd, Fl, Fl>(row, scope);
+    if (pattern == "RRF|") return ncp_function<R, R, Fl>(row, scope);
+    if (pattern == "RRRF|") return ncp_function<R, R, R, Fl>(row, scope);
+    if (pattern == "RRFF|") return ncp_function<R, R, Fl, Fl>(row, scope);
+    if (pattern == "RRRFF|") return ncp_function<R, R, R, Fl, Fl>(row, scope);
     throw std::logic_error(std::string("no general function for the arguments of ") + row->name);
 }
 

@@ -7,6 +7,7 @@
 #include "module/registry.hpp"
 #include "module/tail_rows.hpp"
 #include "tails/discrete.hpp"
+#include "tails/noncentral.hpp"
 #include "tails/tails.hpp"
 
 namespace zorvana {
@@ -16,15 +17,17 @@ std::vector<Row> quantile_rows() {
         quantile_row<sound<qnorm>, sound<qnorm_accurate>, qnorm_lanes<sound<qnorm>>>(
             "qnorm", {"p", "mu=0", "sigma=1", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qbern>, sound<qbern_accurate>>("qbern", {"p", "prob", "lower_tail=True", "log_p=False"}),
-        quantile_row<sound<qbeta>, sound<qbeta_accurate>>("qbeta", {"p", "a", "b", "lower_tail=True", "log_p=False"}),
+        with_ncp<qnbeta>(
+            quantile_row<sound<qbeta>, sound<qbeta_accurate>>("qbeta", {"p", "a", "b", "lower_tail=True", "log_p=False"})),
         quantile_row<sound<qbinom>, sound<qbinom_accurate>>(
             "qbinom", {"p", "n_trials", "prob", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qcauchy>, sound<qcauchy_accurate>>(
             "qcauchy", {"p", "mu=0", "sigma=1", "lower_tail=True", "log_p=False"}),
-        quantile_row<sound<qchisq>, sound<qchisq_accurate>, qchisq_lanes<sound<qchisq>>>(
-            "qchisq", {"p", "dof", "lower_tail=True", "log_p=False"}),
+        with_ncp<qnchisq>(quantile_row<sound<qchisq>, sound<qchisq_accurate>, qchisq_lanes<sound<qchisq>>>(
+            "qchisq", {"p", "dof", "lower_tail=True", "log_p=False"})),
         quantile_row<sound<qexp>, sound<qexp_accurate>>("qexp", {"p", "rate=1", "lower_tail=True", "log_p=False"}),
-        quantile_row<sound<qf>, sound<qf_accurate>>("qf", {"p", "df1", "df2", "lower_tail=True", "log_p=False"}),
+        with_ncp<qnf>(
+            quantile_row<sound<qf>, sound<qf_accurate>>("qf", {"p", "df1", "df2", "lower_tail=True", "log_p=False"})),
         quantile_row<sound<qgamma>, sound<qgamma_accurate>, qgamma_lanes<sound<qgamma>>>(
             "qgamma", {"p", "shape", "scale=1", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qinvgamma>, sound<qinvgamma_accurate>, qinvgamma_lanes<sound<qinvgamma>>>(
@@ -37,8 +40,9 @@ std::vector<Row> quantile_rows() {
             "qlogis", {"p", "mu=0", "sigma=1", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qpois>, sound<qpois_accurate>, qpois_lanes<sound<qpois>>>(
             "qpois", {"p", "rate", "lower_tail=True", "log_p=False"}),
-        quantile_row<sound<qt>, sound<qt_accurate>, qt_lanes<sound<qt>>>(
-            "qt", {"p", "dof", "lower_tail=True", "log_p=False"}),
+        with_ncp<qnt>(quantile_row<sound<qt>, sound<qt_accurate>, qt_lanes<sound<qt>>>(
+            "qt", {"p", "dof", "lower_tail=True", "log_p=False"})),
+        row<qtukey>("qtukey", {"p", "n_means", "dof", "n_ranges=1", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qunif>, sound<qunif_accurate>>("qunif", {"p", "a=0", "b=1", "lower_tail=True", "log_p=False"}),
         quantile_row<sound<qweibull>, sound<qweibull_accurate>>(
             "qweibull", {"p", "shape", "scale=1", "lower_tail=True", "log_p=False"}),

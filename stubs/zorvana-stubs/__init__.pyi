@@ -73,10 +73,10 @@ def dbern(x: int, prob: float, log: bool = ...) -> float: ...  # type: ignore[ov
 def dbern(x: ArrayLike, prob: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def dbeta(x: float, a: float, b: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def dbeta(x: float, a: float, b: float, log: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def dbeta(x: ArrayLike, a: ArrayLike, b: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+def dbeta(x: ArrayLike, a: ArrayLike, b: ArrayLike, log: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def dbinom(x: int, n_trials: int, prob: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -91,10 +91,10 @@ def dcauchy(x: float, mu: float = ..., sigma: float = ..., log: bool = ...) -> f
 def dcauchy(x: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., log: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def dchisq(x: float, dof: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def dchisq(x: float, dof: float, log: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def dchisq(x: ArrayLike, dof: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+def dchisq(x: ArrayLike, dof: ArrayLike, log: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def dexp(x: float, rate: float = ..., log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -103,10 +103,10 @@ def dexp(x: float, rate: float = ..., log: bool = ...) -> float: ...  # type: ig
 def dexp(x: ArrayLike, rate: ArrayLike = ..., log: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def df(x: float, df1: float, df2: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def df(x: float, df1: float, df2: float, log: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def df(x: ArrayLike, df1: ArrayLike, df2: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+def df(x: ArrayLike, df1: ArrayLike, df2: ArrayLike, log: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def dgamma(x: float, shape: float, scale: float = ..., log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -145,10 +145,10 @@ def dpois(x: int, rate: float, log: bool = ...) -> float: ...  # type: ignore[ov
 def dpois(x: ArrayLike, rate: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def dt(x: float, dof: float, log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def dt(x: float, dof: float, log: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def dt(x: ArrayLike, dof: ArrayLike, log: ArrayLike = ...) -> NDArray[np.float64]: ...
+def dt(x: ArrayLike, dof: ArrayLike, log: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def dunif(x: float, a: float = ..., b: float = ..., log: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -205,10 +205,10 @@ def pbern(x: int, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> flo
 def pbern(x: ArrayLike, prob: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pbeta(x: float, a: float, b: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pbeta(x: float, a: float, b: float, log_p: bool = ..., lower_tail: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pbeta(x: ArrayLike, a: ArrayLike, b: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pbeta(x: ArrayLike, a: ArrayLike, b: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def pbinom(x: int, n_trials: int, prob: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -223,10 +223,10 @@ def pcauchy(x: float, mu: float = ..., sigma: float = ..., log_p: bool = ..., lo
 def pcauchy(x: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pchisq(x: float, dof: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pchisq(x: float, dof: float, log_p: bool = ..., lower_tail: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pchisq(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pchisq(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def pexp(x: float, rate: float = ..., log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -235,10 +235,10 @@ def pexp(x: float, rate: float = ..., log_p: bool = ..., lower_tail: bool = ...)
 def pexp(x: ArrayLike, rate: ArrayLike = ..., log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pf(x: float, df1: float, df2: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pf(x: float, df1: float, df2: float, log_p: bool = ..., lower_tail: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pf(x: ArrayLike, df1: ArrayLike, df2: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pf(x: ArrayLike, df1: ArrayLike, df2: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def pgamma(x: float, shape: float, scale: float = ..., log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -277,10 +277,16 @@ def ppois(x: int, rate: float, log_p: bool = ..., lower_tail: bool = ...) -> flo
 def ppois(x: ArrayLike, rate: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def pt(x: float, dof: float, log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def pt(x: float, dof: float, log_p: bool = ..., lower_tail: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def pt(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
+def pt(x: ArrayLike, dof: ArrayLike, log_p: ArrayLike = ..., lower_tail: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def ptukey(q: float, n_means: float, dof: float, n_ranges: float = ..., log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def ptukey(q: ArrayLike, n_means: ArrayLike, dof: ArrayLike, n_ranges: ArrayLike = ..., log_p: ArrayLike = ..., lower_tail: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def punif(x: float, a: float = ..., b: float = ..., log_p: bool = ..., lower_tail: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -337,10 +343,10 @@ def qbern(p: float, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> f
 def qbern(p: ArrayLike, prob: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qbeta(p: float, a: float, b: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qbeta(p: float, a: float, b: float, lower_tail: bool = ..., log_p: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qbeta(p: ArrayLike, a: ArrayLike, b: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qbeta(p: ArrayLike, a: ArrayLike, b: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def qbinom(p: float, n_trials: int, prob: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -355,10 +361,10 @@ def qcauchy(p: float, mu: float = ..., sigma: float = ..., lower_tail: bool = ..
 def qcauchy(p: ArrayLike, mu: ArrayLike = ..., sigma: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qchisq(p: float, dof: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qchisq(p: float, dof: float, lower_tail: bool = ..., log_p: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qchisq(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qchisq(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def qexp(p: float, rate: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -367,10 +373,10 @@ def qexp(p: float, rate: float = ..., lower_tail: bool = ..., log_p: bool = ...)
 def qexp(p: ArrayLike, rate: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qf(p: float, df1: float, df2: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qf(p: float, df1: float, df2: float, lower_tail: bool = ..., log_p: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qf(p: ArrayLike, df1: ArrayLike, df2: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qf(p: ArrayLike, df1: ArrayLike, df2: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def qgamma(p: float, shape: float, scale: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
@@ -409,10 +415,16 @@ def qpois(p: float, rate: float, lower_tail: bool = ..., log_p: bool = ...) -> f
 def qpois(p: ArrayLike, rate: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
-def qt(p: float, dof: float, lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+def qt(p: float, dof: float, lower_tail: bool = ..., log_p: bool = ..., *, ncp: float = ...) -> float: ...  # type: ignore[overload-overlap, misc]
 
 @overload
-def qt(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
+def qt(p: ArrayLike, dof: ArrayLike, lower_tail: ArrayLike = ..., log_p: ArrayLike = ..., *, ncp: ArrayLike = ...) -> NDArray[np.float64]: ...
+
+@overload
+def qtukey(p: float, n_means: float, dof: float, n_ranges: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
+
+@overload
+def qtukey(p: ArrayLike, n_means: ArrayLike, dof: ArrayLike, n_ranges: ArrayLike = ..., lower_tail: ArrayLike = ..., log_p: ArrayLike = ...) -> NDArray[np.float64]: ...
 
 @overload
 def qunif(p: float, a: float = ..., b: float = ..., lower_tail: bool = ..., log_p: bool = ...) -> float: ...  # type: ignore[overload-overlap, misc]
