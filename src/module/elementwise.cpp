@@ -509,8 +509,8 @@ bool strict_flag_accepts(PyObject* o) {
 // object raises TypeError.
 void check_strict_flags(const Row& row, ArgValue* const* args, std::size_t nargs) {
     for (std::size_t a = 0; a < nargs; ++a) {
-        const ArgSpec& spec = row.args[a];
-        if (!strict_flag(spec)) continue;
+        const ArgSpec& arg = row.args[a];
+        if (!strict_flag(arg)) continue;
         ArgValue& v = *args[a];
         PyObject* o = v.source.ptr();
         if (o == nullptr) continue;
@@ -521,9 +521,9 @@ void check_strict_flags(const Row& row, ArgValue* const* args, std::size_t nargs
             v.shape.clear();
             v.strides.clear();
             v.size = 1;
-            v.hold_flag(spec.fallback == Default::yes);
+            v.hold_flag(arg.fallback == Default::yes);
         } else if (!strict_flag_accepts(o)) {
-            throw py::type_error(std::string(row.name) + "(): " + spec.name +
+            throw py::type_error(std::string(row.name) + "(): " + arg.name +
                                  " must be True or False, 0 or 1, or an array of bools (None: the default), not " +
                                  std::string(py::str(py::type::handle_of(v.source).attr("__name__"))));
         }
